@@ -1,0 +1,14 @@
+# Development builds read a few environment overrides (services base address, CA bundle,
+# drive table, fake OS facts, automation script). Release builds do not compile that code in:
+# an installer that runs as administrator must not take its download address from the environment.
+option(TARNWICK_DEV_OVERRIDES "Compile in the development environment overrides" ON)
+set(TARNWICK_DEPLOYMENT "standin" CACHE STRING "Deployment file under deployment/ (without .cpp)")
+option(TARNWICK_BUILD_TESTS "Build the tests" ON)
+option(TARNWICK_BUILD_BENCHMARKS "Build the benchmarks" ON)
+option(TARNWICK_BUILD_FUZZERS "Build the fuzz targets (needs clang)" OFF)
+
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+  set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+endif()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything the installer, its stand-in services, tests and benchmarks need.
+# Idempotent and non-interactive; safe to run on every build.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential g++ cmake ninja-build pkg-config ccache git
+  libglib2.0-dev libgtk-3-dev libsoup-3.0-dev glib-networking gsettings-desktop-schemas
+  libcurl4-openssl-dev libssl-dev openssl ca-certificates curl
+  rapidjson-dev libarchive-dev libarchive-tools p7zip-full
+  libcpp-httplib-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev libpugixml-dev
+  clang libclang-rt-14-dev
+  tinyproxy desktop-file-utils xvfb xauth
+  fonts-wqy-microhei
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  SUDO=""
+  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # The proxy used by the tests is started on demand by the tests themselves.
+  if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl disable --now tinyproxy >/dev/null 2>&1 || true; fi
+  $SUDO service tinyproxy stop >/dev/null 2>&1 || true
+fi

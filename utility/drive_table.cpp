@@ -1,0 +1,114 @@
+#include "utility/drive_table.h"
+
+#include <memory>
+#include <mutex>
+
+#include "utility/strings.h"
+
+namespace utility {
+
+std::vector<Drive> detectDriveTable();  // drive_table_linux.cpp
+
+namespace {
+
+std::mutex gTableMutex;
+std::shared_ptr<const std::vector<Drive>> gTable;
+
+std::string trimmedRoot(std::string root) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
+}
+
+}  // namespace
+
+std::vector<Drive> parseDriveTable(const std::string& spec) {
+  std::vector<Drive> drives;
+  size_t start = 0;
+  while (start <= spec.size()) {
+    size_t end = spec.find_first_of(";,", start);
+    if (end == std::string::npos) end = spec.size();
+    const std::string entry = spec.substr(start, end - start);
+    if (entry.size() >= 3 && entry[1] == '=' && std::isalpha(static_cast<unsigned char>(entry[0])) &&
+        entry[2] == '/') {
+      const wchar_t letter = static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(entry[0])));
+      drives.push_back({letter, trimmedRoot(entry.substr(2)), {}, {}});
+    }
+    start = end + 1;
+  }
+  return drives;
+}
+
+const std::vector<Drive>& driveTable() {
+  std::lock_guard<std::mutex> lock(gTableMutex);
+  if (!gTable) gTable = std::make_shared<const std::vector<Drive>>(detectDriveTable());
+  return *gTable;
+}
+
+void setDriveTableForTesting(std::vector<Drive> drives) {
+  std::lock_guard<std::mutex> lock(gTableMutex);
+  if (drives.empty()) {
+    gTable.reset();
+  } else {
+    for (Drive& d : drives) d.root = trimmedRoot(d.root);
+    gTable = std::make_shared<const std::vector<Drive>>(std::move(drives));
+  }
+}
+
+std::string toHostPath(const std::wstring& path) {
+  std::string host;
+  if (path.size() >= 2 && path[1] == L':' &&
+      ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))) {
+    const wchar_t letter = path[0] >= L'a' ? static_cast<wchar_t>(path[0] - L'a' + L'A') : path[0];
+    const Drive* drive = nullptr;
+    for (const Drive& d : driveTable()) {
+      if (d.letter == letter) drive = &d;
+    }
+    if (drive == nullptr) return {};
+    host = drive->root;
+    std::string rest = wideToUtf8(path.substr(2));
+    for (char& c : rest) {
+      if (c == '\\') c = '/';
+    }
+    size_t skip = 0;
+    while (skip < rest.size() && rest[skip] == '/') ++skip;
+    rest.erase(0, skip);
+    if (!rest.empty()) {
+      if (host.back() != '/') host.push_back('/');
+      host += rest;
+    } else if (path.size() > 2 && host.back() != '/') {
+      host.push_back('/');  // "X:\" names the root folder itself
+    }
+    return host;
+  }
+  host = wideToUtf8(path);
+  for (char& c : host) {
+    if (c == '\\') c = '/';
+  }
+  return host;
+}
+
+std::wstring fromHostPath(const std::string& hostPath) {
+  const Drive* best = nullptr;
+  for (const Drive& d : driveTable()) {
+    const std::string& root = d.root;
+    const bool under = root == "/" ? (!hostPath.empty() && hostPath[0] == '/')
+                                   : hostPath.compare(0, root.size(), root) == 0 &&
+                                         (hostPath.size() == root.size() || hostPath[root.size()] == '/');
+    if (under && (best == nullptr || root.size() > best->root.size())) best = &d;
+  }
+  if (best == nullptr) return utf8ToWide(hostPath);
+  std::string rest = best->root == "/" ? hostPath.substr(1) : hostPath.substr(best->root.size());
+  size_t skip = 0;
+  while (skip < rest.size() && rest[skip] == '/') ++skip;
+  rest.erase(0, skip);
+  std::wstring text;
+  text.push_back(best->letter);
+  text += L":\\";
+  std::wstring tail = utf8ToWide(rest);
+  for (wchar_t& c : tail) {
+    if (c == L'/') c = L'\\';
+  }
+  return text + tail;
+}
+
+}  // namespace utility

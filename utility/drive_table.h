@@ -1,0 +1,34 @@
+// Drive letters on a system without them: C: is the user's home folder, and every other
+// writable, local, block-device file system gets the next letter at its mount point, in mount
+// order. Windows path texts ("D:\Tarnwick\Tarnwick9\") are translated at the file-system
+// boundary only. Development builds may replace the table ("TARNWICK_DRIVES=C=/a;D=/b").
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace utility {
+
+struct Drive {
+  wchar_t letter;         // upper case
+  std::string root;       // host folder, without trailing "/" (except "/" itself)
+  std::string fsType;     // kernel file-system type ("ext4", "vfat", ...), empty when unknown
+  std::string device;     // backing device ("/dev/vda1"), empty when unknown
+};
+
+const std::vector<Drive>& driveTable();
+
+// Parses "C=/home/u;D=/mnt/data" (";" or "," between entries). Bad entries are skipped.
+std::vector<Drive> parseDriveTable(const std::string& spec);
+
+// Tests: replace the table for this process (an empty vector restores the detected one).
+void setDriveTableForTesting(std::vector<Drive> drives);
+
+// "X:\a\b" -> "<root of X>/a/b"; other texts with "\" turned into "/". Empty when the drive
+// letter is unknown.
+std::string toHostPath(const std::wstring& path);
+// The Windows text of a host path: under a drive's root it becomes "X:\..." (the deepest root
+// wins); otherwise the host path itself.
+std::wstring fromHostPath(const std::string& hostPath);
+
+}  // namespace utility

@@ -1,0 +1,52 @@
+// Small stateless file operations on Windows path texts (translated through the drive table).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace utility {
+namespace ufile {
+
+// The part after the last "\" (or "/" when there is no "\"); empty without separator. Without
+// |keepExtension| the text from the last "." on is removed.
+std::wstring fileName(const std::wstring& path, bool keepExtension);
+// The folder part with its trailing separator (see the rules in the implementation).
+std::wstring parentDir(const std::wstring& path);
+
+bool exists(const std::wstring& path);
+bool fileSize(const std::wstring& path, uint64_t& size);
+// Creates the folder and all missing parents; true when it exists afterwards.
+bool makeDir(const std::wstring& path);
+// Flags: 1 replace an existing target, 2 allow copying across volumes.
+bool moveFile(const std::wstring& from, const std::wstring& to, unsigned flags);
+bool removeFile(const std::wstring& path);
+
+// Full path of the running executable.
+std::wstring moduleFileName();
+// Folder of the running executable, with trailing separator.
+std::wstring moduleDir();
+// The user's roaming application-data folder without trailing "\"; empty when unknown.
+std::wstring appDataDir();
+// The user's desktop folder without trailing "\"; empty when unknown.
+std::wstring desktopDir();
+
+}  // namespace ufile
+
+// A write-only file created (or replaced) for a download.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  ~FileHandle();
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  bool open(const std::wstring& path);
+  bool write(const void* bytes, size_t count);
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace utility

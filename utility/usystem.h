@@ -1,0 +1,44 @@
+// System facts and the single-instance lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace utility {
+namespace usystem {
+
+// A named single-instance lock, held until closed or the process ends (a crashed run leaves
+// nothing that blocks the next one).
+class InstanceMutex {
+ public:
+  InstanceMutex() = default;
+  ~InstanceMutex() { close(); }
+  InstanceMutex(InstanceMutex&& other) noexcept;
+  InstanceMutex& operator=(InstanceMutex&& other) noexcept;
+  InstanceMutex(const InstanceMutex&) = delete;
+  InstanceMutex& operator=(const InstanceMutex&) = delete;
+
+  bool valid() const { return fd_ >= 0; }
+  // True when another process held the name when this handle was made.
+  bool alreadyExisted() const { return alreadyExisted_; }
+  void close();
+
+ private:
+  friend InstanceMutex createInstanceMutex(const std::wstring&, bool, bool);
+  int fd_ = -1;
+  bool alreadyExisted_ = false;
+};
+
+// Creates or opens the named lock. With |failIfExists|, a name held by another process gives
+// an invalid handle. |initiallyOwned| has no further meaning here.
+InstanceMutex createInstanceMutex(const std::wstring& name, bool initiallyOwned, bool failIfExists);
+
+// The per-user folder for locks and sockets ($XDG_RUNTIME_DIR, else a private folder in /tmp).
+std::string runtimeDir();
+
+// The user's UI language as a Windows language id (primary language in the low 10 bits).
+uint16_t userDefaultUILanguage();
+
+}  // namespace usystem
+}  // namespace utility
