@@ -1,0 +1,54 @@
+#include "model/downloader_model.h"
+
+#include "model/language_tables.h"
+#include "utility/log.h"
+#include "utility/window_ipc.h"
+
+namespace {
+
+DownloaderModel* gModel = nullptr;
+
+}  // namespace
+
+DownloaderModel& DownloaderModel::instance() {
+  if (gModel == nullptr) gModel = new DownloaderModel();
+  return *gModel;
+}
+
+DownloaderModel* DownloaderModel::existing() { return gModel; }
+
+void DownloaderModel::destroy() {
+  delete gModel;
+  gModel = nullptr;
+}
+
+DownloaderModel::DownloaderModel() = default;
+
+DownloaderModel::~DownloaderModel() = default;
+
+bool DownloaderModel::popupExistPwnd() {
+  utility::usystem::InstanceMutex mutex = utility::usystem::createInstanceMutex(kInstanceName, false, true);
+  if (mutex.valid() && mutex.alreadyExisted()) mutex.close();
+  if (mutex.valid()) {
+    instanceMutex_ = std::move(mutex);
+    common::logPrint("DownloaderModel::popupExistPwnd", __LINE__, L"wnd not exist");
+    return false;
+  }
+  utility::WindowIPC ipc;
+  if (ipc.open(kInstanceName)) ipc.postMessage(kShowInstanceMessage, 0, 0);
+  common::logPrint("DownloaderModel::popupExistPwnd", __LINE__, L"wnd exist");
+  return true;
+}
+
+void DownloaderModel::setLocale(const std::wstring& locale) {
+  locale_ = locale;
+  language_ = languageFromLocale(locale);
+}
+
+void DownloaderModel::shutdown() {
+  defaultUrlTimer_.stop();
+  instanceMutex_.close();
+  configThread_.stop(1000);
+  downloadThread_.stop(1000);
+  taskPoster_.cancel();
+}

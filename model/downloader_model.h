@@ -1,0 +1,79 @@
+// The installer's model: everything the installation needs and every step that is not drawing.
+// One instance per process, created on first use on the main thread. Its concerns are split
+// over several files: downloader_model.cpp (life cycle, single instance, accessors),
+// downloader_model_launch.cpp (init: own name, command line, language), and one file per later
+// concern (installation path, remote configuration, download, installation, launch, language).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/app_info.h"
+#include "utility/tasks.h"
+#include "utility/usystem.h"
+#include "utility/work_thread.h"
+
+inline constexpr const wchar_t* kInstanceName = L"{2266E930-7040-4A6B-B7C8-E44663785cdd}";
+inline constexpr unsigned kShowInstanceMessage = 11123;
+
+class DownloaderModel {
+ public:
+  static DownloaderModel& instance();
+  // Null when the model does not exist (before first use, after deletion).
+  static DownloaderModel* existing();
+  // Deletes the model and clears the process-wide reference (after shutdown).
+  static void destroy();
+
+  bool popupExistPwnd();
+  void init(const wchar_t* commandLine);
+  void shutdown();
+
+  std::wstring getOpenid() const { return openid_; }
+  std::wstring getLocale() const { return locale_; }
+  std::wstring getLanguage() const { return language_; }
+  std::wstring getInstallPath() const { return installPath_; }
+  std::wstring getPackage() const { return package_; }
+  std::wstring getGoogleId() const { return googleId_; }
+  const std::vector<AppInfo>& getApps() const { return apps_; }
+  void setLocale(const std::wstring& locale);
+
+  // Callbacks set by the main window; called on the main thread only.
+  std::function<void(int percent, int received, int total)> onDownloadProgress;
+  std::function<void(int percent)> onCurlProgress;
+  std::function<void()> onDownloadSuccess;
+  std::function<void()> onDownloadFail;
+  std::function<void(bool started)> onInstallFinished;
+
+ private:
+  DownloaderModel();
+  ~DownloaderModel();
+  DownloaderModel(const DownloaderModel&) = delete;
+  DownloaderModel& operator=(const DownloaderModel&) = delete;
+
+  void _readLaunchName();
+  void _readCommandLine(const wchar_t* commandLine);
+
+  std::wstring package_;
+  utility::WorkThread configThread_;
+  utility::WorkThread downloadThread_;
+  utility::TaskPoster taskPoster_;
+  utility::usystem::InstanceMutex instanceMutex_;
+  std::wstring installPath_;
+  std::wstring openid_ = L"35036";
+  std::wstring language_;
+  std::wstring locale_;
+  std::wstring googleId_;
+  utility::TaskTimer defaultUrlTimer_;
+  uint32_t lastProgressTick_ = 0;
+  uint32_t downloadStartTick_ = 0;
+  int progressPercent_ = 0;
+  std::map<std::wstring, std::wstring> strings_;
+  std::vector<AppInfo> apps_;
+  std::wstring bestPath_;
+  uint8_t bestPathFlag_ = 0;
+
+  friend class DownloaderModelTest;
+};
