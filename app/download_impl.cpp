@@ -1,0 +1,44 @@
+#include "app/download_impl.h"
+
+#include <curl/curl.h>
+
+#include "model/downloader_model.h"
+#include "utility/log.h"
+#include "utility/ufile.h"
+
+bool DownloadImpl::entrance(const wchar_t* commandLine) {
+  DownloaderModel& model = DownloaderModel::instance();
+  if (model.popupExistPwnd()) {
+    common::logPrint("DownloadImpl::entrance", __LINE__, L"It's exist");
+    return false;
+  }
+  common::logPrint("DownloadImpl::entrance", __LINE__, L"path %s", utility::ufile::moduleDir().c_str());
+  curl_global_init(CURL_GLOBAL_ALL);
+  model.init(commandLine);
+
+  showMainFrame();
+
+  // From here on a second instance can find this one.
+  ipc_.create(kInstanceName, this);
+  return true;
+}
+
+void DownloadImpl::showMainFrame() {
+  common::logPrint("DownloadImpl::showMainFrame", __LINE__, L"create main");
+}
+
+int DownloadImpl::onHandleWindowIPC(unsigned message, uintptr_t, intptr_t) {
+  common::logPrint("DownloadImpl::onHandleWindowIPC", __LINE__, L"onHandleWindowIPC, msg = %d", message);
+  if (message == kShowInstanceMessage) showMainFrame();
+  return 0;
+}
+
+void DownloadImpl::shutdown() {
+  if (DownloaderModel* model = DownloaderModel::existing()) {
+    model->shutdown();
+    DownloaderModel::destroy();
+  }
+  ipc_.close();
+  curl_global_cleanup();
+  common::logPrint("DownloadImpl::shutdown", __LINE__, L"shutdown finished");
+}

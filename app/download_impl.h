@@ -1,0 +1,23 @@
+// The application object: start-up, single instance hand-over and the orderly end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "utility/window_ipc.h"
+
+class DownloadImpl : public utility::IWindowIPCHandle {
+ public:
+  DownloadImpl() = default;
+
+  // True when this process is the installer that runs; false when another instance already
+  // runs and has been asked to show itself.
+  bool entrance(const wchar_t* commandLine);
+  void shutdown();
+
+  int onHandleWindowIPC(unsigned message, uintptr_t wParam, intptr_t lParam) override;
+  void showMainFrame();
+
+ private:
+  utility::WindowIPC ipc_;
+};
