@@ -53,7 +53,8 @@ class DownloaderModel {
   DownloaderModel(const DownloaderModel&) = delete;
   DownloaderModel& operator=(const DownloaderModel&) = delete;
 
-  void _readLaunchName();
+  void _initFrom(const std::wstring& modulePath, const wchar_t* commandLine);
+  void _readLaunchName(const std::wstring& modulePath);
   void _readCommandLine(const wchar_t* commandLine);
 
   std::wstring package_;

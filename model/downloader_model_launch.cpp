@@ -19,9 +19,8 @@ std::wstring joinPieces(const utility::StringList& pieces, size_t first, size_t 
 
 }  // namespace
 
-void DownloaderModel::_readLaunchName() {
+void DownloaderModel::_readLaunchName(const std::wstring& modulePath) {
   // Own name: the text after the last "\" (else "/"), without the last extension.
-  std::wstring modulePath = utility::ufile::moduleFileName();
   size_t sep = modulePath.rfind(L'\\');
   if (sep == std::wstring::npos) sep = modulePath.rfind(L'/');
   std::wstring name = sep == std::wstring::npos ? std::wstring() : modulePath.substr(sep + 1);
@@ -109,7 +108,11 @@ void DownloaderModel::_readCommandLine(const wchar_t* commandLine) {
 }
 
 void DownloaderModel::init(const wchar_t* commandLine) {
-  _readLaunchName();
+  _initFrom(utility::ufile::moduleFileName(), commandLine);
+}
+
+void DownloaderModel::_initFrom(const std::wstring& modulePath, const wchar_t* commandLine) {
+  _readLaunchName(modulePath);
 
   if (!language_.empty()) {
     locale_ = localeFromLanguage(language_);
