@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "deployment/deployment.h"
+#include "model/config_imp.h"
+#include "utility/strings.h"
+
+namespace {
+
+class ConfigImpTest : public ::testing::Test {
+ protected:
+  void SetUp() override { reset(L"en", 9); }
+  void TearDown() override { reset(L"en", 9); }
+  static ConfigImp& config() { return ConfigImp::instance(); }
+  static void reset(const std::wstring& language, int generation) {
+    config().language = language;
+    switch (generation) {
+      case 4: config().setPlayer4(); break;
+      case 64: config().setPlayer64(); break;
+      case 3: config().setPlayer3(); break;
+      default: config().setPlayer9(); break;
+    }
+  }
+  static bool endsWith(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  }
+};
+
+TEST_F(ConfigImpTest, FreshDefaults) {
+  EXPECT_EQ(config().generation(), 9);
+  EXPECT_FALSE(config().isChinaVariant());
+  EXPECT_EQ(config().installFolder(), L"Tarnwick\\Tarnwick9\\");
+  EXPECT_EQ(config().languageFile(), L"language\\downloader_en.xml");
+  EXPECT_EQ(config().productName(), L"Tarnwick");
+}
+
+TEST_F(ConfigImpTest, GenerationAndVariantTable) {
+  struct Case {
+    const wchar_t* language;
+    int generation;
+    const wchar_t* folder;
+    const wchar_t* install;
+    const wchar_t* installerTail;
+    const wchar_t* registry;
+    const wchar_t* installerName;
+  };
+  const Case cases[] = {
+      {L"en", 4, L"4.0\\", L"Tarnwick\\Tarnwick4.0\\", L"/download/package/Tarnwick4.0.exe", L"Software\\Pellfor\\Tarnwick", L"\\Tarnwick.exe"},
+      {L"en", 64, L"Tarnwick64\\", L"Tarnwick\\Tarnwick64\\", L"/download/package/Tarnwick64.exe", L"Software\\Pellfor\\Tarnwick64", L"\\Tarnwick.exe"},
+      {L"en", 9, L"Tarnwick9\\", L"Tarnwick\\Tarnwick9\\", L"/download/package/Tarnwick9.0.exe", L"Software\\Pellfor\\Tarnwick9", L"\\Tarnwick.exe"},
+      {L"en", 3, L"Tarnwick3.0\\", L"Tarnwick\\Tarnwick3.0\\", L"/download/package/Tarnwick3.0.exe", L"Software\\Dornvale\\Tarnwick", L"\\Tarnwick.exe"},
+      {L"cn", 4, L"Tarnwick4.0\\", L"Morvane\\Tarnwick4.0\\", L"/download/release/qvinst4.0.exe", L"Software\\morvane\\Tarnwick", L"\\qvinst.exe"},
+      {L"cn", 64, L"Tarnwick64\\", L"Morvane\\Tarnwick64\\", L"/download/release/qvinst64.exe", L"Software\\morvane\\Tarnwick64", L"\\qvinst.exe"},
+      {L"cn", 9, L"Tarnwick9\\", L"Morvane\\Tarnwick9\\", L"/download/release/qvinst9.exe", L"Software\\morvane\\Tarnwick9", L"\\qvinst.exe"},
+      {L"cn", 3, L"Tarnwick3.0\\", L"Morvane\\Tarnwick3.0\\", L"/download/release/qvinst3.0.exe", L"Software\\Dornvale2\\corvide", L"\\qvinst.exe"},
+      {L"CN", 4, L"4.0\\", L"Tarnwick\\Tarnwick4.0\\", L"/download/package/Tarnwick4.0.exe", L"Software\\Pellfor\\Tarnwick", L"\\Tarnwick.exe"},
+  };
+  const deployment::Values& v = deployment::values();
+  for (const Case& c : cases) {
+    reset(c.language, c.generation);
+    const std::string label = utility::wideToUtf8(c.language) + " " + std::to_string(c.generation);
+    EXPECT_EQ(config().generation(), c.generation) << label;
+    EXPECT_EQ(config().folderName(), c.folder) << label;
+    EXPECT_EQ(config().installFolder(), c.install) << label;
+    EXPECT_TRUE(endsWith(config().defaultPlayerUrl(), c.installerTail)) << label;
+    EXPECT_EQ(config().registryKey(), c.registry) << label;
+    EXPECT_EQ(config().installerPath(L"D:\\Tarnwick\\"), std::wstring(L"D:\\Tarnwick\\") + c.installerName) << label;
+    const bool china = std::wstring(c.language) == L"cn";
+    const std::wstring& host = china ? v.chinaResourceHost : v.contentDeliveryHost;
+    EXPECT_EQ(config().defaultPlayerUrl(), L"https://" + host + c.installerTail) << label;
+    EXPECT_EQ(config().playerInfoUrl(),
+              L"https://" + host + (china ? L"/qv/morvane" : L"/player_files/en/morvane")) << label;
+    EXPECT_EQ(config().openidConfigUrl(L"35036"), L"https://" + host + L"/player_files/openidconfig/35036.data");
+  }
+}
+
+TEST_F(ConfigImpTest, LanguageChosenLookups) {
+  const deployment::Values& v = deployment::values();
+  struct Case {
+    const wchar_t* language;
+    const wchar_t* file;
+    const wchar_t* homeKey;       // which deployment entry the home page comes from
+    const wchar_t* communityKey;  // "home:cn" for the China home page
+    const wchar_t* analyticsKey;
+  };
+  const Case cases[] = {
+      {L"cn", L"cn", L"cn", L"home:cn", L"cn"},  {L"tw", L"tw", L"tw", L"tw", L"cn"},
+      {L"kr", L"kr", L"kr", L"kr", L"kr"},       {L"vn", L"vn", L"vn", L"vn", L"vn"},
+      {L"th", L"th", L"th", L"th", L"th"},       {L"ru", L"ru", L"ru", L"ru", L"ru"},
+      {L"pt", L"pt", L"pt", L"pt", L"pt"},       {L"id", L"id", L"id", L"id", L"id"},
+      {L"es", L"es", L"es", L"", L"es"},         {L"fr", L"fr", L"fr", L"fr", L"fr"},
+      {L"jp", L"jp", L"jp", L"jp", L"jp"},       {L"ar", L"ar", L"ar", L"ar", L"ar"},
+      {L"fa", L"fa", L"fa", L"fa", L"fa"},       {L"de", L"de", L"de", L"de", L"de"},
+      {L"tr", L"tr", L"", L"", L""},             {L"en", L"en", L"", L"", L""},
+      {L"ua", L"en", L"", L"", L""},             {L"", L"en", L"", L"", L""},
+      {L"Kr", L"en", L"", L"", L""},
+  };
+  auto analytics = [&](const std::wstring& key) {
+    for (const auto& [codes, credentials] : v.analyticsByLanguage) {
+      for (const auto& code : codes) {
+        if (code == key) return credentials;
+      }
+    }
+    return v.analyticsDefault;
+  };
+  for (const Case& c : cases) {
+    reset(c.language, 9);
+    const std::string label = utility::wideToUtf8(c.language);
+    EXPECT_EQ(config().languageFile(), std::wstring(L"language\\downloader_") + c.file + L".xml") << label;
+    EXPECT_EQ(config().homePageUrl(), v.homePages.lookup(c.homeKey)) << label;
+    const std::wstring community = c.communityKey;
+    EXPECT_EQ(config().communityUrl(),
+              community == L"home:cn" ? v.homePages.lookup(L"cn") : v.communityPages.lookup(community)) << label;
+    EXPECT_EQ(config().measurementId(), analytics(c.analyticsKey).measurementId) << label;
+    EXPECT_EQ(config().apiSecret(), analytics(c.analyticsKey).apiSecret) << label;
+    EXPECT_EQ(config().fallbackDownloadUrl(),
+              std::wstring(c.language) == L"cn" ? v.homePages.lookup(L"cn") : v.fallbackDownloadUrl);
+  }
+  EXPECT_EQ(config().licenceUrl(), L"https://" + v.licenceHost + L"/other/protocol.html");
+}
+
+TEST(Deployment, ValuesHaveTheirForms) {
+  const deployment::Values& v = deployment::compiledValues();
+  EXPECT_EQ(v.homePages.byLanguage.size() + 1, 15u);
+  EXPECT_EQ(v.communityPages.byLanguage.size() + 2, 14u);  // plus "cn", which is the China home page
+  EXPECT_EQ(v.analyticsByLanguage.size() + 1, 14u);
+  const std::wregex id(L"G-[A-Z0-9]{10}");
+  const std::wregex secret(L"[A-Za-z0-9_-]{22}");
+  for (const auto& [codes, credentials] : v.analyticsByLanguage) {
+    EXPECT_TRUE(std::regex_match(credentials.measurementId, id));
+    EXPECT_TRUE(std::regex_match(credentials.apiSecret, secret));
+  }
+  EXPECT_TRUE(std::regex_match(v.analyticsDefault.measurementId, id));
+  EXPECT_TRUE(std::regex_match(v.analyticsDefault.apiSecret, secret));
+  ASSERT_EQ(v.reportSalt.size(), 9u);
+  for (char c : v.reportSalt) EXPECT_TRUE(c > 32 && c < 127);
+
+  const deployment::Values moved = deployment::withServicesAuthority(v, L"127.0.0.1:5555");
+  EXPECT_EQ(moved.contentDeliveryHost, L"127.0.0.1:5555");
+  EXPECT_EQ(moved.homePages.lookup(L"kr").rfind(L"https://127.0.0.1:5555/", 0), 0u);
+  EXPECT_EQ(moved.fallbackDownloadUrl.rfind(L"https://127.0.0.1:5555/", 0), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "model/language_tables.h"
+#include "utility/strings.h"
+#include "utility/usystem.h"
+
+namespace {
+
+TEST(LanguageTables, CodeAndLocaleAreInverse) {
+  const std::pair<const wchar_t*, const wchar_t*> table[] = {
+      {L"tw", L"zh_TW"}, {L"kr", L"ko_KR"}, {L"vn", L"vi_VN"}, {L"th", L"th_TH"}, {L"ru", L"ru_RU"},
+      {L"pt", L"pt_PT"}, {L"tr", L"tr_TR"}, {L"es", L"es_ES"}, {L"ar", L"ar_IL"}, {L"jp", L"ja_JP"},
+      {L"fa", L"fa_IR"}, {L"in", L"hi_IN"}, {L"de", L"de_DE"}, {L"fr", L"fr_FR"}, {L"id", L"in_ID"},
+      {L"cn", L"zh_CN"}, {L"it", L"it_IT"}, {L"en", L"en_US"}, {L"my", L"ms_MY"}, {L"ua", L"uk_UA"}};
+  for (const auto& [code, locale] : table) {
+    EXPECT_EQ(localeFromLanguage(code), locale);
+    EXPECT_EQ(languageFromLocale(locale), code);
+  }
+  for (const wchar_t* other : {L"ens", L"", L"TW", L"xx"}) EXPECT_EQ(localeFromLanguage(other), L"en_US");
+  for (const wchar_t* other : {L"pl_PL", L"", L"zh_tw", L"en_GB"}) EXPECT_EQ(languageFromLocale(other), L"en");
+}
+
+TEST(LanguageTables, SystemLanguageIds) {
+  const std::pair<uint16_t, const wchar_t*> table[] = {
+      {0x0804, L"zh_TW"}, {0x0404, L"zh_TW"}, {0x0C04, L"zh_TW"}, {0x1404, L"zh_TW"}, {0x7C04, L"zh_TW"},
+      {0x0412, L"ko_KR"}, {0x0409, L"en_US"}, {0x0809, L"en_US"}, {0x042A, L"vi_VN"}, {0x041E, L"th_TH"},
+      {0x0419, L"ru_RU"}, {0x0422, L"uk_UA"}, {0x0416, L"pt_PT"}, {0x041F, L"tr_TR"}, {0x0C0A, L"es_ES"},
+      {0x040C, L"fr_FR"}, {0x0407, L"de_DE"}, {0x0411, L"ja_JP"}, {0x0421, L"in_ID"}, {0x0401, L"ar_IL"},
+      {0x0429, L"fa_IR"}, {0x0439, L"hi_IN"}, {0x0410, L"it_IT"}, {0x043E, L"ms_MY"}, {0x0415, L"en_US"},
+      {0x0000, L"en_US"}};
+  for (const auto& [id, locale] : table) EXPECT_EQ(localeFromLanguageId(id), locale) << std::hex << id;
+  EXPECT_EQ(languageFromLocale(localeFromLanguageId(0x0804)), L"tw");
+  EXPECT_EQ(languageFromLocale(localeFromLanguageId(0x0439)), L"in");
+}
+
+TEST(LanguageTables, SystemLocaleFromEnvironment) {
+  struct Case {
+    const char* language;
+    const char* lcAll;
+    const char* lang;
+    const wchar_t* locale;
+  };
+  const Case cases[] = {
+      {"", "", "zh_CN.UTF-8", L"zh_TW"}, {"", "", "hi_IN.UTF-8", L"hi_IN"},
+      {"", "", "pl_PL.UTF-8", L"en_US"}, {"ko_KR:en", "", "de_DE.UTF-8", L"ko_KR"},
+      {"", "fr_FR.UTF-8", "de_DE.UTF-8", L"fr_FR"}, {"", "C", "C.UTF-8", L"en_US"},
+      {"", "", "", L"en_US"},
+  };
+  for (const Case& c : cases) {
+    setenv("LANGUAGE", c.language, 1);
+    setenv("LC_ALL", c.lcAll, 1);
+    unsetenv("LC_MESSAGES");
+    setenv("LANG", c.lang, 1);
+    EXPECT_EQ(systemLocale(), c.locale) << c.language << "|" << c.lcAll << "|" << c.lang;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "utility/drive_table.h"
+#include "utility/strings.h"
+#include "utility/ufile.h"
+
+namespace {
+
+class DriveTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    utility::setDriveTableForTesting(
+        {{L'C', "/home/user/", {}, {}}, {L'D', "/", {}, {}}, {L'E', "/mnt/data", {}, {}}});
+  }
+  void TearDown() override { utility::setDriveTableForTesting({}); }
+};
+
+TEST_F(DriveTableTest, WindowsTextsToHostPaths) {
+  struct Case {
+    const wchar_t* windows;
+    const char* host;
+  };
+  const Case cases[] = {
+      {L"C:\\Tarnwick\\Tarnwick9\\", "/home/user/Tarnwick/Tarnwick9/"},
+      {L"c:\\a\\b.exe", "/home/user/a/b.exe"},
+      {L"E:/mixed\\seps", "/mnt/data/mixed/seps"},
+      {L"D:\\", "/"},
+      {L"E:\\", "/mnt/data/"},
+      {L"E:", "/mnt/data"},
+      {L"D:\\games\\emu", "/games/emu"},
+      {L"/tmp/host\\style", "/tmp/host/style"},
+      {L"relative\\part", "relative/part"},
+      {L"Z:\\nowhere", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(utility::toHostPath(c.windows), c.host) << utility::wideToUtf8(c.windows);
+}
+
+TEST_F(DriveTableTest, HostPathsToWindowsTextsDeepestRootWins) {
+  EXPECT_EQ(utility::fromHostPath("/home/user/.local/share"), L"C:\\.local\\share");
+  EXPECT_EQ(utility::fromHostPath("/home/user"), L"C:\\");
+  EXPECT_EQ(utility::fromHostPath("/home/username"), L"D:\\home\\username");
+  EXPECT_EQ(utility::fromHostPath("/mnt/data/x/y"), L"E:\\x\\y");
+  EXPECT_EQ(utility::fromHostPath("relative/x"), L"relative/x");
+}
+
+TEST(DriveTableSpec, ParsesOverrideText) {
+  const auto drives = utility::parseDriveTable("c=/tmp/a/;D=/tmp/b,bad,E=relative,F=/x");
+  ASSERT_EQ(drives.size(), 3u);
+  EXPECT_EQ(drives[0].letter, L'C');
+  EXPECT_EQ(drives[0].root, "/tmp/a");
+  EXPECT_EQ(drives[1].letter, L'D');
+  EXPECT_EQ(drives[2].letter, L'F');
+}
+
+TEST(DriveTableDetected, HomeIsDriveC) {
+  utility::setDriveTableForTesting({});
+  const auto& drives = utility::driveTable();
+  ASSERT_FALSE(drives.empty());
+  EXPECT_EQ(drives[0].letter, L'C');
+  for (size_t i = 1; i < drives.size(); ++i) {
+    EXPECT_EQ(drives[i].letter, static_cast<wchar_t>(L'C' + i));
+    EXPECT_EQ(drives[i].device.rfind("/dev/", 0), 0u) << drives[i].root;
+  }
+  EXPECT_FALSE(utility::ufile::appDataDir().empty());
+  const std::wstring moduleDir = utility::ufile::moduleDir();
+  ASSERT_FALSE(moduleDir.empty());
+  EXPECT_TRUE(moduleDir.back() == L'\\' || moduleDir.back() == L'/');
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cwchar>
+
+#include "utility/strings.h"
+#include "utility/wformat.h"
+
+namespace {
+
+TEST(Format, WindowsConversions) {
+  const std::wstring wide = L"wide 中";
+  EXPECT_EQ(utility::format(L"[%s]", wide.c_str()), L"[wide 中]");
+  EXPECT_EQ(utility::format(L"[%S|%hs]", "narrow", "too"), L"[narrow|too]");
+  EXPECT_EQ(utility::format(L"%I64d %I64u %I64x", int64_t{-5000000000}, uint64_t{18000000000000000000u},
+                            uint64_t{0xABCDEF0123}),
+            L"-5000000000 18000000000000000000 abcdef0123");
+  EXPECT_EQ(utility::format(L"%d%%", 42), L"42%");
+  EXPECT_EQ(utility::format(L"%c%C", L'中', 'x'), L"中x");
+  EXPECT_EQ(utility::format(L"%ls %ws", L"a", L"b"), L"a b");
+  EXPECT_EQ(utility::format(L"%s", static_cast<const wchar_t*>(nullptr)), L"(null)");
+}
+
+TEST(Format, FlagsWidthPrecisionTable) {
+  struct Case {
+    std::wstring got;
+    const wchar_t* expected;
+  };
+  const Case cases[] = {
+      {utility::format(L"%04d", 812), L"0812"},
+      {utility::format(L"%04d", 123456), L"123456"},
+      {utility::format(L"%02d-%02d", 3, 9), L"03-09"},
+      {utility::format(L"%5d|%-5d|", 42, 42), L"   42|42   |"},
+      {utility::format(L"%+d % d", 5, 5), L"+5  5"},
+      {utility::format(L"%05d", -42), L"-0042"},
+      {utility::format(L"%.3d", 7), L"007"},
+      {utility::format(L"%#x %#X %#o", 255, 255, 8), L"0xff 0XFF 010"},
+      {utility::format(L"%08X", 0xBEEFu), L"0000BEEF"},
+      {utility::format(L"%u", 4294967295u), L"4294967295"},
+      {utility::format(L"%ld %lld", -1L, -9223372036854775807LL - 1), L"-1 -9223372036854775808"},
+      {utility::format(L"%zu", size_t{77}), L"77"},
+      {utility::format(L"%.2s|%5s|%-5s|", L"abc", L"ab", L"ab"), L"ab|   ab|ab   |"},
+      {utility::format(L"%*d|%.*s", 4, 1, 2, L"xyz"), L"   1|xy"},
+      {utility::format(L"%.2f %e", 3.14159, 1000.0), L"3.14 1.000000e+03"},
+      {utility::format(L"%d", -2147483647 - 1), L"-2147483648"},
+      {utility::format(L"100%"), L"100%"},
+      {utility::format(L"%y%d", 1), L"%y1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
+}
+
+TEST(Format, CutsSafelyWhenTooLong) {
+  wchar_t small[8];
+  std::wmemset(small, L'#', 8);
+  const size_t needed = utility::formatTo(small, 5, L"%s-%d", L"abcdef", 12);
+  EXPECT_EQ(needed, 9u);
+  EXPECT_EQ(std::wstring(small), L"abcd");
+  EXPECT_EQ(small[5], L'#');  // nothing written past the capacity
+
+  const std::wstring big(20000, L'x');
+  EXPECT_EQ(utility::format(L"<%s>", big.c_str()).size(), 20002u);
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "utility/main_loop.h"
+#include "utility/tasks.h"
+#include "utility/usystem.h"
+#include "utility/window_ipc.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Recorder : utility::IWindowIPCHandle {
+  std::vector<unsigned> messages;
+  int onHandleWindowIPC(unsigned message, uintptr_t wParam, intptr_t lParam) override {
+    messages.push_back(message);
+    lastW = wParam;
+    lastL = lParam;
+    return 0;
+  }
+  uintptr_t lastW = 0;
+  intptr_t lastL = 0;
+};
+
+class SingleInstanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("ipc-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    fs::permissions(dir_, fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+    utility::TaskDispatcher::create();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static void pumpFor(int iterations) {
+    for (int i = 0; i < iterations; ++i) {
+      if (!utility::MainLoop::iterate()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  fs::path dir_;
+};
+
+TEST_F(SingleInstanceTest, OnlyMessagesAboveWmUserAndCopyDataReachTheHandler) {
+  Recorder recorder;
+  utility::WindowIPC receiver;
+  ASSERT_TRUE(receiver.create(L"{TEST-CLASS}", &recorder));
+
+  utility::WindowIPC sender;
+  ASSERT_TRUE(sender.open(L"{TEST-CLASS}"));
+  EXPECT_FALSE(utility::WindowIPC().open(L"{TEST-CLASS}", L"some title"));  // the receiver has no title
+  for (unsigned message : {0x400u, 0x401u, 0x4Au, 0x10u, 11123u}) {
+    EXPECT_TRUE(sender.postMessage(message, 7, -3));
+  }
+  for (int i = 0; i < 200 && recorder.messages.size() < 3; ++i) pumpFor(1);
+  EXPECT_EQ(recorder.messages, (std::vector<unsigned>{0x401u, 0x4Au, 11123u}));
+  EXPECT_EQ(recorder.lastW, 7u);
+  EXPECT_EQ(recorder.lastL, -3);
+
+  receiver.close();
+  utility::WindowIPC late;
+  EXPECT_FALSE(late.open(L"{TEST-CLASS}"));
+  EXPECT_FALSE(late.postMessage(11123, 0, 0));
+}
+
+TEST_F(SingleInstanceTest, StaleSocketAndLockFromACrashedRunDoNotBlock) {
+  // A crashed run leaves its socket file with nobody receiving on it: keep a second name of the
+  // socket while the receiver goes, then put it back in place.
+  {
+    utility::WindowIPC crashed;
+    ASSERT_TRUE(crashed.create(L"{STALE}", nullptr));
+    fs::create_hard_link(dir_ / "{STALE}.sock", dir_ / "dead.sock");
+  }
+  fs::rename(dir_ / "dead.sock", dir_ / "{STALE}.sock");
+  utility::WindowIPC opener;
+  EXPECT_FALSE(opener.open(L"{STALE}"));  // nobody there: not found
+  Recorder recorder;
+  utility::WindowIPC next;
+  ASSERT_TRUE(next.create(L"{STALE}", &recorder));
+  ASSERT_TRUE(opener.open(L"{STALE}"));
+  EXPECT_TRUE(opener.postMessage(11123, 0, 0));
+  for (int i = 0; i < 200 && recorder.messages.empty(); ++i) pumpFor(1);
+  EXPECT_EQ(recorder.messages, std::vector<unsigned>{11123u});
+
+  // A lock file nobody holds does not count; a held one does until it is closed.
+  std::ofstream(dir_ / "{LOCKED}.lock") << "left behind";
+  auto first = utility::usystem::createInstanceMutex(L"{LOCKED}", false, true);
+  EXPECT_TRUE(first.valid());
+  auto second = utility::usystem::createInstanceMutex(L"{LOCKED}", false, true);
+  EXPECT_FALSE(second.valid());
+  auto opened = utility::usystem::createInstanceMutex(L"{LOCKED}", false, false);
+  EXPECT_TRUE(opened.valid());
+  EXPECT_TRUE(opened.alreadyExisted());
+  first.close();
+  auto third = utility::usystem::createInstanceMutex(L"{LOCKED}", false, true);
+  EXPECT_TRUE(third.valid());
+  EXPECT_FALSE(third.alreadyExisted());
+}
+
+}  // namespace
