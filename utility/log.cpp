@@ -1,5 +1,6 @@
 #include "utility/log.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -42,6 +43,11 @@ void setLogHook(LogHook hook) { gHook.store(hook, std::memory_order_release); }
 void logPrint(const char* function, int line, const wchar_t* format, ...) {
   const LogHook hook = gHook.load(std::memory_order_acquire);
   if (hook == nullptr) return;
+  // A record the writer would drop anyway is not even formatted.
+  if (hook == &log) {
+    const LogWriter* writer = gWriter.load(std::memory_order_acquire);
+    if (writer == nullptr || writer->isBehind()) return;
+  }
   wchar_t message[8192];
   va_list args;
   va_start(args, format);
@@ -72,7 +78,7 @@ LogWriter* LogWriter::current() { return gWriter.load(std::memory_order_acquire)
 
 LogWriter::LogWriter(std::string hostPath, LogLimits limits)
     : path_(std::move(hostPath)), limits_(limits) {
-  pending_.reserve(limits_.threshold * 2);
+  pending_.reserve(std::min<size_t>(limits_.threshold * 2, size_t{1} << 20));
   thread_ = std::thread([this] { run(); });
 }
 
@@ -87,7 +93,7 @@ LogWriter::~LogWriter() {
 
 bool LogWriter::add(std::string_view record) {
   // The writer is behind: drop rather than make the caller wait.
-  if (pendingBytes_.load(std::memory_order_relaxed) > limits_.threshold) {
+  if (isBehind()) {
     dropped_.fetch_add(1, std::memory_order_relaxed);
     return false;
   }
@@ -132,7 +138,7 @@ void LogWriter::run() {
   file_ = file;
 
   std::string batch;
-  batch.reserve(limits_.threshold * 2);
+  batch.reserve(std::min<size_t>(limits_.threshold * 2, size_t{1} << 20));
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     wake_.wait_for(lock, std::chrono::milliseconds(500), [&] {

@@ -45,6 +45,8 @@ class LogWriter {
   // Queues one finished record; false when it was dropped because the writer is behind.
   bool add(std::string_view record);
   bool flush(unsigned timeoutMs);
+  // Whether a record offered now would be dropped (lets callers skip building it).
+  bool isBehind() const { return pendingBytes_.load(std::memory_order_relaxed) > limits_.threshold; }
   uint64_t acceptedRecords() const { return accepted_.load(); }
   uint64_t droppedRecords() const { return dropped_.load(); }
 
