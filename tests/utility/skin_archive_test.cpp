@@ -1,0 +1,343 @@
+#include "utility/skin_archive.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "utility/drive_table.h"
+#include "utility/resources.h"
+#include "utility/strings.h"
+
+namespace utility {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+Bytes toBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes readHostFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeHostFile(const fs::path& path, const Bytes& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Builds a 7z archive in memory (LZMA2, solid) with the given entries; a path ending in "/" is
+// a folder.
+Bytes make7z(const std::vector<std::pair<std::string, Bytes>>& entries) {
+  archive* a = archive_write_new();
+  archive_write_set_format_7zip(a);
+  archive_write_set_format_option(a, "7zip", "compression", "lzma2");
+  std::vector<uint8_t> buffer(8 << 20);
+  size_t used = 0;
+  archive_write_open_memory(a, buffer.data(), buffer.size(), &used);
+  for (const auto& [path, bytes] : entries) {
+    archive_entry* e = archive_entry_new();
+    const bool folder = !path.empty() && path.back() == '/';
+    archive_entry_set_pathname(e, folder ? path.substr(0, path.size() - 1).c_str() : path.c_str());
+    archive_entry_set_filetype(e, folder ? AE_IFDIR : AE_IFREG);
+    archive_entry_set_perm(e, folder ? 0755 : 0644);
+    archive_entry_set_size(e, folder ? 0 : static_cast<la_int64_t>(bytes.size()));
+    archive_write_header(a, e);
+    if (!folder && !bytes.empty()) archive_write_data(a, bytes.data(), bytes.size());
+    archive_entry_free(e);
+  }
+  archive_write_close(a);
+  archive_write_free(a);
+  buffer.resize(used);
+  return buffer;
+}
+
+// A fresh temporary folder that is mapped to drive D: for the test's lifetime.
+class TempDrive {
+ public:
+  TempDrive() {
+    std::random_device rd;
+    root_ = fs::temp_directory_path() / ("tarnwick_skin_" + std::to_string(rd()) + std::to_string(rd()));
+    fs::create_directories(root_);
+    setDriveTableForTesting({{L'D', root_.string(), "ext4", ""}});
+  }
+  ~TempDrive() {
+    setDriveTableForTesting({});
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  const fs::path& root() const { return root_; }
+
+ private:
+  fs::path root_;
+};
+
+const fs::path kSkinSource = fs::path(TARNWICK_SOURCE_DIR) / "skin";
+
+std::span<const uint8_t> skinResource() {
+  return findResource(SkinArchive::kResourceType, SkinArchive::kResourceId);
+}
+
+TEST(ResourcesTest, SkinArchiveIsLinkedAsZipres129) {
+  const std::span<const uint8_t> data = skinResource();
+  ASSERT_GT(data.size(), 32u);
+  const uint8_t signature[] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
+  EXPECT_EQ(std::memcmp(data.data(), signature, sizeof(signature)), 0);
+  EXPECT_EQ(data.size(), fs::file_size(TARNWICK_SKIN_ARCHIVE));
+  EXPECT_TRUE(findResource(L"zipres", 129).empty());  // types are case-sensitive
+  EXPECT_TRUE(findResource(L"ZIPRES", 130).empty());
+  EXPECT_TRUE(findResource(L"TXT", 0).empty());
+
+  const uint8_t bytes[] = {1, 2, 3};
+  registerResourceForTesting(L"TXT", 0, bytes);
+  ASSERT_EQ(findResource(L"TXT", 0).size(), 3u);
+  EXPECT_EQ(findResource(L"TXT", 0)[2], 3);
+  unregisterResourceForTesting(L"TXT", 0);
+  EXPECT_TRUE(findResource(L"TXT", 0).empty());
+}
+
+TEST(SkinArchiveTest, UnpacksEveryFileOfTheSkinFolder) {
+  SkinArchive archive;
+  ASSERT_TRUE(archive.loadFromMemory(skinResource()));
+  std::map<std::wstring, Bytes> expected;
+  for (const auto& entry : fs::recursive_directory_iterator(kSkinSource)) {
+    if (!entry.is_regular_file() || entry.file_size() == 0) continue;
+    expected[utf8ToWide(fs::relative(entry.path(), kSkinSource).generic_string())] =
+        readHostFile(entry.path());
+  }
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(archive.fileCount(), expected.size());
+  for (const auto& [path, bytes] : expected) {
+    EXPECT_EQ(archive.loadFile(path), bytes) << wideToUtf8(path);
+  }
+  EXPECT_TRUE(archive.contains(L"multi_language.tsv"));
+  EXPECT_TRUE(archive.contains(L"language/downloader_en.xml"));
+}
+
+TEST(SkinArchiveTest, FoldersAndEmptyFilesAreNotStored) {
+  const Bytes data = make7z({{"common/", {}},
+                             {"common/a.xml", toBytes("<a/>")},
+                             {"empty.txt", {}},
+                             {"b.png", toBytes("PNG")},
+                             {"b.png", toBytes("PNG2")}});
+  SkinArchive archive;
+  ASSERT_TRUE(archive.loadFromMemory(data));
+  EXPECT_EQ(archive.paths(), (std::vector<std::wstring>{L"b.png", L"common/a.xml"}));
+  EXPECT_EQ(archive.loadFile(L"b.png"), toBytes("PNG2"));  // a later entry replaces
+  EXPECT_TRUE(archive.loadFile(L"empty.txt").empty());
+  EXPECT_TRUE(archive.loadFile(L"common").empty());
+}
+
+TEST(SkinArchiveTest, LookupsMapBackslashesAndAreCaseSensitive) {
+  SkinArchive archive;
+  ASSERT_TRUE(archive.loadFromMemory(skinResource()));
+  const Bytes bundle = archive.loadFile(L"language/downloader_en.xml");
+  ASSERT_FALSE(bundle.empty());
+  struct Case {
+    const wchar_t* path;
+    bool found;
+  } cases[] = {
+      {L"language/downloader_en.xml", true},
+      {L"language\\downloader_en.xml", true},
+      {L"Language/downloader_en.xml", false},
+      {L"language/Downloader_en.xml", false},
+      {L"language/downloader_en.XML", false},
+      {L"/language/downloader_en.xml", false},
+      {L"language", false},
+      {L"", false},
+  };
+  for (const Case& c : cases) {
+    const Bytes bytes = archive.loadFile(c.path);
+    EXPECT_EQ(!bytes.empty(), c.found) << wideToUtf8(c.path);
+    if (c.found) {
+      EXPECT_EQ(bytes, bundle);
+    }
+  }
+}
+
+TEST(SkinArchiveTest, SkinFolderOverridesSingleFiles) {
+  TempDrive drive;
+  SkinArchive archive;
+  ASSERT_TRUE(archive.loadFromMemory(skinResource()));
+  const Bytes archived = archive.loadFile(L"language\\downloader_en.xml");
+  ASSERT_FALSE(archived.empty());
+
+  archive.setSkinFolder(L"D:\\missing\\skin");
+  EXPECT_EQ(archive.skinFolder(), L"");
+
+  fs::create_directories(drive.root() / "skin");
+  archive.setSkinFolder(L"D:\\skin");
+  EXPECT_EQ(archive.skinFolder(), L"D:\\skin\\");
+  // The folder lacks the file: the archive serves it.
+  EXPECT_EQ(archive.loadFile(L"language\\downloader_en.xml"), archived);
+
+  // A zero-length file in the folder does not count.
+  writeHostFile(drive.root() / "skin/language/downloader_en.xml", {});
+  EXPECT_EQ(archive.loadFile(L"language\\downloader_en.xml"), archived);
+
+  // A real file in the folder wins, with either separator.
+  writeHostFile(drive.root() / "skin/language/downloader_en.xml", toBytes("<override/>"));
+  EXPECT_EQ(archive.loadFile(L"language\\downloader_en.xml"), toBytes("<override/>"));
+  EXPECT_EQ(archive.loadFile(L"language/downloader_en.xml"), toBytes("<override/>"));
+  // Files only on disk are served too.
+  writeHostFile(drive.root() / "skin/extra.png", toBytes("IMG"));
+  EXPECT_EQ(archive.loadFile(L"extra.png"), toBytes("IMG"));
+  // The disk is as case-sensitive as the archive here.
+  EXPECT_TRUE(archive.loadFile(L"Extra.png").empty());
+}
+
+TEST(SkinArchiveTest, DriveQualifiedPathsAreReadFromDisk) {
+  TempDrive drive;
+  SkinArchive archive;
+  ASSERT_TRUE(archive.loadFromMemory(make7z({{"icon.png", toBytes("archived")}})));
+  writeHostFile(drive.root() / "images/icon.png", toBytes("on disk"));
+  EXPECT_EQ(archive.loadFile(L"D:\\images\\icon.png"), toBytes("on disk"));
+  EXPECT_TRUE(archive.loadFile(L"D:\\images\\none.png").empty());
+  EXPECT_TRUE(archive.loadFile(L"Q:\\icon.png").empty());  // unknown drive
+  EXPECT_EQ(archive.loadFile(L"icon.png"), toBytes("archived"));
+}
+
+// Every file kept from a damaged archive must be byte-identical to the original.
+void expectSubsetOf(const SkinArchive& damaged, const SkinArchive& original) {
+  for (const std::wstring& path : damaged.paths()) {
+    ASSERT_TRUE(original.contains(path)) << wideToUtf8(path);
+    EXPECT_EQ(damaged.loadFile(path), original.loadFile(path)) << wideToUtf8(path);
+  }
+}
+
+TEST(SkinArchiveTest, DamagedArchiveKeepsWhatCameBefore) {
+  // Enough files that the damage lands in the middle of the solid block.
+  std::vector<std::pair<std::string, Bytes>> entries;
+  std::mt19937 random(7);
+  for (int i = 0; i < 40; ++i) {
+    Bytes bytes(20000);
+    for (auto& b : bytes) b = static_cast<uint8_t>(random());  // incompressible
+    entries.push_back({"file" + std::to_string(100 + i) + ".bin", bytes});
+  }
+  const Bytes data = make7z(entries);
+  SkinArchive original;
+  ASSERT_TRUE(original.loadFromMemory(data));
+  ASSERT_EQ(original.fileCount(), entries.size());
+
+  // One flipped byte at 60 % of the packed data (which starts after the 32-byte signature
+  // header): the files decoded before it stay, the rest is dropped.
+  Bytes damaged = data;
+  damaged[32 + (data.size() - 32) * 6 / 10] ^= 0x5A;
+  SkinArchive partial;
+  EXPECT_FALSE(partial.loadFromMemory(damaged));
+  EXPECT_GT(partial.fileCount(), 0u);
+  EXPECT_LT(partial.fileCount(), entries.size());
+  expectSubsetOf(partial, original);
+  // What was kept is a prefix of the archive order.
+  for (size_t i = 0; i < partial.fileCount(); ++i) {
+    EXPECT_TRUE(partial.contains(utf8ToWide(entries[i].first))) << entries[i].first;
+  }
+}
+
+TEST(SkinArchiveTest, NoSingleFlippedByteCrashesOrCorrupts) {
+  const std::span<const uint8_t> resource = skinResource();
+  const Bytes data(resource.begin(), resource.end());
+  SkinArchive original;
+  ASSERT_TRUE(original.loadFromMemory(data));
+  const size_t step = std::max<size_t>(1, data.size() / 300);
+  for (size_t at = 0; at < data.size(); at += step) {
+    Bytes damaged = data;
+    damaged[at] ^= 0xFF;
+    SkinArchive archive;
+    archive.loadFromMemory(damaged);
+    expectSubsetOf(archive, original);
+  }
+  // Truncated copies as well.
+  for (size_t keep : {size_t{0}, size_t{6}, size_t{32}, data.size() / 2, data.size() - 1}) {
+    SkinArchive archive;
+    EXPECT_FALSE(archive.loadFromMemory(std::span<const uint8_t>(data.data(), keep)));
+    expectSubsetOf(archive, original);
+  }
+}
+
+// The text table rule of start-up, with a temporary folder standing for the executable's.
+class TableRuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(archive_.loadFromMemory(skinResource())); }
+
+  // Runs the rule; returns the bytes handed over, or "<none>".
+  std::string run() {
+    std::string seen = "<none>";
+    const bool handed = archive_.loadTable(L"D:\\app\\", L"multi_language.tsv",
+                                           [&](std::span<const uint8_t> bytes) {
+                                             seen.assign(bytes.begin(), bytes.end());
+                                           });
+    EXPECT_EQ(handed, seen != "<none>");
+    return seen;
+  }
+  void putBeside(const Bytes& bytes) { writeHostFile(drive_.root() / "app/multi_language.tsv", bytes); }
+
+  TempDrive drive_;
+  SkinArchive archive_;
+};
+
+TEST_F(TableRuleTest, ArchivedTableWithoutFileBeside) {
+  fs::create_directories(drive_.root() / "app");
+  const Bytes archived = archive_.loadFile(L"multi_language.tsv");
+  ASSERT_GT(archived.size(), 10u);
+  EXPECT_EQ(run(), std::string(archived.begin(), archived.end()));
+}
+
+TEST_F(TableRuleTest, FileBesideTheExecutableDecidesAlone) {
+  struct Case {
+    size_t size;
+    bool used;
+  } cases[] = {
+      {1, true},
+      {100, true},
+      {SkinArchive::kMaxTableFileSize, true},
+      {SkinArchive::kMaxTableFileSize + 1, false},
+      {5 * 1024 * 1024, false},  // the archive's table is not used either
+      {0, false},
+  };
+  for (const Case& c : cases) {
+    Bytes bytes(c.size, 'x');
+    putBeside(bytes);
+    const std::string seen = run();
+    if (c.used) {
+      EXPECT_EQ(seen.size(), c.size);
+    } else {
+      EXPECT_EQ(seen, "<none>") << c.size;
+    }
+  }
+}
+
+TEST_F(TableRuleTest, SmallArchivedTableIsIgnored) {
+  fs::create_directories(drive_.root() / "app");
+  SkinArchive tiny;
+  ASSERT_TRUE(tiny.loadFromMemory(make7z({{"multi_language.tsv", toBytes("0123456789")}})));
+  bool called = false;
+  EXPECT_FALSE(tiny.loadTable(L"D:\\app\\", L"multi_language.tsv",
+                              [&](std::span<const uint8_t>) { called = true; }));
+  EXPECT_FALSE(called);
+  SkinArchive eleven;
+  ASSERT_TRUE(eleven.loadFromMemory(make7z({{"multi_language.tsv", toBytes("0123456789A")}})));
+  EXPECT_TRUE(eleven.loadTable(L"D:\\app\\", L"multi_language.tsv",
+                               [&](std::span<const uint8_t>) { called = true; }));
+  EXPECT_TRUE(called);
+}
+
+TEST_F(TableRuleTest, SkinFolderTableIsUsedThroughLoadFile) {
+  fs::create_directories(drive_.root() / "app/skin");
+  writeHostFile(drive_.root() / "app/skin/multi_language.tsv", toBytes("from the skin folder"));
+  archive_.setSkinFolder(L"D:\\app\\skin");
+  EXPECT_EQ(run(), "from the skin folder");
+}
+
+}  // namespace
+}  // namespace utility
