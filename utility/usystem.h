@@ -40,5 +40,11 @@ std::string runtimeDir();
 // The user's UI language as a Windows language id (primary language in the low 10 bits).
 uint16_t userDefaultUILanguage();
 
+// Operating-system facts: this host is version 10.0, 64-bit when the machine is (x86_64,
+// aarch64). Development builds can fake older systems with TARNWICK_FAKE_OS ("xp", "32bit",
+// "xp,32bit").
+bool isVistaOrLater();
+bool is64BitSystem();
+
 }  // namespace usystem
 }  // namespace utility

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "utility/disk.h"
+#include "utility/drive_table.h"
+#include "utility/strings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path makeTempFolder(const fs::path& parent, const std::string& stem) {
+  std::random_device random;
+  const fs::path folder = parent / (stem + "-" + std::to_string(random()));
+  fs::create_directories(folder);
+  return folder;
+}
+
+double availableMiB(const fs::path& path) {
+  return static_cast<double>(fs::space(path).available) / 1048576.0;
+}
+
+// Drives on temporary folders of the real file systems: C: and D: on the temp folder's file
+// system, T: on a tmpfs when there is one.
+class DiskFacts : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = makeTempFolder(fs::temp_directory_path(), "disk-test");
+    fs::create_directories(base_ / "c");
+    fs::create_directories(base_ / "d" / "games");
+    emptySysfs_ = makeTempFolder(base_, "sysfs");
+    if (fs::is_directory("/dev/shm")) shm_ = makeTempFolder("/dev/shm", "disk-test");
+    std::vector<utility::Drive> drives = {{L'C', (base_ / "c").string(), {}, {}},
+                                          {L'D', (base_ / "d").string(), {}, {}}};
+    if (!shm_.empty()) drives.push_back({L'T', shm_.string(), {}, {}});
+    utility::setDriveTableForTesting(drives);
+  }
+  void TearDown() override {
+    utility::setDriveTableForTesting({});
+    helper::disk::setSysfsRootForTesting({});
+    std::error_code ignored;
+    fs::remove_all(base_, ignored);
+    if (!shm_.empty()) fs::remove_all(shm_, ignored);
+  }
+
+  fs::path base_;
+  fs::path emptySysfs_;
+  fs::path shm_;
+};
+
+TEST(DiskRules, NormalizePath) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"C:/Program Files//Foo/", L"c:\\program files\\foo"},
+      {L"c:\\", L"c:"},
+      {L"\\\\\\D:\\\\\\Games\\/\\Emu\\\\", L"d:\\games\\emu"},
+      {L"//server/Share", L"server\\share"},
+      {L"", L""},
+      {L"\\/\\", L""},
+      {L"D:\\ÄÖ\\X", L"d:\\ÄÖ\\x"},  // only A to Z are lowered
+      {L" d:\\a ", L" d:\\a "},
+  };
+  for (const auto& [input, expected] : cases) {
+    EXPECT_EQ(helper::disk::normalizePath(input), expected) << utility::wideToUtf8(input);
+  }
+}
+
+TEST_F(DiskFacts, ValidInstallPaths) {
+  const std::pair<const wchar_t*, bool> cases[] = {
+      {L"C:/Program Files//Foo/", true},
+      {L"c:\\", true},
+      {L"C:/", true},
+      {L"c:", false},  // too short
+      {L"d:\\games\\ \\emu", false},  // a piece of blanks only
+      {L"d:\\games\\emu:", false},    // a colon after the root
+      {L"d:\\games\\emu", true},
+      {L"  D:\\Games\\Emu  ", true},
+      {L"d:\\games\\emu\\ ", true},  // the piece after the last backslash is not examined
+      {L"d:\\\\\\games\\\\emu", true},
+      {L"d:\\not\\there\\yet", true},  // the folder need not exist
+      {L"d:\\a*b", false},
+      {L"d:\\a?b", false},
+      {L"d:\\a\"b", false},
+      {L"d:\\a<b", false},
+      {L"d:\\a>b", false},
+      {L"d:\\a|b", false},
+      {L"z:\\games", false},  // no such drive
+      {L"", false},
+      {L"\\\\\\", false},
+      // Relative texts never name a volume, whatever the current folder holds.
+      {L"games\\emu", false},
+      {L"..\\emu", false},
+      {L"d:games\\emu", false},
+  };
+  for (const auto& [path, valid] : cases) {
+    EXPECT_EQ(helper::disk::isValidInstallPath(path), valid) << utility::wideToUtf8(path);
+  }
+}
+
+TEST(DiskRules, WindowsFileSystemNames) {
+  const std::pair<const char*, const wchar_t*> cases[] = {
+      {"ext2", L"NTFS"}, {"ext3", L"NTFS"}, {"ext4", L"NTFS"},   {"xfs", L"NTFS"},
+      {"btrfs", L"NTFS"}, {"f2fs", L"NTFS"}, {"vfat", L"FAT32"}, {"exfat", L"exfat"},
+      {"ntfs3", L"ntfs3"}, {"tmpfs", L"tmpfs"}, {"", L""},
+  };
+  for (const auto& [kernel, windows] : cases) EXPECT_EQ(helper::disk::windowsFileSystemName(kernel), windows) << kernel;
+  EXPECT_TRUE(helper::disk::isAcceptedFileSystem(L"NTFS"));
+  EXPECT_TRUE(helper::disk::isAcceptedFileSystem(L"FAT32"));
+  EXPECT_FALSE(helper::disk::isAcceptedFileSystem(L"ntfs"));  // case-sensitive
+  EXPECT_FALSE(helper::disk::isAcceptedFileSystem(L"exfat"));
+}
+
+TEST(DiskRules, VolumeScores) {
+  struct Case {
+    const char* label;
+    std::optional<double> freeMiB;
+    std::optional<std::wstring> fileSystem;
+    bool ssd;
+    double score;
+    bool ssdAsked;
+  };
+  const Case cases[] = {
+      {"ssd with 20000 MiB is boosted", 20000.0, L"NTFS", true, 20000000.0, true},
+      {"hard disk keeps its MiB", 900000.0, L"NTFS", false, 900000.0, true},
+      {"exactly 17408 MiB is not boosted", 17408.0, L"NTFS", true, 17408.0, true},
+      {"17408.9 MiB truncates to 17408", 17408.9, L"FAT32", true, 17408.9, true},
+      {"17409 MiB is boosted", 17409.0, L"NTFS", true, 17409000.0, true},
+      {"unreadable file system counts as accepted", 500.0, std::nullopt, false, 500.0, true},
+      {"exfat scores 0", 50000.0, L"exfat", true, 0.0, false},
+      {"lower-case ntfs scores 0", 50000.0, L"ntfs", true, 0.0, false},
+      {"failed free-space query scores 0", std::nullopt, L"NTFS", true, 0.0, false},
+  };
+  for (const Case& c : cases) {
+    bool asked = false;
+    bool isSsd = true;  // untouched unless the disk was asked
+    const double score = helper::disk::volumeScore(c.freeMiB, c.fileSystem,
+                                                   [&] {
+                                                     asked = true;
+                                                     return c.ssd;
+                                                   },
+                                                   isSsd);
+    EXPECT_DOUBLE_EQ(score, c.score) << c.label;
+    EXPECT_EQ(asked, c.ssdAsked) << c.label;
+    EXPECT_EQ(isSsd, c.ssdAsked ? c.ssd : true) << c.label;
+  }
+}
+
+TEST(DiskRules, BestDrive) {
+  struct DriveCase {
+    const wchar_t* root;
+    double score;
+    bool ssd;
+  };
+  struct Case {
+    const char* label;
+    std::vector<DriveCase> drives;
+    const wchar_t* root;
+    bool ssd;
+  };
+  const Case cases[] = {
+      {"solid-state 20000 MiB beats a 900000 MiB hard disk",
+       {{L"C:\\", 900000.0, false}, {L"D:\\", 20000000.0, true}}, L"D:\\", true},
+      {"ties keep the first", {{L"C:\\", 500.0, false}, {L"D:\\", 500.0, true}}, L"C:\\", false},
+      {"a zero score still beats no drive", {{L"E:\\", 0.0, true}, {L"F:\\", 0.0, false}}, L"E:\\", true},
+      {"a zero-score drive loses to any free space", {{L"C:\\", 0.0, false}, {L"D:\\", 1.0, false}}, L"D:\\", false},
+      {"no drive leaves the outputs", {}, L"untouched", true},
+  };
+  for (const Case& c : cases) {
+    std::wstring root = L"untouched";
+    bool ssd = true;
+    std::vector<std::wstring> roots;
+    for (const DriveCase& d : c.drives) roots.push_back(d.root);
+    helper::disk::pickBestDrive(
+        roots,
+        [&](const std::wstring& r, bool& isSsd) {
+          for (const DriveCase& d : c.drives) {
+            if (r == d.root) {
+              isSsd = d.ssd;
+              return d.score;
+            }
+          }
+          return -2.0;
+        },
+        root, ssd);
+    EXPECT_EQ(root, c.root) << c.label;
+    EXPECT_EQ(ssd, c.ssd) << c.label;
+  }
+}
+
+TEST_F(DiskFacts, FreeSpaceIsWhatTheUserMayUse) {
+  const double expected = availableMiB(base_);
+  // Other processes write meanwhile: a few hundred MiB either way.
+  EXPECT_NEAR(helper::disk::freeSpaceMiB(L"C:\\whatever\\below"), expected, 512.0);
+  EXPECT_NEAR(helper::disk::usableFreeSpaceMiB(L"d:/games"), expected, 512.0);
+  EXPECT_EQ(helper::disk::freeSpaceMiB(L"Z:\\"), 0.0);
+  EXPECT_EQ(helper::disk::freeSpaceMiB(L"games"), 0.0);
+  EXPECT_EQ(helper::disk::usableFreeSpaceMiB(L""), 0.0);
+}
+
+TEST_F(DiskFacts, OtherFileSystemsAreNotUsable) {
+  if (shm_.empty()) GTEST_SKIP() << "no tmpfs at /dev/shm";
+  EXPECT_GT(helper::disk::freeSpaceMiB(L"T:\\"), 0.0);
+  EXPECT_EQ(helper::disk::usableFreeSpaceMiB(L"T:\\"), 0.0);
+  bool ssd = true;
+  EXPECT_EQ(helper::disk::driveScore(L"T:\\", ssd), 0.0);
+  EXPECT_TRUE(ssd);  // untouched
+}
+
+TEST_F(DiskFacts, FixedDrivesAreRecheckedAndInLetterOrder) {
+  utility::setDriveTableForTesting({{L'E', (base_ / "d").string(), {}, {}},
+                                    {L'C', (base_ / "c").string(), {}, {}},
+                                    {L'F', (base_ / "gone").string(), {}, {}},
+                                    {L'G', "/proc", {}, {}},
+                                    {L'H', shm_.empty() ? "/proc" : shm_.string(), {}, {}}});
+  EXPECT_EQ(helper::disk::fixedDrives(), (std::vector<std::wstring>{L"C:\\", L"E:\\"}));
+}
+
+TEST_F(DiskFacts, ScoreAndBestDriveOnRealVolumes) {
+  helper::disk::setSysfsRootForTesting(emptySysfs_.string());  // no disk found: not solid-state
+  bool ssd = true;
+  EXPECT_NEAR(helper::disk::driveScore(L"C:\\", ssd), availableMiB(base_), 512.0);
+  EXPECT_FALSE(ssd);
+  EXPECT_EQ(helper::disk::driveScore(L"Z:\\", ssd), 0.0);
+
+  std::wstring root;
+  ssd = true;
+  helper::disk::bestInstallDrive(root, ssd);
+  EXPECT_EQ(root, L"C:\\");  // D: is on the same volume: the tie keeps C:; T: is not a fixed drive
+  EXPECT_FALSE(ssd);
+
+  utility::setDriveTableForTesting({{L'F', (base_ / "gone").string(), {}, {}}});
+  root.clear();
+  helper::disk::bestInstallDrive(root, ssd);
+  EXPECT_EQ(root, L"");
+}
+
+// A sysfs tree laid out as the kernel does: /dev/block/<maj:min> links into /devices, /block
+// links to whole disks, partitions inside their disk's folder, slaves/ of stacked devices.
+class FakeSysfs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = makeTempFolder(fs::temp_directory_path(), "sysfs");
+    addDisk("sda", "pci0/host0", "8:0", 1073741824);
+    addPartition("sda", "pci0/host0", "sda1", "8:1");
+    addPartition("sda", "pci0/host0", "sda2", "8:2");
+    addDisk("sdb", "pci0/host1", "8:16", 0);
+    addPartition("sdb", "pci0/host1", "sdb1", "8:17");
+    addDisk("nvme0n1", "pci0/nvme0", "259:0", 2199023255040);
+    addPartition("nvme0n1", "pci0/nvme0", "nvme0n1p1", "259:1");
+    addDisk("nvme1n1", "pci0/nvme1", "259:4", 2199023255040);
+    addPartition("nvme1n1", "pci0/nvme1", "nvme1n1p1", "259:5");
+    addStacked("dm-0", "253:0", {"pci0/host0/block/sda/sda2"});                     // crypt on SSD
+    addStacked("dm-1", "253:1", {"pci0/host0/block/sda/sda1", "pci0/host1/block/sdb/sdb1"});  // spans HDD
+    addStacked("md0", "9:0", {"pci0/nvme0/block/nvme0n1/nvme0n1p1", "pci0/nvme1/block/nvme1n1/nvme1n1p1"});
+    addStacked("dm-2", "253:2", {"virtual/block/dm-0"});  // LVM on crypt
+    helper::disk::setSysfsRootForTesting(root_.string());
+  }
+  void TearDown() override {
+    helper::disk::setSysfsRootForTesting({});
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  void addDisk(const std::string& name, const std::string& bus, const std::string& number, long long discard) {
+    const fs::path folder = root_ / "devices" / bus / "block" / name;
+    fs::create_directories(folder / "queue");
+    std::ofstream(folder / "queue" / "discard_max_bytes") << discard << "\n";
+    link(root_ / "block" / name, fs::path("../devices") / bus / "block" / name);
+    link(root_ / "dev" / "block" / number, fs::path("../../devices") / bus / "block" / name);
+  }
+  void addPartition(const std::string& disk, const std::string& bus, const std::string& name,
+                    const std::string& number) {
+    const fs::path folder = root_ / "devices" / bus / "block" / disk / name;
+    fs::create_directories(folder);
+    std::ofstream(folder / "partition") << "1\n";
+    link(root_ / "dev" / "block" / number, fs::path("../../devices") / bus / "block" / disk / name);
+  }
+  void addStacked(const std::string& name, const std::string& number, const std::vector<std::string>& slaves) {
+    const fs::path folder = root_ / "devices" / "virtual" / "block" / name;
+    fs::create_directories(folder / "slaves");
+    fs::create_directories(folder / "queue");
+    std::ofstream(folder / "queue" / "discard_max_bytes") << "4096\n";  // never consulted
+    for (const std::string& slave : slaves) {
+      link(folder / "slaves" / fs::path(slave).filename(), fs::path("../../../..") / slave);
+    }
+    link(root_ / "block" / name, fs::path("../devices/virtual/block") / name);
+    link(root_ / "dev" / "block" / number, fs::path("../../devices/virtual/block") / name);
+  }
+  static void link(const fs::path& at, const fs::path& target) {
+    fs::create_directories(at.parent_path());
+    fs::create_directory_symlink(target, at);
+  }
+
+  fs::path root_;
+};
+
+TEST_F(FakeSysfs, TrimOfTheDisksBehindADevice) {
+  const std::pair<const char*, bool> cases[] = {
+      {"8:1", true},     // partition of a disk with discard
+      {"8:0", true},     // whole disk
+      {"8:17", false},   // partition of a disk without discard
+      {"8:16", false},   // whole disk without discard
+      {"253:0", true},   // device-mapper over a solid-state partition
+      {"253:1", false},  // device-mapper spanning a hard disk
+      {"253:2", true},   // device-mapper over device-mapper
+      {"9:0", true},     // md over two NVMe partitions
+      {"7:0", false},    // no such device
+      {"", false},
+  };
+  for (const auto& [number, ssd] : cases) EXPECT_EQ(helper::disk::isSolidStateDevice(number), ssd) << number;
+}
+
+TEST_F(FakeSysfs, DriveResolvedThroughItsVolume) {
+  const fs::path drive = makeTempFolder(root_, "drive");
+  utility::setDriveTableForTesting({{L'C', drive.string(), {}, {}}});
+  const std::string number = helper::disk::volumeDeviceNumber(L"C:");
+  ASSERT_FALSE(number.empty());
+  EXPECT_EQ(helper::disk::volumeDeviceNumber(L"C:\\somewhere"), number);
+  EXPECT_TRUE(helper::disk::volumeDeviceNumber(L"Q:").empty());
+
+  // Whatever the real device number is, make the fake tree put the volume on sdb1, then sda2.
+  const fs::path entry = root_ / "dev" / "block" / number;
+  std::error_code ignored;
+  fs::remove(entry, ignored);
+  fs::create_directory_symlink("../../devices/pci0/host1/block/sdb/sdb1", entry);
+  EXPECT_FALSE(helper::disk::isSsd(L"C:"));
+  fs::remove(entry);
+  fs::create_directory_symlink("../../devices/pci0/host0/block/sda/sda2", entry);
+  EXPECT_TRUE(helper::disk::isSsd(L"C:"));
+  EXPECT_TRUE(helper::disk::isSsd(L"c:\\"));
+  EXPECT_FALSE(helper::disk::isSsd(L"Q:"));
+
+  // Boosted score: solid-state and more than 17408 MiB free (when the volume has that much).
+  bool ssd = false;
+  const double free = helper::disk::freeSpaceMiB(L"C:\\");
+  const double score = helper::disk::driveScore(L"C:\\", ssd);
+  EXPECT_TRUE(ssd);
+  if (free > helper::disk::kSsdBoostMiB + 1024) {
+    EXPECT_GT(score, free * 900);
+  }
+  utility::setDriveTableForTesting({});
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Disk facts for choosing and checking an installation folder, and the desktop shortcut.
+// Paths are Windows texts ("D:\Tarnwick\"); drive roots are "X:\". Every function is
+// stateless and may run on any thread. Disk queries never report errors: a failed free-space
+// query is 0 MiB, an unreadable file-system name counts as accepted, an unknown disk is not
+// solid-state.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace helper {
+namespace disk {
+
+// Solid-state drives with more free space than this (whole MiB) get their score boosted.
+inline constexpr double kSsdBoostMiB = 17408.0;
+
+// Roots ("C:\", "D:\", ...) of the usable local drives, in letter order.
+std::vector<std::wstring> fixedDrives();
+
+// Free MiB the user may use on the volume of the path's root (its first three characters);
+// 0 when the query fails.
+double freeSpaceMiB(const std::wstring& path);
+// As freeSpaceMiB, but 0 also when the volume's file system is not accepted.
+double usableFreeSpaceMiB(const std::wstring& path);
+// Whether the disk behind the drive ("C:") supports TRIM.
+bool isSsd(const std::wstring& drive);
+
+// The drive's free MiB, times 1000 on a solid-state disk with more than kSsdBoostMiB free;
+// 0 when the free space is unknown or the file system is not accepted (then |isSsd| is left as
+// it was).
+double driveScore(const std::wstring& root, bool& isSsd);
+// The fixed drive with the highest score; ties keep the earlier drive. With no drive the
+// outputs are left as they were.
+void bestInstallDrive(std::wstring& root, bool& isSsd);
+
+// Lower case ("A" to "Z"), "/" turned into "\", runs of "\" collapsed, no "\" at either end.
+std::wstring normalizePath(const std::wstring& path);
+// A drive root with free space followed by folder names without the characters not allowed
+// and without pieces of blanks only.
+bool isValidInstallPath(const std::wstring& path);
+
+// Writes a desktop launcher named after |linkName| that runs |targetFile| with |arguments|
+// (a Windows command line) in |workingFolder|, showing |iconFile|. An existing launcher of the
+// same name is replaced. Returns false (and logs) when no launcher was written.
+bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
+                    const std::wstring& workingFolder, const std::wstring& targetFile,
+                    const std::wstring& arguments);
+
+// --- The rules behind the queries (no system calls) ---
+
+// The path's drive root when it starts with one ("X:" followed by "\" or "/", or "X:" alone);
+// otherwise empty. Relative texts never name a volume.
+std::wstring driveRootOf(const std::wstring& path);
+// The Windows name of a kernel file-system type: ext2/3/4, xfs, btrfs, f2fs -> "NTFS",
+// vfat/msdos -> "FAT32", anything else its own name.
+std::wstring windowsFileSystemName(const std::string& kernelType);
+bool isAcceptedFileSystem(const std::wstring& name);
+// The score of a volume from its facts; |ssd| is asked only for accepted volumes with free
+// space known, and stored in |isSsd| then.
+double volumeScore(std::optional<double> freeMiB, const std::optional<std::wstring>& fileSystem,
+                   const std::function<bool()>& ssd, bool& isSsd);
+// Picks the root with the strictly highest score, in order.
+void pickBestDrive(const std::vector<std::wstring>& roots,
+                   const std::function<double(const std::wstring&, bool&)>& score,
+                   std::wstring& root, bool& isSsd);
+
+// The device number ("major:minor") of the file system at the drive's root, as the kernel
+// reports it for files there; empty when the drive is unknown.
+std::string volumeDeviceNumber(const std::wstring& drive);
+// Whether every disk behind the block device "major:minor" supports TRIM (partitions,
+// device-mapper and md devices resolved to their disks). False when no disk is found.
+bool isSolidStateDevice(const std::string& majorMinor);
+
+// Tests: read disk facts below |root| instead of "/sys" (empty restores it).
+void setSysfsRootForTesting(const std::string& root);
+
+}  // namespace disk
+}  // namespace helper

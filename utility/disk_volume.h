@@ -1,0 +1,21 @@
+// The volume queries behind helper::disk, one implementation per platform (disk_linux.cpp).
+// Roots are drive roots as helper::disk::driveRootOf gives them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace helper {
+namespace disk {
+namespace volume {
+
+// Bytes available to the calling user; false when the query fails.
+bool freeBytes(const std::wstring& root, uint64_t& bytes);
+// The Windows name of the volume's file system; nothing when it cannot be read.
+std::optional<std::wstring> fileSystemName(const std::wstring& root);
+
+}  // namespace volume
+}  // namespace disk
+}  // namespace helper

@@ -1,0 +1,38 @@
+// The text rules of a freedesktop launcher (.desktop file) standing in for a shell link.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace helper {
+namespace disk {
+
+// Splits a Windows command line into arguments as the C runtime does: blanks separate,
+// double quotes group, 2n backslashes before a quote give n and toggle quoting, 2n+1 give n and
+// a literal quote, "" inside quotes is a literal quote.
+std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine);
+
+// One argument of an Exec line: plain when it holds no reserved character, otherwise in
+// double quotes with the quoting escapes; "%" doubled. The result is still to be escaped as a
+// string value (escapeEntryValue).
+std::string quoteExecArgument(const std::string& argument);
+// The escapes of a string value: "\\", "\n", "\t", "\r", and "\s" for a leading blank.
+std::string escapeEntryValue(const std::string& value);
+
+// The launcher's file name for a link name ("<name>.desktop"): separators and control
+// characters become "_", leading dots are dropped, and the name is cut to fit a file name. Empty
+// when nothing usable is left. The result never names another folder.
+std::string launcherFileName(const std::wstring& linkName);
+
+struct LauncherSpec {
+  std::wstring name;                   // shown name
+  std::string program;                 // host path of the target
+  std::vector<std::string> arguments;  // already split
+  std::string workingFolder;           // host path, may be empty
+  std::string icon;                    // host path, may be empty
+};
+// The whole launcher file, UTF-8.
+std::string launcherText(const LauncherSpec& spec);
+
+}  // namespace disk
+}  // namespace helper

@@ -1,0 +1,87 @@
+// Desktop shortcuts as freedesktop launchers in the user's desktop folder.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "utility/disk.h"
+#include "utility/drive_table.h"
+#include "utility/log.h"
+#include "utility/shortcut.h"
+#include "utility/strings.h"
+#include "utility/ufile.h"
+
+namespace helper::disk {
+
+namespace {
+
+bool writeAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void logFailure(int line, const wchar_t* text) { common::logPrint("helper::disk::createShortcut", line, text); }
+
+}  // namespace
+
+bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
+                    const std::wstring& workingFolder, const std::wstring& targetFile,
+                    const std::wstring& arguments) {
+  const std::wstring desktop = utility::ufile::desktopDir();
+  if (desktop.empty()) {
+    logFailure(__LINE__, L"install 1 of create shortcut failed!");
+    return false;
+  }
+  const std::string folder = utility::toHostPath(desktop);
+  struct stat st {};
+  if (folder.empty() || !utility::ufile::makeDir(desktop) || ::stat(folder.c_str(), &st) != 0 ||
+      !S_ISDIR(st.st_mode)) {
+    logFailure(__LINE__, L"install 2 of create shortcut failed!");
+    return false;
+  }
+
+  // The link name comes from outside (app names of a campaign): it only ever names a file in
+  // the desktop folder.
+  const std::string fileName = launcherFileName(linkName);
+  LauncherSpec spec;
+  spec.name = linkName;
+  spec.program = utility::toHostPath(targetFile);
+  for (const std::wstring& argument : splitCommandLine(arguments)) {
+    spec.arguments.push_back(utility::wideToUtf8(argument));
+  }
+  if (!workingFolder.empty()) spec.workingFolder = utility::toHostPath(workingFolder);
+  if (!iconFile.empty()) spec.icon = utility::toHostPath(iconFile);
+  std::string temp = folder + "/.tarnwick-launcher-XXXXXX";
+  std::vector<char> tempName(temp.begin(), temp.end());
+  tempName.push_back('\0');
+  const int fd = fileName.empty() || spec.program.empty() ? -1 : ::mkstemp(tempName.data());
+  if (fd < 0) {
+    logFailure(__LINE__, L"install 3 of create shortcut failed!");
+    return false;
+  }
+  temp = tempName.data();
+
+  // Written beside the target and renamed over it, so an existing launcher is replaced whole.
+  bool ok = writeAll(fd, launcherText(spec));
+  ok = ::fchmod(fd, 0755) == 0 && ok;  // launchers must be executable to be trusted
+  ok = ::fsync(fd) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  if (ok) ok = ::rename(temp.c_str(), (folder + "/" + fileName).c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    logFailure(__LINE__, L"install 4 of create shortcut failed!");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace helper::disk
