@@ -35,6 +35,8 @@ class DownloaderModel {
   std::wstring getLocale() const { return locale_; }
   std::wstring getLanguage() const { return language_; }
   std::wstring getInstallPath() const { return installPath_; }
+  std::wstring getBestPath() const { return bestPath_; }
+  uint8_t getBestPathFlag() const { return bestPathFlag_; }
   std::wstring getPackage() const { return package_; }
   std::wstring getGoogleId() const { return googleId_; }
   const std::vector<AppInfo>& getApps() const { return apps_; }
@@ -56,6 +58,7 @@ class DownloaderModel {
   void _initFrom(const std::wstring& modulePath, const wchar_t* commandLine);
   void _readLaunchName(const std::wstring& modulePath);
   void _readCommandLine(const wchar_t* commandLine);
+  void _calcInstallPath();
 
   std::wstring package_;
   utility::WorkThread configThread_;

@@ -124,7 +124,7 @@ void DownloaderModel::_initFrom(const std::wstring& modulePath, const wchar_t* c
   common::logPrint("DownloaderModel::init", __LINE__, L"openid is %s, package is %s", openid_.c_str(),
                    package_.c_str());
 
-  // The default installation path is computed here.
+  _calcInstallPath();
 
   const int campaign = utility::leadingInt(openid_);
   if (campaign >= 2001 && campaign <= 2999) ConfigImp::instance().adId = L"Tarnwick Installer_200";
