@@ -4,8 +4,9 @@
 //   tarnwick-registry-key 1
 //   key<TAB>Software\Dornvale\corvide-tw
 //   sz<TAB>InstallDir<TAB>D:\Tarnwick\Tarnwick9
-// with "%", TAB, CR, LF and NUL in names and values written as %XX. Changes take the key's lock
+// with "%", TAB, CR, LF and NUL in names and values written as %XX. Changes take the store's lock
 // file (flock), read the key, and replace the file by rename from a synced temporary file.
+// Readers take no lock: they see the old file or the new one, never a part.
 #include <fcntl.h>
 #include <locale.h>
 #include <sys/file.h>
@@ -217,11 +218,12 @@ int writeKeyFile(const std::string& file, const KeyData& key) {
   return error;
 }
 
-// Holds the key's lock file for one read-modify-write.
+// Holds the store's lock file for one read-modify-write (changes are rare and quick: one lock
+// for all keys keeps the folder to the key files).
 class KeyLock {
  public:
   explicit KeyLock(const std::string& file) {
-    fd_ = ::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = ::open((file.substr(0, file.rfind('/') + 1) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) {
       error_ = errno;
       return;
