@@ -41,6 +41,10 @@ class DownloaderModel {
   std::wstring getGoogleId() const { return googleId_; }
   const std::vector<AppInfo>& getApps() const { return apps_; }
   void setLocale(const std::wstring& locale);
+  // Loads a string bundle (the whole file as wide text) into the strings; false when it is not
+  // a well-formed document (main thread).
+  bool loadLanguage(const std::wstring& text);
+  const std::map<std::wstring, std::wstring>& getStrings() const { return strings_; }
 
   // Callbacks set by the main window; called on the main thread only.
   std::function<void(int percent, int received, int total)> onDownloadProgress;
