@@ -54,8 +54,8 @@ double volumeScore(std::optional<double> freeMiB, const std::optional<std::wstri
 }
 
 void pickBestDrive(const std::vector<std::wstring>& roots,
-                   const std::function<double(const std::wstring&, bool&)>& score,
-                   std::wstring& root, bool& isSsd) {
+                   const std::function<double(const std::wstring&, bool&)>& score, std::wstring& root,
+                   bool& isSsd) {
   double best = -1;
   for (const std::wstring& candidate : roots) {
     bool ssd = false;
@@ -93,8 +93,8 @@ double driveScore(const std::wstring& root, bool& isSsd) {
     freeMiB = static_cast<double>(bytes) / kBytesPerMiB;
     fileSystem = volume::fileSystemName(volumeRoot);
   }
-  return volumeScore(freeMiB, fileSystem, [&] { return helper::disk::isSsd(volumeRoot.substr(0, 2)); },
-                     isSsd);
+  return volumeScore(
+      freeMiB, fileSystem, [&] { return helper::disk::isSsd(volumeRoot.substr(0, 2)); }, isSsd);
 }
 
 void bestInstallDrive(std::wstring& root, bool& isSsd) {

@@ -63,8 +63,8 @@ double volumeScore(std::optional<double> freeMiB, const std::optional<std::wstri
                    const std::function<bool()>& ssd, bool& isSsd);
 // Picks the root with the strictly highest score, in order.
 void pickBestDrive(const std::vector<std::wstring>& roots,
-                   const std::function<double(const std::wstring&, bool&)>& score,
-                   std::wstring& root, bool& isSsd);
+                   const std::function<double(const std::wstring&, bool&)>& score, std::wstring& root,
+                   bool& isSsd);
 
 // The device number ("major:minor") of the file system at the drive's root, as the kernel
 // reports it for files there; empty when the drive is unknown.

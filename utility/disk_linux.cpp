@@ -91,12 +91,17 @@ std::string kernelTypeOfMagic(unsigned long magic) {
 // File systems that are never a fixed drive: memory, pseudo, network, layered, read-only media.
 bool isExcludedMagic(unsigned long magic) {
   static const std::set<unsigned long> kExcluded = {
-      TMPFS_MAGIC, RAMFS_MAGIC, PROC_SUPER_MAGIC, SYSFS_MAGIC, DEVPTS_SUPER_MAGIC,
-      CGROUP_SUPER_MAGIC, CGROUP2_SUPER_MAGIC, DEBUGFS_MAGIC, SECURITYFS_MAGIC, TRACEFS_MAGIC,
-      BPF_FS_MAGIC, PSTOREFS_MAGIC, EFIVARFS_MAGIC, HUGETLBFS_MAGIC, NSFS_MAGIC, AUTOFS_SUPER_MAGIC,
-      BINFMTFS_MAGIC, NFS_SUPER_MAGIC, SMB_SUPER_MAGIC, CIFS_SUPER_MAGIC, SMB2_SUPER_MAGIC, V9FS_MAGIC, CEPH_SUPER_MAGIC,
-      CODA_SUPER_MAGIC, AFS_SUPER_MAGIC, AFS_FS_MAGIC, OVERLAYFS_SUPER_MAGIC, SQUASHFS_MAGIC, ISOFS_SUPER_MAGIC,
-      CRAMFS_MAGIC, kRomfsMagic, EROFS_SUPER_MAGIC_V1};
+      TMPFS_MAGIC,         RAMFS_MAGIC,         PROC_SUPER_MAGIC,
+      SYSFS_MAGIC,         DEVPTS_SUPER_MAGIC,  CGROUP_SUPER_MAGIC,
+      CGROUP2_SUPER_MAGIC, DEBUGFS_MAGIC,       SECURITYFS_MAGIC,
+      TRACEFS_MAGIC,       BPF_FS_MAGIC,        PSTOREFS_MAGIC,
+      EFIVARFS_MAGIC,      HUGETLBFS_MAGIC,     NSFS_MAGIC,
+      AUTOFS_SUPER_MAGIC,  BINFMTFS_MAGIC,      NFS_SUPER_MAGIC,
+      SMB_SUPER_MAGIC,     CIFS_SUPER_MAGIC,    SMB2_SUPER_MAGIC,
+      V9FS_MAGIC,          CEPH_SUPER_MAGIC,    CODA_SUPER_MAGIC,
+      AFS_SUPER_MAGIC,     AFS_FS_MAGIC,        OVERLAYFS_SUPER_MAGIC,
+      SQUASHFS_MAGIC,      ISOFS_SUPER_MAGIC,   CRAMFS_MAGIC,
+      kRomfsMagic,         EROFS_SUPER_MAGIC_V1};
   return kExcluded.count(magic) > 0;
 }
 
@@ -155,7 +160,9 @@ bool discardCapable(const std::string& sysfs, const std::string& disk) {
   return static_cast<bool>(file >> maxBytes) && maxBytes > 0;
 }
 
-std::string deviceNumberText(dev_t dev) { return std::to_string(major(dev)) + ":" + std::to_string(minor(dev)); }
+std::string deviceNumberText(dev_t dev) {
+  return std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
+}
 
 }  // namespace
 

@@ -208,8 +208,11 @@ int writeKeyFile(const std::string& file, const KeyData& key) {
   for (size_t done = 0; done < text.size() && error == 0;) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) error = n < 0 ? errno : EIO;
-    else done += static_cast<size_t>(n);
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
+    } else {
+      done += static_cast<size_t>(n);
+    }
   }
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
@@ -289,7 +292,8 @@ bool Key::openKey(const std::wstring& path, bool create) {
   const std::string folder = storeFolder();
   if (create) {
     if (const int error = makeFolders(folder); error != 0) {
-      common::logPrint("utility::registry::Key::create", __LINE__, L"registry folder failed! error = %d.", error);
+      common::logPrint("utility::registry::Key::create", __LINE__, L"registry folder failed! error = %d.",
+                       error);
       return false;
     }
     // Like the registry, creating a key creates its missing parents.
@@ -301,8 +305,8 @@ bool Key::openKey(const std::wstring& path, bool create) {
       if (present != 0 || fold(existing.name) != fold(part)) {
         const int error = changeKey(file, part, [](KeyData&, bool existed) { return !existed; });
         if (error != 0) {
-          common::logPrint("utility::registry::Key::create", __LINE__, L"create key [ %s ] failed! error = %d.",
-                           part.c_str(), error);
+          common::logPrint("utility::registry::Key::create", __LINE__,
+                           L"create key [ %s ] failed! error = %d.", part.c_str(), error);
           return false;
         }
       }
@@ -338,8 +342,8 @@ bool Key::queryString(const std::wstring& valueName, std::wstring& value) const 
   KeyData key;
   if (const int error = readKeyFile(file_, key); error != 0) {
     if (error != ENOENT) {
-      common::logPrint("utility::registry::Key::queryString", __LINE__, L"read key [ %s ] failed! error = %d.",
-                       name_.c_str(), error);
+      common::logPrint("utility::registry::Key::queryString", __LINE__,
+                       L"read key [ %s ] failed! error = %d.", name_.c_str(), error);
     }
     return false;
   }
@@ -360,8 +364,9 @@ bool Key::setString(const std::wstring& valueName, const std::wstring& value) {
     return true;
   });
   if (error == 0) return true;
-  common::logPrint("utility::registry::Key::setString", __LINE__, L"write [ %s ] of key [ %s ] failed! error = %d.",
-                   valueName.c_str(), name_.c_str(), error);
+  common::logPrint("utility::registry::Key::setString", __LINE__,
+                   L"write [ %s ] of key [ %s ] failed! error = %d.", valueName.c_str(), name_.c_str(),
+                   error);
   return false;
 }
 
@@ -374,8 +379,9 @@ bool Key::deleteValue(const std::wstring& valueName) {
     return true;
   });
   if (error == 0) return true;
-  common::logPrint("utility::registry::Key::deleteValue", __LINE__, L"delete [ %s ] of key [ %s ] failed! error = %d.",
-                   valueName.c_str(), name_.c_str(), error);
+  common::logPrint("utility::registry::Key::deleteValue", __LINE__,
+                   L"delete [ %s ] of key [ %s ] failed! error = %d.", valueName.c_str(), name_.c_str(),
+                   error);
   return false;
 }
 

@@ -29,7 +29,9 @@ bool writeAll(int fd, const std::string& text) {
   return true;
 }
 
-void logFailure(int line, const wchar_t* text) { common::logPrint("helper::disk::createShortcut", line, text); }
+void logFailure(int line, const wchar_t* text) {
+  common::logPrint("helper::disk::createShortcut", line, text);
+}
 
 }  // namespace
 

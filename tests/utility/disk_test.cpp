@@ -72,7 +72,7 @@ TEST_F(DiskFacts, ValidInstallPaths) {
       {L"C:/Program Files//Foo/", true},
       {L"c:\\", true},
       {L"C:/", true},
-      {L"c:", false},  // too short
+      {L"c:", false},                 // too short
       {L"d:\\games\\ \\emu", false},  // a piece of blanks only
       {L"d:\\games\\emu:", false},    // a colon after the root
       {L"d:\\games\\emu", true},
@@ -101,11 +101,12 @@ TEST_F(DiskFacts, ValidInstallPaths) {
 
 TEST(DiskRules, WindowsFileSystemNames) {
   const std::pair<const char*, const wchar_t*> cases[] = {
-      {"ext2", L"NTFS"}, {"ext3", L"NTFS"}, {"ext4", L"NTFS"},   {"xfs", L"NTFS"},
-      {"btrfs", L"NTFS"}, {"f2fs", L"NTFS"}, {"vfat", L"FAT32"}, {"exfat", L"exfat"},
+      {"ext2", L"NTFS"},   {"ext3", L"NTFS"},   {"ext4", L"NTFS"},  {"xfs", L"NTFS"},
+      {"btrfs", L"NTFS"},  {"f2fs", L"NTFS"},   {"vfat", L"FAT32"}, {"exfat", L"exfat"},
       {"ntfs3", L"ntfs3"}, {"tmpfs", L"tmpfs"}, {"", L""},
   };
-  for (const auto& [kernel, windows] : cases) EXPECT_EQ(helper::disk::windowsFileSystemName(kernel), windows) << kernel;
+  for (const auto& [kernel, windows] : cases)
+    EXPECT_EQ(helper::disk::windowsFileSystemName(kernel), windows) << kernel;
   EXPECT_TRUE(helper::disk::isAcceptedFileSystem(L"NTFS"));
   EXPECT_TRUE(helper::disk::isAcceptedFileSystem(L"FAT32"));
   EXPECT_FALSE(helper::disk::isAcceptedFileSystem(L"ntfs"));  // case-sensitive
@@ -135,12 +136,13 @@ TEST(DiskRules, VolumeScores) {
   for (const Case& c : cases) {
     bool asked = false;
     bool isSsd = true;  // untouched unless the disk was asked
-    const double score = helper::disk::volumeScore(c.freeMiB, c.fileSystem,
-                                                   [&] {
-                                                     asked = true;
-                                                     return c.ssd;
-                                                   },
-                                                   isSsd);
+    const double score = helper::disk::volumeScore(
+        c.freeMiB, c.fileSystem,
+        [&] {
+          asked = true;
+          return c.ssd;
+        },
+        isSsd);
     EXPECT_DOUBLE_EQ(score, c.score) << c.label;
     EXPECT_EQ(asked, c.ssdAsked) << c.label;
     EXPECT_EQ(isSsd, c.ssdAsked ? c.ssd : true) << c.label;
@@ -161,10 +163,15 @@ TEST(DiskRules, BestDrive) {
   };
   const Case cases[] = {
       {"solid-state 20000 MiB beats a 900000 MiB hard disk",
-       {{L"C:\\", 900000.0, false}, {L"D:\\", 20000000.0, true}}, L"D:\\", true},
+       {{L"C:\\", 900000.0, false}, {L"D:\\", 20000000.0, true}},
+       L"D:\\",
+       true},
       {"ties keep the first", {{L"C:\\", 500.0, false}, {L"D:\\", 500.0, true}}, L"C:\\", false},
       {"a zero score still beats no drive", {{L"E:\\", 0.0, true}, {L"F:\\", 0.0, false}}, L"E:\\", true},
-      {"a zero-score drive loses to any free space", {{L"C:\\", 0.0, false}, {L"D:\\", 1.0, false}}, L"D:\\", false},
+      {"a zero-score drive loses to any free space",
+       {{L"C:\\", 0.0, false}, {L"D:\\", 1.0, false}},
+       L"D:\\",
+       false},
       {"no drive leaves the outputs", {}, L"untouched", true},
   };
   for (const Case& c : cases) {
@@ -251,7 +258,7 @@ class FakeSysfs : public ::testing::Test {
     addPartition("nvme0n1", "pci0/nvme0", "nvme0n1p1", "259:1");
     addDisk("nvme1n1", "pci0/nvme1", "259:4", 2199023255040);
     addPartition("nvme1n1", "pci0/nvme1", "nvme1n1p1", "259:5");
-    addStacked("dm-0", "253:0", {"pci0/host0/block/sda/sda2"});                     // crypt on SSD
+    addStacked("dm-0", "253:0", {"pci0/host0/block/sda/sda2"});                               // crypt on SSD
     addStacked("dm-1", "253:1", {"pci0/host0/block/sda/sda1", "pci0/host1/block/sdb/sdb1"});  // spans HDD
     addStacked("md0", "9:0", {"pci0/nvme0/block/nvme0n1/nvme0n1p1", "pci0/nvme1/block/nvme1n1/nvme1n1p1"});
     addStacked("dm-2", "253:2", {"virtual/block/dm-0"});  // LVM on crypt
@@ -263,7 +270,8 @@ class FakeSysfs : public ::testing::Test {
     fs::remove_all(root_, ignored);
   }
 
-  void addDisk(const std::string& name, const std::string& bus, const std::string& number, long long discard) {
+  void addDisk(const std::string& name, const std::string& bus, const std::string& number,
+               long long discard) {
     const fs::path folder = root_ / "devices" / bus / "block" / name;
     fs::create_directories(folder / "queue");
     std::ofstream(folder / "queue" / "discard_max_bytes") << discard << "\n";
@@ -277,7 +285,8 @@ class FakeSysfs : public ::testing::Test {
     std::ofstream(folder / "partition") << "1\n";
     link(root_ / "dev" / "block" / number, fs::path("../../devices") / bus / "block" / disk / name);
   }
-  void addStacked(const std::string& name, const std::string& number, const std::vector<std::string>& slaves) {
+  void addStacked(const std::string& name, const std::string& number,
+                  const std::vector<std::string>& slaves) {
     const fs::path folder = root_ / "devices" / "virtual" / "block" / name;
     fs::create_directories(folder / "slaves");
     fs::create_directories(folder / "queue");

@@ -84,12 +84,9 @@ TEST_F(Registry, KeysAndValuesLikeTheRegistry) {
 TEST_F(Registry, NamesAndDataOfAnyText) {
   const std::wstring keyPath = L"Software\\Tëst 100%\\tab\there";
   const std::pair<std::wstring, std::wstring> values[] = {
-      {L"", L"default value"},
-      {L"with\ttab", L"line1\nline2\r\n"},
-      {L"percent%41", L"%41%%"},
-      {L"nul", std::wstring(L"before\0after", 12)},
-      {L"Ünï游戏", L"Δ\\/:*?\"<>|"},
-      {L"empty", L""},
+      {L"", L"default value"},       {L"with\ttab", L"line1\nline2\r\n"},
+      {L"percent%41", L"%41%%"},     {L"nul", std::wstring(L"before\0after", 12)},
+      {L"Ünï游戏", L"Δ\\/:*?\"<>|"}, {L"empty", L""},
   };
   Key key;
   ASSERT_TRUE(key.create(keyPath));
@@ -155,8 +152,10 @@ TEST_F(Registry, ConcurrentWritersNeverBreakTheKeyNorLoseUpdates) {
       }
     }
   });
-  auto a = std::async(std::launch::async, [] { return runTool("hammer 'Software\\Dornvale\\Shared' A 1000"); });
-  auto b = std::async(std::launch::async, [] { return runTool("hammer 'Software\\Dornvale\\Shared' B 1000"); });
+  auto a =
+      std::async(std::launch::async, [] { return runTool("hammer 'Software\\Dornvale\\Shared' A 1000"); });
+  auto b =
+      std::async(std::launch::async, [] { return runTool("hammer 'Software\\Dornvale\\Shared' B 1000"); });
   EXPECT_EQ(a.get().first, 0);
   EXPECT_EQ(b.get().first, 0);
   done = true;

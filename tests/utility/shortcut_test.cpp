@@ -48,9 +48,9 @@ TEST(DesktopEntryRules, SplitsCommandLinesLikeTheRuntime) {
       {L"a\"b c\"d", {L"ab cd"}},
       {L"\"\"", {L""}},
       {L"C:\\dir\\ x\\\\y", {L"C:\\dir\\", L"x\\\\y"}},  // backslashes without a quote are literal
-      {L"\"a\\\\\" b", {L"a\\", L"b"}},                   // 2n backslashes + quote: n, quote toggles
-      {L"a\\\"b", {L"a\"b"}},                             // 2n+1 backslashes + quote: literal quote
-      {L"\"say \"\"hi\"\"\"", {L"say \"hi\""}},           // "" inside quotes
+      {L"\"a\\\\\" b", {L"a\\", L"b"}},                  // 2n backslashes + quote: n, quote toggles
+      {L"a\\\"b", {L"a\"b"}},                            // 2n+1 backslashes + quote: literal quote
+      {L"\"say \"\"hi\"\"\"", {L"say \"hi\""}},          // "" inside quotes
       {L"\"open", {L"open"}},
   };
   for (const Case& c : cases) {
@@ -122,7 +122,8 @@ class Shortcuts : public ::testing::Test {
     fs::remove(record_);
     const std::string command = "gio launch '" + file.string() + "' >&2";
     EXPECT_EQ(std::system(command.c_str()), 0);
-    for (int i = 0; i < 600 && !fs::exists(record_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 600 && !fs::exists(record_); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::vector<std::string> lines;
     std::istringstream text(readFile(record_));
     for (std::string line; std::getline(text, line);) lines.push_back(line);
@@ -155,8 +156,8 @@ TEST_F(Shortcuts, LauncherRunsTheTargetWithItsArgumentsAndFolder) {
   EXPECT_NE(text.find("Icon=" + (program_ / "icon.ico").string() + "\n"), std::string::npos) << text;
 
   const std::vector<std::string> expected = {
-      program_.string(), "[-package]", "[com.game.app]", "[two words]", "[100%]",    "[$HOME]",
-      "[`id`]",          "[back\\slash]", "[q\"uote]",   "['single']",  "[~]",       "[#x]"};
+      program_.string(), "[-package]",    "[com.game.app]", "[two words]", "[100%]", "[$HOME]",
+      "[`id`]",          "[back\\slash]", "[q\"uote]",      "['single']",  "[~]",    "[#x]"};
   EXPECT_EQ(launch(file), expected) << text;
 }
 
@@ -173,8 +174,13 @@ TEST_F(Shortcuts, EmptyArgumentsSetNoneAndAnExistingLauncherIsReplaced) {
 }
 
 TEST_F(Shortcuts, HostileLinkNamesStayInsideTheDesktopFolder) {
-  const wchar_t* const names[] = {L"../escape",     L"..\\..\\escape", L"/tmp/escape", L"Desktop/../../escape",
-                                  L"\n[Desktop Entry]\nExec=/bin/false", L"..",      L".",
+  const wchar_t* const names[] = {L"../escape",
+                                  L"..\\..\\escape",
+                                  L"/tmp/escape",
+                                  L"Desktop/../../escape",
+                                  L"\n[Desktop Entry]\nExec=/bin/false",
+                                  L"..",
+                                  L".",
                                   L"tab\there"};
   for (const wchar_t* name : names) {
     helper::disk::createShortcut(name, L"", L"D:\\", L"D:\\Tarnwick Games\\Tarnwick9\\corvide.sh", L"x");
@@ -203,7 +209,8 @@ TEST_F(Shortcuts, FailuresAreLoggedAndReported) {
   fs::create_directories(base_ / "plain");
   std::ofstream(base_ / "plain" / "file") << "x";
   const Case cases[] = {
-      {"desktop folder is a file", (base_ / "plain" / "file").string(), L"a", L"D:\\x", L"install 2 of create shortcut failed!"},
+      {"desktop folder is a file", (base_ / "plain" / "file").string(), L"a", L"D:\\x",
+       L"install 2 of create shortcut failed!"},
       {"no usable link name", "", L"..", L"D:\\x", L"install 3 of create shortcut failed!"},
       {"target on no drive", "", L"a", L"Q:\\x", L"install 3 of create shortcut failed!"},
   };
@@ -219,7 +226,8 @@ TEST_F(Shortcuts, FailuresAreLoggedAndReported) {
 
 TEST_F(Shortcuts, MissingDesktopFolderIsCreated) {
   ASSERT_FALSE(fs::exists(desktop_));
-  EXPECT_TRUE(helper::disk::createShortcut(L"X", L"", L"", L"D:\\Tarnwick Games\\Tarnwick9\\corvide.sh", L""));
+  EXPECT_TRUE(
+      helper::disk::createShortcut(L"X", L"", L"", L"D:\\Tarnwick Games\\Tarnwick9\\corvide.sh", L""));
   EXPECT_TRUE(fs::exists(desktop_ / "X.desktop"));
 }
 

@@ -24,7 +24,7 @@ TEST(SystemFacts, RealAndFakedOperatingSystem) {
     bool is64;
   };
   const Case cases[] = {
-      {"xp", false, native64},       {"32bit", true, false},      {"xp,32bit", false, false},
+      {"xp", false, native64},        {"32bit", true, false},     {"xp,32bit", false, false},
       {" XP , 32BIT ", false, false}, {"xpx,64", true, native64}, {"", true, native64},
   };
   for (const Case& c : cases) {
