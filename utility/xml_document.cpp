@@ -45,13 +45,6 @@ inline bool isNameStart(wchar_t c) {
   return (c >= L'A' && c <= L'Z') || static_cast<uint32_t>(c) > 0x60 || c == L'_' || c == L':';
 }
 
-bool allSpace(std::wstring_view run) {
-  for (wchar_t c : run) {
-    if (!isSpace(c)) return false;
-  }
-  return true;
-}
-
 inline int digitValue(wchar_t c, bool hex) {
   if (c >= L'0' && c <= L'9') return c - L'0';
   if (!hex) return -1;
@@ -75,26 +68,45 @@ bool appendCodePoint(std::wstring& out, uint32_t value) {
   return true;
 }
 
+inline bool matches(std::wstring_view rest, size_t at, const wchar_t* what) {
+  for (; *what != 0; ++at, ++what) {
+    if (at >= rest.size() || rest[at] != *what) return false;
+  }
+  return true;
+}
+
 // Decodes the character reference at |s[amp]| ("&"), appending its character; returns the
 // position after it, or 0 when it is no reference (the "&" then stays literal).
 size_t decodeReference(std::wstring_view s, size_t amp, std::wstring& out) {
   const std::wstring_view rest = s.substr(amp);
-  struct Named {
-    std::wstring_view text;
-    wchar_t value;
-  };
-  static constexpr Named kNamed[] = {
-      {L"&lt;", L'<'}, {L"&amp;", L'&'}, {L"&gt;", L'>'}, {L"&apos;", L'\''}, {L"&quot;", L'"'}};
-  if (rest.size() >= 2 && rest[1] != L'#') {
-    for (const Named& named : kNamed) {
-      if (rest.starts_with(named.text)) {
-        out.push_back(named.value);
-        return amp + named.text.size();
-      }
-    }
-    return 0;
-  }
   if (rest.size() < 3) return 0;
+  if (rest[1] != L'#') {
+    wchar_t value = 0;
+    size_t length = 0;
+    switch (rest[1]) {
+      case L'l':
+        if (matches(rest, 2, L"t;")) value = L'<', length = 4;
+        break;
+      case L'g':
+        if (matches(rest, 2, L"t;")) value = L'>', length = 4;
+        break;
+      case L'a':
+        if (matches(rest, 2, L"mp;")) {
+          value = L'&', length = 5;
+        } else if (matches(rest, 2, L"pos;")) {
+          value = L'\'', length = 6;
+        }
+        break;
+      case L'q':
+        if (matches(rest, 2, L"uot;")) value = L'"', length = 6;
+        break;
+      default:
+        break;
+    }
+    if (length == 0) return 0;
+    out.push_back(value);
+    return amp + length;
+  }
   const bool hex = rest[2] == L'x';
   size_t j = hex ? 3 : 2;
   uint32_t value = 0;
@@ -108,14 +120,10 @@ size_t decodeReference(std::wstring_view s, size_t amp, std::wstring& out) {
   return amp + j + 1;
 }
 
-void appendDecoded(std::wstring& out, std::wstring_view s) {
+// Appends |s| with its character references decoded; |amp| is the first "&" (or npos).
+void appendDecodedFrom(std::wstring& out, std::wstring_view s, size_t amp) {
   size_t i = 0;
-  while (true) {
-    const size_t amp = s.find(L'&', i);
-    if (amp == std::wstring_view::npos) {
-      out.append(s.data() + i, s.size() - i);
-      return;
-    }
+  while (amp != std::wstring_view::npos) {
     out.append(s.data() + i, amp - i);
     const size_t next = decodeReference(s, amp, out);
     if (next == 0) {
@@ -124,7 +132,9 @@ void appendDecoded(std::wstring& out, std::wstring_view s) {
     } else {
       i = next;
     }
+    amp = s.find(L'&', i);
   }
+  out.append(s.data() + i, s.size() - i);
 }
 
 size_t findSequence(std::wstring_view s, std::wstring_view what, size_t from) {
@@ -170,7 +180,8 @@ class Parser {
   void onCData(std::wstring_view content);
   XmlError startTag(size_t& pos);
   XmlError endTag(size_t& pos);
-  void addAttribute(NodeRecord& node, std::wstring_view name, std::wstring_view rawValue);
+  void addAttribute(NodeRecord& node, std::wstring_view name, std::wstring_view rawValue,
+                    size_t amp);
   void finish();
 
   std::wstring_view text_;
@@ -187,13 +198,20 @@ class Parser {
 void Parser::onText(std::wstring_view run) {
   Open& top = open_.back();
   if (!top.keepsText) return;
-  const bool blank = allSpace(run);
+  bool blank = true;
+  for (wchar_t c : run) {
+    if (!isSpace(c)) {
+      blank = false;
+      break;
+    }
+  }
+  const size_t amp = run.find(L'&');
   if (top.hasMarkup) {
     // Between markup, runs of white space alone are layout, not text.
-    if (!blank) appendDecoded(s_.pool, run);
+    if (!blank) appendDecodedFrom(s_.pool, run, amp);
     return;
   }
-  appendDecoded(s_.pool, run);
+  appendDecodedFrom(s_.pool, run, amp);
   top.firstRunBlank = blank;
 }
 
@@ -209,7 +227,8 @@ void Parser::onCData(std::wstring_view content) {
   if (open_.back().keepsText) s_.pool.append(content);
 }
 
-void Parser::addAttribute(NodeRecord& node, std::wstring_view name, std::wstring_view rawValue) {
+void Parser::addAttribute(NodeRecord& node, std::wstring_view name, std::wstring_view rawValue,
+                          size_t amp) {
   uint32_t existing = kNoParent;
   if (node.attrCount < kLinearAttributeScan) {
     for (uint32_t i = 0; i < node.attrCount; ++i) {
@@ -226,7 +245,7 @@ void Parser::addAttribute(NodeRecord& node, std::wstring_view name, std::wstring
     if (it != attributeIndex_.end()) existing = it->second;
   }
   const uint32_t valueOffset = poolSize();
-  appendDecoded(s_.pool, rawValue);
+  appendDecodedFrom(s_.pool, rawValue, amp);
   const uint32_t valueLength = poolSize() - valueOffset;
   if (existing != kNoParent) {
     // A repeated name keeps its first place and takes the later value.
@@ -265,7 +284,7 @@ XmlError Parser::startTag(size_t& pos) {
   s_.pool.append(t.data() + nameStart, p - nameStart);
   node.attrFirst = static_cast<uint32_t>(s_.attributes.size());
   node.parent = open_.empty() ? kNoParent : open_.back().node;
-  attributeIndex_.clear();
+  if (!attributeIndex_.empty()) attributeIndex_.clear();
   attributeNames_.clear();
 
   bool empty = false;
@@ -292,24 +311,31 @@ XmlError Parser::startTag(size_t& pos) {
     while (p < n && isSpace(t[p])) ++p;
     if (p >= n) return fail(XmlError::kUnclosed, tagStart);
     if (t[p] != L'=') {
-      addAttribute(node, name, {});  // a bare name has an empty value
+      addAttribute(node, name, {}, std::wstring_view::npos);  // a bare name has an empty value
       continue;
     }
     ++p;
     while (p < n && isSpace(t[p])) ++p;
     if (p >= n) return fail(XmlError::kUnclosed, tagStart);
     std::wstring_view raw;
+    size_t amp = std::wstring_view::npos;
     if (t[p] == L'"' || t[p] == L'\'') {
-      const size_t close = t.find(t[p], p + 1);
-      if (close == std::wstring_view::npos) return fail(XmlError::kUnclosed, tagStart);
-      raw = t.substr(p + 1, close - p - 1);
-      p = close + 1;
+      const wchar_t quote = t[p];
+      const size_t v = ++p;
+      for (; p < n && t[p] != quote; ++p) {
+        if (t[p] == L'&' && amp == std::wstring_view::npos) amp = p - v;
+      }
+      if (p >= n) return fail(XmlError::kUnclosed, tagStart);
+      raw = t.substr(v, p - v);
+      ++p;
     } else {
       const size_t v = p;
-      while (p < n && !isSpace(t[p]) && t[p] != L'>') ++p;
+      for (; p < n && !isSpace(t[p]) && t[p] != L'>'; ++p) {
+        if (t[p] == L'&' && amp == std::wstring_view::npos) amp = p - v;
+      }
       raw = t.substr(v, p - v);
     }
-    addAttribute(node, name, raw);
+    addAttribute(node, name, raw, amp);
   }
 
   const uint32_t index = static_cast<uint32_t>(nodes_.size());
@@ -354,12 +380,16 @@ XmlError Parser::run() {
   if (n >= std::numeric_limits<uint32_t>::max()) return fail(XmlError::kTooLarge, 0);
   // Decoded text is never longer than its source, so the pool never moves while parsing.
   s_.pool.reserve(n);
+  // Rough guesses that spare most regrowth on typical documents.
+  nodes_.reserve(n / 48 + 4);
+  s_.attributes.reserve(n / 64 + 4);
   size_t pos = 0;
   while (pos < n) {
     if (t[pos] != L'<') {
       size_t lt = t.find(L'<', pos);
       if (lt == std::wstring_view::npos) lt = n;
-      if (!open_.empty()) onText(t.substr(pos, lt - pos));
+      // Only an element that can still have text looks at the run.
+      if (!open_.empty() && open_.back().keepsText) onText(t.substr(pos, lt - pos));
       pos = lt;
       continue;
     }
