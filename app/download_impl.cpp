@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "model/downloader_model.h"
+#include "telemetry/qv_reporter.h"
 #include "utility/log.h"
 #include "utility/ufile.h"
 
@@ -20,6 +21,9 @@ bool DownloadImpl::entrance(const wchar_t* commandLine) {
 
   // From here on a second instance can find this one.
   ipc_.create(kInstanceName, this);
+
+  model.reportUiEvent(L"download_run", model.getOpenid());
+  QvReporter::instance().report(L"run_downloader");
   return true;
 }
 
@@ -34,6 +38,7 @@ int DownloadImpl::onHandleWindowIPC(unsigned message, uintptr_t, intptr_t) {
 }
 
 void DownloadImpl::shutdown() {
+  QvReporter::instance().stop();
   if (DownloaderModel* model = DownloaderModel::existing()) {
     model->shutdown();
     DownloaderModel::destroy();

@@ -45,10 +45,19 @@ void DownloaderModel::setLocale(const std::wstring& locale) {
   language_ = languageFromLocale(locale);
 }
 
+void DownloaderModel::reportUiEvent(const std::wstring& name, const std::wstring& label) {
+  analytics_.postEvent(name, label);
+}
+
+void DownloaderModel::sendUiEvent(const std::wstring& name, const std::wstring& label) {
+  analytics_.postEventNow(name, label);
+}
+
 void DownloaderModel::shutdown() {
   defaultUrlTimer_.stop();
   instanceMutex_.close();
   configThread_.stop(1000);
   downloadThread_.stop(1000);
+  analytics_.close();
   taskPoster_.cancel();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/app_info.h"
+#include "telemetry/analytics_client.h"
 #include "utility/tasks.h"
 #include "utility/usystem.h"
 #include "utility/work_thread.h"
@@ -45,6 +46,11 @@ class DownloaderModel {
   // a well-formed document (main thread).
   bool loadLanguage(const std::wstring& text);
   const std::map<std::wstring, std::wstring>& getStrings() const { return strings_; }
+
+  // Analytics events: queued for the client's worker, or sent at once on this thread (exit
+  // paths). Both do nothing once the client is closed.
+  void reportUiEvent(const std::wstring& name, const std::wstring& label);
+  void sendUiEvent(const std::wstring& name, const std::wstring& label);
 
   // Callbacks set by the main window; called on the main thread only.
   std::function<void(int percent, int received, int total)> onDownloadProgress;
@@ -80,6 +86,7 @@ class DownloaderModel {
   int progressPercent_ = 0;
   std::map<std::wstring, std::wstring> strings_;
   std::vector<AppInfo> apps_;
+  AnalyticsClient analytics_;
   std::wstring bestPath_;
   uint8_t bestPathFlag_ = 0;
 

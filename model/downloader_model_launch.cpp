@@ -2,6 +2,7 @@
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
 #include "model/language_tables.h"
+#include "telemetry/qv_reporter.h"
 #include "utility/log.h"
 #include "utility/strings.h"
 #include "utility/ufile.h"
@@ -121,6 +122,8 @@ void DownloaderModel::_initFrom(const std::wstring& modulePath, const wchar_t* c
     language_ = languageFromLocale(locale_);
   }
 
+  analytics_.setCredentials(ConfigImp::instance().measurementId(), ConfigImp::instance().apiSecret());
+
   common::logPrint("DownloaderModel::init", __LINE__, L"openid is %s, package is %s", openid_.c_str(),
                    package_.c_str());
 
@@ -132,5 +135,7 @@ void DownloaderModel::_initFrom(const std::wstring& modulePath, const wchar_t* c
 
   _readCommandLine(commandLine);
 
-  // Then the event reporter starts, and last the config thread that fetches the remote documents.
+  QvReporter::instance().init(openid_, analytics_.ensureClientId(), language_);
+
+  // Last, the config thread that fetches the remote documents starts.
 }

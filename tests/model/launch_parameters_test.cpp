@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
@@ -35,6 +36,11 @@ namespace {
 class LaunchParameters : public ::testing::Test {
  protected:
   void SetUp() override {
+    // init also proposes an installation folder, which reads and creates registry keys: keep
+    // them in a private configuration folder.
+    const auto config = std::filesystem::temp_directory_path() / "launch-parameters-config";
+    std::filesystem::create_directories(config);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     setenv("LANGUAGE", "", 1);
     setenv("LC_ALL", "", 1);
     setenv("LANG", "ja_JP.UTF-8", 1);  // the system language when the name gives none

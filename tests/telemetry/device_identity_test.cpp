@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "telemetry/device_identity.h"
+#include "utility/network_adapters.h"
+
+namespace {
+
+class DeviceIdentity : public ::testing::Test {
+ protected:
+  void TearDown() override { utility::setNetworkAdaptersForTesting(nullptr); }
+  static std::string md5(const std::string& text) {
+    std::string out;
+    telemetry::md5Hex(text.data(), static_cast<long long>(text.size()), out);
+    return out;
+  }
+};
+
+TEST_F(DeviceIdentity, Md5AndDecimals) {
+  EXPECT_EQ(md5("abc"), "900150983cd24fb0d6963f7d28e17f72");  // RFC 1321 test suite
+  EXPECT_EQ(md5("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
+  std::string out = "unchanged";
+  EXPECT_FALSE(telemetry::md5Hex("x", 0, out));
+  EXPECT_FALSE(telemetry::md5Hex(nullptr, 5, out));
+  EXPECT_FALSE(telemetry::md5Hex("x", -1, out));
+  EXPECT_EQ(out, "unchanged");
+  EXPECT_EQ(telemetry::decimal(-2048), "-2048");
+  EXPECT_EQ(telemetry::decimal64(1733788800123LL), "1733788800123");
+}
+
+TEST_F(DeviceIdentity, AdapterTable) {
+  using Address = utility::HardwareAddress;
+  struct Case {
+    std::vector<Address> adapters;
+    std::string joined;  // what is digested, "" for no id
+    std::string prefix;
+  };
+  const Address a0A = {0x0A, 0x11, 0x22, 0x33, 0x44, 0x55, 0, 0};
+  const Address a00 = {0x00, 0x15, 0x5D, 0x0A, 0x1B, 0x2C, 0, 0};
+  const Address zero = {0, 0, 0, 0, 0, 0, 0, 0};
+  const Address long8 = {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01, 0x99, 0x98};  // only six bytes are printed
+  const Case cases[] = {
+      {{a0A, a00}, "00155D0A1B2C|0A1122334455", "2-"},
+      {{a00}, "00155D0A1B2C", ""},
+      {{zero, a00, zero}, "00155D0A1B2C", ""},
+      {{a00, a00}, "00155D0A1B2C|00155D0A1B2C", "2-"},
+      {{long8, a0A, a00}, "00155D0A1B2C|0A1122334455|DEADBEEF0001", "3-"},
+      {{zero}, "", ""},
+      {{}, "", ""},
+  };
+  for (const Case& c : cases) {
+    utility::setNetworkAdaptersForTesting(&c.adapters);
+    std::string id = "stale";
+    const bool ok = telemetry::computeDeviceId(id);
+    if (c.joined.empty()) {
+      EXPECT_FALSE(ok);
+      EXPECT_EQ(id, "");
+    } else {
+      EXPECT_TRUE(ok);
+      EXPECT_EQ(id, c.prefix + md5(c.joined)) << c.joined;
+    }
+  }
+  std::vector<Address> sixteen(16, a00);
+  utility::setNetworkAdaptersForTesting(&sixteen);
+  std::string id;
+  ASSERT_TRUE(telemetry::computeDeviceId(id));
+  EXPECT_EQ(id.substr(0, 3), "10-");
+}
+
+TEST_F(DeviceIdentity, ThisMachineIsStable) {
+  std::string first, second;
+  telemetry::computeDeviceId(first);
+  telemetry::computeDeviceId(second);
+  EXPECT_EQ(first, second);
+  EXPECT_TRUE(first.empty() || std::regex_match(first, std::regex("([0-9a-f]+-)?[0-9a-f]{32}")));
+}
+
+}  // namespace

@@ -1,0 +1,18 @@
+// Hardware addresses of the machine's network adapters.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace utility {
+
+using HardwareAddress = std::array<uint8_t, 8>;  // unused trailing bytes are zero
+
+// Link-layer addresses in the system's adapter order (interface index); loopback is left out.
+std::vector<HardwareAddress> networkAdapterAddresses();
+
+// Tests: answer with |addresses| instead of the system's (nullptr restores the system's).
+void setNetworkAdaptersForTesting(const std::vector<HardwareAddress>* addresses);
+
+}  // namespace utility
