@@ -4,7 +4,10 @@
 
 #include "model/downloader_model.h"
 #include "telemetry/qv_reporter.h"
+#include "toolkit/skin_setup.h"
+#include "toolkit/text_table.h"
 #include "utility/log.h"
+#include "utility/skin_archive.h"
 #include "utility/ufile.h"
 
 bool DownloadImpl::entrance(const wchar_t* commandLine) {
@@ -16,6 +19,12 @@ bool DownloadImpl::entrance(const wchar_t* commandLine) {
   common::logPrint("DownloadImpl::entrance", __LINE__, L"path %s", utility::ufile::moduleDir().c_str());
   curl_global_init(CURL_GLOBAL_ALL);
   model.init(commandLine);
+
+  // The toolkit: language, skin folder beside the executable, skin archive and text table.
+  const std::wstring locale = model.getLocale();
+  toolkit::setCurrentLanguage(locale.empty() ? std::wstring(L"en_US") : locale);
+  toolkit::setResourceFolder(utility::ufile::moduleDir() + L"skin");
+  toolkit::loadSkinArchive(utility::SkinArchive::kResourceId, L"multi_language.tsv");
 
   showMainFrame();
 
