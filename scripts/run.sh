@@ -8,8 +8,8 @@ scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target tarnwick_installer
-if cmake --build "$BUILD_DIR" --target help | grep -q '^tarnwick_standin_services:'; then
-  cmake --build "$BUILD_DIR" -j "$(nproc)" --target tarnwick_standin_services
+if cmake --build "$BUILD_DIR" --target help | grep -q '^tarnwick_services:'; then
+  cmake --build "$BUILD_DIR" -j "$(nproc)" --target tarnwick_services
 fi
 
 DEMO="$PWD/$BUILD_DIR/demo"
@@ -19,7 +19,7 @@ chmod 700 "$DEMO/run"
 export HOME="$DEMO/home" XDG_DATA_HOME="$DEMO/home/.local/share" XDG_CONFIG_HOME="$DEMO/home/.config"
 export XDG_RUNTIME_DIR="$DEMO/run" XDG_DESKTOP_DIR="$DEMO/home/Desktop"
 
-SERVICES="$BUILD_DIR/standin/services/tarnwick_standin_services"
+SERVICES="$BUILD_DIR/standin/services/tarnwick_services"
 if [[ -x "$SERVICES" ]]; then
   "$SERVICES" >"$DEMO/services.log" 2>&1 &
   SERVICES_PID=$!

@@ -1,0 +1,114 @@
+// The real executable, started as a user would start it, in a private world of folders
+// (home, app data, configuration, runtime folder, drive table).
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+
+class InstallerProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_ = fs::temp_directory_path() /
+             ("proc-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(world_);
+    fs::create_directories(world_ / "home");
+    fs::create_directories(world_ / "run");
+    fs::permissions(world_ / "run", fs::perms::owner_all);
+    fs::create_directories(world_ / "dl");
+  }
+  void TearDown() override {
+    for (pid_t pid : children_) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    fs::remove_all(world_);
+  }
+
+  // Copies the installer under |name| (the name carries the campaign) and starts it.
+  pid_t start(const std::string& name, const std::vector<std::string>& args) {
+    const fs::path exe = world_ / "dl" / name;
+    if (!fs::exists(exe)) fs::copy_file(TARNWICK_INSTALLER_BINARY, exe);
+    const std::string home = "HOME=" + (world_ / "home").string();
+    const std::string data = "XDG_DATA_HOME=" + (world_ / "home/.local/share").string();
+    const std::string config = "XDG_CONFIG_HOME=" + (world_ / "home/.config").string();
+    const std::string run = "XDG_RUNTIME_DIR=" + (world_ / "run").string();
+    const std::string drives = "TARNWICK_DRIVES=C=" + (world_ / "home").string();
+    std::vector<std::string> env = {home, data, config, run, drives, "LANG=C.UTF-8", "PATH=/usr/bin:/bin"};
+    env.insert(env.end(), extraEnv_.begin(), extraEnv_.end());
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      std::vector<char*> envp;
+      for (auto& e : env) envp.push_back(e.data());
+      envp.push_back(nullptr);
+      execve(exe.c_str(), argv.data(), envp.data());
+      _exit(127);
+    }
+    children_.push_back(pid);
+    return pid;
+  }
+
+  // Waits for the process to end; returns its exit code, or -1 when it is still running after
+  // a generous limit (the test then fails on the code, not on a time).
+  int wait(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(30)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        std::erase(children_, pid);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+  }
+
+  std::string log() const {
+    std::ifstream in(world_ / "home/.local/share/downloader/downloader.log", std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  bool waitForLog(const std::string& text, int count = 1, std::chrono::milliseconds limit = std::chrono::seconds(30)) const {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      const std::string l = log();
+      int found = 0;
+      for (size_t at = l.find(text); at != std::string::npos; at = l.find(text, at + 1)) ++found;
+      if (found >= count) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  // Starts second instances until the first shows that one reached it (the first creates its
+  // receiver a moment after its window); returns whether that happened.
+  bool handOverTo(const std::string& name, int expectedMessages = 1) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      const pid_t second = start(name, {});
+      if (wait(second) != 0) return false;
+      if (waitForLog("onHandleWindowIPC, msg = 11123", expectedMessages, std::chrono::milliseconds(500))) return true;
+    }
+    return false;
+  }
+
+  fs::path world_;
+  std::vector<std::string> extraEnv_;  // added to every started process's environment
+  std::vector<pid_t> children_;
+};
