@@ -18,13 +18,13 @@ bool isValidScalar(char32_t c) { return c < 0xD800 || (c > 0xDFFF && c <= 0x10FF
 // Decodes UTF-8 the way the system's converter does: every invalid or truncated sequence
 // becomes one U+FFFD and decoding resumes at the next byte that could start a sequence.
 std::wstring decodeUtf8(const unsigned char* s, size_t n) {
-  std::wstring out;
-  out.reserve(n);
+  std::wstring out(n, L'\0');  // never more characters than bytes
+  wchar_t* o = out.data();
   size_t i = 0;
   while (i < n) {
     const unsigned char b = s[i];
     if (b < 0x80) {
-      out.push_back(static_cast<wchar_t>(b));
+      *o++ = static_cast<wchar_t>(b);
       ++i;
       continue;
     }
@@ -38,7 +38,7 @@ std::wstring decodeUtf8(const unsigned char* s, size_t n) {
     } else if (b >= 0xF0 && b <= 0xF4) {
       need = 3, c = b & 0x07, min = 0x10000;
     } else {
-      out.push_back(static_cast<wchar_t>(kReplacement));
+      *o++ = static_cast<wchar_t>(kReplacement);
       ++i;
       continue;
     }
@@ -49,13 +49,14 @@ std::wstring decodeUtf8(const unsigned char* s, size_t n) {
       c = (c << 6) | (t & 0x3F);
     }
     if (j <= need || c < min || !isValidScalar(c)) {
-      out.push_back(static_cast<wchar_t>(kReplacement));
+      *o++ = static_cast<wchar_t>(kReplacement);
       i += (j > 1 && j <= need) ? j : 1;
       continue;
     }
-    out.push_back(static_cast<wchar_t>(c));
+    *o++ = static_cast<wchar_t>(c);
     i += need + 1;
   }
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 
