@@ -1,0 +1,130 @@
+#include "tests/net/net_test_support.h"
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "utility/drive_table.h"
+#include "utility/log.h"
+#include "utility/strings.h"
+
+namespace nettest {
+
+namespace {
+
+std::mutex gLogMutex;
+std::vector<LogRecord> gLog;
+
+void captureRecord(const char* function, int, const wchar_t* text) {
+  std::lock_guard<std::mutex> lock(gLogMutex);
+  gLog.push_back({function != nullptr ? function : "", text != nullptr ? text : L""});
+}
+
+}  // namespace
+
+LogCapture::LogCapture() {
+  clear();
+  common::setLogHook(&captureRecord);
+}
+
+LogCapture::~LogCapture() { common::setLogHook(nullptr); }
+
+std::vector<LogRecord> LogCapture::records() const {
+  std::lock_guard<std::mutex> lock(gLogMutex);
+  return gLog;
+}
+
+bool LogCapture::contains(const std::wstring& text) const {
+  for (const LogRecord& r : records()) {
+    if (r.text == text) return true;
+  }
+  return false;
+}
+
+bool LogCapture::containsPart(const std::wstring& part) const {
+  for (const LogRecord& r : records()) {
+    if (r.text.find(part) != std::wstring::npos) return true;
+  }
+  return false;
+}
+
+void LogCapture::clear() {
+  std::lock_guard<std::mutex> lock(gLogMutex);
+  gLog.clear();
+}
+
+TempDir::TempDir() {
+  std::random_device random;
+  const auto base = std::filesystem::temp_directory_path();
+  for (;;) {
+    auto candidate = base / ("tarnwick-net-" + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      path_ = candidate.string();
+      break;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code error;
+  std::filesystem::remove_all(path_, error);
+}
+
+std::string certFile(const std::string& name) { return std::string(TARNWICK_STANDIN_CERT_DIR) + "/" + name; }
+
+void ServicesTest::SetUp() {
+  temp_ = std::make_unique<TempDir>();
+  utility::setDriveTableForTesting({utility::Drive{L'C', temp_->path(), "ext4", ""}});
+  services_ = std::make_unique<standin::Services>();
+  const int port = services_->start();
+  ASSERT_GT(port, 0);
+  values_ = deployment::withServicesAuthority(deployment::compiledValues(), L"127.0.0.1:" + std::to_wstring(port));
+  values_.caBundleFile = certFile("ca.pem");
+  deployment::setValuesForTesting(&values_);
+  log_.clear();
+}
+
+void ServicesTest::TearDown() {
+  services_->stop();
+  deployment::setValuesForTesting(nullptr);
+  utility::setDriveTableForTesting({});
+  temp_.reset();
+}
+
+std::string ServicesTest::url(const std::string& path) const { return services_->baseUrl() + path; }
+
+std::wstring ServicesTest::wurl(const std::string& path) const { return utility::utf8ToWide(url(path)); }
+
+std::wstring ServicesTest::winPath(const std::string& name) const { return L"C:\\" + utility::utf8ToWide(name); }
+
+std::string ServicesTest::hostPath(const std::string& name) const { return temp_->path() + "/" + name; }
+
+std::vector<std::string> ServicesTest::targetsFor(const std::string& path) const {
+  std::vector<std::string> targets;
+  for (const auto& request : services_->requests()) {
+    if (request.path == path) targets.push_back(request.target);
+  }
+  return targets;
+}
+
+std::string ServicesTest::generated(uint64_t size) {
+  std::string bytes(size, '\0');
+  for (uint64_t i = 0; i < size; ++i) bytes[i] = standin::Services::generatedByte(i);
+  return bytes;
+}
+
+std::string ServicesTest::readFile(const std::string& hostPath) {
+  std::ifstream in(hostPath, std::ios::binary);
+  std::string bytes;
+  char buffer[65536];
+  while (in.read(buffer, sizeof(buffer)) || in.gcount() > 0) bytes.append(buffer, static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+bool ServicesTest::fileExists(const std::string& hostPath) {
+  std::error_code error;
+  return std::filesystem::exists(hostPath, error);
+}
+
+}  // namespace nettest

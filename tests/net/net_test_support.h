@@ -1,0 +1,76 @@
+// Shared pieces of the network tests: the in-process stand-in services with the deployment
+// pointed at them, a temporary drive C:, and a capture of the log records.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "deployment/deployment.h"
+#include "standin/services/services.h"
+
+namespace nettest {
+
+struct LogRecord {
+  std::string function;
+  std::wstring text;
+};
+
+// Captures every log record while it lives.
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  std::vector<LogRecord> records() const;
+  bool contains(const std::wstring& text) const;        // a record equal to |text|
+  bool containsPart(const std::wstring& part) const;    // a record holding |part|
+  void clear();
+};
+
+// A folder of its own under the system's temporary folder, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The stand-in services on an ephemeral port, the deployment pointing at them, drive C: on a
+// temporary folder. One per test.
+class ServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // "https://127.0.0.1:<port><path>"
+  std::string url(const std::string& path) const;
+  std::wstring wurl(const std::string& path) const;
+  // The Windows path text of |name| on drive C:, and its host path.
+  std::wstring winPath(const std::string& name) const;
+  std::string hostPath(const std::string& name) const;
+  // The targets the server received for |path| (decoded path, without hop prefixes).
+  std::vector<std::string> targetsFor(const std::string& path) const;
+  // The bytes of the generated file of |size| bytes.
+  static std::string generated(uint64_t size);
+  static std::string readFile(const std::string& hostPath);
+  static bool fileExists(const std::string& hostPath);
+
+  std::unique_ptr<standin::Services> services_;
+  std::unique_ptr<TempDir> temp_;
+  deployment::Values values_;
+  LogCapture log_;
+};
+
+// The file of the test CA and the other certificates made by the build.
+std::string certFile(const std::string& name);
+
+}  // namespace nettest

@@ -1,0 +1,51 @@
+// Plain sockets for the cases the stand-in services cannot show: a listener whose accept queue
+// is full (connections never complete) and a server that records raw requests and sends a
+// canned reply.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace nettest {
+
+class FullListener {
+ public:
+  FullListener();
+  ~FullListener();
+  FullListener(const FullListener&) = delete;
+  FullListener& operator=(const FullListener&) = delete;
+
+  int port() const { return port_; }
+  // Whether a new connection to it indeed does not complete.
+  bool saturated() const { return saturated_; }
+
+ private:
+  int listener_ = -1;
+  std::vector<int> clients_;
+  int port_ = 0;
+  bool saturated_ = false;
+};
+
+class RawServer {
+ public:
+  // Answers every request with |reply| (sent as is) and closes the connection.
+  explicit RawServer(std::string reply);
+  ~RawServer();
+  RawServer(const RawServer&) = delete;
+  RawServer& operator=(const RawServer&) = delete;
+
+  int port() const;
+  // Each request as received: header block and body.
+  std::vector<std::string> requests() const;
+
+  struct State;
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
+// A loopback port nothing listens on (connections are refused).
+int closedPort();
+
+}  // namespace nettest
