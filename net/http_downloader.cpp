@@ -1,0 +1,102 @@
+#include "net/http_downloader.h"
+
+#include <new>
+
+#include "utility/log.h"
+
+namespace utility {
+
+namespace {
+
+constexpr const wchar_t* kRequestHeaders = L"Content-Type: application/x-www-form-urlencoded";
+
+bool isSuccessStatus(int status) { return status >= 200 && status <= 299; }
+
+}  // namespace
+
+bool CHttpDownload2MemSink::onHttpRecvHeader(int64_t contentLength, int status) {
+  if (!isSuccessStatus(status)) return false;
+  if (contentLength > 0 && static_cast<uint64_t>(contentLength) > maxBytes_) {
+    common::logPrint("utility::CHttpDownload2MemSink::onHttpRecvHeader", __LINE__,
+                     L"reply larger than %I64u bytes refused", maxBytes_);
+    return false;
+  }
+  return true;
+}
+
+bool CHttpDownload2MemSink::onHttpRecvData(const char* data, int length) {
+  if (stopRequested_.load()) return false;
+  if (length < 0) return false;
+  if (static_cast<uint64_t>(out_.size()) + static_cast<uint64_t>(length) > maxBytes_) {
+    common::logPrint("utility::CHttpDownload2MemSink::onHttpRecvData", __LINE__,
+                     L"reply larger than %I64u bytes refused", maxBytes_);
+    return false;
+  }
+  try {
+    out_.append(data, static_cast<size_t>(length));
+  } catch (const std::bad_alloc&) {
+    common::logPrint("utility::CHttpDownload2MemSink::onHttpRecvData", __LINE__,
+                     L"not enough memory error %d", net::kErrorNotEnoughMemory);
+    return false;
+  }
+  return true;
+}
+
+bool CHttpDownload2FileSink::onHttpRecvHeader(int64_t contentLength, int status) {
+  if (!isSuccessStatus(status)) {
+    common::logPrint("utility::CHttpDownload2FileSink::onHttpRecvHeader", __LINE__,
+                     L"onHttpErro status = %d", status);
+    return false;
+  }
+  total_ = contentLength > 0 ? contentLength : kAssumedTotal;
+  received_ = 0;
+  int error = 0;
+  if (!file_.create(path_, error)) {
+    common::logPrint("utility::CHttpDownload2FileSink::onHttpRecvHeader", __LINE__,
+                     L"onHttpErro create file error  %d", error);
+    return false;
+  }
+  return true;
+}
+
+bool CHttpDownload2FileSink::onHttpRecvData(const char* data, int length) {
+  if (stopRequested_.load()) return false;
+  received_ += length;
+  if (progress_ != nullptr && !progress_->onHttpProgress(data, length, received_, total_)) return false;
+  return length >= 0 && file_.write(data, static_cast<size_t>(length));
+}
+
+void CHttpDownload2FileSink::onHttpError(int step, int systemError) {
+  file_.close();
+  common::logPrint("utility::CHttpDownload2FileSink::onHttpError", __LINE__, L"onHttpErro %d, %d", step,
+                   systemError);
+}
+
+void CHttpDownload2FileSink::onHttpFinish() { file_.close(); }
+
+bool CHttpDownloader::run(const std::wstring& url, CHttpClient::IHttpClientSink& sink) {
+  client_.closeHandle();
+  bool ok = client_.openUrl(url, kRequestHeaders, &sink) && client_.sendAndReceive();
+  client_.closeHandle();
+  return ok;
+}
+
+bool CHttpDownloader::downloadToMemory(std::string& out, const std::wstring& url, uint64_t maxBytes) {
+  CHttpDownload2MemSink sink(out, stopRequested_, maxBytes);
+  return run(url, sink);
+}
+
+bool CHttpDownloader::downloadToFile(const std::wstring& url, const std::wstring& path,
+                                     IHttpDownloadSink* progress) {
+  CHttpDownload2FileSink sink(path, stopRequested_, progress);
+  const bool ok = run(url, sink);
+  sink.onHttpFinish();  // the file is closed whatever the outcome
+  return ok;
+}
+
+void CHttpDownloader::cancel() {
+  stopRequested_.store(true);
+  client_.abort();
+}
+
+}  // namespace utility

@@ -1,0 +1,89 @@
+// Downloads over the platform HTTP stack: into memory or into a file with progress, and a
+// cancel that another thread may call. After cancel the downloader stays stopped: every later
+// download through it ends at its first chunk of body data.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "net/download_file.h"
+#include "net/http_client.h"
+
+namespace utility {
+
+class CHttpDownloader {
+ public:
+  class IHttpDownloadSink {
+   public:
+    virtual ~IHttpDownloadSink() = default;
+    // One chunk arrived; |received| includes it. False cancels the download.
+    virtual bool onHttpProgress(const char* data, int length, int64_t received, int64_t total) = 0;
+  };
+
+  static constexpr uint64_t kNoLimit = UINT64_MAX;
+
+  CHttpDownloader() = default;
+  ~CHttpDownloader() = default;
+  CHttpDownloader(const CHttpDownloader&) = delete;
+  CHttpDownloader& operator=(const CHttpDownloader&) = delete;
+
+  // Appends the reply body to |out| (callers pass it empty). Statuses outside 200..299 fail; so
+  // does a body longer than |maxBytes|.
+  bool downloadToMemory(std::string& out, const std::wstring& url, uint64_t maxBytes = kNoLimit);
+  // Writes the reply body to |path|, created when an accepted header has arrived. A failure
+  // after that leaves the partial file. |progress| may be null.
+  bool downloadToFile(const std::wstring& url, const std::wstring& path, IHttpDownloadSink* progress);
+  // Any thread: stops for good and ends a transfer under way at once.
+  void cancel();
+
+ private:
+  bool run(const std::wstring& url, CHttpClient::IHttpClientSink& sink);
+
+  CHttpClient client_;
+  std::atomic<bool> stopRequested_{false};
+};
+
+class CHttpDownload2MemSink : public CHttpClient::IHttpClientSink {
+ public:
+  CHttpDownload2MemSink(std::string& out, const std::atomic<bool>& stopRequested,
+                        uint64_t maxBytes = CHttpDownloader::kNoLimit)
+      : out_(out), stopRequested_(stopRequested), maxBytes_(maxBytes) {}
+
+  void onHttpError(int, int) override {}
+  bool onHttpRecvHeader(int64_t contentLength, int status) override;
+  bool onHttpRecvData(const char* data, int length) override;
+  void onHttpFinish() override {}
+
+ private:
+  std::string& out_;
+  const std::atomic<bool>& stopRequested_;
+  const uint64_t maxBytes_;
+};
+
+class CHttpDownload2FileSink : public CHttpClient::IHttpClientSink {
+ public:
+  static constexpr int64_t kAssumedTotal = 10485760;  // progress total when no length is sent
+
+  CHttpDownload2FileSink(const std::wstring& path, const std::atomic<bool>& stopRequested,
+                         CHttpDownloader::IHttpDownloadSink* progress)
+      : path_(path), stopRequested_(stopRequested), progress_(progress) {}
+
+  void onHttpError(int step, int systemError) override;
+  bool onHttpRecvHeader(int64_t contentLength, int status) override;
+  bool onHttpRecvData(const char* data, int length) override;
+  void onHttpFinish() override;
+
+  int64_t received() const { return received_; }
+  int64_t total() const { return total_; }
+
+ private:
+  net::DownloadFile file_;
+  const std::wstring path_;
+  const std::atomic<bool>& stopRequested_;
+  CHttpDownloader::IHttpDownloadSink* progress_;
+  int64_t received_ = 0;
+  int64_t total_ = 0;
+};
+
+}  // namespace utility

@@ -1,0 +1,221 @@
+#include "net/qv_curl_downloader.h"
+
+#include <cstring>
+#include <new>
+
+#include "deployment/deployment.h"
+#include "net/curl_handle.h"
+#include "net/download_file.h"
+#include "utility/clock.h"
+#include "utility/log.h"
+#include "utility/strings.h"
+
+namespace {
+
+constexpr curl_off_t kMaxReceiveSpeed = 20971520;  // 20 MiB per second
+constexpr long kMaxRedirects = 5;
+constexpr long kPostConnectTimeoutMs = 8000;
+constexpr uint32_t kProgressIntervalMs = 1000;
+
+struct MemoryBuffer {
+  std::string bytes;
+  uint64_t limit = QvCurlDownloader::kNoLimit;
+};
+
+struct ProgressContext {
+  uint32_t lastReportTick = 0;
+  std::function<void(int)> onProgress;
+};
+
+size_t appendChunk(const char* label, const char* chunk, size_t size, size_t count, MemoryBuffer* buffer) {
+  if (count != 0 && size > SIZE_MAX / count) {
+    common::logPrint(label, __LINE__, L"not enough memory error %d", net::kErrorNotEnoughMemory);
+    return 0;
+  }
+  const size_t n = size * count;
+  const uint64_t wanted = static_cast<uint64_t>(buffer->bytes.size()) + n;
+  if (wanted > buffer->limit) {
+    common::logPrint(label, __LINE__, L"reply larger than %I64u bytes refused", buffer->limit);
+    return 0;
+  }
+  // The held size is a 32-bit count: a reply beyond it cannot be held.
+  if (wanted > UINT32_MAX) {
+    common::logPrint(label, __LINE__, L"not enough memory error %d", net::kErrorNotEnoughMemory);
+    return 0;
+  }
+  try {
+    buffer->bytes.append(chunk, n);
+  } catch (const std::bad_alloc&) {
+    common::logPrint(label, __LINE__, L"not enough memory error %d", net::kErrorNotEnoughMemory);
+    return 0;
+  }
+  return n;
+}
+
+size_t WriteMemoryCallback(char* chunk, size_t size, size_t count, void* data) {
+  return appendChunk("WriteMemoryCallback", chunk, size, count, static_cast<MemoryBuffer*>(data));
+}
+
+size_t WriteMemoryCallbackPost(char* chunk, size_t size, size_t count, void* data) {
+  return appendChunk("WriteMemoryCallbackPost", chunk, size, count, static_cast<MemoryBuffer*>(data));
+}
+
+size_t WriteFileCallback(char* chunk, size_t size, size_t count, void* data) {
+  if (count != 0 && size > SIZE_MAX / count) return 0;
+  const size_t n = size * count;
+  return static_cast<net::DownloadFile*>(data)->write(chunk, n) ? n : 0;
+}
+
+int ProgressCallback(void* data, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t, curl_off_t) {
+  auto* context = static_cast<ProgressContext*>(data);
+  const double total = static_cast<double>(downloadTotal);
+  if (total > -0.1 && total < 0.1) return 0;  // size not known yet
+  const double exact = static_cast<double>(downloadNow) / total * 100.0;
+  // Completion is signalled by the result, never by a report of 100.
+  const int percent = exact >= 99.0 ? 99 : (exact <= 0.0 ? 0 : static_cast<int>(exact));
+  const uint32_t now = utility::tickCount();
+  if (now - context->lastReportTick <= kProgressIntervalMs) return 0;
+  context->lastReportTick = now;
+  if (context->onProgress) context->onProgress(percent);
+  return 0;
+}
+
+// Certificate and host-name checks stay on: the downloaded installer is run with administrator
+// rights. The trusted roots come from the deployment (empty: the system store).
+void setTlsChecks(CURL* handle) {
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  const std::string& bundle = deployment::values().caBundleFile;
+  if (!bundle.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, bundle.c_str());
+}
+
+std::wstring errorText(CURLcode code, unsigned codePage) {
+  const char* text = curl_easy_strerror(code);
+  return utility::toWide(text, -1, codePage);
+}
+
+// The common frame of the two in-memory transfers.
+bool performIntoMemory(const char* label, CURL* handle, MemoryBuffer& buffer, std::string& out) {
+  const CURLcode code = curl_easy_perform(handle);
+  if (code != CURLE_OK) {
+    common::logPrint(label, __LINE__, L"curl download error %s",
+                     errorText(code, utility::kCodePageAnsi).c_str());
+    return false;
+  }
+  common::logPrint(label, __LINE__, L"curl download sucess %d", static_cast<int>(buffer.bytes.size()));
+  out.swap(buffer.bytes);
+  return true;
+}
+
+}  // namespace
+
+bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, uint64_t maxBytes) {
+  const char* label = "QvCurlDownloader::downloadMemory";
+  common::logPrint(label, __LINE__, L"QvCurlDownloader::downloadMemory start");
+  net::CurlEasy handle = net::makeCurlEasy();
+  if (!handle) {
+    common::logPrint(label, __LINE__, L"curl init error");
+    return false;
+  }
+  CURL* h = handle.get();
+  MemoryBuffer buffer;
+  buffer.limit = maxBytes;
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteMemoryCallback);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &buffer);
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  setTlsChecks(h);
+  if (maxBytes != kNoLimit) {
+    // Refuses a declared length over the limit before any byte arrives.
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
+  }
+  curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  return performIntoMemory(label, h, buffer, out);
+}
+
+bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, const std::string& url,
+                                   const std::vector<std::string>& headers) {
+  const char* label = "QvCurlDownloader::postRequest";
+  common::logPrint(label, __LINE__, L"QvCurlDownloader::postRequest start");
+  net::CurlEasy handle = net::makeCurlEasy();
+  if (!handle) {
+    common::logPrint(label, __LINE__, L"curl init error");
+    return false;
+  }
+  CURL* h = handle.get();
+  MemoryBuffer buffer;
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteMemoryCallbackPost);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &buffer);
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  setTlsChecks(h);
+  curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+
+  net::CurlHeaderList headerList;
+  bool listComplete = headerList.append("Content-Type:application/json;charset=UTF-8");
+  for (const std::string& line : headers) listComplete = listComplete && headerList.append(line.c_str());
+  if (!listComplete) {
+    common::logPrint(label, __LINE__, L"not enough memory error %d", net::kErrorNotEnoughMemory);
+    return false;
+  }
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, headerList.get());
+  curl_easy_setopt(h, CURLOPT_POST, 1L);
+
+  // The body travels as UTF-8; it must outlive the transfer.
+  const std::wstring wide = utility::ansiToWide(body);
+  const std::string utf8 = wide.empty() ? std::string() : utility::wideToUtf8(wide);
+  curl_easy_setopt(h, CURLOPT_POSTFIELDS, utf8.c_str());
+  curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(utf8.size()));
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kPostConnectTimeoutMs);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  return performIntoMemory(label, h, buffer, out);
+}
+
+bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string& url,
+                                    std::function<void(int percent)> onProgress) {
+  const char* label = "QvCurlDownloader::downloadFile";
+  common::logPrint(label, __LINE__, L"QvCurlDownloader::downloadfile start");
+  net::CurlEasy handle = net::makeCurlEasy();
+  if (!handle) {
+    common::logPrint(label, __LINE__, L"curl init error");
+    return false;
+  }
+  net::DownloadFile file;
+  int error = 0;
+  if (!file.create(path, error)) {
+    common::logPrint(label, __LINE__, L"openfile error path : %s. %d", path.c_str(), error);
+    return false;
+  }
+  CURL* h = handle.get();
+  ProgressContext progress;
+  progress.onProgress = std::move(onProgress);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteFileCallback);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &file);
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  setTlsChecks(h);
+  curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, kMaxReceiveSpeed);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &progress);
+  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+
+  const CURLcode code = curl_easy_perform(h);
+  bool ok = true;
+  if (code != CURLE_OK) {
+    common::logPrint(label, __LINE__, L"download error %s", errorText(code, utility::kCodePageUtf8).c_str());
+    file.close();
+    common::logPrint(label, __LINE__, L"curl download file error %s",
+                     errorText(code, utility::kCodePageAnsi).c_str());
+    ok = false;
+  } else {
+    file.close();
+    common::logPrint(label, __LINE__, L"curl download  file sucess");
+  }
+  handle.reset();
+  progress.onProgress = nullptr;
+  return ok;
+}

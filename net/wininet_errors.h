@@ -1,0 +1,24 @@
+// Windows Internet error codes, reported through onHttpError as the target's stack reports them.
+#pragma once
+
+namespace net {
+
+inline constexpr int kInternetTimeout = 12002;
+inline constexpr int kInternetInternalError = 12004;
+inline constexpr int kInternetInvalidUrl = 12005;
+inline constexpr int kInternetUnrecognizedScheme = 12006;
+inline constexpr int kInternetNameNotResolved = 12007;
+inline constexpr int kInternetOperationCancelled = 12017;
+inline constexpr int kInternetCannotConnect = 12029;
+inline constexpr int kInternetConnectionAborted = 12030;
+inline constexpr int kInternetConnectionReset = 12031;
+inline constexpr int kInternetSecCertDateInvalid = 12037;
+inline constexpr int kInternetSecCertCnInvalid = 12038;
+inline constexpr int kInternetInvalidCa = 12045;
+inline constexpr int kHttpHeaderNotFound = 12150;
+inline constexpr int kHttpInvalidServerResponse = 12152;
+inline constexpr int kHttpRedirectFailed = 12156;
+inline constexpr int kInternetSecurityChannelError = 12157;
+inline constexpr int kInternetSecInvalidCert = 12169;
+
+}  // namespace net
