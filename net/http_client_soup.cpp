@@ -303,6 +303,7 @@ bool CHttpClient::sendAndReceive() {
   bool finished = false;
   if (sink_->onHttpRecvHeader(length, status)) {
     std::unique_ptr<char[]> buffer(new char[kReadChunk]);
+    int64_t received = 0;
     while (true) {
       const gssize n = g_input_stream_read(body.get(), buffer.get(), kReadChunk, handle->cancellable, error.out());
       if (n < 0) {
@@ -311,10 +312,16 @@ bool CHttpClient::sendAndReceive() {
       }
       if (n == 0) {
         finished = true;
+        // A body cut short of its announced length is a failure, not a complete file.
+        if (length >= 0 && received != length) {
+          common::logPrint(label, __LINE__, L"body ended after %I64d of %I64d bytes", received, length);
+          break;
+        }
         sink_->onHttpFinish();
         ok = true;
         break;
       }
+      received += n;
       if (!sink_->onHttpRecvData(buffer.get(), static_cast<int>(n))) break;
     }
   }

@@ -7,10 +7,10 @@
 namespace net {
 
 struct ProxyEnvironment {
-  std::string httpProxy;   // http_proxy (the upper-case form is ignored, as curl does)
-  std::string httpsProxy;  // https_proxy, else HTTPS_PROXY
-  std::string allProxy;    // all_proxy, else ALL_PROXY
-  std::string noProxy;     // no_proxy, else NO_PROXY
+  std::string httpProxy{};   // http_proxy (the upper-case form is ignored, as curl does)
+  std::string httpsProxy{};  // https_proxy, else HTTPS_PROXY
+  std::string allProxy{};    // all_proxy, else ALL_PROXY
+  std::string noProxy{};     // no_proxy, else NO_PROXY
 
   static ProxyEnvironment fromProcess();
 };

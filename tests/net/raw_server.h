@@ -49,3 +49,28 @@ class RawServer {
 int closedPort();
 
 }  // namespace nettest
+
+namespace nettest {
+
+// Whether something accepts connections on the loopback |port| within |waitMs|.
+bool waitForPort(int port, int waitMs);
+
+// A tinyproxy of its own on a free loopback port, with a temporary configuration and log.
+class TinyProxy {
+ public:
+  explicit TinyProxy(const std::string& folder);
+  ~TinyProxy();
+  TinyProxy(const TinyProxy&) = delete;
+  TinyProxy& operator=(const TinyProxy&) = delete;
+
+  bool running() const { return pid_ > 0; }
+  int port() const { return port_; }
+  std::string log() const;
+
+ private:
+  std::string logFile_;
+  int pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace nettest

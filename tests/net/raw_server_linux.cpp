@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -141,6 +142,17 @@ int RawServer::port() const { return state_->port; }
 std::vector<std::string> RawServer::requests() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   return state_->requests;
+}
+
+bool waitForPort(int port, int waitMs) {
+  for (int waited = 0; waited < waitMs; waited += 20) {
+    int fd = -1;
+    const bool ok = connects(port, 200, fd);
+    if (fd >= 0) ::close(fd);
+    if (ok) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
 }
 
 int closedPort() {

@@ -1,0 +1,408 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "net/http_downloader.h"
+#include "net/wininet_errors.h"
+#include "tests/net/net_test_support.h"
+#include "tests/net/raw_server.h"
+#include "utility/strings.h"
+
+namespace {
+
+using nettest::ServicesTest;
+using standin::Fault;
+using utility::CHttpClient;
+using utility::CHttpDownloader;
+
+constexpr uint64_t kSmall = 200000;
+
+// Records what the client reports.
+class RecordingSink : public CHttpClient::IHttpClientSink {
+ public:
+  void onHttpError(int step, int code) override { errors.emplace_back(step, code); }
+  bool onHttpRecvHeader(int64_t contentLength, int replyStatus) override {
+    length = contentLength;
+    status = replyStatus;
+    return true;
+  }
+  bool onHttpRecvData(const char* data, int size) override {
+    body.append(data, static_cast<size_t>(size));
+    return true;
+  }
+  void onHttpFinish() override { finished = true; }
+
+  std::vector<std::pair<int, int>> errors;
+  int64_t length = -2;
+  int status = 0;
+  std::string body;
+  bool finished = false;
+};
+
+// Records progress; can wake a waiting thread at a given byte count and refuse at another.
+class ProgressRecorder : public CHttpDownloader::IHttpDownloadSink {
+ public:
+  bool onHttpProgress(const char*, int length, int64_t received, int64_t total) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    lengths.push_back(length);
+    lastReceived = received;
+    totals.push_back(total);
+    changed.notify_all();
+    return refuseAt < 0 || received < refuseAt;
+  }
+  void waitForBytes(int64_t bytes) {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return lastReceived >= bytes; });
+  }
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<int> lengths;
+  std::vector<int64_t> totals;
+  int64_t lastReceived = 0;
+  int64_t refuseAt = -1;
+};
+
+class HttpDownloader : public ServicesTest {
+ protected:
+  void SetUp() override {
+    ServicesTest::SetUp();
+    services_->addGeneratedFile("/files/small.bin", kSmall);
+    services_->addFile("/files/empty.bin", "");
+  }
+  void TearDown() override {
+    CHttpClient::setTimeoutsForTesting(nullptr);
+    ServicesTest::TearDown();
+  }
+};
+
+TEST_F(HttpDownloader, ReplyTable) {
+  struct Case {
+    const char* label;
+    std::string target;
+    Fault fault;
+    bool ok;
+    std::string body;  // of a success
+  };
+  const std::string small = generated(kSmall);
+  const Case cases[] = {
+      {"200", "/files/small.bin", {}, true, small},
+      {"404 page", "/files/missing.bin", {}, false, ""},
+      {"500", "/files/small.bin", {.status = 500}, false, ""},
+      {"zero bytes", "/files/empty.bin", {}, true, ""},
+      {"no length", "/files/small.bin", {.omitLength = true}, true, small},
+      {"6 redirects", "/files/small.bin", {.redirects = 6}, true, small},
+      {"query kept", "/files/small.bin?id=7&name=a%20b", {}, true, small},
+      {"dropped mid-body", "/files/small.bin", {.dropAfterBytes = 50000}, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string path = c.target.substr(0, c.target.find('?'));
+    services_->clearFaults();
+    services_->clearRecords();
+    services_->setFault(path, c.fault);
+    CHttpDownloader downloader;
+
+    std::string out;
+    EXPECT_EQ(downloader.downloadToMemory(out, wurl(c.target)), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(out, c.body);
+    }
+
+    const std::string file = std::string("case-") + std::to_string(&c - cases) + ".bin";
+    ProgressRecorder progress;
+    EXPECT_EQ(downloader.downloadToFile(wurl(c.target), winPath(file), &progress), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(readFile(hostPath(file)), c.body);
+    }
+    for (const std::string& target : targetsFor(path)) EXPECT_EQ(target, c.target);
+    for (const int64_t total : progress.totals) EXPECT_EQ(total, c.fault.omitLength ? 10485760 : int64_t(kSmall));
+  }
+  // Refused statuses create no file; a zero-byte body makes an empty one.
+  EXPECT_FALSE(fileExists(hostPath("case-1.bin")));
+  EXPECT_FALSE(fileExists(hostPath("case-2.bin")));
+  EXPECT_TRUE(fileExists(hostPath("case-3.bin")));
+  EXPECT_TRUE(log_.contains(L"onHttpErro status = 404"));
+  EXPECT_TRUE(log_.contains(L"onHttpErro status = 500"));
+  // A body cut short leaves what arrived, and is a failure even though the stream just ends.
+  EXPECT_TRUE(log_.containsPart(L"body ended after"));
+  const std::string partial = readFile(hostPath("case-7.bin"));
+  EXPECT_LE(partial.size(), 50000u);
+  EXPECT_EQ(partial, generated(partial.size()));
+}
+
+TEST(CrackUrl, SplitsAsTheSystemCrackerDoes) {
+  struct Case {
+    std::wstring url;
+    bool ok;
+    std::wstring host;
+    int port;
+    std::wstring objectName;
+    bool secure;
+    int error;
+  };
+  const Case cases[] = {
+      {L"https://127.0.0.1:47443/player_files/en/morvane", true, L"127.0.0.1", 47443, L"/player_files/en/morvane", true, 0},
+      {L"HTTPS://example.com/a?b=1#frag", true, L"example.com", 443, L"/a?b=1#frag", true, 0},
+      {L"http://example.com", true, L"example.com", 80, L"", false, 0},
+      {L"http://user:pw@example.com:8080?q", true, L"example.com", 8080, L"?q", false, 0},
+      {L"https://[::1]:9443/x", true, L"[::1]", 9443, L"/x", true, 0},
+      {L"https://" + std::wstring(254, L'a') + L"/x", true, std::wstring(254, L'a'), 443, L"/x", true, 0},
+      {L"https://" + std::wstring(255, L'a') + L"/x", false, L"", 0, L"", false, net::kErrorInsufficientBuffer},
+      {L"ftp://example.com/x", false, L"", 0, L"", false, net::kInternetUnrecognizedScheme},
+      {L"example.com/x", false, L"", 0, L"", false, net::kInternetUnrecognizedScheme},
+      {L"https:///x", false, L"", 0, L"", false, net::kInternetInvalidUrl},
+      {L"https://example.com:99999/", false, L"", 0, L"", false, net::kInternetInvalidUrl},
+      {L"https://example.com:8a/", false, L"", 0, L"", false, net::kInternetInvalidUrl},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(utility::wideToUtf8(c.url.substr(0, 60)));
+    CHttpClient::UrlParts parts;
+    int error = -1;
+    ASSERT_EQ(CHttpClient::crackUrl(c.url, parts, error), c.ok);
+    EXPECT_EQ(error, c.error);
+    if (!c.ok) continue;
+    EXPECT_EQ(parts.host, c.host);
+    EXPECT_EQ(parts.port, c.port);
+    EXPECT_EQ(parts.objectName, c.objectName);
+    EXPECT_EQ(parts.secure, c.secure);
+  }
+}
+
+TEST_F(HttpDownloader, FailuresReportTheirStep) {
+  nettest::RawServer garbage("this is not HTTP\r\n\r\n");
+  standin::Services rogue({.certFile = nettest::certFile("rogue-server.pem"),
+                           .keyFile = nettest::certFile("rogue-server.key")});
+  ASSERT_GT(rogue.start(), 0);
+  standin::Services wrongHost({.certFile = nettest::certFile("wronghost-server.pem"),
+                               .keyFile = nettest::certFile("wronghost-server.key")});
+  ASSERT_GT(wrongHost.start(), 0);
+  struct Case {
+    const char* label;
+    std::string url;
+    int step;
+    int code;
+  };
+  const Case cases[] = {
+      {"host over 255 characters", "https://" + std::string(300, 'h') + ".example/x", CHttpClient::kStepCrackUrl,
+       net::kErrorInsufficientBuffer},
+      {"unknown scheme", "ftp://127.0.0.1/x", CHttpClient::kStepCrackUrl, net::kInternetUnrecognizedScheme},
+      {"nothing listens", "https://127.0.0.1:" + std::to_string(nettest::closedPort()) + "/x",
+       CHttpClient::kStepConnect, net::kInternetCannotConnect},
+      {"signed by another CA", rogue.baseUrl() + "/files/x", CHttpClient::kStepSendRequest, net::kInternetInvalidCa},
+      {"issued for another host", wrongHost.baseUrl() + "/files/x", CHttpClient::kStepSendRequest,
+       net::kInternetSecCertCnInvalid},
+      {"reply without status line", "http://127.0.0.1:" + std::to_string(garbage.port()) + "/x",
+       CHttpClient::kStepQueryStatus, net::kHttpInvalidServerResponse},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    CHttpClient client;
+    RecordingSink sink;
+    const bool ok = client.openUrl(utility::utf8ToWide(c.url), L"", &sink) && client.sendAndReceive();
+    client.closeHandle();
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(sink.errors.size(), 1u);
+    EXPECT_EQ(sink.errors[0], std::make_pair(c.step, c.code));
+    EXPECT_EQ(sink.status, 0);
+
+    // The downloader's file sink logs the step and creates no file.
+    log_.clear();
+    CHttpDownloader downloader;
+    EXPECT_FALSE(downloader.downloadToFile(utility::utf8ToWide(c.url), winPath("failed.bin"), nullptr));
+    EXPECT_TRUE(log_.contains(L"onHttpErro " + std::to_wstring(c.step) + L", " + std::to_wstring(c.code)));
+    EXPECT_FALSE(fileExists(hostPath("failed.bin")));
+  }
+  EXPECT_TRUE(rogue.requests().empty());
+  EXPECT_TRUE(wrongHost.requests().empty());
+}
+
+TEST_F(HttpDownloader, ClientStreamsTheReplyIntoTheSink) {
+  CHttpClient client;
+  RecordingSink sink;
+  ASSERT_TRUE(client.openUrl(wurl("/files/small.bin?x=1"), L"X-One: 1\r\nX-Two: two", &sink));
+  EXPECT_EQ(client.host(), L"127.0.0.1");
+  EXPECT_EQ(client.port(), services_->port());
+  EXPECT_EQ(client.objectName(), L"/files/small.bin?x=1");
+  EXPECT_TRUE(client.secure());
+  ASSERT_TRUE(client.sendAndReceive());
+  EXPECT_TRUE(sink.finished);
+  EXPECT_EQ(sink.status, 200);
+  EXPECT_EQ(sink.length, int64_t(kSmall));
+  EXPECT_EQ(sink.body, generated(kSmall));
+  const auto requests = services_->requests();
+  ASSERT_EQ(requests.size(), 1u);
+  int found = 0;
+  for (const auto& [name, value] : requests[0].headers) {
+    if ((name == "X-One" && value == "1") || (name == "X-Two" && value == "two")) ++found;
+    EXPECT_NE(name, "Accept-Encoding");  // the body arrives as the server sent it
+  }
+  EXPECT_EQ(found, 2);
+}
+
+TEST_F(HttpDownloader, DownloadsToMemoryWithTheFormContentType) {
+  CHttpDownloader downloader;
+  std::string out = "kept:";
+  ASSERT_TRUE(downloader.downloadToMemory(out, wurl("/player_files/en/morvane")));
+  EXPECT_EQ(out.rfind("kept:{", 0), 0u);  // appended
+  EXPECT_NE(out.find(services_->baseUrl() + "/download/full/en/Tarnwick9_setup.exe"), std::string::npos);
+  bool contentType = false;
+  const auto requests = services_->requests();
+  ASSERT_EQ(requests.size(), 1u);
+  for (const auto& [name, value] : requests[0].headers) {
+    if (name == "Content-Type" && value == "application/x-www-form-urlencoded") contentType = true;
+  }
+  EXPECT_TRUE(contentType);
+}
+
+TEST_F(HttpDownloader, MemoryLimitRefusesLongReplies) {
+  for (const bool withLength : {true, false}) {
+    SCOPED_TRACE(withLength ? "with length" : "without length");
+    services_->setFault("/files/small.bin", {.omitLength = !withLength});
+    CHttpDownloader downloader;
+    std::string out;
+    EXPECT_FALSE(downloader.downloadToMemory(out, wurl("/files/small.bin"), kSmall - 1));
+    EXPECT_LE(out.size(), kSmall - 1);
+    out.clear();
+    EXPECT_TRUE(downloader.downloadToMemory(out, wurl("/files/small.bin"), kSmall));
+    EXPECT_EQ(out.size(), kSmall);
+  }
+  EXPECT_TRUE(log_.contains(L"reply larger than 199999 bytes refused"));
+}
+
+TEST_F(HttpDownloader, ProgressSinkSeesEveryChunkAndCanStop) {
+  ProgressRecorder progress;
+  CHttpDownloader downloader;
+  ASSERT_TRUE(downloader.downloadToFile(wurl("/files/small.bin"), winPath("a.bin"), &progress));
+  int64_t sum = 0;
+  for (const int length : progress.lengths) {
+    EXPECT_LE(length, int(CHttpClient::kReadChunk));
+    sum += length;
+  }
+  EXPECT_EQ(sum, int64_t(kSmall));
+  EXPECT_EQ(progress.lastReceived, int64_t(kSmall));
+
+  ProgressRecorder refusing;
+  refusing.refuseAt = 1;
+  EXPECT_FALSE(downloader.downloadToFile(wurl("/files/small.bin"), winPath("b.bin"), &refusing));
+  EXPECT_EQ(refusing.lengths.size(), 1u);
+}
+
+TEST_F(HttpDownloader, CancelFromAnotherThreadStopsForGood) {
+  constexpr uint64_t kSize = 4 << 20;
+  services_->addGeneratedFile("/files/big.bin", kSize);
+  services_->setFault("/files/big.bin", {.bytesPerSecond = 512 * 1024});
+  CHttpDownloader downloader;
+  ProgressRecorder progress;
+  std::thread canceller([&] {
+    progress.waitForBytes(100000);
+    downloader.cancel();
+  });
+  EXPECT_FALSE(downloader.downloadToFile(wurl("/files/big.bin"), winPath("big.bin"), &progress));
+  canceller.join();
+  const std::string partial = readFile(hostPath("big.bin"));
+  EXPECT_GE(partial.size(), 100000u);
+  EXPECT_LT(partial.size(), kSize);
+  EXPECT_EQ(partial, generated(partial.size()));
+
+  // Later downloads through the same object send their request and stop at the first chunk.
+  services_->clearRecords();
+  std::string out;
+  EXPECT_FALSE(downloader.downloadToMemory(out, wurl("/files/small.bin")));
+  EXPECT_TRUE(out.empty());
+  EXPECT_FALSE(downloader.downloadToFile(wurl("/files/small.bin"), winPath("after.bin"), nullptr));
+  EXPECT_EQ(targetsFor("/files/small.bin").size(), 2u);
+  EXPECT_EQ(readFile(hostPath("after.bin")), "");
+  // An empty body has no chunk to refuse.
+  EXPECT_TRUE(downloader.downloadToMemory(out, wurl("/files/empty.bin")));
+  EXPECT_TRUE(downloader.downloadToFile(wurl("/files/empty.bin"), winPath("empty.bin"), nullptr));
+}
+
+TEST_F(HttpDownloader, CancelEndsATransferWaitingForData) {
+  struct Case {
+    const char* label;
+    Fault fault;
+    int64_t bytesBeforeCancel;  // -1: cancel once the request has arrived
+  };
+  const Case cases[] = {
+      {"stalled body", {.stallAfterBytes = 1000}, 1000},
+      {"headers never come", {.delayMs = 600000}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    services_->clearRecords();
+    services_->setFault("/files/small.bin", c.fault);
+    log_.clear();
+    CHttpDownloader downloader;
+    ProgressRecorder progress;
+    std::thread canceller([&] {
+      if (c.bytesBeforeCancel >= 0) {
+        progress.waitForBytes(c.bytesBeforeCancel);
+      } else {
+        while (targetsFor("/files/small.bin").empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      downloader.cancel();
+    });
+    EXPECT_FALSE(downloader.downloadToFile(wurl("/files/small.bin"), winPath("w.bin"), &progress));
+    canceller.join();
+    // Ended by the cancel, not by a time-out.
+    if (c.bytesBeforeCancel >= 0) {
+      EXPECT_TRUE(log_.containsPart(L"read failed: Operation was cancelled"));
+    } else {
+      EXPECT_TRUE(log_.contains(L"onHttpErro 6, 12017"));
+    }
+  }
+}
+
+TEST_F(HttpDownloader, TimeOutsEndStalledTransfers) {
+  const CHttpClient::Timeouts shortTimeouts{2, 1};
+  CHttpClient::setTimeoutsForTesting(&shortTimeouts);
+  nettest::FullListener listener;
+  ASSERT_TRUE(listener.saturated());
+  struct Case {
+    const char* label;
+    std::string url;
+    Fault fault;
+    std::wstring record;
+  };
+  const Case cases[] = {
+      {"connection never accepted", "https://127.0.0.1:" + std::to_string(listener.port()) + "/x", {},
+       L"onHttpErro 2, 12002"},
+      {"headers late", url("/files/small.bin"), {.delayMs = 600000}, L"onHttpErro 6, 12002"},
+      {"body stalls", url("/files/small.bin"), {.stallAfterBytes = 1000}, L"read failed: Socket I/O timed out"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    services_->setFault("/files/small.bin", c.fault);
+    log_.clear();
+    CHttpDownloader downloader;
+    EXPECT_FALSE(downloader.downloadToFile(utility::utf8ToWide(c.url), winPath("t.bin"), nullptr));
+    EXPECT_TRUE(log_.containsPart(c.record));
+  }
+}
+
+TEST_F(HttpDownloader, DownloadsOnSeveralThreadsAtOnce) {
+  constexpr int kThreads = 4;
+  for (int i = 0; i < kThreads; ++i) services_->addGeneratedFile("/files/t" + std::to_string(i), kSmall + i);
+  std::atomic<int> good{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      const std::string name = "t" + std::to_string(i);
+      CHttpDownloader downloader;
+      std::string out;
+      if (downloader.downloadToMemory(out, wurl("/files/" + name)) && out == generated(kSmall + i)) ++good;
+      if (downloader.downloadToFile(wurl("/files/" + name), winPath(name), nullptr) &&
+          readFile(hostPath(name)) == generated(kSmall + i)) {
+        ++good;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(good.load(), 2 * kThreads);
+}
+
+}  // namespace
