@@ -1,0 +1,159 @@
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "net/http_downloader.h"
+#include "net/qv_curl_downloader.h"
+#include "tests/net/net_test_support.h"
+#include "utility/strings.h"
+
+namespace {
+
+class CurlEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { curl_global_init(CURL_GLOBAL_ALL); }
+  void TearDown() override { curl_global_cleanup(); }
+};
+const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
+
+class StandinServices : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::make_unique<nettest::TempDir>();
+    services_ = std::make_unique<standin::Services>(
+        standin::Options{.recordFile = folder_->path() + "/posts.jsonl", .installerSize = 4096});
+    ASSERT_GT(services_->start(), 0);
+    values_ = deployment::compiledValues();
+    values_.caBundleFile = nettest::certFile("ca.pem");
+    deployment::setValuesForTesting(&values_);
+  }
+  void TearDown() override {
+    services_->stop();
+    deployment::setValuesForTesting(nullptr);
+  }
+  bool get(const std::string& path, std::string& body) {
+    body.clear();
+    utility::CHttpDownloader downloader;
+    return downloader.downloadToMemory(body, utility::utf8ToWide(services_->baseUrl() + path));
+  }
+
+  std::unique_ptr<nettest::TempDir> folder_;
+  std::unique_ptr<standin::Services> services_;
+  deployment::Values values_;
+};
+
+TEST_F(StandinServices, ServesEveryPathTheInstallerAsksFor) {
+  const std::string base = services_->baseUrl();
+  struct Case {
+    std::string path;
+    std::string contains;
+  };
+  std::vector<Case> cases = {
+      {"/player_files/en/morvane", base + "/download/full/en/Tarnwick9_setup.exe"},
+      {"/qv/morvane", base + "/download/full/cn/qvinst64_setup.exe"},
+      {"/player_files/openidconfig/35036.data", "\"shortcutname\""},
+      {"/player_files/openidconfig/35037.data", base + "/apps/com.tarnwick.demo.apk"},
+      {"/player_files/openidconfig/35038.data", "\"xapk\": \"1\""},
+      {"/site/home/kr/", "lang=\"kr\""},
+      {"/site/home/en/", "lang=\"en\""},
+      {"/site/community/de/", "Community page (de)"},
+      {"/other/protocol.html", "licence"},
+      {"/filehost/uc?export=download&id=1TarnwickFullInstaller9", ""},
+  };
+  for (const std::string& path : standin::installerPaths()) cases.push_back({path, ""});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string body;
+    ASSERT_TRUE(get(c.path, body));
+    EXPECT_NE(body.find(c.contains), std::string::npos);
+  }
+
+  // Every address the documents give is served too.
+  const std::regex address(base + R"(/[^"]+)");
+  for (const char* document : {"/player_files/en/morvane", "/qv/morvane", "/player_files/openidconfig/35036.data",
+                               "/player_files/openidconfig/35037.data", "/player_files/openidconfig/35038.data"}) {
+    std::string text;
+    ASSERT_TRUE(get(document, text));
+    for (std::sregex_iterator it(text.begin(), text.end(), address), end; it != end; ++it) {
+      SCOPED_TRACE(it->str());
+      std::string body;
+      EXPECT_TRUE(get(it->str().substr(base.size()), body));
+      EXPECT_FALSE(body.empty());
+    }
+  }
+  std::string installer;
+  ASSERT_TRUE(get("/download/package/Tarnwick9.0.exe", installer));
+  EXPECT_EQ(installer.size(), 4096u);
+  EXPECT_EQ(installer[4095], standin::Services::generatedByte(4095));
+}
+
+TEST_F(StandinServices, RefusesPathsOutsideTheFixtures) {
+  for (const char* path : {"/../CMakeLists.txt", "/%2e%2e/services.cpp", "/player_files/../../make_certs.sh",
+                           "/nothing/here"}) {
+    SCOPED_TRACE(path);
+    std::string body;
+    EXPECT_FALSE(get(path, body));
+    std::string page;
+    ASSERT_TRUE(QvCurlDownloader::downloadMemory(services_->baseUrl() + path, page));
+    EXPECT_NE(page.find("404"), std::string::npos);
+  }
+}
+
+TEST_F(StandinServices, RecordsAndChecksThePosts) {
+  struct Case {
+    std::string target;
+    std::string body;
+    std::vector<std::string> headers;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"/collection/biz/upload", R"([{"key":"download_run"}])", {"timestamp: 17", "signature: ab"}, true},
+      {"/collection/biz/upload", R"([{"key":"download_run"}])", {"timestamp: 17"}, false},
+      {"/collection/biz/upload", R"({"key":"x"})", {"timestamp: 17", "signature: ab"}, false},
+      {"/mp/collect?measurement_id=G-1&api_secret=s", R"({"client_id":"c","events":[]})", {}, true},
+      {"/mp/collect?measurement_id=G-1", R"({"client_id":"c","events":[]})", {}, false},
+      {"/mp/collect?measurement_id=G-1&api_secret=s", R"({"events":[]})", {}, false},
+  };
+  for (const Case& c : cases) {
+    std::string reply;
+    EXPECT_TRUE(QvCurlDownloader::postRequest(c.body, reply, services_->baseUrl() + c.target, c.headers));
+  }
+  const auto posts = services_->posts();
+  ASSERT_EQ(posts.size(), std::size(cases));
+  for (size_t i = 0; i < posts.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(posts[i].target, cases[i].target);
+    EXPECT_EQ(posts[i].body, cases[i].body);
+    EXPECT_EQ(posts[i].accepted, cases[i].accepted) << posts[i].reason;
+  }
+  services_->stop();
+  std::ifstream in(folder_->path() + "/posts.jsonl");
+  std::string line;
+  size_t lines = 0;
+  while (std::getline(in, line)) {
+    EXPECT_EQ(line.front(), '{');
+    ++lines;
+  }
+  EXPECT_EQ(lines, std::size(cases));
+}
+
+TEST_F(StandinServices, FaultsComeFromJsonAndWearOff) {
+  EXPECT_FALSE(services_->setFaultsFromJson("[]"));
+  EXPECT_FALSE(services_->setFaultsFromJson(R"({"/a": {"colour": 1}})"));
+  ASSERT_TRUE(services_->setFaultsFromJson(
+      R"({"/player_files/en/morvane": {"status": 503, "times": 2}, "/qv/morvane": {"body": "not json"}})"));
+  std::string body;
+  EXPECT_FALSE(get("/player_files/en/morvane", body));
+  EXPECT_FALSE(get("/player_files/en/morvane", body));
+  EXPECT_TRUE(get("/player_files/en/morvane", body));
+  EXPECT_TRUE(get("/qv/morvane", body));
+  EXPECT_EQ(body, "not json");
+  services_->clearFaults();
+  EXPECT_TRUE(get("/qv/morvane", body));
+  EXPECT_NE(body, "not json");
+}
+
+}  // namespace
