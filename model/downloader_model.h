@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "model/app_info.h"
+#include "model/remote_settings.h"
+#include "net/http_downloader.h"
 #include "telemetry/analytics_client.h"
 #include "utility/tasks.h"
 #include "utility/usystem.h"
@@ -41,6 +44,10 @@ class DownloaderModel {
   std::wstring getPackage() const { return package_; }
   std::wstring getGoogleId() const { return googleId_; }
   const std::vector<AppInfo>& getApps() const { return apps_; }
+  // The installer's address: written by the config thread, read by the main thread.
+  std::wstring getPlayerUrl() const;
+  void setPlayerUrl(const std::wstring& url);
+  const RemoteSettings& getRemoteSettings() const { return remoteSettings_; }
   void setLocale(const std::wstring& locale);
   // Loads a string bundle (the whole file as wide text) into the strings; false when it is not
   // a well-formed document (main thread).
@@ -69,14 +76,20 @@ class DownloaderModel {
   void _readLaunchName(const std::wstring& modulePath);
   void _readCommandLine(const wchar_t* commandLine);
   void _calcInstallPath();
+  void _threadGetPlayerUrl();
+  void _getPackageByOpenID(std::vector<AppInfo>& apps);
 
   std::wstring package_;
   utility::WorkThread configThread_;
+  utility::CHttpDownloader configClient_;
   utility::WorkThread downloadThread_;
+  utility::CHttpDownloader downloadClient_;
   utility::TaskPoster taskPoster_;
   utility::usystem::InstanceMutex instanceMutex_;
   std::wstring installPath_;
   std::wstring openid_ = L"35036";
+  mutable std::mutex playerUrlMutex_;  // guards playerUrl_
+  std::wstring playerUrl_;
   std::wstring language_;
   std::wstring locale_;
   std::wstring googleId_;
@@ -87,6 +100,7 @@ class DownloaderModel {
   std::map<std::wstring, std::wstring> strings_;
   std::vector<AppInfo> apps_;
   AnalyticsClient analytics_;
+  RemoteSettings remoteSettings_;
   std::wstring bestPath_;
   uint8_t bestPathFlag_ = 0;
 

@@ -110,6 +110,8 @@ void DownloaderModel::_readCommandLine(const wchar_t* commandLine) {
 
 void DownloaderModel::init(const wchar_t* commandLine) {
   _initFrom(utility::ufile::moduleFileName(), commandLine);
+  // Last, once every field it reads is final: the config thread that fetches the remote documents.
+  configThread_.start(makeRunable(this, &DownloaderModel::_threadGetPlayerUrl));
 }
 
 void DownloaderModel::_initFrom(const std::wstring& modulePath, const wchar_t* commandLine) {
@@ -137,5 +139,5 @@ void DownloaderModel::_initFrom(const std::wstring& modulePath, const wchar_t* c
 
   QvReporter::instance().init(openid_, analytics_.ensureClientId(), language_);
 
-  // Last, the config thread that fetches the remote documents starts.
+  // init starts the config thread after this (the steps here are run alone by tests).
 }

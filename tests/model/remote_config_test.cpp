@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include "model/config_imp.h"
+#include "model/downloader_model.h"
+#include "telemetry/qv_reporter.h"
+#include "tests/net/net_test_support.h"
+#include "utility/strings.h"
+
+// Reaches the model's config-thread routine for one fresh model per case.
+class DownloaderModelTest {
+ public:
+  struct Result {
+    std::wstring playerUrl;
+    std::vector<AppInfo> apps;
+    RemoteSettings settings;
+  };
+
+  static Result fetch(const std::wstring& openid, std::vector<AppInfo> commandLineApps = {}) {
+    auto* model = new DownloaderModel();
+    model->openid_ = openid;
+    model->apps_ = std::move(commandLineApps);
+    model->_threadGetPlayerUrl();
+    Result r{model->getPlayerUrl(), model->apps_, model->remoteSettings_};
+    delete model;
+    return r;
+  }
+
+  // init as the application runs it; waits for the config thread.
+  static Result initAndWait() {
+    auto* model = new DownloaderModel();
+    model->init(nullptr);
+    model->configThread_.stop(utility::kWaitForever);
+    Result r{model->getPlayerUrl(), model->apps_, model->remoteSettings_};
+    model->shutdown();
+    delete model;
+    return r;
+  }
+};
+
+namespace {
+
+using standin::Fault;
+
+constexpr const char* kPlayerInfo = "/player_files/en/morvane";
+constexpr const char* kCampaign = "/player_files/openidconfig/35036.data";
+
+// What an AppInfo should hold (every field defaults to empty).
+struct ExpectedApp {
+  std::wstring url{};
+  std::wstring package{};
+  std::wstring name{};
+  std::wstring screenshot{};
+  std::wstring resolution{};
+  std::wstring gameId{};
+  std::wstring icon{};
+  std::wstring obb{};
+  bool isXapk = false;
+  bool fromAppStore = false;
+};
+
+Fault replaced(std::string body) { return Fault{.replaceBody = true, .body = std::move(body)}; }
+
+class RemoteConfig : public nettest::ServicesTest {
+ protected:
+  void SetUp() override {
+    ServicesTest::SetUp();
+    ConfigImp::instance().language = L"en";
+    ConfigImp::instance().setPlayer9();
+  }
+  std::wstring base() const { return utility::utf8ToWide(services_->baseUrl()); }
+};
+
+TEST_F(RemoteConfig, ReportsAnAddressThatDoesNotParse) {
+  // The process's reporter: this test comes first, before other tests queue events or init
+  // starts it towards another server.
+  QvReporter::instance().setUrlForTesting(url("/collection/biz/upload"));
+  QvReporter::instance().init(L"35036", L"device", L"en");
+  services_->setFault(kPlayerInfo, replaced(R"({"zaz4":{}})"));
+  DownloaderModelTest::fetch(L"100");  // no member for this generation: nothing reported
+  services_->setFault(kPlayerInfo, replaced("[]"));
+  DownloaderModelTest::fetch(L"100");
+  QvReporter::instance().stop();  // posts what is queued
+  std::string batches;
+  for (const auto& post : services_->posts()) batches += post.body;
+  size_t reported = 0;
+  for (size_t at = batches.find("download_address_fail"); at != std::string::npos;
+       at = batches.find("download_address_fail", at + 1)) {
+    ++reported;
+  }
+  EXPECT_EQ(reported, 1u) << batches;
+}
+
+TEST_F(RemoteConfig, PlayerAddressTable) {
+  struct Case {
+    const char* label;
+    int generation;
+    const wchar_t* language;
+    Fault fault;  // on the player information document of the variant
+    std::wstring playerUrl;  // after the base address; empty: none
+    bool error1;
+    bool error2;
+  };
+  const std::string bigDocument = R"({"zaz9":{"url":"https://x/y.exe"},"pad":")" + std::string(9 << 20, 'a') + "\"}";
+  const Case cases[] = {
+      {"generation 9", 9, L"en", {}, L"/download/full/en/Tarnwick9_setup.exe", false, false},
+      {"generation 4", 4, L"en", {}, L"/download/full/en/Tarnwick4_setup.exe", false, false},
+      {"generation 3", 3, L"en", {}, L"/download/full/en/Tarnwick3_setup.exe", false, false},
+      {"China variant, generation 64", 64, L"cn", {}, L"/download/full/cn/qvinst64_setup.exe", false, false},
+      {"generation member missing", 9, L"en", replaced(R"({"zaz4":{"url":"https://x/4.exe"}})"), L"", false, false},
+      {"url not a string", 9, L"en", replaced(R"({"zaz9":{"url":7}})"), L"", false, false},
+      {"member not an object", 9, L"en", replaced(R"({"zaz9":"https://x/9.exe"})"), L"", false, false},
+      {"an array", 9, L"en", replaced("[]"), L"", false, true},
+      {"broken document", 9, L"en", replaced(R"({"zaz9":{"url":)"), L"", false, true},
+      {"empty reply", 9, L"en", replaced(""), L"", false, true},
+      {"platform client fails once", 9, L"en", {.status = 503, .times = 1}, L"/download/full/en/Tarnwick9_setup.exe",
+       true, false},
+      // libcurl takes any status: the error page is not a document.
+      {"server error", 9, L"en", {.status = 500}, L"", true, true},
+      {"over 8 MiB", 9, L"en", replaced(bigDocument), L"", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ConfigImp& config = ConfigImp::instance();
+    config.language = c.language;
+    switch (c.generation) {
+      case 4: config.setPlayer4(); break;
+      case 64: config.setPlayer64(); break;
+      case 3: config.setPlayer3(); break;
+      default: config.setPlayer9(); break;
+    }
+    services_->clearFaults();
+    services_->setFault(std::wstring(c.language) == L"cn" ? "/qv/morvane" : kPlayerInfo, c.fault);
+    log_.clear();
+    const auto result = DownloaderModelTest::fetch(L"100");
+    EXPECT_EQ(result.playerUrl, c.playerUrl.empty() ? L"" : base() + c.playerUrl);
+    EXPECT_EQ(log_.contains(L"error 1"), c.error1);
+    EXPECT_EQ(log_.contains(L"error 2"), c.error2);
+    EXPECT_TRUE(log_.contains(L"start get player url"));
+  }
+  EXPECT_TRUE(log_.contains(L"reply larger than 8388608 bytes refused"));
+}
+
+TEST_F(RemoteConfig, CampaignTable) {
+  struct Case {
+    const char* label;
+    std::string document;  // empty: the fixture
+    std::vector<ExpectedApp> apps;
+    RemoteSettings settings;
+  };
+  const std::string b = services_->baseUrl();
+  const std::wstring w = base();
+  const Case cases[] = {
+      {"fixture with one app",
+       "",
+       {{.url = w + L"/apps/com.tarnwick.demo.apk", .package = L"com.tarnwick.demo", .name = L"Tarnwick Demo",
+         .screenshot = w + L"/apps/icons/demo.png", .resolution = L"1280x720", .icon = w + L"/apps/icons/demo.png",
+         .obb = w + L"/apps/main.1.com.tarnwick.demo.obb"}},
+       {.launchLandscape = w + L"/images/launch_1920.jpg", .launchPortrait = w + L"/images/launch_1080.jpg",
+        .title = L"Tarnwick Demo", .showAd = false, .runApp = L"com.tarnwick.demo", .runAppStore = false,
+        .shortcutName = L"Tarnwick Demo", .shortcutUrl = w + L"/images/shortcut.ico", .cleanModel = true,
+        .heapSize = L"2048", .useRoot = 1}},
+      {"an app with only a game id", R"({"result":[{"gameid":"70001"}]})", {{.gameId = L"70001"}}, {}},
+      {"xapk 1, from_appstore true",
+       R"({"result":[{"app_download_url":"https://h/p.xapk","xapk":"1","from_appstore":"true"}]})",
+       {{.url = L"https://h/p.xapk", .isXapk = true, .fromAppStore = false}},
+       {}},
+      {"app store app", R"({"result":[{"app_package_name":"com.a","from_appstore":"1","app_obb":""}]})",
+       {{.package = L"com.a", .fromAppStore = true}}, {}},
+      {"apps without address, game id or package are skipped; other types are empty texts",
+       R"({"result":[{"gamename":"only a name"},{"app_package_name":"com.b","gamename":5},7]})",
+       {{.package = L"com.b"}}, {}},
+      {"result not an array", R"({"result":{"gameid":"1"}})", {}, {}},
+      {"ad 0 and runappstore 0; cleanmodel as a string", R"({"ad":0,"runappstore":0,"cleanmodel":"1"})", {},
+       {.showAd = false, .runAppStore = false}},
+      {"root false", R"({"root":false})", {}, {.useRoot = 0}},
+      {"root true", R"({"root":true})", {}, {.useRoot = 1}},
+      {"root 1", R"({"root":1,"cleanmodel":2,"ad":"0","title":3,"heapsize":"512"})", {},
+       {.cleanModel = true, .heapSize = L"512"}},
+      {"UTF-8 texts", "{\"title\":\"\xE5\xA4\xA9\xE5\xA0\x82\",\"result\":[{\"gamename\":\"\xC3\xA9t\xC3\xA9\","
+                      "\"gameid\":\"9\"}]}",
+       {{.name = L"\u00e9t\u00e9", .gameId = L"9"}}, {.title = L"\u5929\u5802"}},
+      {"not a document", "<html>", {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    services_->clearFaults();
+    services_->clearRecords();
+    const std::string path = c.document.empty() ? "/player_files/openidconfig/35037.data" : kCampaign;
+    if (!c.document.empty()) services_->setFault(kCampaign, replaced(c.document));
+    const auto result = DownloaderModelTest::fetch(c.document.empty() ? L"35037" : L"35036");
+    ASSERT_EQ(result.apps.size(), c.apps.size());
+    for (size_t i = 0; i < c.apps.size(); ++i) {
+      const AppInfo& got = result.apps[i];
+      const ExpectedApp& want = c.apps[i];
+      EXPECT_EQ(got.url, want.url);
+      EXPECT_EQ(got.package, want.package);
+      EXPECT_EQ(got.name, want.name);
+      EXPECT_EQ(got.screenshot, want.screenshot);
+      EXPECT_EQ(got.resolution, want.resolution);
+      EXPECT_EQ(got.spare, L"");
+      EXPECT_EQ(got.gameId, want.gameId);
+      EXPECT_EQ(got.icon, want.icon);
+      EXPECT_EQ(got.obb, want.obb);
+      EXPECT_EQ(got.isXapk, want.isXapk);
+      EXPECT_EQ(got.fromAppStore, want.fromAppStore);
+    }
+    const RemoteSettings& s = result.settings;
+    const RemoteSettings& e = c.settings;
+    EXPECT_EQ(s.launchLandscape, e.launchLandscape);
+    EXPECT_EQ(s.launchPortrait, e.launchPortrait);
+    EXPECT_EQ(s.title, e.title);
+    EXPECT_EQ(s.showAd, e.showAd);
+    EXPECT_EQ(s.runApp, e.runApp);
+    EXPECT_EQ(s.runAppStore, e.runAppStore);
+    EXPECT_EQ(s.qqLink, e.qqLink);
+    EXPECT_EQ(s.shortcutName, e.shortcutName);
+    EXPECT_EQ(s.shortcutUrl, e.shortcutUrl);
+    EXPECT_EQ(s.cleanModel, e.cleanModel);
+    EXPECT_EQ(s.heapSize, e.heapSize);
+    EXPECT_EQ(s.useRoot, e.useRoot);
+    EXPECT_EQ(targetsFor(path).size(), 1u);
+  }
+  EXPECT_TRUE(log_.contains(L"start get package."));
+}
+
+TEST_F(RemoteConfig, CampaignIsFetchedOnlyForLongOpenidsWithoutACommandLineApp) {
+  AppInfo fromCommandLine;
+  fromCommandLine.url = L"https://h/app.apk";
+  fromCommandLine.package = L"com.cmd";
+  struct Case {
+    const char* label;
+    std::wstring openid;
+    std::vector<AppInfo> apps;
+  };
+  const Case cases[] = {
+      {"short openid", L"100", {}},
+      {"openid of 4 characters", L"3503", {}},
+      {"command-line app", L"35037", {fromCommandLine}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    services_->clearRecords();
+    log_.clear();
+    const auto result = DownloaderModelTest::fetch(c.openid, c.apps);
+    EXPECT_FALSE(result.playerUrl.empty());
+    ASSERT_EQ(result.apps.size(), c.apps.size());
+    if (!c.apps.empty()) {
+      EXPECT_EQ(result.apps[0].package, L"com.cmd");
+    }
+    EXPECT_EQ(result.settings.useRoot, -1);
+    EXPECT_TRUE(result.settings.showAd);
+    EXPECT_TRUE(result.settings.title.empty());
+    for (const auto& request : services_->requests()) {
+      EXPECT_EQ(request.path.find("/player_files/openidconfig/"), std::string::npos);
+    }
+    EXPECT_FALSE(log_.contains(L"start get package."));
+    // Written whenever the campaign step runs, even when it fetches nothing.
+    EXPECT_EQ(log_.contains(L"package is "), c.apps.empty());
+  }
+}
+
+TEST_F(RemoteConfig, CampaignFallsBackToLibcurl) {
+  services_->setFault(kCampaign, {.status = 503, .times = 1});
+  const auto result = DownloaderModelTest::fetch(L"35036");
+  EXPECT_TRUE(log_.contains(L"get package data by qvcurl "));
+  EXPECT_EQ(result.settings.shortcutName, L"Tarnwick Games");
+  EXPECT_EQ(targetsFor(kCampaign).size(), 2u);
+}
+
+TEST_F(RemoteConfig, InitFetchesOnTheConfigThread) {
+  const auto result = DownloaderModelTest::initAndWait();
+  EXPECT_EQ(result.playerUrl, base() + L"/download/full/en/Tarnwick9_setup.exe");
+  EXPECT_EQ(result.settings.shortcutName, L"Tarnwick Games");
+}
+
+}  // namespace
