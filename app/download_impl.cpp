@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <cerrno>
+
 #include "model/downloader_model.h"
 #include "telemetry/qv_reporter.h"
 #include "toolkit/skin_setup.h"
@@ -29,7 +31,9 @@ bool DownloadImpl::entrance(const wchar_t* commandLine) {
   showMainFrame();
 
   // From here on a second instance can find this one.
-  ipc_.create(kInstanceName, this);
+  if (!ipc_.create(kInstanceName, this)) {
+    common::logPrint("DownloadImpl::entrance", __LINE__, L"create ipc window failed, errno %d", errno);
+  }
 
   model.reportUiEvent(L"download_run", model.getOpenid());
   QvReporter::instance().report(L"run_downloader");

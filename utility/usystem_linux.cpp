@@ -38,6 +38,10 @@ std::string runtimeDir() {
     struct stat st {};
     if (stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid()) return dir;
   }
+  return privateTempDir();
+}
+
+std::string privateTempDir() {
   const std::string dir = "/tmp/tarnwick-" + std::to_string(getuid());
   mkdir(dir.c_str(), 0700);
   struct stat st {};

@@ -26,11 +26,15 @@ struct Wire {
   int64_t lParam;
 };
 
+// A socket path is limited to 107 bytes; a runtime folder too deep for it falls back to the
+// private folder in /tmp (every instance decides the same way, so they still meet).
 bool socketAddress(const std::wstring& className, sockaddr_un& address) {
-  const std::string dir = usystem::runtimeDir();
-  if (dir.empty() || className.empty() || className.find(L'/') != std::wstring::npos) return false;
-  const std::string path = dir + "/" + wideToUtf8(className) + ".sock";
-  if (path.size() >= sizeof(address.sun_path)) return false;
+  if (className.empty() || className.find(L'/') != std::wstring::npos) return false;
+  const std::string name = "/" + wideToUtf8(className) + ".sock";
+  std::string dir = usystem::runtimeDir();
+  if (dir.size() + name.size() >= sizeof(address.sun_path)) dir = usystem::privateTempDir();
+  const std::string path = dir + name;
+  if (dir.empty() || path.size() >= sizeof(address.sun_path)) return false;
   std::memset(&address, 0, sizeof(address));
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);

@@ -21,9 +21,10 @@ namespace fs = std::filesystem;
 class InstallerProcess : public ::testing::Test {
  protected:
   void SetUp() override {
-    world_ = fs::temp_directory_path() /
-             ("proc-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(world_);
+    // A short private folder: the runtime folder inside it must leave room for socket paths.
+    std::string world = (fs::temp_directory_path() / "tw-XXXXXX").string();
+    ASSERT_NE(mkdtemp(world.data()), nullptr);
+    world_ = world;
     fs::create_directories(world_ / "home");
     fs::create_directories(world_ / "run");
     fs::permissions(world_ / "run", fs::perms::owner_all);

@@ -104,4 +104,19 @@ TEST_F(SingleInstanceTest, StaleSocketAndLockFromACrashedRunDoNotBlock) {
   EXPECT_FALSE(third.alreadyExisted());
 }
 
+TEST_F(SingleInstanceTest, ARuntimeFolderTooDeepForASocketPathStillLetsInstancesMeet) {
+  const fs::path deep = dir_ / std::string(120, 'd');
+  fs::create_directories(deep);
+  fs::permissions(deep, fs::perms::owner_all);
+  setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
+  Recorder recorder;
+  utility::WindowIPC receiver;
+  ASSERT_TRUE(receiver.create(L"{DEEP-CLASS}", &recorder));
+  utility::WindowIPC sender;
+  ASSERT_TRUE(sender.open(L"{DEEP-CLASS}"));
+  EXPECT_TRUE(sender.postMessage(11123, 0, 0));
+  for (int i = 0; i < 200 && recorder.messages.empty(); ++i) pumpFor(1);
+  EXPECT_EQ(recorder.messages, std::vector<unsigned>{11123u});
+}
+
 }  // namespace
