@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "net/qv_curl_downloader.h"
+#include "standin/services/post_checks.h"
 #include "tests/net/net_test_support.h"
 #include "tests/net/raw_server.h"
 #include "utility/clock.h"
@@ -183,13 +184,18 @@ TEST_F(CurlDownloader, RefusesServersTheTrustedRootsDoNotVouchFor) {
 }
 
 TEST_F(CurlDownloader, PostsToTheCollectionService) {
+  const std::string batch =
+      R"([{"appId":1,"eventId":"E","eventKey":"run_downloader","timestamp":17,"properties":)"
+      R"({"zaz_version":"2.2","zaz_mac":"m","device_id":"m","openid":"1","language":"en"}}])";
+  const std::string signature =
+      standin::collectionSignature(deployment::compiledValues().reportSalt, "1700000000", 1);
   std::string out;
-  ASSERT_TRUE(QvCurlDownloader::postRequest(R"([{"key":"download_run"}])", out, url("/collection/biz/upload"),
-                                            {"timestamp: 1700000000", "signature: 0123abcd"}));
+  ASSERT_TRUE(QvCurlDownloader::postRequest(batch, out, url("/collection/biz/upload"),
+                                            {"timestamp: 1700000000", "signature: " + signature}));
   EXPECT_EQ(out, R"({"code":0,"msg":"success"})");
   const auto posts = services_->posts();
   ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(posts[0].body, R"([{"key":"download_run"}])");
+  EXPECT_EQ(posts[0].body, batch);
   EXPECT_TRUE(posts[0].accepted) << posts[0].reason;
   EXPECT_TRUE(log_.contains(L"QvCurlDownloader::postRequest start"));
 

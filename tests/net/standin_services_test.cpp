@@ -7,6 +7,7 @@
 
 #include "net/http_downloader.h"
 #include "net/qv_curl_downloader.h"
+#include "standin/services/post_checks.h"
 #include "tests/net/net_test_support.h"
 #include "utility/strings.h"
 
@@ -109,13 +110,33 @@ TEST_F(StandinServices, RecordsAndChecksThePosts) {
     std::vector<std::string> headers;
     bool accepted;
   };
+  const std::string event =
+      R"({"appId":1,"eventId":"E","eventKey":"run_downloader","timestamp":17,"properties":)"
+      R"({"zaz_version":"2.2","zaz_mac":"m","device_id":"m","openid":"1","language":"en"}})";
+  const std::string one = "[" + event + "]";
+  const std::string two = "[" + event + "," + event + "]";
+  const std::string salt = deployment::compiledValues().reportSalt;
+  auto signedFor = [&](size_t count) {
+    return std::vector<std::string>{"timestamp: 1700000000123",
+                                    "signature: " + standin::collectionSignature(salt, "1700000000123", count)};
+  };
+  const deployment::AnalyticsCredentials& pair = deployment::compiledValues().analyticsDefault;
+  const std::string analytics = "/mp/collect?measurement_id=" + utility::wideToUtf8(pair.measurementId) +
+                                "&api_secret=" + utility::wideToUtf8(pair.apiSecret);
+  const std::string analyticsBody = R"({"client_id":"c","events":[{"name":"download_run","params":{}}]})";
   const Case cases[] = {
-      {"/collection/biz/upload", R"([{"key":"download_run"}])", {"timestamp: 17", "signature: ab"}, true},
-      {"/collection/biz/upload", R"([{"key":"download_run"}])", {"timestamp: 17"}, false},
-      {"/collection/biz/upload", R"({"key":"x"})", {"timestamp: 17", "signature: ab"}, false},
-      {"/mp/collect?measurement_id=G-1&api_secret=s", R"({"client_id":"c","events":[]})", {}, true},
-      {"/mp/collect?measurement_id=G-1", R"({"client_id":"c","events":[]})", {}, false},
-      {"/mp/collect?measurement_id=G-1&api_secret=s", R"({"events":[]})", {}, false},
+      {"/collection/biz/upload", one, signedFor(1), true},
+      {"/collection/biz/upload", two, signedFor(2), true},
+      {"/collection/biz/upload", two, signedFor(1), false},  // signed for another count
+      {"/collection/biz/upload", one, {"timestamp: 1700000000123"}, false},
+      {"/collection/biz/upload", one, {"timestamp: soon", signedFor(1)[1]}, false},
+      {"/collection/biz/upload", R"({"key":"x"})", signedFor(1), false},
+      {"/collection/biz/upload", R"([{"eventKey":"x"}])", signedFor(1), false},
+      {analytics, analyticsBody, {}, true},
+      {"/mp/collect?measurement_id=G-AAAAAAAAAA&api_secret=s", analyticsBody, {}, false},
+      {"/mp/collect?measurement_id=" + utility::wideToUtf8(pair.measurementId), analyticsBody, {}, false},
+      {analytics, R"({"events":[{"name":"x"}]})", {}, false},
+      {analytics, R"({"client_id":"c","events":[]})", {}, false},
   };
   for (const Case& c : cases) {
     std::string reply;
