@@ -51,12 +51,13 @@ int DownloadImpl::onHandleWindowIPC(unsigned message, uintptr_t, intptr_t) {
 }
 
 void DownloadImpl::shutdown() {
-  QvReporter::instance().stop();
+  bool threadsEnded = QvReporter::instance().stop();
   if (DownloaderModel* model = DownloaderModel::existing()) {
-    model->shutdown();
+    threadsEnded = model->shutdown() && threadsEnded;
     DownloaderModel::destroy();
   }
   ipc_.close();
-  curl_global_cleanup();
+  // A thread that outlived its limit may still be inside libcurl.
+  if (threadsEnded) curl_global_cleanup();
   common::logPrint("DownloadImpl::shutdown", __LINE__, L"shutdown finished");
 }

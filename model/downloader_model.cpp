@@ -18,7 +18,11 @@ DownloaderModel& DownloaderModel::instance() {
 DownloaderModel* DownloaderModel::existing() { return gModel; }
 
 void DownloaderModel::destroy() {
-  delete gModel;
+  if (gModel != nullptr && gModel->threadsOutlived_) {
+    common::logPrint("DownloaderModel::destroy", __LINE__, L"a work thread still runs: model kept");
+  } else {
+    delete gModel;
+  }
   gModel = nullptr;
 }
 
@@ -53,11 +57,19 @@ void DownloaderModel::sendUiEvent(const std::wstring& name, const std::wstring& 
   analytics_.postEventNow(name, label);
 }
 
-void DownloaderModel::shutdown() {
+bool DownloaderModel::shutdown() {
   defaultUrlTimer_.stop();
   instanceMutex_.close();
-  configThread_.stop(1000);
-  downloadThread_.stop(1000);
+  // Ask first and end blocked transfers, so that the threads can end within their limits: a
+  // thread that misses one cannot be ended and keeps running on this model.
+  configThread_.requestStop();
+  downloadThread_.requestStop();
+  configClient_.cancel();
+  downloadClient_.cancel();
+  const bool configEnded = configThread_.stop(1000);
+  const bool downloadEnded = downloadThread_.stop(1000);
+  threadsOutlived_ = threadsOutlived_ || !configEnded || !downloadEnded;
   analytics_.close();
   taskPoster_.cancel();
+  return !threadsOutlived_;
 }

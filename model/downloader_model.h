@@ -28,12 +28,15 @@ class DownloaderModel {
   static DownloaderModel& instance();
   // Null when the model does not exist (before first use, after deletion).
   static DownloaderModel* existing();
-  // Deletes the model and clears the process-wide reference (after shutdown).
+  // Deletes the model and clears the process-wide reference (after shutdown). A model whose
+  // work threads outlived their stop limits is kept alive instead: they still use it.
   static void destroy();
 
   bool popupExistPwnd();
   void init(const wchar_t* commandLine);
-  void shutdown();
+  // Stops the timer, the instance lock, the work threads (1000 ms each), analytics and the posted
+  // tasks. False when a work thread is still running after its limit.
+  bool shutdown();
 
   std::wstring getOpenid() const { return openid_; }
   std::wstring getLocale() const { return locale_; }
@@ -103,6 +106,7 @@ class DownloaderModel {
   RemoteSettings remoteSettings_;
   std::wstring bestPath_;
   uint8_t bestPathFlag_ = 0;
+  bool threadsOutlived_ = false;  // a work thread missed its stop limit and still runs
 
   friend class DownloaderModelTest;
 };

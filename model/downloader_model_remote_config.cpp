@@ -25,12 +25,13 @@ const char* generationMember(int generation) {
 }
 
 // |url| into |buffer|: the platform client first; on failure |fallbackRecord| is logged and
-// libcurl tries once more.
-void fetchDocument(utility::CHttpDownloader& client, const std::wstring& url, std::string& buffer,
-                   const char* label, const wchar_t* fallbackRecord) {
+// libcurl tries once more, unless the thread is being stopped (libcurl cannot be cancelled).
+void fetchDocument(utility::CHttpDownloader& client, const utility::WorkThread& thread, const std::wstring& url,
+                   std::string& buffer, const char* label, const wchar_t* fallbackRecord) {
   if (client.downloadToMemory(buffer, url, kMaxRemoteDocumentBytes)) return;
   common::logPrint(label, __LINE__, fallbackRecord);
   buffer.clear();
+  if (thread.isStopRequested()) return;
   QvCurlDownloader::downloadMemory(utility::wideToAnsi(url), buffer, kMaxRemoteDocumentBytes);
 }
 
@@ -118,7 +119,7 @@ void DownloaderModel::_threadGetPlayerUrl() {
   const char* label = "DownloaderModel::_threadGetPlayerUrl";
   common::logPrint(label, __LINE__, L"start get player url");
   std::string buffer;
-  fetchDocument(configClient_, ConfigImp::instance().playerInfoUrl(), buffer, label, L"error 1");
+  fetchDocument(configClient_, configThread_, ConfigImp::instance().playerInfoUrl(), buffer, label, L"error 1");
 
   rapidjson::Document document;
   document.Parse(buffer.data(), buffer.size());
@@ -133,16 +134,16 @@ void DownloaderModel::_threadGetPlayerUrl() {
     }
   }
 
-  if (apps_.empty()) _getPackageByOpenID(apps_);
+  if (apps_.empty() && !configThread_.isStopRequested()) _getPackageByOpenID(apps_);
 }
 
 void DownloaderModel::_getPackageByOpenID(std::vector<AppInfo>& apps) {
   const char* label = "DownloaderModel::_getPackageByOpenID";
   if (openid_.size() > 4) {
     common::logPrint(label, __LINE__, L"start get package.");
-    utility::CHttpDownloader client;
+    // The config thread's client, so that the shutdown's cancel reaches this transfer too.
     std::string buffer;
-    fetchDocument(client, ConfigImp::instance().openidConfigUrl(openid_), buffer, label,
+    fetchDocument(configClient_, configThread_, ConfigImp::instance().openidConfigUrl(openid_), buffer, label,
                   L"get package data by qvcurl ");
     readApps(buffer, apps);
     readRemoteSettings(buffer, remoteSettings_);

@@ -4,6 +4,8 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <system_error>
+
 #include "deployment/deployment.h"
 #include "telemetry/device_identity.h"
 #include "utility/strings.h"
@@ -62,7 +64,13 @@ void AnalyticsClient::postEvent(const std::wstring& name, const std::wstring& la
     queue_.emplace_back(name, label);
     const bool running =
         worker_.valid() && worker_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-    if (!running) worker_ = std::async(std::launch::async, [this] { workerLoop(); });
+    if (!running) {
+      try {
+        worker_ = std::async(std::launch::async, [this] { workerLoop(); });
+      } catch (const std::system_error&) {
+        // No thread to be had now: the event waits in the queue for the next attempt.
+      }
+    }
   }
   wake_.notify_one();
 }

@@ -14,13 +14,13 @@
 
 namespace {
 
-QvReporter gReporter;  // before main runs, like every static object of the process
+QvReporter* const gReporter = new QvReporter();  // before main runs; never deleted
 
 std::string utf8(const std::wstring& text) { return utility::wideToUtf8(text); }
 
 }  // namespace
 
-QvReporter& QvReporter::instance() { return gReporter; }
+QvReporter& QvReporter::instance() { return *gReporter; }
 
 QvReporter::QvReporter(uint32_t periodMs, telemetry::PostFunction post)
     : periodMs_(periodMs), post_(std::move(post)) {}
@@ -45,14 +45,14 @@ void QvReporter::report(const wchar_t* eventKey, FillProperties fillProperties) 
   queue_.push_back(std::move(event));
 }
 
-void QvReporter::stop() {
+bool QvReporter::stop() {
   stopFlag_.store(true);
   {
     std::lock_guard<std::mutex> lock(wakeMutex_);
     wakeSignalled_ = true;
   }
   wake_.notify_all();
-  worker_.stop(kStopLimitMs);
+  return worker_.stop(kStopLimitMs);
 }
 
 std::string QvReporter::signature(const std::string& salt, int64_t requestTime, int batchCount) {
@@ -106,6 +106,13 @@ void QvReporter::_threadReport() {
     common::logPrint("QvReporter::_threadReport", __LINE__, L"event comming");
     _sendBatch();
   } while (!stopFlag_.load());
+  // The stop may have come while a post was under way: what was queued meanwhile still goes.
+  bool queued;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queued = !queue_.empty();
+  }
+  if (queued) _sendBatch();
 }
 
 void QvReporter::_sendBatch() {

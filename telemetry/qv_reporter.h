@@ -21,7 +21,8 @@ class QvReporter {
   static constexpr uint32_t kPeriodMs = 20000;
   static constexpr uint32_t kStopLimitMs = 3000;
 
-  // The process's reporter (a static object that exists before main runs).
+  // The process's reporter: made before main runs and never destroyed, so that a worker still
+  // posting when the process ends never meets a destroyed reporter.
   static QvReporter& instance();
 
   // Tests construct their own with a shorter period and their own salt, URL or post function.
@@ -32,8 +33,9 @@ class QvReporter {
 
   void init(const std::wstring& openid, const std::wstring& deviceId, const std::wstring& language);
   void report(const wchar_t* eventKey, FillProperties fillProperties = {});
-  // The end of the run: wake the worker for a last cycle and stop it within the limit.
-  void stop();
+  // The end of the run: wake the worker for a last cycle and stop it within the limit. False
+  // when the worker is still posting after the limit (it goes on alone; the reporter must stay).
+  bool stop();
 
   // Overrides for tests (salt and collection URL come from the deployment otherwise).
   void setSaltForTesting(std::string salt) { salt_ = std::move(salt); }

@@ -41,7 +41,8 @@ bool WorkThread::start(Runable* task) {
   return true;
 }
 
-void WorkThread::stop(uint32_t limitMs) {
+bool WorkThread::stop(uint32_t limitMs) {
+  bool ended = true;
   if (thread_.joinable()) {
     bool finished;
     {
@@ -60,6 +61,7 @@ void WorkThread::stop(uint32_t limitMs) {
     } else {
       thread_.detach();
       task_ = nullptr;
+      ended = false;
     }
   }
   state_.reset();
@@ -67,6 +69,7 @@ void WorkThread::stop(uint32_t limitMs) {
     task_->release();
     task_ = nullptr;
   }
+  return ended;
 }
 
 bool WorkThread::isRunning() const {

@@ -23,8 +23,9 @@ class WorkThread {
   bool start(Runable* task);
   // Waits at most |limitMs| for the thread to end, then releases the task. A thread that misses
   // the limit cannot be ended safely: it is detached and keeps its task, which it releases itself
-  // when its run returns.
-  void stop(uint32_t limitMs);
+  // when its run returns. Returns false in that case (whatever the task uses must then outlive
+  // it), true when no thread is left.
+  bool stop(uint32_t limitMs);
   void requestStop() { stopRequested_.store(true); }
   bool isStopRequested() const { return stopRequested_.load(); }
   bool isRunning() const;

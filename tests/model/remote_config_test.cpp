@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
 #include "telemetry/qv_reporter.h"
@@ -34,6 +38,17 @@ class DownloaderModelTest {
     model->shutdown();
     delete model;
     return r;
+  }
+
+  // init, then the shutdown once |fetchStarted| says the config thread is under way; returns
+  // whether every work thread ended within its limit.
+  static bool shutdownDuringFetch(const std::function<void()>& fetchStarted) {
+    auto* model = new DownloaderModel();
+    model->init(nullptr);
+    fetchStarted();
+    const bool ended = model->shutdown();
+    if (ended) delete model;  // otherwise a thread still uses it
+    return ended;
   }
 };
 
@@ -265,6 +280,29 @@ TEST_F(RemoteConfig, CampaignFallsBackToLibcurl) {
   EXPECT_TRUE(log_.contains(L"get package data by qvcurl "));
   EXPECT_EQ(result.settings.shortcutName, L"Tarnwick Games");
   EXPECT_EQ(targetsFor(kCampaign).size(), 2u);
+}
+
+TEST_F(RemoteConfig, ShutdownEndsAFetchThatWaitsForData) {
+  struct Case {
+    const char* label;
+    Fault fault;
+  };
+  const Case cases[] = {
+      {"body stalls", {.stallAfterBytes = 10}},
+      {"headers never come", {.delayMs = 600000}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    services_->clearRecords();
+    services_->setFault(kPlayerInfo, c.fault);
+    const bool ended = DownloaderModelTest::shutdownDuringFetch([&] {
+      while (targetsFor(kPlayerInfo).empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+    EXPECT_TRUE(ended);
+    // Being stopped, the thread tried neither libcurl nor the campaign document.
+    EXPECT_EQ(targetsFor(kPlayerInfo).size(), 1u);
+    EXPECT_TRUE(targetsFor(kCampaign).empty());
+  }
 }
 
 TEST_F(RemoteConfig, InitFetchesOnTheConfigThread) {

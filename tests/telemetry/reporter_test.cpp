@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -180,6 +181,73 @@ TEST_F(ReporterTest, StopSendsWhatIsQueuedInOneLastCycle) {
   EXPECT_NE(recorder.posts()[0].body.find("\"cancel_download\""), std::string::npos);
   reporter.stop();  // nothing left to do
   EXPECT_EQ(recorder.posts().size(), 1u);
+}
+
+// A post that waits until the test lets it go.
+class HeldPost {
+ public:
+  telemetry::PostFunction function() {
+    return [this](const std::string& body, std::string& reply, const std::string&, const std::vector<std::string>&) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      bodies_.push_back(body);
+      changed_.notify_all();
+      changed_.wait(lock, [&] { return released_; });
+      reply = "{}";
+      return true;
+    };
+  }
+  void waitForPosts(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return bodies_.size() >= count; });
+  }
+  void release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  std::vector<std::string> bodies() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bodies_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> bodies_;
+  bool released_ = false;
+};
+
+TEST_F(ReporterTest, EventsQueuedWhileTheLastPostIsUnderWayStillGoOut) {
+  HeldPost post;
+  QvReporter reporter(QvReporter::kPeriodMs, post.function());
+  reporter.setUrlForTesting("https://collector.test/collection/biz/upload");
+  reporter.init(L"1", L"d", L"en");
+  reporter.report(L"cancel_download");
+  bool ended = false;
+  std::thread stopper([&] { ended = reporter.stop(); });
+  post.waitForPosts(1);              // the stop woke the worker; its post is under way
+  reporter.report(L"download_fail");  // queued during that post
+  post.release();
+  stopper.join();
+  EXPECT_TRUE(ended);
+  const auto bodies = post.bodies();
+  ASSERT_EQ(bodies.size(), 2u);
+  EXPECT_NE(bodies[1].find("\"download_fail\""), std::string::npos);
+}
+
+TEST_F(ReporterTest, StopSaysSoWhenThePostOutlastsTheLimit) {
+  // Both outlive the test, as the process's reporter outlives main: the worker goes on alone.
+  auto* post = new HeldPost;
+  auto* reporter = new QvReporter(QvReporter::kPeriodMs, post->function());
+  reporter->setUrlForTesting("https://collector.test/collection/biz/upload");
+  reporter->init(L"1", L"d", L"en");
+  reporter->report(L"cancel_download");
+  EXPECT_FALSE(reporter->stop());  // the post is still held after the limit
+  post->release();
+  for (int i = 0; i < 20000 && logCount("QvReporter::_threadReport:report ret:{}") == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(logCount("QvReporter::_threadReport:report ret:{}"), 1u);
 }
 
 }  // namespace

@@ -45,14 +45,14 @@ TEST(WorkThread, RunsReleasesAndRefusesASecondStart) {
   auto* refused = new CountingTask(&other, std::chrono::milliseconds(0));
   EXPECT_FALSE(thread.start(refused));  // still held until stop
   refused->release();
-  thread.stop(utility::kWaitForever);
+  EXPECT_TRUE(thread.stop(utility::kWaitForever));
   EXPECT_EQ(counters.runs, 1);
   EXPECT_EQ(counters.released, 1);
   EXPECT_TRUE(thread.start(new CountingTask(&counters, std::chrono::milliseconds(0))));
   thread.stop(1000);
   EXPECT_EQ(counters.runs, 2);
   EXPECT_EQ(counters.released, 2);
-  thread.stop(1000);  // idle: nothing more
+  EXPECT_TRUE(thread.stop(1000));  // idle: nothing more
   EXPECT_EQ(counters.released, 2);
 }
 
@@ -95,7 +95,7 @@ TEST(WorkThread, MissedLimitDetachesAndKeepsTheTaskAlive) {
   ASSERT_TRUE(thread->start(task));
   while (!running.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   thread->requestStop();
-  thread->stop(50);           // returns although the task still runs
+  EXPECT_FALSE(thread->stop(50));  // returns although the task still runs, and says so
   EXPECT_EQ(released, 0);     // not freed while it runs
   Counters again;
   EXPECT_TRUE(thread->start(new CountingTask(&again, std::chrono::milliseconds(0))));  // idle again
