@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "utility/clock.h"
 #include "utility/drive_table.h"
+#include "utility/log_file.h"
 #include "utility/strings.h"
 #include "utility/wformat.h"
 
@@ -33,8 +33,6 @@ char* putDecimal(char* p, unsigned long value, int width) {
   while (n > 0) *p++ = digits[--n];
   return p;
 }
-
-FILE* asFile(void* f) { return static_cast<FILE*>(f); }
 
 }  // namespace
 
@@ -120,22 +118,15 @@ bool LogWriter::flush(unsigned timeoutMs) {
 }
 
 void LogWriter::run() {
-  // Open for reading and appending. A log that starts with a UTF-16 byte-order mark was
-  // written by an older version: start it afresh.
-  FILE* file = std::fopen(path_.c_str(), "a+b");
-  if (file != nullptr) {
+  // A log that starts with a UTF-16 byte-order mark was written by an older version: start it
+  // afresh. Any other log is appended to.
+  LogFile file;
+  if (file.open(path_)) {
     unsigned char bom[2] = {0, 0};
-    std::rewind(file);
-    const size_t n = std::fread(bom, 1, 2, file);
-    if (n == 2 && bom[0] == 0xFF && bom[1] == 0xFE) {
-      std::fclose(file);
-      file = std::fopen(path_.c_str(), "wb");
-    } else {
-      std::clearerr(file);
-      std::fseek(file, 0, SEEK_END);
+    if (file.readAt(0, reinterpret_cast<char*>(bom), 2) == 2 && bom[0] == 0xFF && bom[1] == 0xFE) {
+      file.replaceContent(nullptr, 0);
     }
   }
-  file_ = file;
 
   std::string batch;
   batch.reserve(std::min<size_t>(limits_.threshold * 2, size_t{1} << 20));
@@ -152,7 +143,7 @@ void LogWriter::run() {
     if (!batch.empty()) {
       // The file work happens without the lock: callers never wait for the disk.
       lock.unlock();
-      writeBatch(batch);
+      writeBatch(file, batch);
       batch.clear();
       lock.lock();
     }
@@ -160,29 +151,19 @@ void LogWriter::run() {
     written_.notify_all();
     if (stop && pending_.empty()) break;
   }
-  lock.unlock();
-  if (file_ != nullptr) std::fclose(asFile(file_));
-  file_ = nullptr;
 }
 
-void LogWriter::writeBatch(std::string& batch) {
-  FILE* file = asFile(file_);
-  if (file == nullptr) return;  // the log could not be opened: records are dropped
-  std::fwrite(batch.data(), 1, batch.size(), file);
-  std::fflush(file);
-  const off_t size = ftello(file);
+void LogWriter::writeBatch(LogFile& file, const std::string& batch) {
+  if (!file.isOpen()) return;  // the log could not be opened: records are dropped
+  file.append(batch.data(), batch.size());
+  const int64_t size = file.size();
   if (size < 0 || static_cast<uint64_t>(size) < limits_.trimAt) return;
-  // Keep only the last part of the file.
-  std::vector<char> tail(limits_.keep, '\0');
-  fseeko(file, static_cast<off_t>(static_cast<uint64_t>(size) - limits_.keep), SEEK_SET);
-  const size_t got = std::fread(tail.data(), 1, tail.size(), file);
-  std::fclose(file);
-  file = std::fopen(path_.c_str(), "wb");
-  if (file != nullptr) {
-    std::fwrite(tail.data(), 1, got, file);
-    std::fflush(file);
-  }
-  file_ = file;
+  // Keep only the last part of the file. When the tail cannot be read whole the file is left
+  // as it is and the next batch tries again.
+  const uint64_t keep = std::min<uint64_t>(limits_.keep, static_cast<uint64_t>(size));
+  std::vector<char> tail(static_cast<size_t>(keep));
+  if (file.readAt(static_cast<uint64_t>(size) - keep, tail.data(), tail.size()) != tail.size()) return;
+  file.replaceContent(tail.data(), tail.size());
 }
 
 LogStream::LogStream(const char* function, int line, LogWriter* writer) : writer_(writer) {

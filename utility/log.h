@@ -35,6 +35,8 @@ struct LogLimits {
   uint64_t keep = 2097152;            // 2 MiB kept after trimming
 };
 
+class LogFile;
+
 class LogWriter {
  public:
   LogWriter(std::string hostPath, LogLimits limits = {});
@@ -55,7 +57,7 @@ class LogWriter {
 
  private:
   void run();
-  void writeBatch(std::string& batch);
+  void writeBatch(LogFile& file, const std::string& batch);
 
   const std::string path_;
   const LogLimits limits_;
@@ -70,7 +72,6 @@ class LogWriter {
   bool stopping_ = false;
   std::atomic<uint64_t> accepted_{0};
   std::atomic<uint64_t> dropped_{0};
-  void* file_ = nullptr;  // FILE*, owned by the writer thread
   std::thread thread_;
 };
 

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/utility/test_fs.h"
 #include "utility/clock.h"
 #include "utility/log.h"
 #include "utility/strings.h"
@@ -136,6 +137,92 @@ TEST_F(LogTest, TrimAtExactlyFiftyMiB) {
       EXPECT_EQ(text.substr(kKeep - message.size() - 2), "the last record\r\n");
     }
   }
+}
+
+// Trimming twice in one run (and after a UTF-16 log was emptied) keeps the tail each time.
+// Each round is one batch of known bytes, so the file is compared whole with a model of it.
+TEST_F(LogTest, EveryTrimOfARunKeepsTheTail) {
+  common::LogLimits limits;
+  limits.threshold = 1 << 20;  // one round is one batch
+  limits.trimAt = 64 * 1024;
+  limits.keep = 16 * 1024;
+  struct Start {
+    const char* name;
+    std::string existing;  // file content before the run; empty: no file
+    std::string kept;      // what the run starts from
+  };
+  const Start starts[] = {
+      {"no file", "", ""},
+      {"earlier run", "earlier run\r\n", "earlier run\r\n"},
+      {"utf-16 log", std::string("\xFF\xFEo\0l\0d\0", 8), ""},
+  };
+  // Sizes chosen to cross the cap, stay under it, then cross it again twice.
+  const size_t rounds[] = {limits.trimAt + 100, 1000, limits.trimAt - limits.keep - 1000, 30000, 40000};
+  for (const Start& start : starts) {
+    SCOPED_TRACE(start.name);
+    fs::remove(path_);
+    if (!start.existing.empty()) std::ofstream(path_, std::ios::binary) << start.existing;
+    std::string expected = start.kept;
+    common::LogWriter writer(path_.string(), limits);
+    int trims = 0;
+    for (size_t r = 0; r < std::size(rounds); ++r) {
+      std::string chunk;
+      for (int line = 0; chunk.size() < rounds[r]; ++line) {
+        chunk += "round " + std::to_string(r) + " line " + std::to_string(line) + " ..........\r\n";
+      }
+      ASSERT_TRUE(writer.add(chunk));
+      ASSERT_TRUE(writer.flush(5000));
+      expected += chunk;
+      if (expected.size() >= limits.trimAt) {
+        expected.erase(0, expected.size() - limits.keep);
+        ++trims;
+      }
+      const std::string text = readAll(path_);
+      ASSERT_EQ(text.size(), expected.size()) << "round " << r;
+      ASSERT_TRUE(text == expected) << "round " << r;
+    }
+    EXPECT_EQ(trims, 3);
+  }
+}
+
+// Something planted at the log path is never written through, and the writer carries on.
+TEST_F(LogTest, LinksFifosAndFoldersAtTheLogPathAreLeftAlone) {
+  const fs::path victim = dir_ / "victim.txt";
+  const fs::path missing = dir_ / "created-through-link.txt";
+  struct Case {
+    const char* name;
+    void (*plant)(const fs::path& at, const fs::path& victim, const fs::path& missing);
+  };
+  const Case cases[] = {
+      {"link to a file", [](const fs::path& at, const fs::path& v, const fs::path&) { fs::create_symlink(v, at); }},
+      {"dangling link", [](const fs::path& at, const fs::path&, const fs::path& m) { fs::create_symlink(m, at); }},
+      {"fifo", [](const fs::path& at, const fs::path&, const fs::path&) { ASSERT_TRUE(testfs::makeFifo(at.string())); }},
+      {"folder", [](const fs::path& at, const fs::path&, const fs::path&) { fs::create_directory(at); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(path_);
+    std::ofstream(victim, std::ios::binary | std::ios::trunc) << "keep me";
+    c.plant(path_, victim, missing);
+    const fs::file_type before = fs::symlink_status(path_).type();
+    {
+      common::LogWriter writer(path_.string());
+      common::LogStream("f", 1, &writer) << std::wstring_view(L"must go nowhere");
+      EXPECT_TRUE(writer.flush(5000));
+    }
+    EXPECT_EQ(readAll(victim), "keep me");
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_EQ(fs::symlink_status(path_).type(), before);
+  }
+}
+
+TEST_F(LogTest, LogDescriptorIsNotInheritedByChildren) {
+  common::LogWriter writer(path_.string());
+  common::LogStream("f", 1, &writer) << std::wstring_view(L"open now");
+  ASSERT_TRUE(writer.flush(5000));
+  const testfs::OpenDescriptors open = testfs::descriptorsOn(path_.string());
+  EXPECT_EQ(open.total, 1);
+  EXPECT_EQ(open.inherited, 0);
 }
 
 TEST_F(LogTest, ManyThreadsLoseNothingAcceptedAndStayUnderCap) {

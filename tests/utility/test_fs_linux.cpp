@@ -1,0 +1,31 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/utility/test_fs.h"
+
+namespace testfs {
+
+bool makeFifo(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
+
+OpenDescriptors descriptorsOn(const std::string& path) {
+  namespace fs = std::filesystem;
+  OpenDescriptors found;
+  std::error_code error;
+  const fs::path wanted = fs::weakly_canonical(path, error);
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
+    std::error_code linkError;
+    const fs::path target = fs::read_symlink(entry.path(), linkError);
+    if (linkError || target != wanted) continue;
+    const int fd = std::stoi(entry.path().filename().string());
+    const int flags = ::fcntl(fd, F_GETFD);
+    if (flags < 0) continue;
+    ++found.total;
+    if ((flags & FD_CLOEXEC) == 0) ++found.inherited;
+  }
+  return found;
+}
+
+}  // namespace testfs

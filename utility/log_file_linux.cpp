@@ -1,0 +1,73 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "utility/log_file.h"
+
+namespace common {
+
+LogFile::~LogFile() { close(); }
+
+bool LogFile::open(const std::string& hostPath) {
+  close();
+  if (hostPath.empty()) return false;
+  // O_NOFOLLOW: a link planted at the log path must not redirect the writes; O_NONBLOCK keeps a
+  // FIFO planted there from stalling the open (it is refused below).
+  const int fd = ::open(hostPath.c_str(),
+                        O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0644);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  fd_ = fd;
+  return true;
+}
+
+void LogFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool LogFile::append(const char* bytes, size_t n) {
+  if (fd_ < 0) return false;
+  while (n > 0) {
+    const ssize_t written = ::write(fd_, bytes, n);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes += written;
+    n -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+int64_t LogFile::size() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+size_t LogFile::readAt(uint64_t offset, char* out, size_t n) const {
+  if (fd_ < 0) return 0;
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+bool LogFile::replaceContent(const char* bytes, size_t n) {
+  // The same descriptor is truncated and rewritten: reopening by name could meet a different file.
+  if (fd_ < 0 || ::ftruncate(fd_, 0) != 0) return false;
+  return append(bytes, n);  // O_APPEND: written from the new end, offset 0
+}
+
+}  // namespace common
