@@ -1,7 +1,19 @@
 # Development builds read a few environment overrides (services base address, CA bundle,
 # drive table, fake OS facts, automation script). Release builds do not compile that code in:
 # an installer that runs as administrator must not take its download address from the environment.
-option(TARNWICK_DEV_OVERRIDES "Compile in the development environment overrides" ON)
+# Default: on for development build types, off for Release and MinSizeRel, where turning it on
+# is refused.
+set(_release_types Release MinSizeRel)
+if(CMAKE_BUILD_TYPE IN_LIST _release_types)
+  set(_dev_overrides_default OFF)
+else()
+  set(_dev_overrides_default ON)
+endif()
+option(TARNWICK_DEV_OVERRIDES "Compile in the development environment overrides" ${_dev_overrides_default})
+if(TARNWICK_DEV_OVERRIDES AND CMAKE_BUILD_TYPE IN_LIST _release_types)
+  message(FATAL_ERROR "TARNWICK_DEV_OVERRIDES is for development builds; a ${CMAKE_BUILD_TYPE} build must not "
+                      "read its services address from the environment")
+endif()
 set(TARNWICK_DEPLOYMENT "standin" CACHE STRING "Deployment file under deployment/ (without .cpp)")
 option(TARNWICK_BUILD_TESTS "Build the tests" ON)
 option(TARNWICK_BUILD_BENCHMARKS "Build the benchmarks" ON)

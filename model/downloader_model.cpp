@@ -33,6 +33,14 @@ DownloaderModel::~DownloaderModel() = default;
 bool DownloaderModel::popupExistPwnd() {
   utility::usystem::InstanceMutex mutex = utility::usystem::createInstanceMutex(kInstanceName, false, true);
   if (mutex.valid() && mutex.alreadyExisted()) mutex.close();
+  if (!mutex.valid() && mutex.error() != 0) {
+    // No lock can be made here (say a runtime folder someone else planted): running without
+    // the guarantee beats never running at all.
+    common::logPrint("DownloaderModel::popupExistPwnd", __LINE__, L"instance lock not made, error %d",
+                     mutex.error());
+    common::logPrint("DownloaderModel::popupExistPwnd", __LINE__, L"wnd not exist");
+    return false;
+  }
   if (mutex.valid()) {
     instanceMutex_ = std::move(mutex);
     common::logPrint("DownloaderModel::popupExistPwnd", __LINE__, L"wnd not exist");

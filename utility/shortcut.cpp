@@ -120,7 +120,10 @@ std::string launcherText(const LauncherSpec& spec) {
   if (shown.empty()) shown = utility::utf8ToWide(spec.program.substr(spec.program.rfind('/') + 1));
 
   std::string exec = quoteExecArgument(spec.program);
-  for (const std::string& argument : spec.arguments) exec += " " + quoteExecArgument(argument);
+  for (const std::string& argument : spec.arguments) {
+    exec += ' ';
+    exec += quoteExecArgument(argument);
+  }
 
   std::string text = "[Desktop Entry]\nType=Application\nVersion=1.0\n";
   text += "Name=" + escapeValue(utility::wideToUtf8(shown), true) + "\n";

@@ -22,12 +22,16 @@ class InstanceMutex {
   bool valid() const { return fd_ >= 0; }
   // True when another process held the name when this handle was made.
   bool alreadyExisted() const { return alreadyExisted_; }
+  // The errno of a lock that could not be made at all (no usable runtime folder, lock file
+  // refused), as opposed to one held by another process; 0 otherwise.
+  int error() const { return error_; }
   void close();
 
  private:
   friend InstanceMutex createInstanceMutex(const std::wstring&, bool, bool);
   int fd_ = -1;
   bool alreadyExisted_ = false;
+  int error_ = 0;
 };
 
 // Creates or opens the named lock. With |failIfExists|, a name held by another process gives

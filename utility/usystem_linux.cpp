@@ -14,7 +14,7 @@
 namespace utility::usystem {
 
 InstanceMutex::InstanceMutex(InstanceMutex&& other) noexcept
-    : fd_(other.fd_), alreadyExisted_(other.alreadyExisted_) {
+    : fd_(other.fd_), alreadyExisted_(other.alreadyExisted_), error_(other.error_) {
   other.fd_ = -1;
 }
 
@@ -23,6 +23,7 @@ InstanceMutex& InstanceMutex::operator=(InstanceMutex&& other) noexcept {
     close();
     fd_ = other.fd_;
     alreadyExisted_ = other.alreadyExisted_;
+    error_ = other.error_;
     other.fd_ = -1;
   }
   return *this;
@@ -56,13 +57,21 @@ std::string privateTempDir() {
 InstanceMutex createInstanceMutex(const std::wstring& name, bool, bool failIfExists) {
   InstanceMutex mutex;
   const std::string dir = runtimeDir();
-  if (dir.empty() || name.empty() || name.find(L'/') != std::wstring::npos) return mutex;
+  if (dir.empty() || name.empty() || name.find(L'/') != std::wstring::npos) {
+    mutex.error_ = dir.empty() ? EACCES : EINVAL;
+    return mutex;
+  }
   const std::string path = dir + "/" + wideToUtf8(name) + ".lock";
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return mutex;
+  if (fd < 0) {
+    mutex.error_ = errno;
+    return mutex;
+  }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno != EWOULDBLOCK || failIfExists) {
+    const int error = errno;
+    if (error != EWOULDBLOCK || failIfExists) {
       ::close(fd);
+      if (error != EWOULDBLOCK) mutex.error_ = error;
       return mutex;
     }
     mutex.alreadyExisted_ = true;  // opened, not held

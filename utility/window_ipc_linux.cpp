@@ -30,7 +30,9 @@ struct Wire {
 // private folder in /tmp (every instance decides the same way, so they still meet).
 bool socketAddress(const std::wstring& className, sockaddr_un& address) {
   if (className.empty() || className.find(L'/') != std::wstring::npos) return false;
-  const std::string name = "/" + wideToUtf8(className) + ".sock";
+  std::string name = "/";
+  name += wideToUtf8(className);
+  name += ".sock";
   std::string dir = usystem::runtimeDir();
   if (dir.size() + name.size() >= sizeof(address.sun_path)) dir = usystem::privateTempDir();
   const std::string path = dir + name;

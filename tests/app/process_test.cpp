@@ -47,4 +47,14 @@ TEST_F(InstallerProcess, HostileNameAndCommandLine) {
   EXPECT_NE(l.find("shutdown finished"), std::string::npos);
 }
 
+TEST_F(InstallerProcess, RunsWhenNoInstanceLockCanBeMade) {
+  // Something occupies the lock's place: that is no other run, so the installer goes on.
+  fs::create_directory(world_ / "run" / "{2266E930-7040-4A6B-B7C8-E44663785cdd}.lock");
+  const pid_t pid = start("Tarnwick9_en_35036_x.exe", {});
+  ASSERT_TRUE(waitForLog("create main"));
+  EXPECT_TRUE(waitForLog("instance lock not made, error 21"));  // EISDIR
+  kill(pid, SIGTERM);
+  EXPECT_EQ(wait(pid), 0);
+}
+
 }  // namespace

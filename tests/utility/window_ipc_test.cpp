@@ -98,10 +98,17 @@ TEST_F(SingleInstanceTest, StaleSocketAndLockFromACrashedRunDoNotBlock) {
   auto opened = utility::usystem::createInstanceMutex(L"{LOCKED}", false, false);
   EXPECT_TRUE(opened.valid());
   EXPECT_TRUE(opened.alreadyExisted());
+  EXPECT_EQ(second.error(), 0);  // held by another: not an error
   first.close();
   auto third = utility::usystem::createInstanceMutex(L"{LOCKED}", false, true);
   EXPECT_TRUE(third.valid());
   EXPECT_FALSE(third.alreadyExisted());
+
+  // A lock that cannot be made at all says so, so that callers do not take it for another run.
+  fs::create_directory(dir_ / "{BROKEN}.lock");
+  auto broken = utility::usystem::createInstanceMutex(L"{BROKEN}", false, true);
+  EXPECT_FALSE(broken.valid());
+  EXPECT_NE(broken.error(), 0);
 }
 
 TEST_F(SingleInstanceTest, ARuntimeFolderTooDeepForASocketPathStillLetsInstancesMeet) {
