@@ -1,5 +1,6 @@
 #include "utility/wformat.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,11 +12,13 @@ namespace utility {
 
 namespace {
 
-// Output that counts everything but stores only what fits.
+// Output that counts everything but stores only what fits. A capacity of 0 (or no buffer)
+// stores nothing at all: the call only measures.
 class Out {
  public:
   Out(wchar_t* buffer, size_t capacity)
-      : buffer_(buffer), limit_(capacity > 0 ? capacity - 1 : 0) {}
+      : buffer_(capacity > 0 ? buffer : nullptr),
+        limit_(buffer != nullptr && capacity > 0 ? capacity - 1 : 0) {}
 
   void put(wchar_t c) {
     if (length_ < limit_) buffer_[length_] = c;
@@ -29,10 +32,14 @@ class Out {
     length_ += n;
   }
   void repeat(wchar_t c, size_t n) {
-    for (size_t i = 0; i < n; ++i) put(c);
+    if (length_ < limit_) {
+      const size_t room = limit_ - length_;
+      std::wmemset(buffer_ + length_, c, n < room ? n : room);
+    }
+    length_ += n;
   }
   size_t finish() {
-    if (buffer_ != nullptr && limit_ + 1 > 0) buffer_[length_ < limit_ ? length_ : limit_] = L'\0';
+    if (buffer_ != nullptr) buffer_[length_ < limit_ ? length_ : limit_] = L'\0';
     return length_;
   }
 
@@ -147,21 +154,36 @@ void putFloat(Out& out, const Spec& spec, wchar_t conversion, va_list& args) {
   if (spec.length == Spec::kLongDouble) format[f++] = 'L';
   format[f++] = static_cast<char>(conversion);
   format[f] = '\0';
-  char text[512];
-  int n;
+  // The value is read once; a long result (wide field, high precision) is formatted again
+  // into a buffer of its size rather than cut.
+  const bool isLong = spec.length == Spec::kLongDouble;
+  const long double longValue = isLong ? va_arg(args, long double) : 0.0L;
+  const double value = isLong ? 0.0 : va_arg(args, double);
+  char stackText[512];
+  std::string heapText;
+  char* text = stackText;
+  size_t size = sizeof(stackText);
+  int n = -1;
+  for (int attempt = 0; attempt < 2; ++attempt) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"  // the format is built from a parsed spec
-  if (spec.length == Spec::kLongDouble) {
-    n = std::snprintf(text, sizeof(text), format, spec.width, spec.precision,
-                      va_arg(args, long double));
-  } else {
-    n = std::snprintf(text, sizeof(text), format, spec.width, spec.precision,
-                      va_arg(args, double));
-  }
+    n = isLong ? std::snprintf(text, size, format, spec.width, spec.precision, longValue)
+               : std::snprintf(text, size, format, spec.width, spec.precision, value);
 #pragma GCC diagnostic pop
+    if (n < 0 || static_cast<size_t>(n) < size) break;
+    heapText.assign(static_cast<size_t>(n) + 1, '\0');
+    text = heapText.data();
+    size = heapText.size();
+  }
   if (n < 0) return;
-  const size_t length = std::min(static_cast<size_t>(n), sizeof(text) - 1);
+  const size_t length = std::min(static_cast<size_t>(n), size - 1);
   for (size_t i = 0; i < length; ++i) out.put(static_cast<wchar_t>(text[i]));
+}
+
+// A width or precision read from the arguments, within what a written field can sensibly be.
+int clampedField(int value) {
+  if (value < -kMaxFormatField) return -kMaxFormatField;
+  return value > kMaxFormatField ? kMaxFormatField : value;
 }
 
 }  // namespace
@@ -190,22 +212,25 @@ size_t vformatTo(wchar_t* buffer, size_t capacity, const wchar_t* format, va_lis
       }
     }
     if (*p == L'*') {
-      spec.width = va_arg(args, int);
+      // Clamped before negating: INT_MIN has no positive counterpart.
+      spec.width = clampedField(va_arg(args, int));
       if (spec.width < 0) spec.left = true, spec.width = -spec.width;
       ++p;
     } else {
-      while (*p >= L'0' && *p <= L'9') spec.width = std::min(spec.width * 10 + (*p++ - L'0'), 100000);
+      while (*p >= L'0' && *p <= L'9') {
+        spec.width = std::min(spec.width * 10 + (*p++ - L'0'), kMaxFormatField);
+      }
     }
     if (*p == L'.') {
       ++p;
       spec.precision = 0;
       if (*p == L'*') {
-        spec.precision = va_arg(args, int);
+        spec.precision = clampedField(va_arg(args, int));
         if (spec.precision < 0) spec.precision = -1;
         ++p;
       } else {
         while (*p >= L'0' && *p <= L'9') {
-          spec.precision = std::min(spec.precision * 10 + (*p++ - L'0'), 100000);
+          spec.precision = std::min(spec.precision * 10 + (*p++ - L'0'), kMaxFormatField);
         }
       }
     }

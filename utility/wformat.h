@@ -11,9 +11,12 @@
 
 namespace utility {
 
+// Widths and precisions above this (written or passed with "*") count as this.
+inline constexpr int kMaxFormatField = 100000;
+
 // Formats into |out| (|capacity| wide characters including the terminator). Output that does
-// not fit is cut; the buffer is always terminated when |capacity| > 0. Returns the length the
-// whole output needs (without terminator).
+// not fit is cut; the buffer is always terminated when |capacity| > 0, and nothing is written
+// when it is 0. Returns the length the whole output needs (without terminator).
 size_t vformatTo(wchar_t* out, size_t capacity, const wchar_t* format, va_list args);
 size_t formatTo(wchar_t* out, size_t capacity, const wchar_t* format, ...);
 

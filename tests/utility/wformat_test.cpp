@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <cwchar>
 
@@ -59,6 +60,54 @@ TEST(Format, CutsSafelyWhenTooLong) {
 
   const std::wstring big(20000, L'x');
   EXPECT_EQ(utility::format(L"<%s>", big.c_str()).size(), 20002u);
+}
+
+TEST(Format, ZeroCapacityWritesNothing) {
+  wchar_t buffer[4];
+  std::wmemset(buffer, L'#', 4);
+  EXPECT_EQ(utility::formatTo(buffer, 0, L"abc%d", 12), 5u);
+  EXPECT_EQ(buffer[0], L'#');
+  EXPECT_EQ(utility::formatTo(nullptr, 0, L"%s", L"measure"), 7u);
+  EXPECT_EQ(utility::formatTo(buffer, 1, L"abc"), 3u);  // room for the terminator only
+  EXPECT_EQ(buffer[0], L'\0');
+  EXPECT_EQ(buffer[1], L'#');
+}
+
+// Extreme integers with widths, and widths / precisions passed as arguments, however hostile.
+TEST(Format, ExtremeValuesAndArgumentFieldsTable) {
+  const int cap = utility::kMaxFormatField;
+  struct Case {
+    std::wstring got;
+    std::wstring expected;
+  };
+  const Case cases[] = {
+      {utility::format(L"%12d|%-12d|", INT_MIN, INT_MIN), L" -2147483648|-2147483648 |"},
+      {utility::format(L"%012d|%+d|% d", INT_MIN, INT_MIN, INT_MIN), L"-02147483648|-2147483648|-2147483648"},
+      {utility::format(L"%.12d", INT_MIN), L"-002147483648"},
+      {utility::format(L"%*d|", 13, INT_MIN), L"  -2147483648|"},
+      {utility::format(L"%22I64d", INT64_MIN), L"  -9223372036854775808"},
+      {utility::format(L"%6hd|%5hhd", SHRT_MIN, -128), L"-32768| -128"},
+      {utility::format(L"%*d|", -4, 7), L"7   |"},
+      {utility::format(L"%.*d|%.*s", -1, 7, -3, L"all"), L"7|all"},
+      // INT_MIN as a width: left-justified, and no wider than the cap.
+      {utility::format(L"%*d|", INT_MIN, 5), L"5" + std::wstring(cap - 1, L' ') + L"|"},
+      {utility::format(L"%*d|", INT_MAX, 5), std::wstring(cap - 1, L' ') + L"5|"},
+      {utility::format(L"%.*d", INT_MAX, 5), std::wstring(cap - 1, L'0') + L"5"},
+      {utility::format(L"%.*s|", INT_MAX, L"short"), L"short|"},
+      {utility::format(L"%*s|", INT_MIN + 1, L"x"), L"x" + std::wstring(cap - 1, L' ') + L"|"},
+      {utility::format(L"%999999999999d", 1), std::wstring(cap - 1, L' ') + L"1"},
+      // Floats wider than any fixed scratch buffer are written whole.
+      {utility::format(L"%*.1f|", 600, 2.5), std::wstring(597, L' ') + L"2.5|"},
+      {utility::format(L"%.*f", INT_MAX, 0.5), L"0.5" + std::wstring(cap - 1, L'0')},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(cases[i].got.size(), cases[i].expected.size()) << "case " << i;
+    EXPECT_TRUE(cases[i].got == cases[i].expected) << "case " << i;
+  }
+  // The log formats into a fixed buffer: a hostile width is cut there, never overruns it.
+  wchar_t line[64];
+  EXPECT_EQ(utility::formatTo(line, 64, L"%*d", INT_MAX, 1), static_cast<size_t>(cap));
+  EXPECT_EQ(std::wcslen(line), 63u);
 }
 
 }  // namespace
