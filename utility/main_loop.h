@@ -14,6 +14,8 @@ class MainLoop {
   // SIGINT and SIGTERM end the loop like closing the window.
   static void quitOnTerminationSignals();
   static bool quitRequested();
+  // Tests: runs what is pending (a posted quit included) and forgets an earlier quit.
+  static void resetForTesting();
 };
 
 }  // namespace utility

@@ -21,6 +21,11 @@ gboolean onSignal(gpointer) {
   return G_SOURCE_CONTINUE;
 }
 
+gboolean quitFromTheLoop(gpointer) {
+  g_main_loop_quit(loop());
+  return G_SOURCE_REMOVE;
+}
+
 }  // namespace
 
 void MainLoop::run() {
@@ -30,8 +35,9 @@ void MainLoop::run() {
 
 void MainLoop::quit() {
   gQuit.store(true);
-  g_main_loop_quit(loop());
-  g_main_context_wakeup(g_main_context_default());
+  // Posted like a quit message: the loop ends itself when it gets to it. Quitting it directly
+  // from another thread could fall between run()'s check and the loop's start and be lost.
+  g_idle_add_full(G_PRIORITY_HIGH, quitFromTheLoop, nullptr, nullptr);
 }
 
 bool MainLoop::iterate() { return g_main_context_iteration(g_main_context_default(), FALSE) != FALSE; }
@@ -42,5 +48,11 @@ void MainLoop::quitOnTerminationSignals() {
 }
 
 bool MainLoop::quitRequested() { return gQuit.load(); }
+
+void MainLoop::resetForTesting() {
+  while (g_main_context_iteration(g_main_context_default(), FALSE)) {
+  }
+  gQuit.store(false);
+}
 
 }  // namespace utility

@@ -33,8 +33,9 @@ class TaskTimer {
   TaskTimer(const TaskTimer&) = delete;
   TaskTimer& operator=(const TaskTimer&) = delete;
 
-  // Main thread. False for a period of 0 or a null task (which is then not taken). A running
-  // timer of this handle is stopped first.
+  // Main thread. A running timer of this handle is stopped first. False in two ways: for a
+  // period of 0 or a null task nothing is taken (the caller still owns the task); when no timer
+  // can be started (no dispatcher, the loop refused) the task was taken and is released.
   bool start(uint32_t periodMs, Runable* task);
   void stop();
   uint32_t id() const { return id_; }

@@ -148,4 +148,16 @@ TEST_F(TasksTest, TimersCountIdsAndMayStopThemselves) {
   EXPECT_EQ(self.id(), 0u);
 }
 
+TEST(MainLoopTest, AQuitFromAnotherThreadIsNeverLostAroundTheLoopsStart) {
+  // A quit that lands while run() is starting must still end it; each round would hang otherwise.
+  for (int round = 0; round < 200; ++round) {
+    utility::MainLoop::resetForTesting();
+    std::thread quitter([] { utility::MainLoop::quit(); });
+    utility::MainLoop::run();
+    quitter.join();
+    EXPECT_TRUE(utility::MainLoop::quitRequested());
+  }
+  utility::MainLoop::resetForTesting();
+}
+
 }  // namespace
