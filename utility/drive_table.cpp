@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "utility/strings.h"
 
@@ -55,6 +56,8 @@ void setDriveTableForTesting(std::vector<Drive> drives) {
 }
 
 std::string toHostPath(const std::wstring& path) {
+  // No file name holds a NUL; cut at one, a checked path would name another file.
+  if (path.find(L'\0') != std::wstring::npos) return {};
   std::string host;
   if (path.size() >= 2 && path[1] == L':' &&
       ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))) {
@@ -63,21 +66,30 @@ std::string toHostPath(const std::wstring& path) {
     for (const Drive& d : driveTable()) {
       if (d.letter == letter) drive = &d;
     }
-    if (drive == nullptr) return {};
+    if (drive == nullptr || drive->root.empty()) return {};
     host = drive->root;
-    std::string rest = wideToUtf8(path.substr(2));
-    for (char& c : rest) {
-      if (c == '\\') c = '/';
+    // "." and ".." are resolved here so that no path leaves the drive's root folder: ".." at
+    // the root stays there, as "C:\..\x" is "C:\x" on Windows.
+    const std::string rest = wideToUtf8(path.substr(2));
+    std::vector<std::string_view> parts;
+    for (size_t start = 0; start <= rest.size();) {
+      size_t end = rest.find_first_of("\\/", start);
+      if (end == std::string::npos) end = rest.size();
+      const std::string_view part(rest.data() + start, end - start);
+      if (part == "..") {
+        if (!parts.empty()) parts.pop_back();
+      } else if (!part.empty() && part != ".") {
+        parts.push_back(part);
+      }
+      start = end + 1;
     }
-    size_t skip = 0;
-    while (skip < rest.size() && rest[skip] == '/') ++skip;
-    rest.erase(0, skip);
-    if (!rest.empty()) {
+    const bool trailing = !rest.empty() && (rest.back() == '\\' || rest.back() == '/');
+    for (const std::string_view part : parts) {
       if (host.back() != '/') host.push_back('/');
-      host += rest;
-    } else if (path.size() > 2 && host.back() != '/') {
-      host.push_back('/');  // "X:\" names the root folder itself
+      host += part;
     }
+    // "X:\" names the root folder itself; a folder text keeps its trailing separator.
+    if ((parts.empty() ? path.size() > 2 : trailing) && host.back() != '/') host.push_back('/');
     return host;
   }
   host = wideToUtf8(path);

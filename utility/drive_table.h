@@ -24,8 +24,9 @@ std::vector<Drive> parseDriveTable(const std::string& spec);
 // Tests: replace the table for this process (an empty vector restores the detected one).
 void setDriveTableForTesting(std::vector<Drive> drives);
 
-// "X:\a\b" -> "<root of X>/a/b"; other texts with "\" turned into "/". Empty when the drive
-// letter is unknown.
+// "X:\a\b" -> "<root of X>/a/b", with "." and ".." resolved inside the drive ("C:\..\x" is
+// "<root of C>/x"); other texts with "\" turned into "/". Empty when the drive letter is unknown
+// or the text holds a NUL.
 std::string toHostPath(const std::wstring& path);
 // The Windows text of a host path: under a drive's root it becomes "X:\..." (the deepest root
 // wins); otherwise the host path itself.

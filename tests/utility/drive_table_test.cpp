@@ -35,6 +35,33 @@ TEST_F(DriveTableTest, WindowsTextsToHostPaths) {
   for (const Case& c : cases) EXPECT_EQ(utility::toHostPath(c.windows), c.host) << utility::wideToUtf8(c.windows);
 }
 
+// "." and ".." never lead out of the drive's root folder, whatever the separators.
+TEST_F(DriveTableTest, DotSegmentsStayInsideTheDrive) {
+  struct Case {
+    const wchar_t* windows;
+    const char* host;
+  };
+  const Case cases[] = {
+      {L"C:\\..\\..\\etc\\passwd", "/home/user/etc/passwd"},
+      {L"C:/../..\\etc/./passwd", "/home/user/etc/passwd"},
+      {L"C:\\a\\..\\..\\..\\b", "/home/user/b"},
+      {L"C:\\a\\.\\b\\..\\c", "/home/user/a/c"},
+      {L"C:\\\\a//\\b\\\\", "/home/user/a/b/"},
+      {L"C:\\a\\b\\..", "/home/user/a"},
+      {L"C:\\a\\..", "/home/user/"},
+      {L"C:\\..\\", "/home/user/"},
+      {L"C:\\.", "/home/user/"},
+      {L"C:..\\x", "/home/user/x"},
+      {L"E:\\..\\..\\mnt\\other", "/mnt/data/mnt/other"},
+      {L"D:\\..\\etc", "/etc"},
+      {L"E:\\...\\a..b\\..c", "/mnt/data/.../a..b/..c"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(utility::toHostPath(c.windows), c.host) << utility::wideToUtf8(c.windows);
+  // A NUL would cut the text the system sees ("C:\..<NUL>x" would open "<root>/..").
+  EXPECT_EQ(utility::toHostPath(std::wstring(L"C:\\..\0x", 7)), "");
+  EXPECT_EQ(utility::toHostPath(std::wstring(L"/tmp/a\0b", 8)), "");
+}
+
 TEST_F(DriveTableTest, HostPathsToWindowsTextsDeepestRootWins) {
   EXPECT_EQ(utility::fromHostPath("/home/user/.local/share"), L"C:\\.local\\share");
   EXPECT_EQ(utility::fromHostPath("/home/user"), L"C:\\");
