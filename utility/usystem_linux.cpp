@@ -81,7 +81,6 @@ InstanceMutex createInstanceMutex(const std::wstring& name, bool, bool failIfExi
 }
 
 uint16_t userDefaultUILanguage() {
-  // The first of LANGUAGE, LC_ALL, LC_MESSAGES, LANG that names a language.
   static const std::map<std::string, uint16_t> kIds = {
       {"ar", 0x0401}, {"de", 0x0407}, {"en", 0x0409}, {"es", 0x0C0A}, {"fa", 0x0429},
       {"fr", 0x040C}, {"hi", 0x0439}, {"id", 0x0421}, {"in", 0x0421}, {"it", 0x0410},
@@ -90,14 +89,11 @@ uint16_t userDefaultUILanguage() {
       {"nl", 0x0413}, {"sv", 0x041D}, {"cs", 0x0405}, {"el", 0x0408}, {"he", 0x040D},
       {"hu", 0x040E}, {"da", 0x0406}, {"fi", 0x040B}, {"no", 0x0414}, {"nb", 0x0414},
       {"ro", 0x0418}, {"bg", 0x0402}, {"ca", 0x0403}};
-  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr || *value == '\0') continue;
-    std::string tag(value);
-    tag = tag.substr(0, tag.find(':'));  // LANGUAGE may list several
+  // The id of one locale or language tag ("pt_BR.UTF-8", "ko"); 0 for "C", "POSIX" or nothing.
+  auto idOf = [](std::string tag) -> uint16_t {
     tag = tag.substr(0, tag.find('.'));
     tag = tag.substr(0, tag.find('@'));
-    if (tag == "C" || tag == "POSIX" || tag.empty()) continue;
+    if (tag == "C" || tag == "POSIX" || tag.empty()) return 0;
     std::string language = tag.substr(0, tag.find_first_of("_-"));
     for (char& c : language) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const std::string region = tag.size() > language.size() ? tag.substr(language.size() + 1) : "";
@@ -110,8 +106,24 @@ uint16_t userDefaultUILanguage() {
     }
     if (auto it = kIds.find(language); it != kIds.end()) return it->second;
     return 0x0400;  // a language without an id here: neutral, in no table
+  };
+  auto variable = [](const char* name) -> std::string {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+  };
+  // The messages locale: the first of LC_ALL, LC_MESSAGES, LANG that is set. When it is the C
+  // locale the messages are English and LANGUAGE does not count, as for every other program.
+  std::string messages;
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    messages = variable(name);
+    if (!messages.empty()) break;
   }
-  return 0x0409;
+  const uint16_t messagesId = idOf(messages);
+  if (messagesId == 0) return 0x0409;
+  // Otherwise LANGUAGE's first entry, when it names a language, goes before it.
+  const std::string preferred = variable("LANGUAGE");
+  if (const uint16_t id = idOf(preferred.substr(0, preferred.find(':'))); id != 0) return id;
+  return messagesId;
 }
 
 }  // namespace utility::usystem

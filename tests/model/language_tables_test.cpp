@@ -47,6 +47,9 @@ TEST(LanguageTables, SystemLocaleFromEnvironment) {
       {"", "", "pl_PL.UTF-8", L"en_US"}, {"ko_KR:en", "", "de_DE.UTF-8", L"ko_KR"},
       {"", "fr_FR.UTF-8", "de_DE.UTF-8", L"fr_FR"}, {"", "C", "C.UTF-8", L"en_US"},
       {"", "", "", L"en_US"},
+      // The C locale means English, whatever LANG or LANGUAGE say.
+      {"", "C", "de_DE.UTF-8", L"en_US"}, {"ko_KR", "C.UTF-8", "", L"en_US"}, {"ko_KR", "POSIX", "ja_JP", L"en_US"},
+      {"ko_KR", "", "", L"en_US"}, {":fr", "", "de_DE.UTF-8", L"de_DE"},
   };
   for (const Case& c : cases) {
     setenv("LANGUAGE", c.language, 1);
