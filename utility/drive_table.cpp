@@ -15,6 +15,13 @@ namespace {
 std::mutex gTableMutex;
 std::shared_ptr<const std::vector<Drive>> gTable;
 
+// The current table; a holder keeps it alive while another thread replaces it.
+std::shared_ptr<const std::vector<Drive>> snapshot() {
+  std::lock_guard<std::mutex> lock(gTableMutex);
+  if (!gTable) gTable = std::make_shared<const std::vector<Drive>>(detectDriveTable());
+  return gTable;
+}
+
 std::string trimmedRoot(std::string root) {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   return root;
@@ -39,11 +46,7 @@ std::vector<Drive> parseDriveTable(const std::string& spec) {
   return drives;
 }
 
-const std::vector<Drive>& driveTable() {
-  std::lock_guard<std::mutex> lock(gTableMutex);
-  if (!gTable) gTable = std::make_shared<const std::vector<Drive>>(detectDriveTable());
-  return *gTable;
-}
+std::vector<Drive> driveTable() { return *snapshot(); }
 
 void setDriveTableForTesting(std::vector<Drive> drives) {
   std::lock_guard<std::mutex> lock(gTableMutex);
@@ -62,8 +65,9 @@ std::string toHostPath(const std::wstring& path) {
   if (path.size() >= 2 && path[1] == L':' &&
       ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))) {
     const wchar_t letter = path[0] >= L'a' ? static_cast<wchar_t>(path[0] - L'a' + L'A') : path[0];
+    const auto table = snapshot();
     const Drive* drive = nullptr;
-    for (const Drive& d : driveTable()) {
+    for (const Drive& d : *table) {
       if (d.letter == letter) drive = &d;
     }
     if (drive == nullptr || drive->root.empty()) return {};
@@ -100,8 +104,9 @@ std::string toHostPath(const std::wstring& path) {
 }
 
 std::wstring fromHostPath(const std::string& hostPath) {
+  const auto table = snapshot();
   const Drive* best = nullptr;
-  for (const Drive& d : driveTable()) {
+  for (const Drive& d : *table) {
     const std::string& root = d.root;
     const bool under = root == "/" ? (!hostPath.empty() && hostPath[0] == '/')
                                    : hostPath.compare(0, root.size(), root) == 0 &&

@@ -16,7 +16,8 @@ struct Drive {
   std::string device;     // backing device ("/dev/vda1"), empty when unknown
 };
 
-const std::vector<Drive>& driveTable();
+// A copy of the current table: tests and refreshes may replace it at any time.
+std::vector<Drive> driveTable();
 
 // Parses "C=/home/u;D=/mnt/data" (";" or "," between entries). Bad entries are skipped.
 std::vector<Drive> parseDriveTable(const std::string& spec);

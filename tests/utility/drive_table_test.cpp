@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "utility/drive_table.h"
 #include "utility/strings.h"
 #include "utility/ufile.h"
@@ -68,6 +72,44 @@ TEST_F(DriveTableTest, HostPathsToWindowsTextsDeepestRootWins) {
   EXPECT_EQ(utility::fromHostPath("/home/username"), L"D:\\home\\username");
   EXPECT_EQ(utility::fromHostPath("/mnt/data/x/y"), L"E:\\x\\y");
   EXPECT_EQ(utility::fromHostPath("relative/x"), L"relative/x");
+}
+
+// Readers keep what they read while another thread replaces the table.
+TEST_F(DriveTableTest, ReadersSurviveATableReplacedUnderThem) {
+  const auto& held = utility::driveTable();
+  // Two replacements of the same shape: the memory of the first table is free to be reused.
+  for (const char* root : {"/replaced/once/with/a/long/enough/root", "/replaced/twice/with/a/long/enough/root"}) {
+    utility::setDriveTableForTesting({{L'C', root, {}, {}}, {L'D', root, {}, {}}, {L'E', root, {}, {}}});
+  }
+  ASSERT_EQ(held.size(), 3u);
+  EXPECT_EQ(held[0].root, "/home/user");
+  EXPECT_EQ(held[2].root, "/mnt/data");
+
+  const std::vector<utility::Drive> first = {{L'C', "/first/home/of/a/reasonably/long/name", {}, {}},
+                                             {L'D', "/first/data/of/a/reasonably/long/name", {}, {}}};
+  const std::vector<utility::Drive> second = {{L'C', "/second/home/of/a/reasonably/long/name", {}, {}},
+                                              {L'D', "/second/data/of/a/reasonably/long/name", {}, {}}};
+  utility::setDriveTableForTesting(first);
+  std::atomic<bool> done{false};
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 2; ++r) {
+    readers.emplace_back([&] {
+      while (!done.load()) {
+        const std::string host = utility::toHostPath(L"D:\\x");
+        if (host != first[1].root + "/x" && host != second[1].root + "/x") ++wrong;
+        const std::wstring text = utility::fromHostPath(second[0].root + "/y");
+        if (text != L"C:\\y" && text != utility::utf8ToWide(second[0].root + "/y")) ++wrong;
+        for (const utility::Drive& d : utility::driveTable()) {
+          if (d.root.size() != first[0].root.size() + (d.root[1] == 's' ? 1 : 0)) ++wrong;
+        }
+      }
+    });
+  }
+  for (int i = 0; i < 20000; ++i) utility::setDriveTableForTesting(i % 2 == 0 ? second : first);
+  done.store(true);
+  for (auto& reader : readers) reader.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(DriveTableSpec, ParsesOverrideText) {
