@@ -79,12 +79,18 @@ class DownloaderModel {
   void _readLaunchName(const std::wstring& modulePath);
   void _readCommandLine(const wchar_t* commandLine);
   void _calcInstallPath();
+  void _prepareConfigRequest();
   void _threadGetPlayerUrl();
   void _getPackageByOpenID(std::vector<AppInfo>& apps);
 
   std::wstring package_;
   utility::WorkThread configThread_;
   utility::CHttpDownloader configClient_;
+  struct ConfigRequest {
+    std::wstring playerInfoUrl;
+    int generation = 0;
+    std::wstring openidConfigUrl;
+  } configRequest_;  // what the config thread fetches, fixed before it starts
   utility::WorkThread downloadThread_;
   utility::CHttpDownloader downloadClient_;
   utility::TaskPoster taskPoster_;

@@ -111,6 +111,8 @@ void DownloaderModel::_readCommandLine(const wchar_t* commandLine) {
 void DownloaderModel::init(const wchar_t* commandLine) {
   _initFrom(utility::ufile::moduleFileName(), commandLine);
   // Last, once every field it reads is final: the config thread that fetches the remote documents.
+  // It works from a copy of the variant's addresses, which a language switch may change meanwhile.
+  _prepareConfigRequest();
   configThread_.start(makeRunable(this, &DownloaderModel::_threadGetPlayerUrl));
 }
 

@@ -115,11 +115,16 @@ void DownloaderModel::setPlayerUrl(const std::wstring& url) {
   playerUrl_ = url;
 }
 
+void DownloaderModel::_prepareConfigRequest() {
+  const ConfigImp& config = ConfigImp::instance();
+  configRequest_ = {config.playerInfoUrl(), config.generation(), config.openidConfigUrl(openid_)};
+}
+
 void DownloaderModel::_threadGetPlayerUrl() {
   const char* label = "DownloaderModel::_threadGetPlayerUrl";
   common::logPrint(label, __LINE__, L"start get player url");
   std::string buffer;
-  fetchDocument(configClient_, configThread_, ConfigImp::instance().playerInfoUrl(), buffer, label, L"error 1");
+  fetchDocument(configClient_, configThread_, configRequest_.playerInfoUrl, buffer, label, L"error 1");
 
   rapidjson::Document document;
   document.Parse(buffer.data(), buffer.size());
@@ -127,7 +132,7 @@ void DownloaderModel::_threadGetPlayerUrl() {
     common::logPrint(label, __LINE__, L"error 2");
     QvReporter::instance().report(L"download_address_fail");
   } else {
-    const auto player = document.FindMember(generationMember(ConfigImp::instance().generation()));
+    const auto player = document.FindMember(generationMember(configRequest_.generation));
     if (player != document.MemberEnd() && player->value.IsObject()) {
       const auto url = player->value.FindMember("url");
       if (url != player->value.MemberEnd() && url->value.IsString()) setPlayerUrl(utility::utf8ToWide(textOf(url->value)));
@@ -143,7 +148,7 @@ void DownloaderModel::_getPackageByOpenID(std::vector<AppInfo>& apps) {
     common::logPrint(label, __LINE__, L"start get package.");
     // The config thread's client, so that the shutdown's cancel reaches this transfer too.
     std::string buffer;
-    fetchDocument(configClient_, configThread_, ConfigImp::instance().openidConfigUrl(openid_), buffer, label,
+    fetchDocument(configClient_, configThread_, configRequest_.openidConfigUrl, buffer, label,
                   L"get package data by qvcurl ");
     readApps(buffer, apps);
     readRemoteSettings(buffer, remoteSettings_);

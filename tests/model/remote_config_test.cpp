@@ -23,16 +23,19 @@ class DownloaderModelTest {
     auto* model = new DownloaderModel();
     model->openid_ = openid;
     model->apps_ = std::move(commandLineApps);
+    model->_prepareConfigRequest();
     model->_threadGetPlayerUrl();
     Result r{model->getPlayerUrl(), model->apps_, model->remoteSettings_};
     delete model;
     return r;
   }
 
-  // init as the application runs it; waits for the config thread.
-  static Result initAndWait() {
+  // init as the application runs it; waits for the config thread. |meanwhile| runs on this
+  // thread while the config thread works.
+  static Result initAndWait(const std::function<void()>& meanwhile = {}) {
     auto* model = new DownloaderModel();
     model->init(nullptr);
+    if (meanwhile) meanwhile();
     model->configThread_.stop(utility::kWaitForever);
     Result r{model->getPlayerUrl(), model->apps_, model->remoteSettings_};
     model->shutdown();
@@ -309,6 +312,13 @@ TEST_F(RemoteConfig, InitFetchesOnTheConfigThread) {
   const auto result = DownloaderModelTest::initAndWait();
   EXPECT_EQ(result.playerUrl, base() + L"/download/full/en/Tarnwick9_setup.exe");
   EXPECT_EQ(result.settings.shortcutName, L"Tarnwick Games");
+}
+
+TEST_F(RemoteConfig, ALanguageSwitchDuringTheFetchDoesNotChangeWhatIsFetched) {
+  const auto result = DownloaderModelTest::initAndWait([] { ConfigImp::instance().language = L"kr"; });
+  ConfigImp::instance().language = L"en";
+  EXPECT_EQ(result.playerUrl, base() + L"/download/full/en/Tarnwick9_setup.exe");
+  EXPECT_EQ(targetsFor(kPlayerInfo).size(), 1u);
 }
 
 }  // namespace
