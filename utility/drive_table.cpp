@@ -1,7 +1,11 @@
 #include "utility/drive_table.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <sstream>
 #include <string_view>
 
 #include "utility/strings.h"
@@ -27,6 +31,61 @@ std::string trimmedRoot(std::string root) {
   return root;
 }
 
+// Mount points in /proc/self/mountinfo are written with octal escapes for blanks and the like.
+std::string unescapeMountField(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    const auto octal = [&](size_t at) { return at < field.size() && field[at] >= '0' && field[at] <= '7'; };
+    if (field[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+      out.push_back(static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8)));
+      i += 3;
+    } else {
+      out.push_back(field[i]);
+    }
+  }
+  return out;
+}
+
+// File systems that are never a local drive, whatever backs them.
+bool isNetworkOrPseudo(const std::string& type) {
+  static const std::set<std::string> kExcluded = {
+      "nfs", "nfs4", "cifs", "smb3", "smbfs", "ceph", "glusterfs", "9p", "afs", "lustre", "ncpfs",
+      "coda", "davfs", "virtiofs", "tmpfs", "ramfs", "devtmpfs", "proc", "sysfs", "overlay",
+      "squashfs", "erofs", "cramfs", "iso9660", "udf", "autofs"};
+  // FUSE on a local disk reports "fuseblk"; any other FUSE file system (sshfs, rclone, ...) may
+  // be anywhere.
+  return kExcluded.count(type) > 0 || type == "fuse" || type.rfind("fuse.", 0) == 0;
+}
+
+// Local file systems whose mounts name no block device (ZFS datasets, multi-device pools).
+bool isPooledLocal(const std::string& type) {
+  return type == "btrfs" || type == "zfs" || type == "bcachefs";
+}
+
+bool hasOption(const std::string& options, std::string_view option) {
+  size_t start = 0;
+  while (start <= options.size()) {
+    size_t end = options.find(',', start);
+    if (end == std::string::npos) end = options.size();
+    if (std::string_view(options).substr(start, end - start) == option) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::string optionValue(const std::string& options, const std::string& key) {
+  size_t start = 0;
+  while (start < options.size()) {
+    size_t end = options.find(',', start);
+    if (end == std::string::npos) end = options.size();
+    if (options.compare(start, key.size() + 1, key + "=") == 0) {
+      return options.substr(start + key.size() + 1, end - start - key.size() - 1);
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::vector<Drive> parseDriveTable(const std::string& spec) {
@@ -42,6 +101,38 @@ std::vector<Drive> parseDriveTable(const std::string& spec) {
       drives.push_back({letter, trimmedRoot(entry.substr(2)), {}, {}});
     }
     start = end + 1;
+  }
+  return drives;
+}
+
+std::vector<Drive> drivesFromMountInfo(const std::string& mountinfo, wchar_t first,
+                                       const std::function<bool(const std::string&)>& isFolder) {
+  std::vector<Drive> drives;
+  std::istringstream lines(mountinfo);
+  std::string line;
+  std::set<std::string> seen;
+  wchar_t next = first;
+  while (std::getline(lines, line) && next <= L'Z') {
+    // id parent major:minor root mountpoint options [optional...] - type source superoptions
+    const size_t dash = line.find(" - ");
+    if (dash == std::string::npos) continue;
+    std::istringstream head(line.substr(0, dash));
+    std::istringstream tail(line.substr(dash + 3));
+    std::string id, parent, majorMinor, root, mountPoint, options, type, source, superOptions;
+    head >> id >> parent >> majorMinor >> root >> mountPoint >> options;
+    tail >> type >> source >> superOptions;
+    if (mountPoint.empty() || type.empty()) continue;
+    if (hasOption(options, "ro") || hasOption(superOptions, "ro")) continue;
+    if (isNetworkOrPseudo(type)) continue;
+    if (source.rfind("/dev/", 0) != 0 && !isPooledLocal(type)) continue;  // not backed by storage
+    // A bind mount of part of a file system is not a drive of its own; a btrfs subvolume
+    // mounted by name is (its root is the subvolume).
+    const bool wholeSubvolume = type == "btrfs" && root == optionValue(superOptions, "subvol");
+    if (root != "/" && !wholeSubvolume) continue;
+    const std::string point = unescapeMountField(mountPoint);
+    if (isFolder && !isFolder(point)) continue;
+    if (!seen.insert(majorMinor + " " + root).second) continue;  // the same tree mounted again
+    drives.push_back({next++, point, type, unescapeMountField(source)});
   }
   return drives;
 }

@@ -4,6 +4,7 @@
 // boundary only. Development builds may replace the table ("TARNWICK_DRIVES=C=/a;D=/b").
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@ std::vector<Drive> driveTable();
 
 // Parses "C=/home/u;D=/mnt/data" (";" or "," between entries). Bad entries are skipped.
 std::vector<Drive> parseDriveTable(const std::string& spec);
+
+// The drives among the mounts listed in |mountinfo| (the text of /proc/self/mountinfo), lettered
+// from |first| on: writable local file systems on storage (block devices, btrfs subvolumes, ZFS
+// datasets, bcachefs), each mounted tree once; |isFolder| vets the mount points.
+std::vector<Drive> drivesFromMountInfo(const std::string& mountinfo, wchar_t first,
+                                       const std::function<bool(const std::string&)>& isFolder);
 
 // Tests: replace the table for this process (an empty vector restores the detected one).
 void setDriveTableForTesting(std::vector<Drive> drives);

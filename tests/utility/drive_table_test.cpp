@@ -121,6 +121,77 @@ TEST(DriveTableSpec, ParsesOverrideText) {
   EXPECT_EQ(drives[2].letter, L'F');
 }
 
+// One mount per row, and whether it becomes a drive (rows that do get the next letter).
+TEST(DriveTableMounts, LocalWritableFileSystemsBecomeDrives) {
+  struct Row {
+    const char* line;
+    const char* root;  // the drive's root folder; null when the mount is left out
+    const char* type;
+    const char* device;
+  };
+  const Row rows[] = {
+      {"28 1 254:0 / / rw,relatime - ext4 /dev/vda rw,discard", "/", "ext4", "/dev/vda"},
+      {"22 28 0:21 / /proc rw,relatime - proc proc rw", nullptr, nullptr, nullptr},
+      {"26 24 0:24 / /dev/shm rw,relatime - tmpfs tmpfs rw,size=24683728k", nullptr, nullptr, nullptr},
+      {"45 28 0:40 /@home /home rw,relatime shared:30 - btrfs /dev/sda2 rw,ssd,subvolid=257,subvol=/@home",
+       "/home", "btrfs", "/dev/sda2"},
+      {"46 28 0:40 /@ /sysroot rw,relatime - btrfs /dev/sda2 rw,subvolid=256,subvol=/@", "/sysroot", "btrfs",
+       "/dev/sda2"},
+      // The same subvolume again, and part of it bound elsewhere.
+      {"47 28 0:40 /@home /var/home rw,relatime - btrfs /dev/sda2 rw,subvolid=257,subvol=/@home", nullptr,
+       nullptr, nullptr},
+      {"48 28 0:40 /@home/u/dir /srv/bind rw,relatime - btrfs /dev/sda2 rw,subvolid=257,subvol=/@home", nullptr,
+       nullptr, nullptr},
+      {"50 28 0:50 / /tank/data rw,relatime shared:40 - zfs tank/data rw,xattr,noacl", "/tank/data", "zfs",
+       "tank/data"},
+      {"51 28 0:51 / /tank/archive ro,relatime - zfs tank/archive ro,xattr", nullptr, nullptr, nullptr},
+      {"52 28 0:60 / /mnt/bc rw,relatime - bcachefs /dev/sdc1:/dev/sdd1 rw", "/mnt/bc", "bcachefs",
+       "/dev/sdc1:/dev/sdd1"},
+      {"53 28 0:70 / /mnt/nfs rw,relatime - nfs4 server:/export rw,vers=4.2", nullptr, nullptr, nullptr},
+      {"54 28 0:71 / /mnt/smb rw,relatime - cifs //srv/share rw,vers=3.1.1", nullptr, nullptr, nullptr},
+      {"55 28 0:72 / /mnt/ssh rw,nosuid - fuse.sshfs user@host:/ rw,user_id=1000", nullptr, nullptr, nullptr},
+      {"56 28 0:73 / /mnt/cloud rw,nosuid - fuse.rclone remote: rw,user_id=1000", nullptr, nullptr, nullptr},
+      {"57 28 0:74 / /mnt/host rw,relatime - 9p hostshare rw,trans=virtio", nullptr, nullptr, nullptr},
+      {"58 28 0:75 / /mnt/ceph rw,relatime - ceph 10.0.0.1:/ rw,name=admin", nullptr, nullptr, nullptr},
+      {"59 28 8:17 / /media/win rw,nosuid - fuseblk /dev/sdb1 rw,user_id=0", "/media/win", "fuseblk", "/dev/sdb1"},
+      {"60 28 7:0 / /snap/core/1 ro,nodev - squashfs /dev/loop0 ro", nullptr, nullptr, nullptr},
+      {"61 28 0:80 / /merged rw,relatime - overlay overlay rw,lowerdir=/a", nullptr, nullptr, nullptr},
+      {"62 28 8:33 / /media/usb rw,relatime - vfat /dev/sdc1 ro,fmask=0022", nullptr, nullptr, nullptr},
+      {"63 28 8:49 / /mnt/My\\040Disk rw,relatime - ext4 /dev/sdd1 rw", "/mnt/My Disk", "ext4", "/dev/sdd1"},
+      {"64 28 8:49 / /mnt/again rw,relatime - ext4 /dev/sdd1 rw", nullptr, nullptr, nullptr},  // same tree
+      {"65 28 8:65 / /mnt/gone rw,relatime - xfs /dev/sde1 rw", nullptr, nullptr, nullptr},   // not a folder
+      {"66 28 8:81 /sub /mnt/part rw,relatime - ext4 /dev/sdf1 rw", nullptr, nullptr, nullptr},
+      {"garbage line without fields", nullptr, nullptr, nullptr},
+  };
+  std::string mountinfo;
+  std::vector<const Row*> expected;
+  for (const Row& row : rows) {
+    mountinfo += std::string(row.line) + "\n";
+    if (row.root != nullptr) expected.push_back(&row);
+  }
+  const auto drives = utility::drivesFromMountInfo(mountinfo, L'D', [](const std::string& point) {
+    return point != "/mnt/gone";
+  });
+  ASSERT_EQ(drives.size(), expected.size());
+  for (size_t i = 0; i < drives.size(); ++i) {
+    EXPECT_EQ(drives[i].letter, static_cast<wchar_t>(L'D' + i));
+    EXPECT_EQ(drives[i].root, expected[i]->root);
+    EXPECT_EQ(drives[i].fsType, expected[i]->type);
+    EXPECT_EQ(drives[i].device, expected[i]->device);
+  }
+}
+
+TEST(DriveTableMounts, LettersStopAtZ) {
+  std::string mountinfo;
+  for (int i = 0; i < 40; ++i) {
+    mountinfo += "1 1 8:" + std::to_string(i) + " / /m" + std::to_string(i) + " rw - ext4 /dev/x" +
+                 std::to_string(i) + " rw\n";
+  }
+  const auto drives = utility::drivesFromMountInfo(mountinfo, L'D', nullptr);
+  ASSERT_EQ(drives.size(), 23u);
+  EXPECT_EQ(drives.back().letter, L'Z');
+}
+
 TEST(DriveTableDetected, HomeIsDriveC) {
   utility::setDriveTableForTesting({});
   const auto& drives = utility::driveTable();
@@ -128,7 +199,9 @@ TEST(DriveTableDetected, HomeIsDriveC) {
   EXPECT_EQ(drives[0].letter, L'C');
   for (size_t i = 1; i < drives.size(); ++i) {
     EXPECT_EQ(drives[i].letter, static_cast<wchar_t>(L'C' + i));
-    EXPECT_EQ(drives[i].device.rfind("/dev/", 0), 0u) << drives[i].root;
+    EXPECT_FALSE(drives[i].device.empty()) << drives[i].root;  // a ZFS dataset names no /dev node
+    EXPECT_FALSE(drives[i].fsType.empty()) << drives[i].root;
+    EXPECT_EQ(drives[i].root.rfind('/', 0), 0u) << drives[i].root;
   }
   EXPECT_FALSE(utility::ufile::appDataDir().empty());
   const std::wstring moduleDir = utility::ufile::moduleDir();
