@@ -90,15 +90,12 @@ bool exists(const std::wstring& path) {
 }
 
 bool fileSize(const std::wstring& path, uint64_t& size) {
+  // stat, not open: opening a FIFO would wait for a writer. Only regular files have a size.
   const std::string host = toHostPath(path);
-  if (host.empty()) return false;
-  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat st {};
-  const bool ok = fstat(fd, &st) == 0;
-  ::close(fd);
-  if (ok) size = static_cast<uint64_t>(st.st_size);
-  return ok;
+  if (host.empty() || stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  size = static_cast<uint64_t>(st.st_size);
+  return true;
 }
 
 bool makeDir(const std::wstring& path) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/utility/test_fs.h"
 #include "utility/drive_table.h"
 #include "utility/strings.h"
 #include "utility/ufile.h"
@@ -79,6 +80,30 @@ TEST_F(UFileOnDisk, FolderCreationMoveRemoveAndSizes) {
   // A file where a folder should be is a failure, not success.
   std::ofstream(root_ / "c/blocker") << "x";
   EXPECT_FALSE(utility::ufile::makeDir(L"C:\\blocker\\sub"));
+}
+
+// Only regular files have a size; nothing here may block (a FIFO is never opened).
+TEST_F(UFileOnDisk, FileSizeOfEachKindOfEntry) {
+  std::ofstream(root_ / "c/file.bin", std::ios::binary) << std::string(1234, 'z');
+  std::ofstream(root_ / "c/empty.bin", std::ios::binary);
+  fs::create_directory(root_ / "c/folder");
+  ASSERT_TRUE(testfs::makeFifo((root_ / "c/fifo").string()));
+  fs::create_symlink(root_ / "c/file.bin", root_ / "c/link");
+  struct Case {
+    const wchar_t* path;
+    bool ok;
+    uint64_t size;
+  };
+  const Case cases[] = {
+      {L"C:\\file.bin", true, 1234}, {L"C:\\empty.bin", true, 0}, {L"C:\\link", true, 1234},
+      {L"C:\\folder", false, 0},     {L"C:\\fifo", false, 0},     {L"C:\\missing", false, 0},
+      {L"Q:\\unknown", false, 0},
+  };
+  for (const Case& c : cases) {
+    uint64_t size = 777;
+    EXPECT_EQ(utility::ufile::fileSize(c.path, size), c.ok) << utility::wideToUtf8(c.path);
+    EXPECT_EQ(size, c.ok ? c.size : 777u) << utility::wideToUtf8(c.path);  // untouched on failure
+  }
 }
 
 TEST_F(UFileOnDisk, FileHandleReplacesAndWritesWholeCounts) {
