@@ -22,6 +22,15 @@ TEST_F(InstallerProcess, SecondStartHandsOverAndSigtermEndsInOrder) {
   EXPECT_NE(l.find("player is 64"), std::string::npos);
   EXPECT_NE(l.find("cmdline is Game, com.a.b, https://h/a.apk"), std::string::npos);
   EXPECT_NE(l.find("):path " + (world_ / "dl").string() + "/\r\n"), std::string::npos);
+  // The first run's start-up, in order: banner, instance check, entrance, the model's init
+  // (name, campaign, folder), then the window.
+  size_t at = 0;
+  for (const char* step : {" start run", "wnd not exist", "DownloadImpl::entrance\t(", "exe filename= Tarnwick64_kr_35036_x",
+                           "get install path from", "create main"}) {
+    const size_t found = l.find(step, at);
+    EXPECT_NE(found, std::string::npos) << step << " missing or out of order";
+    if (found != std::string::npos) at = found;
+  }
   // Two start banners: one per process.
   EXPECT_TRUE(waitForLog(" start run", 2));
   EXPECT_TRUE(waitForLog("shutdown finished", 2));

@@ -10,8 +10,22 @@ namespace {
 
 class ConfigImpTest : public ::testing::Test {
  protected:
-  void SetUp() override { reset(L"en", 9); }
-  void TearDown() override { reset(L"en", 9); }
+  // Every host of its own, so that a lookup answering from the wrong one shows (the stand-in
+  // deployment points them all at one address).
+  void SetUp() override {
+    values_ = deployment::compiledValues();
+    values_.chinaResourceHost = L"china-resources.test";
+    values_.contentDeliveryHost = L"content-delivery.test";
+    values_.collectionHost = L"collection.test";
+    values_.analyticsHost = L"analytics.test";
+    values_.licenceHost = L"licence.test";
+    deployment::setValuesForTesting(&values_);
+    reset(L"en", 9);
+  }
+  void TearDown() override {
+    reset(L"en", 9);
+    deployment::setValuesForTesting(nullptr);
+  }
   static ConfigImp& config() { return ConfigImp::instance(); }
   static void reset(const std::wstring& language, int generation) {
     config().language = language;
@@ -25,6 +39,7 @@ class ConfigImpTest : public ::testing::Test {
   static bool endsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
   }
+  deployment::Values values_;
 };
 
 TEST_F(ConfigImpTest, FreshDefaults) {
@@ -72,6 +87,8 @@ TEST_F(ConfigImpTest, GenerationAndVariantTable) {
     EXPECT_EQ(config().playerInfoUrl(),
               L"https://" + host + (china ? L"/qv/morvane" : L"/player_files/en/morvane")) << label;
     EXPECT_EQ(config().openidConfigUrl(L"35036"), L"https://" + host + L"/player_files/openidconfig/35036.data");
+    EXPECT_NE(config().playerInfoUrl().find(china ? L"china-resources.test" : L"content-delivery.test"),
+              std::wstring::npos) << label;
   }
 }
 
@@ -117,7 +134,7 @@ TEST_F(ConfigImpTest, LanguageChosenLookups) {
     EXPECT_EQ(config().fallbackDownloadUrl(),
               std::wstring(c.language) == L"cn" ? v.homePages.lookup(L"cn") : v.fallbackDownloadUrl);
   }
-  EXPECT_EQ(config().licenceUrl(), L"https://" + v.licenceHost + L"/other/protocol.html");
+  EXPECT_EQ(config().licenceUrl(), L"https://licence.test/other/protocol.html");
 }
 
 TEST(Deployment, ValuesHaveTheirForms) {
