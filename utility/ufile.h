@@ -17,8 +17,11 @@ bool exists(const std::wstring& path);
 bool fileSize(const std::wstring& path, uint64_t& size);
 // Creates the folder and all missing parents; true when it exists afterwards.
 bool makeDir(const std::wstring& path);
-// Flags: 1 replace an existing target, 2 allow copying across volumes.
+// Flags: 1 replace an existing target, 2 allow copying across volumes. A copy keeps the
+// source's permission bits and takes the target's name only once it is whole on disk.
 bool moveFile(const std::wstring& from, const std::wstring& to, unsigned flags);
+// Tests: make every move take the copy path used across volumes.
+void setAlwaysCopyOnMoveForTesting(bool always);
 bool removeFile(const std::wstring& path);
 
 // Full path of the running executable.
@@ -32,7 +35,8 @@ std::wstring desktopDir();
 
 }  // namespace ufile
 
-// A write-only file created (or replaced) for a download.
+// A write-only file created (or replaced) for a download. A link or anything but a regular
+// file at the path is refused.
 class FileHandle {
  public:
   FileHandle() = default;

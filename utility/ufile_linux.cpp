@@ -2,10 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "utility/drive_table.h"
 #include "utility/log.h"
@@ -43,42 +45,72 @@ int makeDirs(const std::string& host) {
   return 0;
 }
 
-bool copyFile(const std::string& from, const std::string& to) {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  const std::string temp = to + ".partial-move";
-  const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) {
-    ::close(in);
-    return false;
+std::atomic<bool> gAlwaysCopy{false};
+
+bool writeAll(int fd, const char* bytes, size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, bytes, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    bytes += w;
+    n -= static_cast<size_t>(w);
   }
-  char buffer[1 << 16];
-  bool ok = true;
-  while (true) {
-    const ssize_t n = ::read(in, buffer, sizeof(buffer));
+  return true;
+}
+
+// Copies |from| over |to| on another volume; 0 or the errno of the failing step. The copy is
+// made under a unique name beside the target (nothing else can be there first), gets the
+// source's permission bits, reaches the disk, and only then takes the target's name; on any
+// failure the temporary is removed and the target is untouched.
+int copyAcrossVolumes(const std::string& from, const std::string& to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+  if (in < 0) return errno;
+  struct stat st {};
+  // Only files are copied: a folder, device or FIFO cannot cross volumes.
+  const int notCopied = ::fstat(in, &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : EXDEV);
+  if (notCopied != 0) {
+    ::close(in);
+    return notCopied;
+  }
+  const size_t slash = to.rfind('/');
+  std::string temp = (slash == std::string::npos ? std::string(".") : to.substr(0, slash == 0 ? 1 : slash));
+  if (temp.back() != '/') temp.push_back('/');
+  temp += ".tarnwick-move-XXXXXX";
+  const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (out < 0) {
+    const int error = errno;
+    ::close(in);
+    return error;
+  }
+  int error = 0;
+  // Set-id bits are not carried over: the copy may be owned by another user.
+  if (::fchmod(out, st.st_mode & 0777) != 0) error = errno;
+  std::vector<char> buffer(1 << 16);
+  while (error == 0) {
+    const ssize_t n = ::read(in, buffer.data(), buffer.size());
     if (n == 0) break;
     if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
+      if (errno != EINTR) error = errno;
+      continue;
     }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        ok = false;
-        break;
-      }
-      done += w;
-    }
-    if (!ok) break;
+    if (!writeAll(out, buffer.data(), static_cast<size_t>(n))) error = errno != 0 ? errno : EIO;
   }
-  ok = ::fsync(out) == 0 && ok;
-  ok = ::close(out) == 0 && ok;
+  if (error == 0 && ::fsync(out) != 0) error = errno;
+  if (::close(out) != 0 && error == 0) error = errno;
   ::close(in);
-  if (ok) ok = ::rename(temp.c_str(), to.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (error == 0 && ::rename(temp.c_str(), to.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    return error;
+  }
+  // The new name reaches the disk too (best effort: not every file system can sync a folder).
+  const std::string folder = temp.substr(0, temp.rfind('/') + 1);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -105,6 +137,8 @@ bool makeDir(const std::wstring& path) {
   return false;
 }
 
+void setAlwaysCopyOnMoveForTesting(bool always) { gAlwaysCopy.store(always); }
+
 bool moveFile(const std::wstring& from, const std::wstring& to, unsigned flags) {
   const std::string source = toHostPath(from);
   const std::string target = toHostPath(to);
@@ -114,11 +148,11 @@ bool moveFile(const std::wstring& from, const std::wstring& to, unsigned flags) 
     error = ENOENT;
   } else if ((flags & 1u) == 0 && lstat(target.c_str(), &st) == 0) {
     error = EEXIST;
-  } else if (::rename(source.c_str(), target.c_str()) != 0) {
-    error = errno;
-    if (error == EXDEV && (flags & 2u) != 0 && copyFile(source, target)) {
-      ::unlink(source.c_str());
-      error = 0;
+  } else if (gAlwaysCopy.load() || ::rename(source.c_str(), target.c_str()) != 0) {
+    error = gAlwaysCopy.load() ? EXDEV : errno;
+    if (error == EXDEV && (flags & 2u) != 0) {
+      error = copyAcrossVolumes(source, target);
+      if (error == 0) ::unlink(source.c_str());
     }
   }
   if (error == 0) return true;
@@ -197,8 +231,19 @@ bool FileHandle::open(const std::wstring& path) {
   close();
   const std::string host = toHostPath(path);
   if (host.empty()) return false;
-  fd_ = ::open(host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  return fd_ >= 0;
+  // A link planted at the download path is not followed; only a regular file is written.
+  const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
+                        0644);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  const int fileFlags = ::fcntl(fd, F_GETFL);
+  if (fileFlags >= 0) ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK);
+  fd_ = fd;
+  return true;
 }
 
 bool FileHandle::write(const void* bytes, size_t count) {

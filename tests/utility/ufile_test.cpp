@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 
 #include "tests/utility/test_fs.h"
 #include "utility/drive_table.h"
@@ -11,6 +13,19 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::set<std::string> namesIn(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
 
 TEST(UFile, FileNameAndParentDirTable) {
   struct Case {
@@ -104,6 +119,90 @@ TEST_F(UFileOnDisk, FileSizeOfEachKindOfEntry) {
     EXPECT_EQ(utility::ufile::fileSize(c.path, size), c.ok) << utility::wideToUtf8(c.path);
     EXPECT_EQ(size, c.ok ? c.size : 777u) << utility::wideToUtf8(c.path);  // untouched on failure
   }
+}
+
+// A move across volumes copies: the target gets the source's bytes and permission bits, and no
+// temporary file is left beside it, whether the copy succeeds or not.
+TEST_F(UFileOnDisk, CopyingMoveKeepsModeAndLeavesNothingBehind) {
+  utility::ufile::setAlwaysCopyOnMoveForTesting(true);
+  struct Case {
+    fs::perms mode;
+    bool targetExists;
+  };
+  const Case cases[] = {
+      {fs::perms::owner_read | fs::perms::owner_write, false},
+      {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec, true},
+      {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+           fs::perms::others_exec,
+       false},
+  };
+  const std::string payload(200000, 'p');  // more than one copy buffer
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    fs::remove_all(root_ / "d/dl");
+    fs::create_directories(root_ / "d/dl");
+    std::ofstream(root_ / "c/setup.tmp", std::ios::binary) << payload;
+    fs::permissions(root_ / "c/setup.tmp", c.mode);
+    if (c.targetExists) std::ofstream(root_ / "d/dl/setup.exe") << "old";
+    ASSERT_TRUE(utility::ufile::moveFile(L"C:\\setup.tmp", L"D:\\dl\\setup.exe", 3));
+    EXPECT_FALSE(fs::exists(root_ / "c/setup.tmp"));
+    EXPECT_TRUE(readFile(root_ / "d/dl/setup.exe") == payload);
+    EXPECT_EQ(fs::status(root_ / "d/dl/setup.exe").permissions(), c.mode);
+    EXPECT_EQ(namesIn(root_ / "d/dl"), std::set<std::string>{"setup.exe"});
+  }
+
+  // Failures: nothing new in the target folder, the target and the source as they were.
+  std::ofstream(root_ / "d/dl/setup.exe", std::ios::binary | std::ios::trunc) << "current";
+  std::ofstream(root_ / "c/next.tmp") << "next";
+  fs::create_directory(root_ / "c/folder");
+  ASSERT_TRUE(testfs::makeFifo((root_ / "c/fifo").string()));
+  fs::create_symlink(root_ / "c/next.tmp", root_ / "c/link");
+  struct Failure {
+    const wchar_t* from;
+    const wchar_t* to;
+    unsigned flags;
+  };
+  const Failure failures[] = {
+      {L"C:\\next.tmp", L"D:\\dl\\setup.exe", 1},  // copying not allowed
+      {L"C:\\next.tmp", L"D:\\dl\\setup.exe", 2},  // target exists, no replace
+      {L"C:\\folder", L"D:\\dl\\setup.exe", 3},
+      {L"C:\\fifo", L"D:\\dl\\setup.exe", 3},       // must not wait for a writer either
+      {L"C:\\link", L"D:\\dl\\setup.exe", 3},
+      {L"C:\\missing", L"D:\\dl\\setup.exe", 3},
+      {L"C:\\next.tmp", L"D:\\no\\folder\\setup.exe", 3},
+      {L"/proc/self/mem", L"D:\\dl\\setup.exe", 3},  // opens, then fails to read
+  };
+  for (const Failure& f : failures) {
+    SCOPED_TRACE(utility::wideToUtf8(f.from) + " -> " + utility::wideToUtf8(f.to));
+    EXPECT_FALSE(utility::ufile::moveFile(f.from, f.to, f.flags));
+    EXPECT_EQ(namesIn(root_ / "d/dl"), std::set<std::string>{"setup.exe"});
+    EXPECT_EQ(readFile(root_ / "d/dl/setup.exe"), "current");
+    EXPECT_EQ(readFile(root_ / "c/next.tmp"), "next");
+  }
+  EXPECT_EQ(namesIn(root_ / "d"), std::set<std::string>{"dl"});
+  utility::ufile::setAlwaysCopyOnMoveForTesting(false);
+}
+
+// A download file is never opened through a link, never a FIFO or device, never inherited.
+TEST_F(UFileOnDisk, FileHandleRefusesWhatIsNotAFile) {
+  std::ofstream(root_ / "c/victim") << "keep me";
+  fs::create_symlink(root_ / "c/victim", root_ / "c/link.part");
+  fs::create_symlink(root_ / "c/created-through-link", root_ / "c/dangling.part");
+  ASSERT_TRUE(testfs::makeFifo((root_ / "c/fifo.part").string()));
+  fs::create_directory(root_ / "c/folder.part");
+  for (const wchar_t* path : {L"C:\\link.part", L"C:\\dangling.part", L"C:\\fifo.part", L"C:\\folder.part"}) {
+    utility::FileHandle file;
+    EXPECT_FALSE(file.open(path)) << utility::wideToUtf8(path);
+    EXPECT_FALSE(file.isOpen());
+  }
+  EXPECT_EQ(readFile(root_ / "c/victim"), "keep me");
+  EXPECT_FALSE(fs::exists(root_ / "c/created-through-link"));
+
+  utility::FileHandle file;
+  ASSERT_TRUE(file.open(L"C:\\dl.part"));
+  const testfs::OpenDescriptors open = testfs::descriptorsOn((root_ / "c/dl.part").string());
+  EXPECT_EQ(open.total, 1);
+  EXPECT_EQ(open.inherited, 0);
 }
 
 TEST_F(UFileOnDisk, FileHandleReplacesAndWritesWholeCounts) {
