@@ -77,6 +77,24 @@ TEST_F(TelemetryAgainstServices, CollectionRefusesAWrongSalt) {
   EXPECT_NE(posts[0].reason.find("signature"), std::string::npos) << posts[0].reason;
 }
 
+TEST_F(TelemetryAgainstServices, AFailedPostDropsItsBatchForGood) {
+  services_.setFault("/collection/biz/upload", {.status = 503, .times = 1});
+  QvReporter reporter(50);
+  reporter.init(L"35036", L"id", L"en");
+  reporter.report(L"download_fail");
+  ASSERT_EQ(postsTo("/collection/biz/upload", 1).size(), 1u);  // answered 503: lost
+  reporter.report(L"download_success");
+  const auto posts = postsTo("/collection/biz/upload", 2);
+  reporter.stop();
+  ASSERT_GE(posts.size(), 2u);
+  // The next batch holds only the new event.
+  rapidjson::Document batch;
+  ASSERT_FALSE(batch.Parse(posts[1].body.c_str()).HasParseError());
+  ASSERT_EQ(batch.Size(), 1u);
+  EXPECT_STREQ(batch[0]["eventKey"].GetString(), "download_success");
+  EXPECT_EQ(services_.posts().size(), 2u);
+}
+
 TEST_F(TelemetryAgainstServices, AnalyticsCredentialsChosenByLanguage) {
   struct Case {
     const wchar_t* language;
