@@ -1,6 +1,6 @@
 // Drive letters on a system without them: C: is the user's home folder, and every other
-// writable, local, block-device file system gets the next letter at its mount point, in mount
-// order. Windows path texts ("D:\Tarnwick\Tarnwick9\") are translated at the file-system
+// writable local file system on storage (a block device, a btrfs subvolume, a ZFS dataset) gets
+// the next letter at its mount point, in mount order. Windows path texts ("D:\Tarnwick\Tarnwick9\") are translated at the file-system
 // boundary only. Development builds may replace the table ("TARNWICK_DRIVES=C=/a;D=/b").
 #pragma once
 
@@ -25,7 +25,7 @@ std::vector<Drive> parseDriveTable(const std::string& spec);
 
 // The drives among the mounts listed in |mountinfo| (the text of /proc/self/mountinfo), lettered
 // from |first| on: writable local file systems on storage (block devices, btrfs subvolumes, ZFS
-// datasets, bcachefs), each mounted tree once; |isFolder| vets the mount points.
+// datasets, bcachefs), each mounted tree once; |isFolder| vets the mount points (null: all pass).
 std::vector<Drive> drivesFromMountInfo(const std::string& mountinfo, wchar_t first,
                                        const std::function<bool(const std::string&)>& isFolder);
 
