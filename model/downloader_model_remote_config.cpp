@@ -15,6 +15,9 @@ namespace {
 // Neither document is anywhere near this; a longer reply is refused, not held in memory.
 constexpr uint64_t kMaxRemoteDocumentBytes = 8u << 20;
 
+// Iterative parsing: a reply of nested brackets must not exhaust the thread's stack.
+constexpr unsigned kParseFlags = rapidjson::kParseIterativeFlag;
+
 const char* generationMember(int generation) {
   switch (generation) {
     case 4: return "zaz4";
@@ -42,7 +45,7 @@ std::string textOf(const rapidjson::Value& value) {
 
 void readApps(const std::string& reply, std::vector<AppInfo>& apps) {
   rapidjson::Document document;
-  document.Parse(reply.data(), reply.size());
+  document.Parse<kParseFlags>(reply.data(), reply.size());
   if (document.HasParseError() || !document.IsObject()) return;
   const auto result = document.FindMember("result");
   if (result == document.MemberEnd() || !result->value.IsArray()) return;
@@ -81,7 +84,7 @@ void readApps(const std::string& reply, std::vector<AppInfo>& apps) {
 
 void readRemoteSettings(const std::string& reply, RemoteSettings& settings) {
   rapidjson::Document document;
-  document.Parse(reply.data(), reply.size());
+  document.Parse<kParseFlags>(reply.data(), reply.size());
   if (document.HasParseError() || !document.IsObject()) return;
   const std::pair<const char*, std::wstring*> texts[] = {
       {"launch_h", &settings.launchLandscape}, {"launch_V", &settings.launchPortrait},
@@ -97,7 +100,10 @@ void readRemoteSettings(const std::string& reply, RemoteSettings& settings) {
       {"ad", &settings.showAd}, {"cleanmodel", &settings.cleanModel}, {"runappstore", &settings.runAppStore}};
   for (const auto& [name, field] : flags) {
     const auto member = document.FindMember(name);
-    if (member != document.MemberEnd() && member->value.IsInt()) *field = member->value.GetInt() != 0;
+    if (member == document.MemberEnd()) continue;
+    // Any integer counts, whatever its size.
+    if (member->value.IsInt64()) *field = member->value.GetInt64() != 0;
+    else if (member->value.IsUint64()) *field = member->value.GetUint64() != 0;
   }
   const auto root = document.FindMember("root");
   if (root != document.MemberEnd() && root->value.IsBool()) settings.useRoot = root->value.GetBool() ? 1 : 0;
@@ -127,7 +133,7 @@ void DownloaderModel::_threadGetPlayerUrl() {
   fetchDocument(configClient_, configThread_, configRequest_.playerInfoUrl, buffer, label, L"error 1");
 
   rapidjson::Document document;
-  document.Parse(buffer.data(), buffer.size());
+  document.Parse<kParseFlags>(buffer.data(), buffer.size());
   if (document.HasParseError() || !document.IsObject()) {
     common::logPrint(label, __LINE__, L"error 2");
     QvReporter::instance().report(L"download_address_fail");

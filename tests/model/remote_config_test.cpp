@@ -198,6 +198,9 @@ TEST_F(RemoteConfig, CampaignTable) {
                       "\"gameid\":\"9\"}]}",
        {{.name = L"\u00e9t\u00e9", .gameId = L"9"}}, {.title = L"\u5929\u5802"}},
       {"not a document", "<html>", {}, {}},
+      {"integers beyond 32 bits", R"({"ad":0,"cleanmodel":3000000000,"runappstore":-5000000000})", {},
+       {.showAd = false, .runAppStore = true, .cleanModel = true}},
+      {"nested far deeper than any stack", std::string(1000000, '['), {}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
