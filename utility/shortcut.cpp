@@ -103,11 +103,13 @@ std::string launcherFileName(const std::wstring& linkName) {
   size_t lead = 0;
   while (lead < name.size() && (name[lead] == L'.' || name[lead] == L' ')) ++lead;
   name.erase(0, lead);
+  // Whole characters up to the file-name limit, encoded once each (the name may be huge).
   const size_t room = kMaxFileNameBytes - std::char_traits<char>::length(kLauncherSuffix);
-  std::string bytes = utility::wideToUtf8(name);
-  while (bytes.size() > room) {
-    name.pop_back();
-    bytes = utility::wideToUtf8(name);
+  std::string bytes;
+  for (const wchar_t c : name) {
+    const std::string encoded = utility::wideToUtf8(std::wstring(1, c));
+    if (bytes.size() + encoded.size() > room) break;
+    bytes += encoded;
   }
   if (bytes.empty()) return {};
   return bytes + kLauncherSuffix;

@@ -78,7 +78,12 @@ TEST(DesktopEntryRules, LauncherFileNamesStayInTheFolder) {
   // Cut to a file name the system takes, on a character boundary.
   const std::string longName = helper::disk::launcherFileName(std::wstring(200, L'游'));
   EXPECT_LE(longName.size(), 255u);
+  EXPECT_GT(longName.size(), 240u);
   EXPECT_EQ(utility::wideToUtf8(utility::utf8ToWide(longName)), longName);
+  // A name the size of a whole remote document is cut as quickly (it used to be re-encoded once
+  // per dropped character, hours for this one).
+  const std::string huge = helper::disk::launcherFileName(std::wstring(8u << 20, L'x'));
+  EXPECT_EQ(huge, std::string(247, 'x') + ".desktop");
 }
 
 // A world with a home (C:), a drive holding the target (D:) and a desktop folder below the home.
