@@ -16,7 +16,8 @@ namespace disk {
 // Solid-state drives with more free space than this (whole MiB) get their score boosted.
 inline constexpr double kSsdBoostMiB = 17408.0;
 
-// Roots ("C:\", "D:\", ...) of the usable local drives, in letter order.
+// Roots ("C:\", "D:\", ...) of the usable local drives, in letter order: writable, local, not
+// on removable media (C:, the home folder, always counts).
 std::vector<std::wstring> fixedDrives();
 
 // Free MiB the user may use on the volume of the path's root (its first three characters);
@@ -72,6 +73,9 @@ std::string volumeDeviceNumber(const std::wstring& drive);
 // Whether every disk behind the block device "major:minor" supports TRIM (partitions,
 // device-mapper and md devices resolved to their disks). False when no disk is found.
 bool isSolidStateDevice(const std::string& majorMinor);
+// Whether any disk behind the device "major:minor" holds removable media (a USB stick, a
+// memory card); such volumes are no fixed drives.
+bool isRemovableDevice(const std::string& majorMinor);
 
 // Tests: read disk facts below |root| instead of "/sys" (empty restores it).
 void setSysfsRootForTesting(const std::string& root);

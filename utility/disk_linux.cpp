@@ -160,8 +160,38 @@ bool discardCapable(const std::string& sysfs, const std::string& disk) {
   return static_cast<bool>(file >> maxBytes) && maxBytes > 0;
 }
 
+// Removable media (USB sticks, memory cards), as the kernel flags the disk.
+bool removableMedia(const std::string& sysfs, const std::string& disk) {
+  std::ifstream file(sysfs + "/block/" + disk + "/removable");
+  int removable = 0;
+  return static_cast<bool>(file >> removable) && removable != 0;
+}
+
 std::string deviceNumberText(dev_t dev) {
   return std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
+}
+
+// The whole disks behind the device |majorMinor|; empty when they cannot be found.
+std::set<std::string> disksOfDevice(const std::string& sysfs, const std::string& majorMinor) {
+  std::set<std::string> disks;
+  if (majorMinor.empty() || !collectDisks(realPath(sysfs + "/dev/block/" + majorMinor), 0, disks)) return {};
+  return disks;
+}
+
+// The device number of the block device behind the volume mounted at |host|: its own, or for
+// file systems with device numbers of their own (btrfs, ...) the device the mount names.
+std::string blockDeviceOfVolume(const std::string& sysfs, const std::string& host) {
+  struct stat st {};
+  if (host.empty() || ::stat(host.c_str(), &st) != 0) return {};
+  const std::string number = deviceNumberText(st.st_dev);
+  if (exists(sysfs + "/dev/block/" + number)) return number;
+  const std::optional<MountEntry> mount = mountOfDevice(st.st_dev);
+  struct stat device {};
+  if (!mount || mount->source.rfind("/dev/", 0) != 0 || ::stat(mount->source.c_str(), &device) != 0 ||
+      !S_ISBLK(device.st_mode)) {
+    return {};
+  }
+  return deviceNumberText(device.st_rdev);
 }
 
 }  // namespace
@@ -221,6 +251,8 @@ std::vector<std::wstring> fixedDrives() {
       const std::optional<MountEntry> mount = mountOfDevice(st.st_dev);
       if (!mount || mount->type != "fuseblk") continue;
     }
+    // Removable media are no fixed drives; C:, the home folder, always is one.
+    if (letter != L'C' && isRemovableDevice(blockDeviceOfVolume(sysfsRoot(), host))) continue;
     roots.push_back(root);
   }
   return roots;
@@ -236,30 +268,26 @@ std::string volumeDeviceNumber(const std::wstring& drive) {
 
 bool isSolidStateDevice(const std::string& majorMinor) {
   const std::string sysfs = sysfsRoot();
-  std::set<std::string> disks;
-  const std::string device = realPath(sysfs + "/dev/block/" + majorMinor);
-  if (majorMinor.empty() || !collectDisks(device, 0, disks) || disks.empty()) return false;
+  const std::set<std::string> disks = disksOfDevice(sysfs, majorMinor);
+  if (disks.empty()) return false;
   for (const std::string& disk : disks) {
     if (!discardCapable(sysfs, disk)) return false;  // a volume spanning a hard disk is not solid-state
   }
   return true;
 }
 
+bool isRemovableDevice(const std::string& majorMinor) {
+  const std::string sysfs = sysfsRoot();
+  for (const std::string& disk : disksOfDevice(sysfs, majorMinor)) {
+    if (removableMedia(sysfs, disk)) return true;
+  }
+  return false;
+}
+
 bool isSsd(const std::wstring& drive) {
   const std::wstring root = driveRootOf(drive.substr(0, 2));
   const std::string host = root.empty() ? std::string() : hostRootOf(root);
-  struct stat st {};
-  if (host.empty() || ::stat(host.c_str(), &st) != 0) return false;
-  const std::string number = deviceNumberText(st.st_dev);
-  if (exists(sysfsRoot() + "/dev/block/" + number)) return isSolidStateDevice(number);
-  // File systems with device numbers of their own (btrfs, ...): the device the mount names.
-  const std::optional<MountEntry> mount = mountOfDevice(st.st_dev);
-  struct stat device {};
-  if (!mount || mount->source.rfind("/dev/", 0) != 0 || ::stat(mount->source.c_str(), &device) != 0 ||
-      !S_ISBLK(device.st_mode)) {
-    return false;
-  }
-  return isSolidStateDevice(deviceNumberText(device.st_rdev));
+  return isSolidStateDevice(blockDeviceOfVolume(sysfsRoot(), host));
 }
 
 }  // namespace helper::disk

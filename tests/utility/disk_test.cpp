@@ -262,6 +262,9 @@ class FakeSysfs : public ::testing::Test {
     addStacked("dm-1", "253:1", {"pci0/host0/block/sda/sda1", "pci0/host1/block/sdb/sdb1"});  // spans HDD
     addStacked("md0", "9:0", {"pci0/nvme0/block/nvme0n1/nvme0n1p1", "pci0/nvme1/block/nvme1n1/nvme1n1p1"});
     addStacked("dm-2", "253:2", {"virtual/block/dm-0"});  // LVM on crypt
+    addDisk("sdc", "usb0/host2", "8:32", 0, true);  // a USB stick
+    addPartition("sdc", "usb0/host2", "sdc1", "8:33");
+    addStacked("dm-3", "253:3", {"usb0/host2/block/sdc/sdc1"});  // encrypted stick
     helper::disk::setSysfsRootForTesting(root_.string());
   }
   void TearDown() override {
@@ -271,10 +274,11 @@ class FakeSysfs : public ::testing::Test {
   }
 
   void addDisk(const std::string& name, const std::string& bus, const std::string& number,
-               long long discard) {
+               long long discard, bool removable = false) {
     const fs::path folder = root_ / "devices" / bus / "block" / name;
     fs::create_directories(folder / "queue");
     std::ofstream(folder / "queue" / "discard_max_bytes") << discard << "\n";
+    std::ofstream(folder / "removable") << (removable ? 1 : 0) << "\n";
     link(root_ / "block" / name, fs::path("../devices") / bus / "block" / name);
     link(root_ / "dev" / "block" / number, fs::path("../../devices") / bus / "block" / name);
   }
@@ -319,6 +323,37 @@ TEST_F(FakeSysfs, TrimOfTheDisksBehindADevice) {
       {"", false},
   };
   for (const auto& [number, ssd] : cases) EXPECT_EQ(helper::disk::isSolidStateDevice(number), ssd) << number;
+}
+
+TEST_F(FakeSysfs, RemovableMediaAreNoFixedDrives) {
+  const std::pair<const char*, bool> cases[] = {
+      {"8:33", true},    // partition of a USB stick
+      {"8:32", true},    // the stick itself
+      {"253:3", true},   // encrypted volume on the stick
+      {"8:1", false},    // internal disk
+      {"253:1", false},  // spans two internal disks
+      {"7:0", false},    // unknown
+  };
+  for (const auto& [number, removable] : cases) {
+    EXPECT_EQ(helper::disk::isRemovableDevice(number), removable) << number;
+  }
+
+  // C: and D: on one volume, which the fake tree puts on the stick: D: is left out, C: (the
+  // home folder) never is.
+  const fs::path home = makeTempFolder(root_, "home");
+  const fs::path d = makeTempFolder(root_, "d");
+  utility::setDriveTableForTesting({{L'C', home.string(), {}, {}}, {L'D', d.string(), {}, {}}});
+  const std::string number = helper::disk::volumeDeviceNumber(L"C:");
+  ASSERT_FALSE(number.empty());
+  const fs::path entry = root_ / "dev" / "block" / number;
+  std::error_code ignored;
+  fs::remove(entry, ignored);
+  fs::create_directory_symlink("../../devices/usb0/host2/block/sdc/sdc1", entry);
+  EXPECT_EQ(helper::disk::fixedDrives(), std::vector<std::wstring>{L"C:\\"});
+  fs::remove(entry);
+  fs::create_directory_symlink("../../devices/pci0/host0/block/sda/sda2", entry);
+  EXPECT_EQ(helper::disk::fixedDrives(), (std::vector<std::wstring>{L"C:\\", L"D:\\"}));
+  utility::setDriveTableForTesting({});
 }
 
 TEST_F(FakeSysfs, DriveResolvedThroughItsVolume) {
