@@ -68,9 +68,12 @@ class CHttpClient {
   bool sendAndReceive();
   // Closes the session of the last openUrl (the transfer's own thread).
   void closeHandle();
-  // Ends a transfer under way at once, wherever it waits; any thread. The next openUrl opens a
-  // fresh session.
+  // Ends a transfer under way at once, wherever it waits, including one whose openUrl is still
+  // building its session; any thread. The next openUrl opens a fresh session.
   void abort();
+
+  // Tests: called by openUrl just before its session becomes abortable (null: nothing).
+  static void setBeforePublishHookForTesting(void (*hook)(CHttpClient*));
 
   const std::wstring& host() const { return host_; }
   int port() const { return port_; }
@@ -90,8 +93,10 @@ class CHttpClient {
   bool secure_ = false;
   IHttpClientSink* sink_ = nullptr;
 
-  std::mutex handleMutex_;  // guards handle_ against abort() from another thread
+  std::mutex handleMutex_;  // guards the three below against abort() from another thread
   Handle* handle_ = nullptr;
+  bool opening_ = false;       // openUrl is building a session not yet in handle_
+  bool abortPending_ = false;  // abort() came meanwhile: the new session starts cancelled
 };
 
 }  // namespace utility

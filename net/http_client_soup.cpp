@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 #include <libsoup/soup.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -16,6 +17,8 @@
 namespace utility {
 
 namespace {
+
+std::atomic<void (*)(CHttpClient*)> gBeforePublishHook{nullptr};
 
 template <class T>
 struct Unref {
@@ -103,7 +106,8 @@ Failure classify(const GError* error, bool connected, SoupMessage* message) {
       case G_IO_ERROR_PROXY_AUTH_FAILED:
       case G_IO_ERROR_PROXY_NEED_AUTH:
       case G_IO_ERROR_PROXY_NOT_ALLOWED: return {CHttpClient::kStepConnect, net::kInternetCannotConnect};
-      case G_IO_ERROR_CONNECTION_CLOSED:  // also G_IO_ERROR_BROKEN_PIPE return {connectOrSend, net::kInternetConnectionReset};
+      case G_IO_ERROR_CONNECTION_CLOSED:  // also G_IO_ERROR_BROKEN_PIPE
+        return {connectOrSend, net::kInternetConnectionReset};
       case G_IO_ERROR_PARTIAL_INPUT: return {connectOrSend, net::kInternetConnectionAborted};
       default: break;
     }
@@ -205,6 +209,19 @@ CHttpClient::~CHttpClient() { closeHandle(); }
 bool CHttpClient::openUrl(const std::wstring& url, const std::wstring& headers, IHttpClientSink* sink) {
   sink_ = sink;
   closeHandle();
+  {
+    std::lock_guard<std::mutex> lock(handleMutex_);
+    opening_ = true;
+    abortPending_ = false;
+  }
+  // However this ends, an abort no longer waits for this session.
+  struct OpeningScope {
+    CHttpClient* client;
+    ~OpeningScope() {
+      std::lock_guard<std::mutex> lock(client->handleMutex_);
+      client->opening_ = false;
+    }
+  } openingScope{this};
 
   // The session: trusted roots and time-outs. Certificate and host-name checks stay on.
   auto handle = std::make_unique<Handle>();
@@ -244,8 +261,11 @@ bool CHttpClient::openUrl(const std::wstring& url, const std::wstring& headers, 
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
   applyEnvironmentProxy(handle->session, wideToUtf8(scheme_), host, port_, handle->cancellable);
 
+  if (auto hook = gBeforePublishHook.load()) hook(this);
   std::lock_guard<std::mutex> lock(handleMutex_);
   handle_ = handle.release();
+  if (abortPending_) g_cancellable_cancel(handle_->cancellable);  // aborted while being built
+  abortPending_ = false;
   return true;
 }
 
@@ -344,7 +364,13 @@ void CHttpClient::closeHandle() {
 
 void CHttpClient::abort() {
   std::lock_guard<std::mutex> lock(handleMutex_);
-  if (handle_ != nullptr) g_cancellable_cancel(handle_->cancellable);
+  if (handle_ != nullptr) {
+    g_cancellable_cancel(handle_->cancellable);
+  } else if (opening_) {
+    abortPending_ = true;
+  }
 }
+
+void CHttpClient::setBeforePublishHookForTesting(void (*hook)(CHttpClient*)) { gBeforePublishHook.store(hook); }
 
 }  // namespace utility

@@ -357,6 +357,19 @@ TEST_F(HttpDownloader, CancelEndsATransferWaitingForData) {
   }
 }
 
+TEST_F(HttpDownloader, CancelWhileTheSessionIsBeingBuiltIsNotLost) {
+  // The cancel lands after the session exists but before it can be aborted: the transfer must
+  // still end at once, not when the server (which never answers) or a time-out gives up.
+  services_->setFault("/files/small.bin", {.delayMs = 600000});
+  static CHttpDownloader* downloader = nullptr;
+  CHttpDownloader target;
+  downloader = &target;
+  CHttpClient::setBeforePublishHookForTesting([](CHttpClient*) { downloader->cancel(); });
+  EXPECT_FALSE(target.downloadToFile(wurl("/files/small.bin"), winPath("w.bin"), nullptr));
+  CHttpClient::setBeforePublishHookForTesting(nullptr);
+  EXPECT_TRUE(log_.contains(L"onHttpErro 6, 12017")) << "not ended by the cancel";
+}
+
 TEST_F(HttpDownloader, TimeOutsEndStalledTransfers) {
   const CHttpClient::Timeouts shortTimeouts{2, 1};
   CHttpClient::setTimeoutsForTesting(&shortTimeouts);
