@@ -25,8 +25,9 @@ class DownloadFile {
   DownloadFile(const DownloadFile&) = delete;
   DownloadFile& operator=(const DownloadFile&) = delete;
 
-  // Creates or truncates |path| (a Windows path text) for reading and writing. On failure
-  // |error| holds the system error code.
+  // Creates or truncates |path| (a Windows path text) for reading and writing. A link, folder,
+  // FIFO or device at the path is refused (access denied) and left as it is. On failure |error|
+  // holds the system error code.
   bool create(const std::wstring& path, int& error);
   // Writes the whole chunk; false when not every byte was written.
   bool write(const void* data, size_t size);

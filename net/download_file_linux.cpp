@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,7 +18,9 @@ int windowsError(int error) {
     case ENOTDIR: return kErrorPathNotFound;  // the file itself is always created
     case EACCES:
     case EPERM:
-    case EISDIR: return kErrorAccessDenied;
+    case EISDIR:
+    case ELOOP:  // a link at the path itself: never followed
+    case ENXIO: return kErrorAccessDenied;
     case EROFS: return kErrorWriteProtect;
     case ETXTBSY:
     case EBUSY: return kErrorSharingViolation;
@@ -41,13 +44,39 @@ bool DownloadFile::create(const std::wstring& path, int& error) {
     error = kErrorPathNotFound;  // unknown drive
     return false;
   }
+  // The installer runs with administrator rights: a link planted at the path is not followed, a
+  // FIFO cannot hold up the open, and only a regular file is truncated and written.
+  int fd = -1;
   do {
-    fd_ = ::open(host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  } while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) {
+    fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
     error = windowsError(errno);
     return false;
   }
+  struct stat st {};
+  int failure = 0;
+  if (::fstat(fd, &st) != 0) {
+    failure = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    failure = EACCES;  // what the system answers for a folder or device at the path
+  } else {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) failure = errno;
+  }
+  if (failure == 0) {
+    int truncated = 0;
+    do {
+      truncated = ::ftruncate(fd, 0);
+    } while (truncated != 0 && errno == EINTR);
+    if (truncated != 0) failure = errno;
+  }
+  if (failure != 0) {
+    ::close(fd);
+    error = windowsError(failure);
+    return false;
+  }
+  fd_ = fd;
   error = 0;
   return true;
 }

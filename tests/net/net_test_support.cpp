@@ -4,6 +4,7 @@
 #include <fstream>
 #include <random>
 
+#include "tests/utility/test_fs.h"
 #include "utility/drive_table.h"
 #include "utility/log.h"
 #include "utility/strings.h"
@@ -72,6 +73,40 @@ TempDir::~TempDir() {
 }
 
 std::string certFile(const std::string& name) { return std::string(TARNWICK_STANDIN_CERT_DIR) + "/" + name; }
+
+const char* nameOf(Planted kind) {
+  switch (kind) {
+    case Planted::kLinkToVictim: return "link-to-victim";
+    case Planted::kDanglingLink: return "dangling-link";
+    case Planted::kFifo: return "fifo";
+    case Planted::kFolder: return "folder";
+  }
+  return "?";
+}
+
+bool plant(Planted kind, const std::string& target, const std::string& victim) {
+  std::error_code error;
+  switch (kind) {
+    case Planted::kLinkToVictim:
+    case Planted::kDanglingLink: std::filesystem::create_symlink(victim, target, error); return !error;
+    case Planted::kFifo: return testfs::makeFifo(target);
+    case Planted::kFolder: return std::filesystem::create_directory(target, error);
+  }
+  return false;
+}
+
+bool stillPlanted(Planted kind, const std::string& target, const std::string& victim) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(target, error);
+  switch (kind) {
+    case Planted::kLinkToVictim:
+    case Planted::kDanglingLink: return fs::is_symlink(status) && fs::read_symlink(target, error) == victim;
+    case Planted::kFifo: return fs::is_fifo(status);
+    case Planted::kFolder: return fs::is_directory(status) && fs::is_empty(target, error);
+  }
+  return false;
+}
 
 void ServicesTest::SetUp() {
   temp_ = std::make_unique<TempDir>();

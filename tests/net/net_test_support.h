@@ -73,4 +73,14 @@ class ServicesTest : public ::testing::Test {
 // The file of the test CA and the other certificates made by the build.
 std::string certFile(const std::string& name);
 
+// Something other than a plain file found at a download target.
+enum class Planted { kLinkToVictim, kDanglingLink, kFifo, kFolder };
+inline constexpr Planted kPlantedKinds[] = {Planted::kLinkToVictim, Planted::kDanglingLink, Planted::kFifo,
+                                            Planted::kFolder};
+const char* nameOf(Planted kind);
+// Puts |kind| at |target|; a link points at |victim| (for a dangling link, a path that does not exist).
+bool plant(Planted kind, const std::string& target, const std::string& victim);
+// True when |target| still holds what plant() put there.
+bool stillPlanted(Planted kind, const std::string& target, const std::string& victim);
+
 }  // namespace nettest
