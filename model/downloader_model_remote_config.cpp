@@ -28,7 +28,7 @@ const char* generationMember(int generation) {
 }
 
 // |url| into |buffer|: the platform client first; on failure |fallbackRecord| is logged and
-// libcurl tries once more, unless the thread is being stopped (libcurl cannot be cancelled).
+// libcurl tries once more, unless the thread is being stopped (that transfer has no cancel).
 void fetchDocument(utility::CHttpDownloader& client, const utility::WorkThread& thread, const std::wstring& url,
                    std::string& buffer, const char* label, const wchar_t* fallbackRecord) {
   if (client.downloadToMemory(buffer, url, kMaxRemoteDocumentBytes)) return;

@@ -1,5 +1,6 @@
 #include "net/qv_curl_downloader.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -16,6 +17,8 @@ constexpr curl_off_t kMaxReceiveSpeed = 20971520;  // 20 MiB per second
 constexpr long kMaxRedirects = 5;
 constexpr long kPostConnectTimeoutMs = 8000;
 constexpr uint32_t kProgressIntervalMs = 1000;
+
+std::atomic<long> gStallSeconds{QvCurlDownloader::kStallSeconds};
 
 struct MemoryBuffer {
   std::string bytes;
@@ -89,6 +92,12 @@ void setTlsChecks(CURL* handle) {
   if (!bundle.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, bundle.c_str());
 }
 
+// A transfer during which nothing arrives for the stall limit ends (below 1 byte per second).
+void setStallLimit(CURL* handle) {
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, gStallSeconds.load());
+}
+
 std::wstring errorText(CURLcode code, unsigned codePage) {
   const char* text = curl_easy_strerror(code);
   return utility::toWide(text, -1, codePage);
@@ -123,7 +132,9 @@ bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, 
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteMemoryCallback);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &buffer);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxMemoryRedirects);
   setTlsChecks(h);
+  setStallLimit(h);
   if (maxBytes != kNoLimit) {
     // Refuses a declared length over the limit before any byte arrives.
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
@@ -145,10 +156,13 @@ bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, co
   }
   CURL* h = handle.get();
   MemoryBuffer buffer;
+  buffer.limit = kMaxPostReplyBytes;
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteMemoryCallbackPost);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &buffer);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxMemoryRedirects);
   setTlsChecks(h);
+  setStallLimit(h);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
 
   net::CurlHeaderList headerList;
@@ -194,6 +208,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &file);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   setTlsChecks(h);
+  setStallLimit(h);
   curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, kMaxReceiveSpeed);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
@@ -218,4 +233,8 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   handle.reset();
   progress.onProgress = nullptr;
   return ok;
+}
+
+void QvCurlDownloader::setStallSecondsForTesting(long seconds) {
+  gStallSeconds.store(seconds > 0 ? seconds : kStallSeconds);
 }

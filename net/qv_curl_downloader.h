@@ -27,4 +27,13 @@ class QvCurlDownloader {
   // written partly before a failure is left on disk.
   static bool downloadFile(const std::wstring& path, const std::string& url,
                            std::function<void(int percent)> onProgress);
+
+  // Every transfer ends when no byte has moved for this long (a stalled connection must not
+  // hold the installer forever), and the in-memory ones after this many redirects (a redirect
+  // cycle must end). Post replies longer than kMaxPostReplyBytes fail.
+  static constexpr long kStallSeconds = 60;
+  static constexpr long kMaxMemoryRedirects = 30;
+  static constexpr uint64_t kMaxPostReplyBytes = 8u << 20;
+  // Tests: a shorter stall limit (0 restores kStallSeconds).
+  static void setStallSecondsForTesting(long seconds);
 };

@@ -54,7 +54,11 @@ TEST_F(CurlDownloader, ReplyTable) {
       {"6 redirects", "/files/small.bin", {.redirects = 6}, true, false, small},
       {"query kept", "/files/small.bin?id=7&name=a%20b", {}, true, true, small},
       {"dropped mid-body", "/files/small.bin", {.dropAfterBytes = 50000}, false, false, ""},
+      {"30 redirects", "/files/small.bin", {.redirects = 30}, true, false, small},
+      {"31 redirects: a cycle ends", "/files/small.bin", {.redirects = 31}, false, false, ""},
+      {"stalled body", "/files/small.bin", {.stallAfterBytes = 1000}, false, false, ""},
   };
+  QvCurlDownloader::setStallSecondsForTesting(1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     const std::string path = c.target.substr(0, c.target.find('?'));
@@ -82,6 +86,7 @@ TEST_F(CurlDownloader, ReplyTable) {
     if (c.fileOk) expectBody(readFile(hostPath(file)));
     for (const std::string& target : targetsFor(path)) EXPECT_EQ(target, c.target);
   }
+  QvCurlDownloader::setStallSecondsForTesting(0);
   EXPECT_TRUE(log_.contains(L"curl download sucess 0"));
   // A dropped body leaves the bytes received so far for the caller.
   EXPECT_EQ(readFile(hostPath("case-8.bin")), generated(50000));
@@ -203,6 +208,12 @@ TEST_F(CurlDownloader, PostsToTheCollectionService) {
   services_->setFault("/collection/biz/upload", {.status = 500, .replaceBody = true, .body = "busy"});
   EXPECT_TRUE(QvCurlDownloader::postRequest("[]", out, url("/collection/biz/upload"), {}));
   EXPECT_EQ(out, "busy");
+  // A reply of a size no service sends is refused rather than held.
+  services_->setFault("/collection/biz/upload",
+                      {.replaceBody = true, .body = std::string(QvCurlDownloader::kMaxPostReplyBytes + 1, 'x')});
+  out = "untouched";
+  EXPECT_FALSE(QvCurlDownloader::postRequest("[]", out, url("/collection/biz/upload"), {}));
+  EXPECT_EQ(out, "untouched");
 }
 
 TEST(CurlPost, SendsContentTypeFirstThenTheHeaderListInOrder) {
