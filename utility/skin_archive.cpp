@@ -1,9 +1,7 @@
 #include "utility/skin_archive.h"
 
 #include <algorithm>
-#include <fstream>
 
-#include "utility/drive_table.h"
 #include "utility/resources.h"
 #include "utility/skin_archive_7z.h"
 #include "utility/ufile.h"
@@ -12,25 +10,11 @@ namespace utility {
 
 namespace {
 
-// Reads a whole file named by a Windows path text. False when it does not open, is empty or
-// larger than |maxSize|, or does not read completely.
+// Reads a whole file named by a Windows path text. False when it is not a regular file (a
+// folder or FIFO counts as missing), is empty or larger than |maxSize|, or does not read
+// completely.
 bool readDiskFile(const std::wstring& path, uint64_t maxSize, std::vector<uint8_t>& out) {
-  out.clear();
-  const std::string host = toHostPath(path);
-  if (host.empty()) return false;
-  std::ifstream in(host, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size <= 0 || static_cast<uint64_t>(size) > maxSize) return false;
-  in.seekg(0, std::ios::beg);
-  out.resize(static_cast<size_t>(size));
-  in.read(reinterpret_cast<char*>(out.data()), size);
-  if (in.gcount() != size) {
-    out.clear();
-    return false;
-  }
-  return true;
+  return ufile::readFile(path, maxSize, out) && !out.empty();
 }
 
 bool endsWithSeparator(const std::wstring& path) {
@@ -63,10 +47,11 @@ bool SkinArchive::loadTable(const std::wstring& moduleDir, const std::wstring& t
   if (!besideExecutable.empty() && !endsWithSeparator(besideExecutable)) besideExecutable += L'\\';
   besideExecutable += tableFile;
   std::vector<uint8_t> bytes;
-  if (!moduleDir.empty() && ufile::exists(besideExecutable)) {
+  uint64_t size = 0;
+  // fileSize answers only for a regular file: a folder or FIFO of that name counts as missing.
+  if (!moduleDir.empty() && ufile::fileSize(besideExecutable, size)) {
     // The file beside the executable alone decides, even when it is unusable.
-    uint64_t size = 0;
-    if (!ufile::fileSize(besideExecutable, size) || size < 1 || size > kMaxTableFileSize) return false;
+    if (size < 1 || size > kMaxTableFileSize) return false;
     if (!readDiskFile(besideExecutable, kMaxTableFileSize, bytes)) return false;
   } else {
     bytes = loadFile(tableFile);

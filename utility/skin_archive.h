@@ -43,8 +43,9 @@ class SkinArchive {
 
   // The table rule with an explicit folder for the executable (loadFromResource passes the
   // executable's own folder): a file |tableFile| there is used alone when it holds 1 byte to
-  // 4 MiB and reads completely (otherwise no table); without it the skin's own file is used
-  // when it has more than 10 bytes. Returns whether bytes were handed to |table|.
+  // 4 MiB and reads completely (otherwise no table); without it (a folder or FIFO of that name
+  // counts as none) the skin's own file is used when it has more than 10 bytes. Returns whether
+  // bytes were handed to |table|.
   bool loadTable(const std::wstring& moduleDir, const std::wstring& tableFile,
                  const TableSink& table) const;
 
@@ -56,7 +57,8 @@ class SkinArchive {
   // The bytes of a skin file, or an empty buffer when there is none:
   // - a drive-qualified path ("D:\x\y.png") is read from disk as it is;
   // - any other path is read from the skin folder when there is one;
-  // - a disk read counts only when the file is not empty and reads completely;
+  // - a disk read counts only when a regular file is there, not empty, and reads completely
+  //   (a folder or FIFO counts as missing);
   // - otherwise the path, "\" turned into "/", is looked up in the archive (case-sensitive).
   std::vector<uint8_t> loadFile(const std::wstring& path) const;
 

@@ -2,8 +2,10 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "utility/skin_archive_7z.h"
 #include "utility/strings.h"
@@ -23,11 +25,14 @@ std::wstring entryPath(archive_entry* entry) {
   return {};
 }
 
+// Room reserved up front; the recorded size is only a claim until the data arrives.
+constexpr int64_t kMaxReserve = 16 << 20;
+
 // Reads the whole entry. False on any decoding error, a CRC mismatch (libarchive reports it
-// with the last block of the entry) or a size other than the recorded one.
-bool readEntry(archive* a, int64_t expected, std::vector<uint8_t>& out) {
+// with the last block of the entry), a size other than the recorded one, or no memory for it.
+bool readEntry(archive* a, int64_t expected, std::vector<uint8_t>& out) try {
   out.clear();
-  out.reserve(static_cast<size_t>(expected));
+  out.reserve(static_cast<size_t>(std::min(expected, kMaxReserve)));
   while (true) {
     const void* block = nullptr;
     size_t size = 0;
@@ -43,6 +48,9 @@ bool readEntry(archive* a, int64_t expected, std::vector<uint8_t>& out) {
     out.insert(out.end(), bytes, bytes + size);
   }
   return static_cast<int64_t>(out.size()) == expected;
+} catch (const std::bad_alloc&) {
+  out.clear();
+  return false;
 }
 
 }  // namespace

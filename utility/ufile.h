@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace utility {
 namespace ufile {
@@ -15,6 +16,9 @@ std::wstring parentDir(const std::wstring& path);
 
 bool exists(const std::wstring& path);
 bool fileSize(const std::wstring& path, uint64_t& size);
+// The whole content of a regular file of at most |maxSize| bytes. False, with |bytes| empty, for
+// anything else: missing or unreadable, a folder, FIFO or device (never waited on), too large.
+bool readFile(const std::wstring& path, uint64_t maxSize, std::vector<uint8_t>& bytes);
 // Creates the folder and all missing parents; true when it exists afterwards.
 bool makeDir(const std::wstring& path);
 // Flags: 1 replace an existing target, 2 allow copying across volumes. A copy keeps the

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "utility/drive_table.h"
@@ -128,6 +129,33 @@ bool fileSize(const std::wstring& path, uint64_t& size) {
   if (host.empty() || stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   size = static_cast<uint64_t>(st.st_size);
   return true;
+}
+
+bool readFile(const std::wstring& path, uint64_t maxSize, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  const std::string host = toHostPath(path);
+  if (host.empty()) return false;
+  // Non-blocking, so a FIFO at the path cannot hold up the open; it is refused below.
+  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+            static_cast<uint64_t>(st.st_size) <= maxSize;
+  try {
+    if (ok) bytes.resize(static_cast<size_t>(st.st_size));
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;  // an error, or the file shrank while it was read
+    else done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (!ok) bytes.clear();
+  return ok;
 }
 
 bool makeDir(const std::wstring& path) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/utility/test_fs.h"
 #include "toolkit/skin_setup.h"
 #include "toolkit/text_table.h"
 #include "utility/drive_table.h"
@@ -26,7 +27,7 @@ class SkinStartupTest : public ::testing::Test {
   void TearDown() override { clean(); }
   static void clean() {
     std::error_code ignored;
-    fs::remove(besideExecutable("multi_language.tsv"), ignored);
+    fs::remove_all(besideExecutable("multi_language.tsv"), ignored);
     fs::remove_all(besideExecutable("skin"), ignored);
     resetTextsForTesting();
     utility::SkinArchive::instance().resetForTesting();
@@ -83,6 +84,33 @@ TEST_F(SkinStartupTest, SkinFolderBesideTheExecutable) {
       utility::SkinArchive::instance().loadFile(L"language\\downloader_en.xml");
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "<StringBundle/>");
   EXPECT_FALSE(utility::SkinArchive::instance().loadFile(L"language\\downloader_de.xml").empty());
+}
+
+TEST_F(SkinStartupTest, FoldersAndFifosNamedLikeTheTableCountAsMissing) {
+  struct Case {
+    const char* label;
+    fs::path at;
+    bool fifo;
+  };
+  const Case cases[] = {
+      {"folder beside the executable", besideExecutable("multi_language.tsv"), false},
+      {"FIFO beside the executable", besideExecutable("multi_language.tsv"), true},
+      {"folder in the skin folder", besideExecutable("skin") / "multi_language.tsv", false},
+      {"FIFO in the skin folder", besideExecutable("skin") / "multi_language.tsv", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    clean();
+    fs::create_directories(c.at.parent_path());
+    if (c.fifo) {
+      ASSERT_TRUE(testfs::makeFifo(c.at.string()));
+    } else {
+      fs::create_directories(c.at);
+    }
+    startUp(L"de_DE");
+    // The archived table serves, as if nothing were there.
+    EXPECT_EQ(langString("cancel"), L"Abbrechen");
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/utility/test_fs.h"
 #include "utility/drive_table.h"
 #include "utility/resources.h"
 #include "utility/strings.h"
@@ -60,6 +61,53 @@ Bytes make7z(const std::vector<std::pair<std::string, Bytes>>& entries) {
   archive_write_free(a);
   buffer.resize(used);
   return buffer;
+}
+
+uint32_t crc32Of(const Bytes& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (const uint8_t b : bytes) {
+    crc ^= b;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void putLittleEndian(Bytes& out, uint64_t value, int count) {
+  for (int i = 0; i < count; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// A 7z number: one byte below 0x80, else 0xFF and eight bytes.
+void put7zNumber(Bytes& out, uint64_t value) {
+  if (value < 0x80) {
+    out.push_back(static_cast<uint8_t>(value));
+  } else {
+    out.push_back(0xFF);
+    putLittleEndian(out, value, 8);
+  }
+}
+
+// A 7z archive written by hand with a plain header: one file |name| whose stored (uncompressed)
+// bytes are |data| while the header claims |declaredSize| bytes.
+Bytes makeStored7z(const std::string& name, const Bytes& data, uint64_t declaredSize) {
+  Bytes header = {0x01, 0x04, 0x06, 0x00, 0x01, 0x09};  // header, streams, pack info at 0, one stream
+  put7zNumber(header, data.size());
+  header.insert(header.end(), {0x00, 0x07, 0x0B, 0x01, 0x00, 0x01, 0x01, 0x00, 0x0C});  // one copy folder
+  put7zNumber(header, declaredSize);
+  header.insert(header.end(), {0x00, 0x08, 0x00, 0x00, 0x05, 0x01, 0x11});  // one file per folder; names
+  put7zNumber(header, 1 + 2 * (name.size() + 1));
+  header.push_back(0x00);
+  for (const char c : name) putLittleEndian(header, static_cast<uint8_t>(c), 2);
+  header.insert(header.end(), {0x00, 0x00, 0x00, 0x00});  // name end, end of files, end of header
+  Bytes start;
+  putLittleEndian(start, data.size(), 8);
+  putLittleEndian(start, header.size(), 8);
+  putLittleEndian(start, crc32Of(header), 4);
+  Bytes archive = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C, 0x00, 0x04};
+  putLittleEndian(archive, crc32Of(start), 4);
+  archive.insert(archive.end(), start.begin(), start.end());
+  archive.insert(archive.end(), data.begin(), data.end());
+  archive.insert(archive.end(), header.begin(), header.end());
+  return archive;
 }
 
 // A fresh temporary folder that is mapped to drive D: for the test's lifetime.
@@ -207,6 +255,59 @@ TEST(SkinArchiveTest, DriveQualifiedPathsAreReadFromDisk) {
   EXPECT_EQ(archive.loadFile(L"icon.png"), toBytes("archived"));
 }
 
+TEST(SkinArchiveTest, FoldersAndFifosOnDiskCountAsMissing) {
+  TempDrive drive;
+  SkinArchive archive;
+  ASSERT_TRUE(archive.loadFromMemory(make7z({{"multi_language.tsv", toBytes("archived table")}})));
+  fs::create_directories(drive.root() / "skin");
+  archive.setSkinFolder(L"D:\\skin");
+  ASSERT_EQ(archive.skinFolder(), L"D:\\skin\\");
+  struct Case {
+    const char* label;
+    fs::path onDisk;
+    std::wstring asked;
+    bool fifo;
+    std::string expected;  // what a missing file would give
+  };
+  const Case cases[] = {
+      {"folder in the skin folder", drive.root() / "skin/multi_language.tsv", L"multi_language.tsv", false,
+       "archived table"},
+      {"FIFO in the skin folder", drive.root() / "skin/multi_language.tsv", L"multi_language.tsv", true,
+       "archived table"},
+      {"drive-qualified folder", drive.root() / "images/icon.png", L"D:\\images\\icon.png", false, ""},
+      {"drive-qualified FIFO", drive.root() / "images/icon.png", L"D:\\images\\icon.png", true, ""},
+      {"drive-qualified bare folder", drive.root() / "images", L"D:\\images", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::error_code ignored;
+    fs::remove_all(c.onDisk, ignored);
+    fs::create_directories(c.onDisk.parent_path());
+    if (c.fifo) {
+      ASSERT_TRUE(testfs::makeFifo(c.onDisk.string()));
+    } else {
+      fs::create_directories(c.onDisk);
+    }
+    const Bytes bytes = archive.loadFile(c.asked);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.expected);
+  }
+}
+
+TEST(SkinArchiveTest, RecordedSizesBeyondTheDataFailCleanly) {
+  const Bytes data = toBytes("stored bytes");
+  SkinArchive honest;
+  ASSERT_TRUE(honest.loadFromMemory(makeStored7z("a.xml", data, data.size())));
+  EXPECT_EQ(honest.loadFile(L"a.xml"), data);
+  // A header that claims far more than the archive holds (or memory allows) is a damaged
+  // archive, not a reason to reserve the claim.
+  for (const uint64_t claimed : {uint64_t{data.size() + 1}, uint64_t{1} << 40, uint64_t{INT64_MAX}}) {
+    SCOPED_TRACE(claimed);
+    SkinArchive archive;
+    EXPECT_FALSE(archive.loadFromMemory(makeStored7z("a.xml", data, claimed)));
+    EXPECT_EQ(archive.fileCount(), 0u);
+  }
+}
+
 // Every file kept from a damaged archive must be byte-identical to the original.
 void expectSubsetOf(const SkinArchive& damaged, const SkinArchive& original) {
   for (const std::wstring& path : damaged.paths()) {
@@ -314,6 +415,25 @@ TEST_F(TableRuleTest, FileBesideTheExecutableDecidesAlone) {
     } else {
       EXPECT_EQ(seen, "<none>") << c.size;
     }
+  }
+}
+
+TEST_F(TableRuleTest, FolderOrFifoBesideTheExecutableCountsAsMissing) {
+  const Bytes archived = archive_.loadFile(L"multi_language.tsv");
+  ASSERT_GT(archived.size(), 10u);
+  const fs::path beside = drive_.root() / "app/multi_language.tsv";
+  for (const bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "FIFO" : "folder");
+    std::error_code ignored;
+    fs::remove_all(beside, ignored);
+    fs::create_directories(beside.parent_path());
+    if (fifo) {
+      ASSERT_TRUE(testfs::makeFifo(beside.string()));
+    } else {
+      fs::create_directories(beside);
+    }
+    const std::string seen = run();
+    EXPECT_TRUE(seen == std::string(archived.begin(), archived.end())) << "handed over: " << seen.substr(0, 40);
   }
 }
 

@@ -121,6 +121,32 @@ TEST_F(UFileOnDisk, FileSizeOfEachKindOfEntry) {
   }
 }
 
+// Whole-file reads: regular files up to the limit only; nothing here may block.
+TEST_F(UFileOnDisk, ReadFileOfEachKindOfEntry) {
+  std::ofstream(root_ / "c/file.bin", std::ios::binary) << "twelve bytes";
+  std::ofstream(root_ / "c/empty.bin", std::ios::binary);
+  fs::create_directory(root_ / "c/folder");
+  ASSERT_TRUE(testfs::makeFifo((root_ / "c/fifo").string()));
+  fs::create_symlink(root_ / "c/file.bin", root_ / "c/link");
+  struct Case {
+    const wchar_t* path;
+    uint64_t limit;
+    bool ok;
+    const char* bytes;
+  };
+  const Case cases[] = {
+      {L"C:\\file.bin", 12, true, "twelve bytes"}, {L"C:\\file.bin", 11, false, ""},
+      {L"C:\\link", 100, true, "twelve bytes"},    {L"C:\\empty.bin", 100, true, ""},
+      {L"C:\\folder", UINT64_MAX, false, ""},      {L"C:\\fifo", UINT64_MAX, false, ""},
+      {L"C:\\missing", 100, false, ""},            {L"Q:\\unknown", 100, false, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = {1, 2, 3};
+    EXPECT_EQ(utility::ufile::readFile(c.path, c.limit, bytes), c.ok) << utility::wideToUtf8(c.path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes) << utility::wideToUtf8(c.path);
+  }
+}
+
 // A move across volumes copies: the target gets the source's bytes and permission bits, and no
 // temporary file is left beside it, whether the copy succeeds or not.
 TEST_F(UFileOnDisk, CopyingMoveKeepsModeAndLeavesNothingBehind) {
