@@ -10,11 +10,13 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include "standin/services/post_checks.h"
@@ -146,15 +148,43 @@ std::string statusPage(int status) {
   return page.str();
 }
 
-bool hasParentSegment(const std::string& path) {
-  size_t start = 0;
+// True when |inner| is |root| or below it; both already in normal form.
+bool isWithin(const std::filesystem::path& root, const std::filesystem::path& inner) {
+  auto r = root.begin();
+  auto i = inner.begin();
+  for (; r != root.end(); ++r, ++i) {
+    if (r->empty() && std::next(r) == root.end()) break;  // the empty last part of "dir/"
+    if (i == inner.end() || *r != *i) return false;
+  }
+  return true;
+}
+
+// The file below |root| that the decoded request path |path| names, or nullopt when the path
+// could leave the folder: it must be "/" and non-empty segments, none "." or "..", without
+// backslashes or NULs, and stay inside the folder also after links are followed.
+std::optional<std::filesystem::path> fixtureFile(const std::string& root, const std::string& path) {
+  namespace fs = std::filesystem;
+  if (path.size() < 2 || path[0] != '/') return std::nullopt;
+  if (path.find('\\') != std::string::npos || path.find('\0') != std::string::npos) return std::nullopt;
+  size_t start = 1;
   while (start <= path.size()) {
     size_t end = path.find('/', start);
     if (end == std::string::npos) end = path.size();
-    if (path.compare(start, end - start, "..") == 0) return true;
+    const std::string_view segment(path.data() + start, end - start);
+    if (segment.empty() || segment == "." || segment == "..") return std::nullopt;
     start = end + 1;
   }
-  return path.find('\\') != std::string::npos || path.find('\0') != std::string::npos;
+  const fs::path base = fs::path(root).lexically_normal();
+  const fs::path file = (base / path.substr(1)).lexically_normal();
+  if (!isWithin(base, file)) return std::nullopt;
+  std::error_code error;
+  if (fs::exists(file, error)) {
+    const fs::path realBase = fs::weakly_canonical(base, error);
+    if (error) return std::nullopt;
+    const fs::path realFile = fs::weakly_canonical(file, error);
+    if (error || !isWithin(realBase, realFile)) return std::nullopt;
+  }
+  return file;
 }
 
 HeaderList headersOf(const httplib::Request& request) {
@@ -282,7 +312,6 @@ struct Services::Impl {
       }
       return body;
     }
-    if (hasParentSegment(path)) return std::nullopt;
     std::string file = path;
     std::string language;
     for (const char* kind : {"/site/home/", "/site/community/"}) {
@@ -293,7 +322,9 @@ struct Services::Impl {
       }
     }
     if (!file.empty() && file.back() == '/') file += "index.html";
-    const std::filesystem::path onDisk = std::filesystem::path(options.fixturesDir) / file.substr(1);
+    const std::optional<std::filesystem::path> found = fixtureFile(options.fixturesDir, file);
+    if (!found) return std::nullopt;
+    const std::filesystem::path& onDisk = *found;
     std::error_code error;
     if (!std::filesystem::is_regular_file(onDisk, error)) return std::nullopt;
     const uint64_t size = std::filesystem::file_size(onDisk, error);

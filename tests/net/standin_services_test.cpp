@@ -1,6 +1,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -92,14 +93,67 @@ TEST_F(StandinServices, ServesEveryPathTheInstallerAsksFor) {
 }
 
 TEST_F(StandinServices, RefusesPathsOutsideTheFixtures) {
-  for (const char* path : {"/../CMakeLists.txt", "/%2e%2e/services.cpp", "/player_files/../../make_certs.sh",
-                           "/nothing/here"}) {
-    SCOPED_TRACE(path);
+  struct Case {
+    const char* path;
+    bool sentAsIs;  // the platform client sends it unchanged (it resolves "%2E" segments itself)
+  };
+  const Case cases[] = {
+      {"/../CMakeLists.txt", true},
+      {"/%2e%2e/services.cpp", true},
+      {"/player_files/../../make_certs.sh", true},
+      {"/nothing/here", true},
+      {"//etc/passwd", true},
+      {"/%2Fetc/passwd", true},
+      {"/%2F%2Fetc/hostname", true},
+      {"/player_files//../../make_certs.sh", true},
+      {"/player_files%5C..%5C..%5Cmake_certs.sh", true},
+      {"/other/protocol.html%00.png", true},
+      {"/player_files/%2E/en/morvane", false},
+      {"/player_files/en/%2E%2E/%2E%2E/%2E%2E/CMakeLists.txt", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
     std::string body;
-    EXPECT_FALSE(get(path, body));
+    if (c.sentAsIs) {
+      EXPECT_FALSE(get(c.path, body));
+    }
     std::string page;
-    ASSERT_TRUE(QvCurlDownloader::downloadMemory(services_->baseUrl() + path, page));
-    EXPECT_NE(page.find("404"), std::string::npos);
+    ASSERT_TRUE(QvCurlDownloader::downloadMemory(services_->baseUrl() + c.path, page));
+    EXPECT_NE(page.find("404"), std::string::npos) << page.substr(0, 200);
+  }
+}
+
+TEST_F(StandinServices, RefusesLinksOutOfTheFixtures) {
+  namespace fs = std::filesystem;
+  const fs::path fixtures = fs::path(folder_->path()) / "fixtures";
+  fs::create_directories(fixtures / "inside");
+  std::ofstream(fixtures / "inside/page.html") << "served";
+  std::ofstream(fs::path(folder_->path()) / "secret.txt") << "not for the web";
+  fs::create_symlink(fs::path(folder_->path()) / "secret.txt", fixtures / "inside/link.txt");
+  fs::create_directory_symlink(folder_->path(), fixtures / "up");
+  fs::create_symlink("page.html", fixtures / "inside/alias.html");
+  standin::Services own({.fixturesDir = fixtures.string()});
+  ASSERT_GT(own.start(), 0);
+  struct Case {
+    const char* path;
+    const char* body;  // nullptr: refused
+  };
+  const Case cases[] = {
+      {"/inside/page.html", "served"},
+      {"/inside/alias.html", "served"},  // a link that stays inside is fine
+      {"/inside/link.txt", nullptr},
+      {"/up/secret.txt", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string page;
+    ASSERT_TRUE(QvCurlDownloader::downloadMemory(own.baseUrl() + c.path, page));
+    if (c.body != nullptr) {
+      EXPECT_EQ(page, c.body);
+    } else {
+      EXPECT_NE(page.find("404"), std::string::npos);
+      EXPECT_EQ(page.find("not for the web"), std::string::npos);
+    }
   }
 }
 
