@@ -561,7 +561,7 @@ void Services::clearFaults() {
 
 bool Services::setFaultsFromJson(const std::string& json) {
   rapidjson::Document document;
-  document.Parse(json.data(), json.size());
+  document.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());  // any depth, bounded stack
   if (document.HasParseError() || !document.IsObject()) return false;
   std::map<std::string, Fault> parsed;
   for (const auto& entry : document.GetObject()) {

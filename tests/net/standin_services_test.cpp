@@ -215,6 +215,34 @@ TEST_F(StandinServices, RecordsAndChecksThePosts) {
   EXPECT_EQ(lines, std::size(cases));
 }
 
+TEST_F(StandinServices, DeeplyNestedJsonIsRefusedAndTheServerKeepsServing) {
+  const std::string deep = std::string(1000000, '[');
+  const std::string balanced = deep + std::string(1000000, ']');
+  const deployment::AnalyticsCredentials& pair = deployment::compiledValues().analyticsDefault;
+  const std::string analytics = "/mp/collect?measurement_id=" + utility::wideToUtf8(pair.measurementId) +
+                                "&api_secret=" + utility::wideToUtf8(pair.apiSecret);
+  const std::string salt = deployment::compiledValues().reportSalt;
+  const std::vector<std::string> signedForOne = {
+      "timestamp: 1700000000123", "signature: " + standin::collectionSignature(salt, "1700000000123", 1)};
+  size_t sent = 0;
+  for (const std::string* body : {&deep, &balanced}) {
+    for (const std::string& target : {std::string("/collection/biz/upload"), analytics}) {
+      std::string reply;
+      EXPECT_TRUE(QvCurlDownloader::postRequest(*body, reply, services_->baseUrl() + target, signedForOne));
+      ++sent;
+    }
+    EXPECT_FALSE(services_->setFaultsFromJson(*body));
+  }
+  const auto posts = services_->posts();
+  ASSERT_EQ(posts.size(), sent);
+  for (const auto& post : posts) {
+    EXPECT_EQ(post.body.size() % 1000000, 0u);
+    EXPECT_FALSE(post.accepted);
+  }
+  std::string body;
+  EXPECT_TRUE(get("/player_files/en/morvane", body));
+}
+
 TEST_F(StandinServices, FaultsComeFromJsonAndWearOff) {
   EXPECT_FALSE(services_->setFaultsFromJson("[]"));
   EXPECT_FALSE(services_->setFaultsFromJson(R"({"/a": {"colour": 1}})"));
