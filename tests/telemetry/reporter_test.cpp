@@ -237,8 +237,9 @@ TEST_F(ReporterTest, EventsQueuedWhileTheLastPostIsUnderWayStillGoOut) {
 
 TEST_F(ReporterTest, StopSaysSoWhenThePostOutlastsTheLimit) {
   // Both outlive the test, as the process's reporter outlives main: the worker goes on alone.
-  auto* post = new HeldPost;
-  auto* reporter = new QvReporter(QvReporter::kPeriodMs, post->function());
+  // (Held by statics, so they stay reachable rather than leaked.)
+  static HeldPost* const post = new HeldPost;
+  static QvReporter* const reporter = new QvReporter(QvReporter::kPeriodMs, post->function());
   reporter->setUrlForTesting("https://collector.test/collection/biz/upload");
   reporter->init(L"1", L"d", L"en");
   reporter->report(L"cancel_download");
