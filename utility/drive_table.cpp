@@ -88,13 +88,13 @@ std::string optionValue(const std::string& options, const std::string& key) {
 
 }  // namespace
 
-std::vector<Drive> parseDriveTable(const std::string& spec) {
+std::vector<Drive> parseDriveTable(const std::string& text) {
   std::vector<Drive> drives;
   size_t start = 0;
-  while (start <= spec.size()) {
-    size_t end = spec.find_first_of(";,", start);
-    if (end == std::string::npos) end = spec.size();
-    const std::string entry = spec.substr(start, end - start);
+  while (start <= text.size()) {
+    size_t end = text.find_first_of(";,", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string entry = text.substr(start, end - start);
     if (entry.size() >= 3 && entry[1] == '=' && std::isalpha(static_cast<unsigned char>(entry[0])) &&
         entry[2] == '/') {
       const wchar_t letter = static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(entry[0])));

@@ -21,7 +21,7 @@ struct Drive {
 std::vector<Drive> driveTable();
 
 // Parses "C=/home/u;D=/mnt/data" (";" or "," between entries). Bad entries are skipped.
-std::vector<Drive> parseDriveTable(const std::string& spec);
+std::vector<Drive> parseDriveTable(const std::string& text);
 
 // The drives among the mounts listed in |mountinfo| (the text of /proc/self/mountinfo), lettered
 // from |first| on: writable local file systems on storage (block devices, btrfs subvolumes, ZFS

@@ -20,8 +20,8 @@ std::string homeFolder() {
 }
 
 std::vector<Drive> detectDriveTable() {
-  if (auto spec = devOverride("TARNWICK_DRIVES")) {
-    std::vector<Drive> drives = parseDriveTable(*spec);
+  if (auto text = devOverride("TARNWICK_DRIVES")) {
+    std::vector<Drive> drives = parseDriveTable(*text);
     if (!drives.empty()) return drives;
   }
   std::vector<Drive> drives;

@@ -5,28 +5,20 @@
 #include <cerrno>
 
 #include "utility/log_file.h"
+#include "utility/posix_file_linux.h"
 
 namespace common {
+
+namespace posix = utility::posix;
 
 LogFile::~LogFile() { close(); }
 
 bool LogFile::open(const std::string& hostPath) {
   close();
   if (hostPath.empty()) return false;
-  // O_NOFOLLOW: a link planted at the log path must not redirect the writes; O_NONBLOCK keeps a
-  // FIFO planted there from stalling the open (it is refused below).
-  const int fd = ::open(hostPath.c_str(),
-                        O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0644);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  fd_ = fd;
-  return true;
+  // A link planted at the log path must not redirect the writes.
+  fd_ = posix::openRegularFile(hostPath, O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW);
+  return fd_ >= 0;
 }
 
 void LogFile::close() {
@@ -34,17 +26,7 @@ void LogFile::close() {
   fd_ = -1;
 }
 
-bool LogFile::append(const char* bytes, size_t n) {
-  if (fd_ < 0) return false;
-  while (n > 0) {
-    const ssize_t written = ::write(fd_, bytes, n);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes += written;
-    n -= static_cast<size_t>(written);
-  }
-  return true;
-}
+bool LogFile::append(const char* bytes, size_t n) { return fd_ >= 0 && posix::writeAll(fd_, bytes, n); }
 
 int64_t LogFile::size() const {
   struct stat st {};

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "utility/log.h"
+#include "utility/posix_file_linux.h"
 #include "utility/registry.h"
 #include "utility/strings.h"
 
@@ -204,16 +205,7 @@ int writeKeyFile(const std::string& file, const KeyData& key) {
   if (fd < 0) return errno;
   temp = name.data();
   const std::string text = serialize(key);
-  int error = 0;
-  for (size_t done = 0; done < text.size() && error == 0;) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : EIO;
-    } else {
-      done += static_cast<size_t>(n);
-    }
-  }
+  int error = posix::writeAll(fd, text.data(), text.size()) ? 0 : errno;
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0) error = errno;

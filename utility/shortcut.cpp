@@ -115,14 +115,14 @@ std::string launcherFileName(const std::wstring& linkName) {
   return bytes + kLauncherSuffix;
 }
 
-std::string launcherText(const LauncherSpec& spec) {
+std::string launcherText(const LauncherEntry& entry) {
   std::wstring shown;
-  for (const wchar_t c : spec.name) shown.push_back(isControl(c) ? L' ' : c);
+  for (const wchar_t c : entry.name) shown.push_back(isControl(c) ? L' ' : c);
   utility::trim(shown);
-  if (shown.empty()) shown = utility::utf8ToWide(spec.program.substr(spec.program.rfind('/') + 1));
+  if (shown.empty()) shown = utility::utf8ToWide(entry.program.substr(entry.program.rfind('/') + 1));
 
-  std::string exec = quoteExecArgument(spec.program);
-  for (const std::string& argument : spec.arguments) {
+  std::string exec = quoteExecArgument(entry.program);
+  for (const std::string& argument : entry.arguments) {
     exec += ' ';
     exec += quoteExecArgument(argument);
   }
@@ -130,8 +130,8 @@ std::string launcherText(const LauncherSpec& spec) {
   std::string text = "[Desktop Entry]\nType=Application\nVersion=1.0\n";
   text += "Name=" + escapeValue(utility::wideToUtf8(shown), true) + "\n";
   text += "Exec=" + escapeValue(exec, false) + "\n";
-  if (!spec.workingFolder.empty()) text += "Path=" + escapeValue(spec.workingFolder, true) + "\n";
-  if (!spec.icon.empty()) text += "Icon=" + escapeValue(spec.icon, true) + "\n";
+  if (!entry.workingFolder.empty()) text += "Path=" + escapeValue(entry.workingFolder, true) + "\n";
+  if (!entry.icon.empty()) text += "Icon=" + escapeValue(entry.icon, true) + "\n";
   text += "Terminal=false\n";
   return text;
 }

@@ -24,7 +24,7 @@ std::string escapeEntryValue(const std::string& value);
 // when nothing usable is left. The result never names another folder.
 std::string launcherFileName(const std::wstring& linkName);
 
-struct LauncherSpec {
+struct LauncherEntry {
   std::wstring name;                   // shown name
   std::string program;                 // host path of the target
   std::vector<std::string> arguments;  // already split
@@ -32,7 +32,7 @@ struct LauncherSpec {
   std::string icon;                    // host path, may be empty
 };
 // The whole launcher file, UTF-8.
-std::string launcherText(const LauncherSpec& spec);
+std::string launcherText(const LauncherEntry& entry);
 
 }  // namespace disk
 }  // namespace helper

@@ -10,6 +10,7 @@
 #include "utility/disk.h"
 #include "utility/drive_table.h"
 #include "utility/log.h"
+#include "utility/posix_file_linux.h"
 #include "utility/shortcut.h"
 #include "utility/strings.h"
 #include "utility/ufile.h"
@@ -17,17 +18,6 @@
 namespace helper::disk {
 
 namespace {
-
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 void logFailure(int line, const wchar_t* text) {
   common::logPrint("helper::disk::createShortcut", line, text);
@@ -54,18 +44,18 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
   // The link name comes from outside (app names of a campaign): it only ever names a file in
   // the desktop folder.
   const std::string fileName = launcherFileName(linkName);
-  LauncherSpec spec;
-  spec.name = linkName;
-  spec.program = utility::toHostPath(targetFile);
+  LauncherEntry entry;
+  entry.name = linkName;
+  entry.program = utility::toHostPath(targetFile);
   for (const std::wstring& argument : splitCommandLine(arguments)) {
-    spec.arguments.push_back(utility::wideToUtf8(argument));
+    entry.arguments.push_back(utility::wideToUtf8(argument));
   }
-  if (!workingFolder.empty()) spec.workingFolder = utility::toHostPath(workingFolder);
-  if (!iconFile.empty()) spec.icon = utility::toHostPath(iconFile);
+  if (!workingFolder.empty()) entry.workingFolder = utility::toHostPath(workingFolder);
+  if (!iconFile.empty()) entry.icon = utility::toHostPath(iconFile);
   std::string temp = folder + "/.tarnwick-launcher-XXXXXX";
   std::vector<char> tempName(temp.begin(), temp.end());
   tempName.push_back('\0');
-  const int fd = fileName.empty() || spec.program.empty() ? -1 : ::mkstemp(tempName.data());
+  const int fd = fileName.empty() || entry.program.empty() ? -1 : ::mkstemp(tempName.data());
   if (fd < 0) {
     logFailure(__LINE__, L"install 3 of create shortcut failed!");
     return false;
@@ -73,7 +63,8 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
   temp = tempName.data();
 
   // Written beside the target and renamed over it, so an existing launcher is replaced whole.
-  bool ok = writeAll(fd, launcherText(spec));
+  const std::string text = launcherText(entry);
+  bool ok = utility::posix::writeAll(fd, text.data(), text.size());
   ok = ::fchmod(fd, 0755) == 0 && ok;  // launchers must be executable to be trusted
   ok = ::fsync(fd) == 0 && ok;
   ok = ::close(fd) == 0 && ok;

@@ -12,6 +12,7 @@
 
 #include "utility/drive_table.h"
 #include "utility/log.h"
+#include "utility/posix_file_linux.h"
 #include "utility/ufile.h"
 
 namespace utility {
@@ -48,17 +49,6 @@ int makeDirs(const std::string& host) {
 
 std::atomic<bool> gAlwaysCopy{false};
 
-bool writeAll(int fd, const char* bytes, size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::write(fd, bytes, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    bytes += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 // Copies |from| over |to| on another volume; 0 or the errno of the failing step. The copy is
 // made under a unique name beside the target (nothing else can be there first), gets the
 // source's permission bits, reaches the disk, and only then takes the target's name; on any
@@ -94,7 +84,7 @@ int copyAcrossVolumes(const std::string& from, const std::string& to) {
       if (errno != EINTR) error = errno;
       continue;
     }
-    if (!writeAll(out, buffer.data(), static_cast<size_t>(n))) error = errno != 0 ? errno : EIO;
+    if (!posix::writeAll(out, buffer.data(), static_cast<size_t>(n))) error = errno;
   }
   if (error == 0 && ::fsync(out) != 0) error = errno;
   if (::close(out) != 0 && error == 0) error = errno;
@@ -135,12 +125,10 @@ bool readFile(const std::wstring& path, uint64_t maxSize, std::vector<uint8_t>& 
   bytes.clear();
   const std::string host = toHostPath(path);
   if (host.empty()) return false;
-  // Non-blocking, so a FIFO at the path cannot hold up the open; it is refused below.
-  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-            static_cast<uint64_t>(st.st_size) <= maxSize;
+  const int fd = posix::openRegularFile(host, O_RDONLY, 0, &st);  // a FIFO never holds it up
+  if (fd < 0) return false;
+  bool ok = st.st_size >= 0 && static_cast<uint64_t>(st.st_size) <= maxSize;
   try {
     if (ok) bytes.resize(static_cast<size_t>(st.st_size));
   } catch (const std::bad_alloc&) {
@@ -260,32 +248,11 @@ bool FileHandle::open(const std::wstring& path) {
   const std::string host = toHostPath(path);
   if (host.empty()) return false;
   // A link planted at the download path is not followed; only a regular file is written.
-  const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
-                        0644);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  const int fileFlags = ::fcntl(fd, F_GETFL);
-  if (fileFlags >= 0) ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK);
-  fd_ = fd;
-  return true;
+  fd_ = posix::openRegularFile(host, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW);
+  return fd_ >= 0;
 }
 
-bool FileHandle::write(const void* bytes, size_t count) {
-  if (fd_ < 0) return false;
-  const char* p = static_cast<const char*>(bytes);
-  while (count > 0) {
-    const ssize_t n = ::write(fd_, p, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    count -= static_cast<size_t>(n);
-  }
-  return true;
-}
+bool FileHandle::write(const void* bytes, size_t count) { return fd_ >= 0 && posix::writeAll(fd_, bytes, count); }
 
 void FileHandle::close() {
   if (fd_ >= 0) ::close(fd_);

@@ -67,6 +67,15 @@ class UFileOnDisk : public ::testing::Test {
     utility::setDriveTableForTesting({});
     fs::remove_all(root_);
   }
+  // On C: one entry of each kind: file.bin holding |bytes|, empty.bin, folder, fifo, and link
+  // (to file.bin).
+  bool makeOneOfEachKind(const std::string& bytes) {
+    std::ofstream(root_ / "c/file.bin", std::ios::binary) << bytes;
+    std::ofstream(root_ / "c/empty.bin", std::ios::binary);
+    fs::create_directory(root_ / "c/folder");
+    fs::create_symlink(root_ / "c/file.bin", root_ / "c/link");
+    return testfs::makeFifo((root_ / "c/fifo").string());
+  }
   fs::path root_;
 };
 
@@ -99,11 +108,7 @@ TEST_F(UFileOnDisk, FolderCreationMoveRemoveAndSizes) {
 
 // Only regular files have a size; nothing here may block (a FIFO is never opened).
 TEST_F(UFileOnDisk, FileSizeOfEachKindOfEntry) {
-  std::ofstream(root_ / "c/file.bin", std::ios::binary) << std::string(1234, 'z');
-  std::ofstream(root_ / "c/empty.bin", std::ios::binary);
-  fs::create_directory(root_ / "c/folder");
-  ASSERT_TRUE(testfs::makeFifo((root_ / "c/fifo").string()));
-  fs::create_symlink(root_ / "c/file.bin", root_ / "c/link");
+  ASSERT_TRUE(makeOneOfEachKind(std::string(1234, 'z')));
   struct Case {
     const wchar_t* path;
     bool ok;
@@ -123,11 +128,7 @@ TEST_F(UFileOnDisk, FileSizeOfEachKindOfEntry) {
 
 // Whole-file reads: regular files up to the limit only; nothing here may block.
 TEST_F(UFileOnDisk, ReadFileOfEachKindOfEntry) {
-  std::ofstream(root_ / "c/file.bin", std::ios::binary) << "twelve bytes";
-  std::ofstream(root_ / "c/empty.bin", std::ios::binary);
-  fs::create_directory(root_ / "c/folder");
-  ASSERT_TRUE(testfs::makeFifo((root_ / "c/fifo").string()));
-  fs::create_symlink(root_ / "c/file.bin", root_ / "c/link");
+  ASSERT_TRUE(makeOneOfEachKind("twelve bytes"));
   struct Case {
     const wchar_t* path;
     uint64_t limit;
