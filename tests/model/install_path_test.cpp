@@ -53,20 +53,20 @@ class DownloaderModelTest : public ::testing::Test {
   }
 
  protected:
-  // A machine of its own: home (C:), a second folder on the same volume (D:), the registry
-  // under a private configuration folder, and a sysfs that knows no disk.
+  // A machine of its own: home (C:), the registry under a private configuration folder, and a
+  // sysfs that knows no disk.
   void SetUp() override {
     std::random_device random;
     base_ = fs::temp_directory_path() / ("install-path-test-" + std::to_string(random()));
     fs::create_directories(base_ / "home");
-    fs::create_directories(base_ / "d");
     fs::create_directories(base_ / "config");
     fs::create_directories(base_ / "sysfs");
     setenv("XDG_CONFIG_HOME", (base_ / "config").c_str(), 1);
     if (const char* home = std::getenv("HOME")) savedHome_ = home;
     setenv("HOME", (base_ / "home").c_str(), 1);
-    utility::setDriveTableForTesting(
-        {{L'C', (base_ / "home").string(), {}, {}}, {L'D', (base_ / "d").string(), {}, {}}});
+    // C: alone: a second letter on the same volume could win the free-space comparison
+    // whenever other tests write to that volume between the two readings.
+    utility::setDriveTableForTesting({{L'C', (base_ / "home").string(), {}, {}}});
     helper::disk::setSysfsRootForTesting((base_ / "sysfs").string());
     gLog.clear();
     common::setLogHook(captureLog);
@@ -187,9 +187,6 @@ TEST_F(DownloaderModelTest, InstalledEmulatorOrComputedFolder) {
 }
 
 TEST_F(DownloaderModelTest, ComputedFolderLogsAndSolidStateFlag) {
-  // C: alone: D: lies on the same volume, and other tests writing to it between the two
-  // free-space readings could make D: the winner.
-  utility::setDriveTableForTesting({{L'C', (base_ / "home").string(), {}, {}}});
   volumeOnSolidStateDisk();
   const Result r = calc();
   EXPECT_EQ(r.installPath, L"C:\\Tarnwick\\Tarnwick9\\");
