@@ -8,9 +8,9 @@
 #include "telemetry/qv_reporter.h"
 #include "toolkit/skin_setup.h"
 #include "toolkit/text_table.h"
-#include "utility/log.h"
-#include "utility/skin_archive.h"
-#include "utility/ufile.h"
+#include "utility/system/log.h"
+#include "utility/skin/skin_archive.h"
+#include "utility/system/ufile.h"
 
 bool DownloadImpl::entrance(const wchar_t* commandLine) {
   DownloaderModel& model = DownloaderModel::instance();

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "utility/window_ipc.h"
+#include "utility/system/window_ipc.h"
 
 class DownloadImpl : public utility::IWindowIPCHandle {
  public:

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "app/download_impl.h"
-#include "utility/log.h"
-#include "utility/main_loop.h"
-#include "utility/strings.h"
-#include "utility/tasks.h"
-#include "utility/ufile.h"
+#include "utility/system/log.h"
+#include "utility/base/main_loop.h"
+#include "utility/base/strings.h"
+#include "utility/base/tasks.h"
+#include "utility/system/ufile.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "utility/log.h"
+#include "utility/system/log.h"
 
 namespace fs = std::filesystem;
 

@@ -18,8 +18,8 @@
 #include "net/http_downloader.h"
 #include "net/qv_curl_downloader.h"
 #include "standin/services/services.h"
-#include "utility/drive_table.h"
-#include "utility/strings.h"
+#include "utility/system/drive_table.h"
+#include "utility/base/strings.h"
 
 namespace {
 

@@ -24,3 +24,10 @@ if(CCACHE_PROGRAM)
   set(CMAKE_CXX_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
   set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
 endif()
+
+# The platform implementations compiled in: every layer keeps them in a folder of this name.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(TARNWICK_PLATFORM linux)
+else()
+  message(FATAL_ERROR "No platform layer for ${CMAKE_SYSTEM_NAME} yet")
+endif()

@@ -16,7 +16,7 @@ file(WRITE "${OUTPUT}.tmp" "// Generated from ${INPUT} (SHA-256 ${hash}). Do not
 #include <cstddef>
 #include <cstdint>
 
-#include \"utility/resources.h\"
+#include \"utility/skin/resources.h\"
 
 __asm__(R\"tarnwick(
   .pushsection .rodata

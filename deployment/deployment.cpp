@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "utility/dev_overrides.h"
+#include "utility/system/dev_overrides.h"
 
 namespace deployment {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "utility/xml_document.h"
+#include "utility/skin/xml_document.h"
 
 namespace {
 

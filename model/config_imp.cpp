@@ -4,7 +4,7 @@
 #include <array>
 
 #include "deployment/deployment.h"
-#include "utility/log.h"
+#include "utility/system/log.h"
 
 namespace {
 

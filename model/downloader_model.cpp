@@ -1,8 +1,8 @@
 #include "model/downloader_model.h"
 
 #include "model/language_tables.h"
-#include "utility/log.h"
-#include "utility/window_ipc.h"
+#include "utility/system/log.h"
+#include "utility/system/window_ipc.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include "model/remote_settings.h"
 #include "net/http_downloader.h"
 #include "telemetry/analytics_client.h"
-#include "utility/tasks.h"
-#include "utility/usystem.h"
-#include "utility/work_thread.h"
+#include "utility/base/tasks.h"
+#include "utility/system/usystem.h"
+#include "utility/base/work_thread.h"
 
 inline constexpr const wchar_t* kInstanceName = L"{2266E930-7040-4A6B-B7C8-E44663785cdd}";
 inline constexpr unsigned kShowInstanceMessage = 11123;

@@ -2,9 +2,9 @@
 // a fixed folder on the best drive.
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
-#include "utility/disk.h"
-#include "utility/log.h"
-#include "utility/registry.h"
+#include "utility/system/disk.h"
+#include "utility/system/log.h"
+#include "utility/system/registry.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // DownloaderModel: string bundles of the language switch.
 #include "model/downloader_model.h"
-#include "utility/log.h"
-#include "utility/xml_document.h"
+#include "utility/system/log.h"
+#include "utility/skin/xml_document.h"
 
 bool DownloaderModel::loadLanguage(const std::wstring& text) {
   const int length = static_cast<int>(text.size());

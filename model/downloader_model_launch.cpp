@@ -3,9 +3,9 @@
 #include "model/downloader_model.h"
 #include "model/language_tables.h"
 #include "telemetry/qv_reporter.h"
-#include "utility/log.h"
-#include "utility/strings.h"
-#include "utility/ufile.h"
+#include "utility/system/log.h"
+#include "utility/base/strings.h"
+#include "utility/system/ufile.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "model/downloader_model.h"
 #include "net/qv_curl_downloader.h"
 #include "telemetry/qv_reporter.h"
-#include "utility/log.h"
-#include "utility/strings.h"
+#include "utility/system/log.h"
+#include "utility/base/strings.h"
 
 namespace {
 

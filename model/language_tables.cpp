@@ -4,7 +4,7 @@
 #include <map>
 #include <utility>
 
-#include "utility/usystem.h"
+#include "utility/system/usystem.h"
 
 namespace {
 

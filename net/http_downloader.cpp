@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "utility/log.h"
+#include "utility/system/log.h"
 
 namespace utility {
 

@@ -7,9 +7,9 @@
 #include "deployment/deployment.h"
 #include "net/curl_handle.h"
 #include "net/download_file.h"
-#include "utility/clock.h"
-#include "utility/log.h"
-#include "utility/strings.h"
+#include "utility/base/clock.h"
+#include "utility/system/log.h"
+#include "utility/base/strings.h"
 
 namespace {
 

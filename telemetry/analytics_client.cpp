@@ -8,7 +8,7 @@
 
 #include "deployment/deployment.h"
 #include "telemetry/device_identity.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 AnalyticsClient::AnalyticsClient(telemetry::PostFunction post) : post_(std::move(post)) {
   if (!post_) post_ = telemetry::defaultPostFunction();

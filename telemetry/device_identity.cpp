@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "utility/network_adapters.h"
-#include "utility/strings.h"
+#include "utility/system/network_adapters.h"
+#include "utility/base/strings.h"
 
 namespace telemetry {
 

@@ -8,9 +8,9 @@
 
 #include "deployment/deployment.h"
 #include "telemetry/device_identity.h"
-#include "utility/clock.h"
-#include "utility/log.h"
-#include "utility/strings.h"
+#include "utility/base/clock.h"
+#include "utility/system/log.h"
+#include "utility/base/strings.h"
 
 namespace {
 

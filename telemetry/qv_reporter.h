@@ -12,7 +12,7 @@
 #include <string>
 
 #include "telemetry/post_function.h"
-#include "utility/work_thread.h"
+#include "utility/base/work_thread.h"
 
 class QvReporter {
  public:

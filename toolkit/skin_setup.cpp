@@ -1,7 +1,7 @@
 #include "toolkit/skin_setup.h"
 
 #include "toolkit/text_table.h"
-#include "utility/skin_archive.h"
+#include "utility/skin/skin_archive.h"
 
 namespace toolkit {
 

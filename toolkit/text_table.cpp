@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 namespace toolkit {
 

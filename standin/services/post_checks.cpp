@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "deployment/deployment.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 namespace standin {
 

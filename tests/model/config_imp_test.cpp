@@ -4,7 +4,7 @@
 
 #include "deployment/deployment.h"
 #include "model/config_imp.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 namespace {
 

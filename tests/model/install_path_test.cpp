@@ -8,11 +8,11 @@
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
-#include "utility/disk.h"
-#include "utility/drive_table.h"
-#include "utility/log.h"
-#include "utility/registry.h"
-#include "utility/strings.h"
+#include "utility/system/disk.h"
+#include "utility/system/drive_table.h"
+#include "utility/system/log.h"
+#include "utility/system/registry.h"
+#include "utility/base/strings.h"
 
 namespace fs = std::filesystem;
 

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "model/downloader_model.h"
-#include "utility/log.h"
-#include "utility/resources.h"
-#include "utility/skin_archive.h"
-#include "utility/strings.h"
+#include "utility/system/log.h"
+#include "utility/skin/resources.h"
+#include "utility/skin/skin_archive.h"
+#include "utility/base/strings.h"
 
 namespace {
 

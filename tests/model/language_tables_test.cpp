@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "model/language_tables.h"
-#include "utility/strings.h"
-#include "utility/usystem.h"
+#include "utility/base/strings.h"
+#include "utility/system/usystem.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 // Reaches the model's private launch-parameter steps for one fresh model per case.
 class DownloaderModelTest {

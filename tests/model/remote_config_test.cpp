@@ -8,7 +8,7 @@
 #include "model/downloader_model.h"
 #include "telemetry/qv_reporter.h"
 #include "tests/net/net_test_support.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 // Reaches the model's config-thread routine for one fresh model per case.
 class DownloaderModelTest {

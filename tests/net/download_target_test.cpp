@@ -9,7 +9,7 @@
 #include "net/http_downloader.h"
 #include "net/qv_curl_downloader.h"
 #include "tests/net/net_test_support.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 namespace {
 

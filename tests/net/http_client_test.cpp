@@ -9,7 +9,7 @@
 #include "net/wininet_errors.h"
 #include "tests/net/net_test_support.h"
 #include "tests/net/raw_server.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 namespace {
 

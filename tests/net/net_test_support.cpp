@@ -5,9 +5,9 @@
 #include <random>
 
 #include "tests/utility/test_fs.h"
-#include "utility/drive_table.h"
-#include "utility/log.h"
-#include "utility/strings.h"
+#include "utility/system/drive_table.h"
+#include "utility/system/log.h"
+#include "utility/base/strings.h"
 
 namespace nettest {
 

@@ -8,7 +8,7 @@
 #include "standin/services/post_checks.h"
 #include "tests/net/net_test_support.h"
 #include "tests/net/raw_server.h"
-#include "utility/clock.h"
+#include "utility/base/clock.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "net/qv_curl_downloader.h"
 #include "standin/services/post_checks.h"
 #include "tests/net/net_test_support.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 namespace {
 

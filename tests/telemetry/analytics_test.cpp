@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "telemetry/analytics_client.h"
-#include "utility/network_adapters.h"
+#include "utility/system/network_adapters.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <regex>
 
 #include "telemetry/device_identity.h"
-#include "utility/network_adapters.h"
+#include "utility/system/network_adapters.h"
 
 namespace {
 

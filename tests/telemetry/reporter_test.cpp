@@ -10,8 +10,8 @@
 
 #include "telemetry/device_identity.h"
 #include "telemetry/qv_reporter.h"
-#include "utility/log.h"
-#include "utility/strings.h"
+#include "utility/system/log.h"
+#include "utility/base/strings.h"
 
 namespace {
 

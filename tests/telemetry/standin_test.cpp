@@ -11,7 +11,7 @@
 #include "standin/services/services.h"
 #include "telemetry/analytics_client.h"
 #include "telemetry/qv_reporter.h"
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "toolkit/text_table.h"
-#include "utility/resources.h"
-#include "utility/skin_archive.h"
-#include "utility/strings.h"
-#include "utility/xml_document.h"
+#include "utility/skin/resources.h"
+#include "utility/skin/skin_archive.h"
+#include "utility/base/strings.h"
+#include "utility/skin/xml_document.h"
 
 namespace toolkit {
 namespace {

@@ -8,9 +8,9 @@
 #include "tests/utility/test_fs.h"
 #include "toolkit/skin_setup.h"
 #include "toolkit/text_table.h"
-#include "utility/drive_table.h"
-#include "utility/skin_archive.h"
-#include "utility/ufile.h"
+#include "utility/system/drive_table.h"
+#include "utility/skin/skin_archive.h"
+#include "utility/system/ufile.h"
 
 namespace toolkit {
 namespace {

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <random>
 
-#include "utility/disk.h"
-#include "utility/drive_table.h"
-#include "utility/strings.h"
+#include "utility/system/disk.h"
+#include "utility/system/drive_table.h"
+#include "utility/base/strings.h"
 
 namespace fs = std::filesystem;
 

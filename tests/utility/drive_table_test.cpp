@@ -4,9 +4,9 @@
 #include <thread>
 #include <vector>
 
-#include "utility/drive_table.h"
-#include "utility/strings.h"
-#include "utility/ufile.h"
+#include "utility/system/drive_table.h"
+#include "utility/base/strings.h"
+#include "utility/system/ufile.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "tests/utility/test_fs.h"
-#include "utility/clock.h"
-#include "utility/log.h"
-#include "utility/strings.h"
-#include "utility/wformat.h"
+#include "utility/base/clock.h"
+#include "utility/system/log.h"
+#include "utility/base/strings.h"
+#include "utility/base/wformat.h"
 
 namespace fs = std::filesystem;
 

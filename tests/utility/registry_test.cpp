@@ -8,8 +8,8 @@
 #include <random>
 #include <thread>
 
-#include "utility/registry.h"
-#include "utility/strings.h"
+#include "utility/system/registry.h"
+#include "utility/base/strings.h"
 
 namespace fs = std::filesystem;
 using utility::registry::Key;

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "utility/registry.h"
-#include "utility/strings.h"
+#include "utility/system/registry.h"
+#include "utility/base/strings.h"
 
 int main(int argc, char** argv) {
   if (argc < 4) return 2;

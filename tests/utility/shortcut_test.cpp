@@ -10,11 +10,11 @@
 #include <sstream>
 #include <thread>
 
-#include "utility/disk.h"
-#include "utility/drive_table.h"
-#include "utility/log.h"
-#include "utility/shortcut.h"
-#include "utility/strings.h"
+#include "utility/system/disk.h"
+#include "utility/system/drive_table.h"
+#include "utility/system/log.h"
+#include "utility/system/shortcut.h"
+#include "utility/base/strings.h"
 
 namespace fs = std::filesystem;
 

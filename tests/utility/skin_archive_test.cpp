@@ -1,4 +1,4 @@
-#include "utility/skin_archive.h"
+#include "utility/skin/skin_archive.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "tests/utility/test_fs.h"
-#include "utility/drive_table.h"
-#include "utility/resources.h"
-#include "utility/strings.h"
+#include "utility/system/drive_table.h"
+#include "utility/skin/resources.h"
+#include "utility/base/strings.h"
 
 namespace utility {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "utility/strings.h"
+#include "utility/base/strings.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "utility/dev_overrides.h"
-#include "utility/usystem.h"
+#include "utility/system/dev_overrides.h"
+#include "utility/system/usystem.h"
 
 namespace {
 

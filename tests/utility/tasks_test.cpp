@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "utility/main_loop.h"
-#include "utility/tasks.h"
+#include "utility/base/main_loop.h"
+#include "utility/base/tasks.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "tests/utility/test_fs.h"
-#include "utility/drive_table.h"
-#include "utility/strings.h"
-#include "utility/ufile.h"
+#include "utility/system/drive_table.h"
+#include "utility/base/strings.h"
+#include "utility/system/ufile.h"
 
 namespace fs = std::filesystem;
 

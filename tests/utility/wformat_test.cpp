@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "utility/strings.h"
-#include "utility/wformat.h"
+#include "utility/base/strings.h"
+#include "utility/base/wformat.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "utility/main_loop.h"
-#include "utility/tasks.h"
-#include "utility/usystem.h"
-#include "utility/window_ipc.h"
+#include "utility/base/main_loop.h"
+#include "utility/base/tasks.h"
+#include "utility/system/usystem.h"
+#include "utility/system/window_ipc.h"
 
 namespace fs = std::filesystem;
 

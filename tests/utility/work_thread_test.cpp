@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "utility/work_thread.h"
+#include "utility/base/work_thread.h"
 
 namespace {
 

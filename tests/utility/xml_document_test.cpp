@@ -1,4 +1,4 @@
-#include "utility/xml_document.h"
+#include "utility/skin/xml_document.h"
 
 #include <gtest/gtest.h>
 

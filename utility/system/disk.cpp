@@ -1,0 +1,147 @@
+// Drive scores, the best drive and the installation-path rules.
+#include "utility/system/disk.h"
+
+#include <cmath>
+
+#include "utility/system/disk_volume.h"
+#include "utility/base/strings.h"
+
+namespace helper::disk {
+
+namespace {
+
+constexpr double kBytesPerMiB = 1048576.0;
+constexpr const wchar_t* kNotAllowed = L"/:*?\"<>|";
+
+bool isDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+void replaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
+  // Repeats until none is left, as the rules say ("\\\" collapses to "\").
+  for (size_t hit = text.find(from); hit != std::wstring::npos; hit = text.find(from)) {
+    text.replace(hit, from.size(), to);
+  }
+}
+
+}  // namespace
+
+std::wstring driveRootOf(const std::wstring& path) {
+  if (path.size() < 2 || !isDriveLetter(path[0]) || path[1] != L':') return {};
+  if (path.size() == 2) return path;
+  if (path[2] != L'\\' && path[2] != L'/') return {};
+  return path.substr(0, 3);
+}
+
+std::wstring windowsFileSystemName(const std::string& kernelType) {
+  // The native journaled file systems play the part of NTFS; FAT stays FAT.
+  static const char* const kNative[] = {"ext2", "ext3", "ext4", "xfs", "btrfs", "f2fs"};
+  for (const char* native : kNative) {
+    if (kernelType == native) return L"NTFS";
+  }
+  if (kernelType == "vfat" || kernelType == "msdos") return L"FAT32";
+  return utility::utf8ToWide(kernelType);
+}
+
+bool isAcceptedFileSystem(const std::wstring& name) { return name == L"FAT32" || name == L"NTFS"; }
+
+double volumeScore(std::optional<double> freeMiB, const std::optional<std::wstring>& fileSystem,
+                   const std::function<bool()>& ssd, bool& isSsd) {
+  if (!freeMiB) return 0;
+  if (fileSystem && !isAcceptedFileSystem(*fileSystem)) return 0;
+  double score = *freeMiB;
+  isSsd = ssd();
+  if (isSsd && std::trunc(*freeMiB) > kSsdBoostMiB) score *= 1000;
+  return score;
+}
+
+void pickBestDrive(const std::vector<std::wstring>& roots,
+                   const std::function<double(const std::wstring&, bool&)>& score, std::wstring& root,
+                   bool& isSsd) {
+  double best = -1;
+  for (const std::wstring& candidate : roots) {
+    bool ssd = false;
+    const double s = score(candidate, ssd);
+    if (s > best) {
+      best = s;
+      root = candidate;
+      isSsd = ssd;
+    }
+  }
+}
+
+double freeSpaceMiB(const std::wstring& path) {
+  uint64_t bytes = 0;
+  const std::wstring root = driveRootOf(path);
+  if (root.empty() || !volume::freeBytes(root, bytes)) return 0;
+  return static_cast<double>(bytes) / kBytesPerMiB;
+}
+
+double usableFreeSpaceMiB(const std::wstring& path) {
+  uint64_t bytes = 0;
+  const std::wstring root = driveRootOf(path);
+  if (root.empty() || !volume::freeBytes(root, bytes)) return 0;
+  const std::optional<std::wstring> fileSystem = volume::fileSystemName(root);
+  if (fileSystem && !isAcceptedFileSystem(*fileSystem)) return 0;
+  return static_cast<double>(bytes) / kBytesPerMiB;
+}
+
+double driveScore(const std::wstring& root, bool& isSsd) {
+  const std::wstring volumeRoot = driveRootOf(root);
+  uint64_t bytes = 0;
+  std::optional<double> freeMiB;
+  std::optional<std::wstring> fileSystem;
+  if (!volumeRoot.empty() && volume::freeBytes(volumeRoot, bytes)) {
+    freeMiB = static_cast<double>(bytes) / kBytesPerMiB;
+    fileSystem = volume::fileSystemName(volumeRoot);
+  }
+  return volumeScore(
+      freeMiB, fileSystem, [&] { return helper::disk::isSsd(volumeRoot.substr(0, 2)); }, isSsd);
+}
+
+void bestInstallDrive(std::wstring& root, bool& isSsd) {
+  pickBestDrive(fixedDrives(), driveScore, root, isSsd);
+}
+
+std::wstring normalizePath(const std::wstring& path) {
+  std::wstring text = path;
+  utility::toLower(text);
+  replaceAll(text, L"/", L"\\");
+  replaceAll(text, L"\\\\", L"\\");
+  size_t lead = 0;
+  while (lead < text.size() && text[lead] == L'\\') ++lead;
+  text.erase(0, lead);
+  while (!text.empty() && text.back() == L'\\') text.pop_back();
+  return text;
+}
+
+bool isValidInstallPath(const std::wstring& path) {
+  std::wstring text = normalizePath(path);
+  utility::trim(text);
+  // Normalising strips the backslash of a bare root ("c:\" -> "c:"); a path that named the
+  // root itself keeps it, so a drive root stays a valid path while "c:" alone does not.
+  if (text.size() == 2 && text[1] == L':') {
+    std::wstring named = path;
+    utility::trim(named);
+    replaceAll(named, L"/", L"\\");
+    while (!named.empty() && named.front() == L'\\') named.erase(0, 1);
+    if (named.size() > 2 && named[2] == L'\\') text += L'\\';
+  }
+  if (text.size() < 3) return false;
+  const std::wstring root = driveRootOf(text.substr(0, 3));
+  if (root.empty()) return false;
+  uint64_t bytes = 0;
+  if (!volume::freeBytes(root, bytes) || bytes == 0) return false;
+
+  std::wstring rest = text.substr(3);
+  utility::trim(rest);
+  if (rest.find_first_of(kNotAllowed) != std::wstring::npos) return false;
+  size_t start = 0;
+  for (size_t slash = rest.find(L'\\'); slash != std::wstring::npos; slash = rest.find(L'\\', start)) {
+    std::wstring piece = rest.substr(start, slash - start);
+    utility::trim(piece);
+    if (piece.empty()) return false;
+    start = slash + 1;
+  }
+  return true;
+}
+
+}  // namespace helper::disk

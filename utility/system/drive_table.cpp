@@ -1,0 +1,222 @@
+#include "utility/system/drive_table.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string_view>
+
+#include "utility/base/strings.h"
+
+namespace utility {
+
+std::vector<Drive> detectDriveTable();  // drive_table_linux.cpp
+
+namespace {
+
+std::mutex gTableMutex;
+std::shared_ptr<const std::vector<Drive>> gTable;
+
+// The current table; a holder keeps it alive while another thread replaces it.
+std::shared_ptr<const std::vector<Drive>> snapshot() {
+  std::lock_guard<std::mutex> lock(gTableMutex);
+  if (!gTable) gTable = std::make_shared<const std::vector<Drive>>(detectDriveTable());
+  return gTable;
+}
+
+std::string trimmedRoot(std::string root) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
+}
+
+// Mount points in /proc/self/mountinfo are written with octal escapes for blanks and the like.
+std::string unescapeMountField(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    const auto octal = [&](size_t at) { return at < field.size() && field[at] >= '0' && field[at] <= '7'; };
+    if (field[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+      out.push_back(static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8)));
+      i += 3;
+    } else {
+      out.push_back(field[i]);
+    }
+  }
+  return out;
+}
+
+// File systems that are never a local drive, whatever backs them.
+bool isNetworkOrPseudo(const std::string& type) {
+  static const std::set<std::string> kExcluded = {
+      "nfs", "nfs4", "cifs", "smb3", "smbfs", "ceph", "glusterfs", "9p", "afs", "lustre", "ncpfs",
+      "coda", "davfs", "virtiofs", "tmpfs", "ramfs", "devtmpfs", "proc", "sysfs", "overlay",
+      "squashfs", "erofs", "cramfs", "iso9660", "udf", "autofs"};
+  // FUSE on a local disk reports "fuseblk"; any other FUSE file system (sshfs, rclone, ...) may
+  // be anywhere.
+  return kExcluded.count(type) > 0 || type == "fuse" || type.rfind("fuse.", 0) == 0;
+}
+
+// Local file systems whose mounts name no block device (ZFS datasets, multi-device pools).
+bool isPooledLocal(const std::string& type) {
+  return type == "btrfs" || type == "zfs" || type == "bcachefs";
+}
+
+bool hasOption(const std::string& options, std::string_view option) {
+  size_t start = 0;
+  while (start <= options.size()) {
+    size_t end = options.find(',', start);
+    if (end == std::string::npos) end = options.size();
+    if (std::string_view(options).substr(start, end - start) == option) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::string optionValue(const std::string& options, const std::string& key) {
+  size_t start = 0;
+  while (start < options.size()) {
+    size_t end = options.find(',', start);
+    if (end == std::string::npos) end = options.size();
+    if (options.compare(start, key.size() + 1, key + "=") == 0) {
+      return options.substr(start + key.size() + 1, end - start - key.size() - 1);
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::vector<Drive> parseDriveTable(const std::string& text) {
+  std::vector<Drive> drives;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find_first_of(";,", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string entry = text.substr(start, end - start);
+    if (entry.size() >= 3 && entry[1] == '=' && std::isalpha(static_cast<unsigned char>(entry[0])) &&
+        entry[2] == '/') {
+      const wchar_t letter = static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(entry[0])));
+      drives.push_back({letter, trimmedRoot(entry.substr(2)), {}, {}});
+    }
+    start = end + 1;
+  }
+  return drives;
+}
+
+std::vector<Drive> drivesFromMountInfo(const std::string& mountinfo, wchar_t first,
+                                       const std::function<bool(const std::string&)>& isFolder) {
+  std::vector<Drive> drives;
+  std::istringstream lines(mountinfo);
+  std::string line;
+  std::set<std::string> seen;
+  wchar_t next = first;
+  while (std::getline(lines, line) && next <= L'Z') {
+    // id parent major:minor root mountpoint options [optional...] - type source superoptions
+    const size_t dash = line.find(" - ");
+    if (dash == std::string::npos) continue;
+    std::istringstream head(line.substr(0, dash));
+    std::istringstream tail(line.substr(dash + 3));
+    std::string id, parent, majorMinor, root, mountPoint, options, type, source, superOptions;
+    head >> id >> parent >> majorMinor >> root >> mountPoint >> options;
+    tail >> type >> source >> superOptions;
+    if (mountPoint.empty() || type.empty()) continue;
+    if (hasOption(options, "ro") || hasOption(superOptions, "ro")) continue;
+    if (isNetworkOrPseudo(type)) continue;
+    if (source.rfind("/dev/", 0) != 0 && !isPooledLocal(type)) continue;  // not backed by storage
+    // A bind mount of part of a file system is not a drive of its own; a btrfs subvolume
+    // mounted by name is (its root is the subvolume).
+    const bool wholeSubvolume = type == "btrfs" && root == optionValue(superOptions, "subvol");
+    if (root != "/" && !wholeSubvolume) continue;
+    const std::string point = unescapeMountField(mountPoint);
+    if (isFolder && !isFolder(point)) continue;
+    if (!seen.insert(majorMinor + " " + root).second) continue;  // the same tree mounted again
+    drives.push_back({next++, point, type, unescapeMountField(source)});
+  }
+  return drives;
+}
+
+std::vector<Drive> driveTable() { return *snapshot(); }
+
+void setDriveTableForTesting(std::vector<Drive> drives) {
+  std::lock_guard<std::mutex> lock(gTableMutex);
+  if (drives.empty()) {
+    gTable.reset();
+  } else {
+    for (Drive& d : drives) d.root = trimmedRoot(d.root);
+    gTable = std::make_shared<const std::vector<Drive>>(std::move(drives));
+  }
+}
+
+std::string toHostPath(const std::wstring& path) {
+  // No file name holds a NUL; cut at one, a checked path would name another file.
+  if (path.find(L'\0') != std::wstring::npos) return {};
+  std::string host;
+  if (path.size() >= 2 && path[1] == L':' &&
+      ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))) {
+    const wchar_t letter = path[0] >= L'a' ? static_cast<wchar_t>(path[0] - L'a' + L'A') : path[0];
+    const auto table = snapshot();
+    const Drive* drive = nullptr;
+    for (const Drive& d : *table) {
+      if (d.letter == letter) drive = &d;
+    }
+    if (drive == nullptr || drive->root.empty()) return {};
+    host = drive->root;
+    // "." and ".." are resolved here so that no path leaves the drive's root folder: ".." at
+    // the root stays there, as "C:\..\x" is "C:\x" on Windows.
+    const std::string rest = wideToUtf8(path.substr(2));
+    std::vector<std::string_view> parts;
+    for (size_t start = 0; start <= rest.size();) {
+      size_t end = rest.find_first_of("\\/", start);
+      if (end == std::string::npos) end = rest.size();
+      const std::string_view part(rest.data() + start, end - start);
+      if (part == "..") {
+        if (!parts.empty()) parts.pop_back();
+      } else if (!part.empty() && part != ".") {
+        parts.push_back(part);
+      }
+      start = end + 1;
+    }
+    const bool trailing = !rest.empty() && (rest.back() == '\\' || rest.back() == '/');
+    for (const std::string_view part : parts) {
+      if (host.back() != '/') host.push_back('/');
+      host += part;
+    }
+    // "X:\" names the root folder itself; a folder text keeps its trailing separator.
+    if ((parts.empty() ? path.size() > 2 : trailing) && host.back() != '/') host.push_back('/');
+    return host;
+  }
+  host = wideToUtf8(path);
+  for (char& c : host) {
+    if (c == '\\') c = '/';
+  }
+  return host;
+}
+
+std::wstring fromHostPath(const std::string& hostPath) {
+  const auto table = snapshot();
+  const Drive* best = nullptr;
+  for (const Drive& d : *table) {
+    const std::string& root = d.root;
+    const bool under = root == "/" ? (!hostPath.empty() && hostPath[0] == '/')
+                                   : hostPath.compare(0, root.size(), root) == 0 &&
+                                         (hostPath.size() == root.size() || hostPath[root.size()] == '/');
+    if (under && (best == nullptr || root.size() > best->root.size())) best = &d;
+  }
+  if (best == nullptr) return utf8ToWide(hostPath);
+  std::string rest = best->root == "/" ? hostPath.substr(1) : hostPath.substr(best->root.size());
+  size_t skip = 0;
+  while (skip < rest.size() && rest[skip] == '/') ++skip;
+  rest.erase(0, skip);
+  std::wstring text;
+  text.push_back(best->letter);
+  text += L":\\";
+  std::wstring tail = utf8ToWide(rest);
+  for (wchar_t& c : tail) {
+    if (c == L'/') c = L'\\';
+  }
+  return text + tail;
+}
+
+}  // namespace utility

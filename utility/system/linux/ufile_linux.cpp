@@ -1,0 +1,262 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "utility/system/drive_table.h"
+#include "utility/system/log.h"
+#include "utility/system/linux/posix_file_linux.h"
+#include "utility/system/ufile.h"
+
+namespace utility {
+
+std::string homeFolder();  // drive_table_linux.cpp
+
+namespace ufile {
+
+namespace {
+
+bool isDirectory(const std::string& host) {
+  struct stat st {};
+  return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// mkdir -p; returns 0 or the errno of the failing step.
+int makeDirs(const std::string& host) {
+  if (host.empty()) return ENOENT;
+  if (isDirectory(host)) return 0;
+  std::string partial;
+  size_t pos = 0;
+  while (pos <= host.size()) {
+    size_t next = host.find('/', pos);
+    if (next == std::string::npos) next = host.size();
+    partial = host.substr(0, next);
+    if (!partial.empty() && !isDirectory(partial)) {
+      if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return errno;
+      if (!isDirectory(partial)) return ENOTDIR;
+    }
+    pos = next + 1;
+  }
+  return 0;
+}
+
+std::atomic<bool> gAlwaysCopy{false};
+
+// Copies |from| over |to| on another volume; 0 or the errno of the failing step. The copy is
+// made under a unique name beside the target (nothing else can be there first), gets the
+// source's permission bits, reaches the disk, and only then takes the target's name; on any
+// failure the temporary is removed and the target is untouched.
+int copyAcrossVolumes(const std::string& from, const std::string& to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+  if (in < 0) return errno;
+  struct stat st {};
+  // Only files are copied: a folder, device or FIFO cannot cross volumes.
+  const int notCopied = ::fstat(in, &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : EXDEV);
+  if (notCopied != 0) {
+    ::close(in);
+    return notCopied;
+  }
+  const size_t slash = to.rfind('/');
+  std::string temp = (slash == std::string::npos ? std::string(".") : to.substr(0, slash == 0 ? 1 : slash));
+  if (temp.back() != '/') temp.push_back('/');
+  temp += ".tarnwick-move-XXXXXX";
+  const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (out < 0) {
+    const int error = errno;
+    ::close(in);
+    return error;
+  }
+  int error = 0;
+  // Set-id bits are not carried over: the copy may be owned by another user.
+  if (::fchmod(out, st.st_mode & 0777) != 0) error = errno;
+  std::vector<char> buffer(1 << 16);
+  while (error == 0) {
+    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno != EINTR) error = errno;
+      continue;
+    }
+    if (!posix::writeAll(out, buffer.data(), static_cast<size_t>(n))) error = errno;
+  }
+  if (error == 0 && ::fsync(out) != 0) error = errno;
+  if (::close(out) != 0 && error == 0) error = errno;
+  ::close(in);
+  if (error == 0 && ::rename(temp.c_str(), to.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    return error;
+  }
+  // The new name reaches the disk too (best effort: not every file system can sync a folder).
+  const std::string folder = temp.substr(0, temp.rfind('/') + 1);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool exists(const std::wstring& path) {
+  const std::string host = toHostPath(path);
+  struct stat st {};
+  return !host.empty() && stat(host.c_str(), &st) == 0;
+}
+
+bool fileSize(const std::wstring& path, uint64_t& size) {
+  // stat, not open: opening a FIFO would wait for a writer. Only regular files have a size.
+  const std::string host = toHostPath(path);
+  struct stat st {};
+  if (host.empty() || stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+bool readFile(const std::wstring& path, uint64_t maxSize, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  const std::string host = toHostPath(path);
+  if (host.empty()) return false;
+  struct stat st {};
+  const int fd = posix::openRegularFile(host, O_RDONLY, 0, &st);  // a FIFO never holds it up
+  if (fd < 0) return false;
+  bool ok = st.st_size >= 0 && static_cast<uint64_t>(st.st_size) <= maxSize;
+  try {
+    if (ok) bytes.resize(static_cast<size_t>(st.st_size));
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;  // an error, or the file shrank while it was read
+    else done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (!ok) bytes.clear();
+  return ok;
+}
+
+bool makeDir(const std::wstring& path) {
+  const int error = makeDirs(toHostPath(path));
+  if (error == 0) return true;
+  common::logPrint("utility::ufile::makeDir", __LINE__, L"make dir failed! error = %d.", error);
+  return false;
+}
+
+void setAlwaysCopyOnMoveForTesting(bool always) { gAlwaysCopy.store(always); }
+
+bool moveFile(const std::wstring& from, const std::wstring& to, unsigned flags) {
+  const std::string source = toHostPath(from);
+  const std::string target = toHostPath(to);
+  int error = 0;
+  struct stat st {};
+  if (source.empty() || target.empty()) {
+    error = ENOENT;
+  } else if ((flags & 1u) == 0 && lstat(target.c_str(), &st) == 0) {
+    error = EEXIST;
+  } else if (gAlwaysCopy.load() || ::rename(source.c_str(), target.c_str()) != 0) {
+    error = gAlwaysCopy.load() ? EXDEV : errno;
+    if (error == EXDEV && (flags & 2u) != 0) {
+      error = copyAcrossVolumes(source, target);
+      if (error == 0) ::unlink(source.c_str());
+    }
+  }
+  if (error == 0) return true;
+  common::logPrint("utility::ufile::moveFile", __LINE__,
+                   L"move file from [ %s ] to [ %s ] flag = %d failed! error = %d.", from.c_str(),
+                   to.c_str(), flags, error);
+  return false;
+}
+
+bool removeFile(const std::wstring& path) {
+  const std::string host = toHostPath(path);
+  if (!host.empty() && ::unlink(host.c_str()) == 0) return true;
+  common::logPrint("utility::ufile::removeFile", __LINE__, L"removeFile file from [ %s ] error = %d.",
+                   path.c_str(), host.empty() ? ENOENT : errno);
+  return false;
+}
+
+std::wstring moduleFileName() {
+  char buffer[PATH_MAX + 1];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+  if (n <= 0) return {};
+  return fromHostPath(std::string(buffer, static_cast<size_t>(n)));
+}
+
+std::wstring moduleDir() { return parentDir(moduleFileName()); }
+
+std::wstring appDataDir() {
+  std::string folder;
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
+    folder = data;
+  } else {
+    folder = homeFolder() + "/.local/share";
+  }
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::wstring text = fromHostPath(folder);
+  while (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) text.pop_back();
+  return text;
+}
+
+std::wstring desktopDir() {
+  // The XDG user-dirs file names the desktop folder; otherwise ~/Desktop.
+  const std::string home = homeFolder();
+  std::string config;
+  if (const char* c = std::getenv("XDG_CONFIG_HOME"); c != nullptr && c[0] == '/') {
+    config = c;
+  } else {
+    config = home + "/.config";
+  }
+  std::string folder = home + "/Desktop";
+  if (const char* d = std::getenv("XDG_DESKTOP_DIR"); d != nullptr && d[0] == '/') {
+    folder = d;
+  } else if (FILE* f = std::fopen((config + "/user-dirs.dirs").c_str(), "r")) {
+    char line[4096];
+    while (std::fgets(line, sizeof(line), f) != nullptr) {
+      std::string text(line);
+      const std::string key = "XDG_DESKTOP_DIR=\"";
+      if (text.rfind(key, 0) != 0) continue;
+      const size_t end = text.find('"', key.size());
+      if (end == std::string::npos) continue;
+      std::string value = text.substr(key.size(), end - key.size());
+      if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+      if (!value.empty() && value[0] == '/') folder = value;
+    }
+    std::fclose(f);
+  }
+  std::wstring text = fromHostPath(folder);
+  while (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) text.pop_back();
+  return text;
+}
+
+}  // namespace ufile
+
+FileHandle::~FileHandle() { close(); }
+
+bool FileHandle::open(const std::wstring& path) {
+  close();
+  const std::string host = toHostPath(path);
+  if (host.empty()) return false;
+  // A link planted at the download path is not followed; only a regular file is written.
+  fd_ = posix::openRegularFile(host, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW);
+  return fd_ >= 0;
+}
+
+bool FileHandle::write(const void* bytes, size_t count) { return fd_ >= 0 && posix::writeAll(fd_, bytes, count); }
+
+void FileHandle::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace utility

@@ -1,0 +1,139 @@
+// Desktop-entry text: Exec quoting, string escapes and launcher file names.
+#include "utility/system/shortcut.h"
+
+#include "utility/base/strings.h"
+
+namespace helper::disk {
+
+namespace {
+
+constexpr size_t kMaxFileNameBytes = 255;
+constexpr const char* kLauncherSuffix = ".desktop";
+
+bool isControl(wchar_t c) { return c < 0x20 || c == 0x7f; }
+
+// A value may hold no control character but those with an escape.
+std::string escapeValue(const std::string& value, bool escapeLeadingBlank) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case ' ': out += (i == 0 && escapeLeadingBlank) ? "\\s" : " "; break;
+      default:
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine) {
+  std::vector<std::wstring> arguments;
+  const size_t n = commandLine.size();
+  size_t i = 0;
+  while (true) {
+    while (i < n && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
+    if (i >= n) break;
+    std::wstring argument;
+    bool quoted = false;
+    while (i < n) {
+      const wchar_t c = commandLine[i];
+      if ((c == L' ' || c == L'\t') && !quoted) break;
+      if (c == L'\\') {
+        size_t end = i;
+        while (end < n && commandLine[end] == L'\\') ++end;
+        const size_t count = end - i;
+        if (end < n && commandLine[end] == L'"') {
+          argument.append(count / 2, L'\\');
+          if (count % 2 == 1) {
+            argument.push_back(L'"');
+            ++end;
+          }
+        } else {
+          argument.append(count, L'\\');
+        }
+        i = end;
+        continue;
+      }
+      if (c == L'"') {
+        if (quoted && i + 1 < n && commandLine[i + 1] == L'"') {
+          argument.push_back(L'"');
+          i += 2;
+        } else {
+          quoted = !quoted;
+          ++i;
+        }
+        continue;
+      }
+      argument.push_back(c);
+      ++i;
+    }
+    arguments.push_back(std::move(argument));
+  }
+  return arguments;
+}
+
+std::string quoteExecArgument(const std::string& argument) {
+  static const std::string kReserved = " \t\n\"'\\><~|&;$*?#()`";
+  std::string out;
+  const bool quote = argument.empty() || argument.find_first_of(kReserved) != std::string::npos;
+  if (quote) out.push_back('"');
+  for (const char c : argument) {
+    if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) out.push_back('\\');
+    out.push_back(c);
+    if (c == '%') out.push_back('%');  // "%" starts a field code
+  }
+  if (quote) out.push_back('"');
+  return out;
+}
+
+std::string escapeEntryValue(const std::string& value) { return escapeValue(value, true); }
+
+std::string launcherFileName(const std::wstring& linkName) {
+  std::wstring name;
+  for (const wchar_t c : linkName) {
+    name.push_back(c == L'/' || c == L'\\' || isControl(c) ? L'_' : c);
+  }
+  // Leading dots would hide the file (or, as "..", name the parent).
+  size_t lead = 0;
+  while (lead < name.size() && (name[lead] == L'.' || name[lead] == L' ')) ++lead;
+  name.erase(0, lead);
+  // Whole characters up to the file-name limit, encoded once each (the name may be huge).
+  const size_t room = kMaxFileNameBytes - std::char_traits<char>::length(kLauncherSuffix);
+  std::string bytes;
+  for (const wchar_t c : name) {
+    const std::string encoded = utility::wideToUtf8(std::wstring(1, c));
+    if (bytes.size() + encoded.size() > room) break;
+    bytes += encoded;
+  }
+  if (bytes.empty()) return {};
+  return bytes + kLauncherSuffix;
+}
+
+std::string launcherText(const LauncherEntry& entry) {
+  std::wstring shown;
+  for (const wchar_t c : entry.name) shown.push_back(isControl(c) ? L' ' : c);
+  utility::trim(shown);
+  if (shown.empty()) shown = utility::utf8ToWide(entry.program.substr(entry.program.rfind('/') + 1));
+
+  std::string exec = quoteExecArgument(entry.program);
+  for (const std::string& argument : entry.arguments) {
+    exec += ' ';
+    exec += quoteExecArgument(argument);
+  }
+
+  std::string text = "[Desktop Entry]\nType=Application\nVersion=1.0\n";
+  text += "Name=" + escapeValue(utility::wideToUtf8(shown), true) + "\n";
+  text += "Exec=" + escapeValue(exec, false) + "\n";
+  if (!entry.workingFolder.empty()) text += "Path=" + escapeValue(entry.workingFolder, true) + "\n";
+  if (!entry.icon.empty()) text += "Icon=" + escapeValue(entry.icon, true) + "\n";
+  text += "Terminal=false\n";
+  return text;
+}
+
+}  // namespace helper::disk
