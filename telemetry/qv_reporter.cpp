@@ -1,5 +1,6 @@
 #include "telemetry/qv_reporter.h"
 
+#include <rapidjson/document.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 

@@ -2,7 +2,7 @@
 // 20 seconds, signed and posted. Best effort: a batch that fails to post is dropped.
 #pragma once
 
-#include <rapidjson/document.h>
+#include <rapidjson/fwd.h>
 
 #include <condition_variable>
 #include <cstdint>
@@ -16,7 +16,8 @@
 
 class QvReporter {
  public:
-  using FillProperties = std::function<void(rapidjson::Value& properties, rapidjson::Document::AllocatorType&)>;
+  // Adds the event's properties; the allocator is the batch document's.
+  using FillProperties = std::function<void(rapidjson::Value& properties, rapidjson::MemoryPoolAllocator<rapidjson::CrtAllocator>& allocator)>;
 
   static constexpr uint32_t kPeriodMs = 20000;
   static constexpr uint32_t kStopLimitMs = 3000;
