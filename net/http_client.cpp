@@ -1,7 +1,6 @@
 // The parts of the client that do not depend on the platform's HTTP stack.
 #include <atomic>
 
-#include "net/download_file.h"
 #include "net/http_client.h"
 #include "net/wininet_errors.h"
 

@@ -69,11 +69,16 @@ class CHttpClient {
   // Closes the session of the last openUrl (the transfer's own thread).
   void closeHandle();
   // Ends a transfer under way at once, wherever it waits, including one whose openUrl is still
-  // building its session; any thread. The next openUrl opens a fresh session.
+  // building its session or has not begun yet; any thread. The abort is for good: every later
+  // session of this client starts cancelled, so a cancel that lands between an owner's check of
+  // its stop flag and the next openUrl is not lost.
   void abort();
+  bool aborted() const;
 
-  // Tests: called by openUrl just before its session becomes abortable (null: nothing).
-  static void setBeforePublishHookForTesting(void (*hook)(CHttpClient*));
+  // Tests: called by openUrl when it begins and just before its session becomes abortable
+  // (null: nothing).
+  enum class OpenStage { kEntered, kBeforePublish };
+  static void setOpenHookForTesting(void (*hook)(CHttpClient*, OpenStage));
 
   const std::wstring& host() const { return host_; }
   int port() const { return port_; }
@@ -93,10 +98,9 @@ class CHttpClient {
   bool secure_ = false;
   IHttpClientSink* sink_ = nullptr;
 
-  std::mutex handleMutex_;  // guards the three below against abort() from another thread
+  mutable std::mutex handleMutex_;  // guards the two below against abort() from another thread
   Handle* handle_ = nullptr;
-  bool opening_ = false;       // openUrl is building a session not yet in handle_
-  bool abortPending_ = false;  // abort() came meanwhile: the new session starts cancelled
+  bool aborted_ = false;  // abort() came: every session from now on starts cancelled
 };
 
 }  // namespace utility

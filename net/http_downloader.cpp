@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "net/wininet_errors.h"
 #include "utility/system/log.h"
 
 namespace utility {
@@ -51,7 +52,7 @@ bool CHttpDownload2FileSink::onHttpRecvHeader(int64_t contentLength, int status)
   total_ = contentLength > 0 ? contentLength : kAssumedTotal;
   received_ = 0;
   int error = 0;
-  if (!file_.create(path_, error)) {
+  if (!file_.open(path_, error)) {
     common::logPrint("utility::CHttpDownload2FileSink::onHttpRecvHeader", __LINE__,
                      L"onHttpErro create file error  %d", error);
     return false;

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "net/download_file.h"
 #include "net/http_client.h"
+#include "utility/system/ufile.h"
 
 namespace utility {
 
@@ -78,7 +78,7 @@ class CHttpDownload2FileSink : public CHttpClient::IHttpClientSink {
   int64_t total() const { return total_; }
 
  private:
-  net::DownloadFile file_;
+  utility::FileHandle file_;
   const std::wstring path_;
   const std::atomic<bool>& stopRequested_;
   CHttpDownloader::IHttpDownloadSink* progress_;

@@ -6,10 +6,11 @@
 
 #include "deployment/deployment.h"
 #include "net/curl_handle.h"
-#include "net/download_file.h"
+#include "net/wininet_errors.h"
 #include "utility/base/clock.h"
 #include "utility/system/log.h"
 #include "utility/base/strings.h"
+#include "utility/system/ufile.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ size_t WriteMemoryCallbackPost(char* chunk, size_t size, size_t count, void* dat
 size_t WriteFileCallback(char* chunk, size_t size, size_t count, void* data) {
   if (count != 0 && size > SIZE_MAX / count) return 0;
   const size_t n = size * count;
-  return static_cast<net::DownloadFile*>(data)->write(chunk, n) ? n : 0;
+  return static_cast<utility::FileHandle*>(data)->write(chunk, n) ? n : 0;
 }
 
 int ProgressCallback(void* data, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t, curl_off_t) {
@@ -195,9 +196,9 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
     common::logPrint(label, __LINE__, L"curl init error");
     return false;
   }
-  net::DownloadFile file;
+  utility::FileHandle file;
   int error = 0;
-  if (!file.create(path, error)) {
+  if (!file.open(path, error)) {
     common::logPrint(label, __LINE__, L"openfile error path : %s. %d", path.c_str(), error);
     return false;
   }

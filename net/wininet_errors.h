@@ -1,7 +1,11 @@
-// Windows Internet error codes, reported through onHttpError as the target's stack reports them.
+// Windows Internet error codes, reported through onHttpError as the target's stack reports them,
+// and the system error codes the transfers log.
 #pragma once
 
 namespace net {
+
+inline constexpr int kErrorNotEnoughMemory = 8;
+inline constexpr int kErrorInsufficientBuffer = 122;
 
 inline constexpr int kInternetTimeout = 12002;
 inline constexpr int kInternetInternalError = 12004;

@@ -18,7 +18,7 @@ namespace utility {
 
 namespace {
 
-std::atomic<void (*)(CHttpClient*)> gBeforePublishHook{nullptr};
+std::atomic<void (*)(CHttpClient*, CHttpClient::OpenStage)> gOpenHook{nullptr};
 
 template <class T>
 struct Unref {
@@ -207,21 +207,9 @@ CHttpClient::CHttpClient() = default;
 CHttpClient::~CHttpClient() { closeHandle(); }
 
 bool CHttpClient::openUrl(const std::wstring& url, const std::wstring& headers, IHttpClientSink* sink) {
+  if (auto hook = gOpenHook.load()) hook(this, OpenStage::kEntered);
   sink_ = sink;
   closeHandle();
-  {
-    std::lock_guard<std::mutex> lock(handleMutex_);
-    opening_ = true;
-    abortPending_ = false;
-  }
-  // However this ends, an abort no longer waits for this session.
-  struct OpeningScope {
-    CHttpClient* client;
-    ~OpeningScope() {
-      std::lock_guard<std::mutex> lock(client->handleMutex_);
-      client->opening_ = false;
-    }
-  } openingScope{this};
 
   // The session: trusted roots and time-outs. Certificate and host-name checks stay on.
   auto handle = std::make_unique<Handle>();
@@ -261,11 +249,11 @@ bool CHttpClient::openUrl(const std::wstring& url, const std::wstring& headers, 
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
   applyEnvironmentProxy(handle->session, wideToUtf8(scheme_), host, port_, handle->cancellable);
 
-  if (auto hook = gBeforePublishHook.load()) hook(this);
+  if (auto hook = gOpenHook.load()) hook(this, OpenStage::kBeforePublish);
   std::lock_guard<std::mutex> lock(handleMutex_);
   handle_ = handle.release();
-  if (abortPending_) g_cancellable_cancel(handle_->cancellable);  // aborted while being built
-  abortPending_ = false;
+  // Aborted before or while it was built: the request ends at once, without any traffic.
+  if (aborted_) g_cancellable_cancel(handle_->cancellable);
   return true;
 }
 
@@ -294,6 +282,8 @@ bool CHttpClient::sendAndReceive() {
     reportError(kStepSendRequest, net::kInternetInvalidUrl);
     return false;
   }
+  // The accept types the target's stack sends; the caller's lines may still name others.
+  soup_message_headers_replace(soup_message_get_request_headers(message.get()), "Accept", "*/*");
   appendHeaderLines(soup_message_get_request_headers(message.get()), headers_);
 
   RequestState state;
@@ -364,13 +354,15 @@ void CHttpClient::closeHandle() {
 
 void CHttpClient::abort() {
   std::lock_guard<std::mutex> lock(handleMutex_);
-  if (handle_ != nullptr) {
-    g_cancellable_cancel(handle_->cancellable);
-  } else if (opening_) {
-    abortPending_ = true;
-  }
+  aborted_ = true;
+  if (handle_ != nullptr) g_cancellable_cancel(handle_->cancellable);
 }
 
-void CHttpClient::setBeforePublishHookForTesting(void (*hook)(CHttpClient*)) { gBeforePublishHook.store(hook); }
+bool CHttpClient::aborted() const {
+  std::lock_guard<std::mutex> lock(handleMutex_);
+  return aborted_;
+}
+
+void CHttpClient::setOpenHookForTesting(void (*hook)(CHttpClient*, OpenStage)) { gOpenHook.store(hook); }
 
 }  // namespace utility

@@ -236,11 +236,14 @@ TEST_F(HttpDownloader, ClientStreamsTheReplyIntoTheSink) {
   const auto requests = services_->requests();
   ASSERT_EQ(requests.size(), 1u);
   int found = 0;
+  std::vector<std::string> accepts;
   for (const auto& [name, value] : requests[0].headers) {
     if ((name == "X-One" && value == "1") || (name == "X-Two" && value == "two")) ++found;
     EXPECT_NE(name, "Accept-Encoding");  // the body arrives as the server sent it
+    if (name == "Accept") accepts.push_back(value);
   }
   EXPECT_EQ(found, 2);
+  EXPECT_EQ(accepts, std::vector<std::string>{"*/*"});
 }
 
 TEST_F(HttpDownloader, DownloadsToMemoryWithTheFormContentType) {
@@ -308,17 +311,27 @@ TEST_F(HttpDownloader, CancelFromAnotherThreadStopsForGood) {
   EXPECT_LT(partial.size(), kSize);
   EXPECT_EQ(partial, generated(partial.size()));
 
-  // Later downloads through the same object send their request and stop at the first chunk.
+  // Later downloads through the same object end at once, before any request is sent: the
+  // stop is for good, whatever the body (an empty one included).
   services_->clearRecords();
+  log_.clear();
   std::string out;
   EXPECT_FALSE(downloader.downloadToMemory(out, wurl("/files/small.bin")));
   EXPECT_TRUE(out.empty());
   EXPECT_FALSE(downloader.downloadToFile(wurl("/files/small.bin"), winPath("after.bin"), nullptr));
-  EXPECT_EQ(targetsFor("/files/small.bin").size(), 2u);
-  EXPECT_EQ(readFile(hostPath("after.bin")), "");
-  // An empty body has no chunk to refuse.
-  EXPECT_TRUE(downloader.downloadToMemory(out, wurl("/files/empty.bin")));
-  EXPECT_TRUE(downloader.downloadToFile(wurl("/files/empty.bin"), winPath("empty.bin"), nullptr));
+  EXPECT_FALSE(downloader.downloadToMemory(out, wurl("/files/empty.bin")));
+  EXPECT_FALSE(downloader.downloadToFile(wurl("/files/empty.bin"), winPath("empty.bin"), nullptr));
+  EXPECT_TRUE(services_->requests().empty());
+  EXPECT_FALSE(fileExists(hostPath("after.bin")));
+  EXPECT_TRUE(log_.contains(L"onHttpErro 6, 12017"));
+}
+
+TEST_F(HttpDownloader, ACancelBeforeTheFirstDownloadHoldsForIt) {
+  CHttpDownloader downloader;
+  downloader.cancel();
+  std::string out;
+  EXPECT_FALSE(downloader.downloadToMemory(out, wurl("/files/small.bin")));
+  EXPECT_TRUE(services_->requests().empty());
 }
 
 TEST_F(HttpDownloader, CancelEndsATransferWaitingForData) {
@@ -357,17 +370,38 @@ TEST_F(HttpDownloader, CancelEndsATransferWaitingForData) {
   }
 }
 
-TEST_F(HttpDownloader, CancelWhileTheSessionIsBeingBuiltIsNotLost) {
-  // The cancel lands after the session exists but before it can be aborted: the transfer must
-  // still end at once, not when the server (which never answers) or a time-out gives up.
+TEST_F(HttpDownloader, ACancelIsNeverLostWhateverTheMomentItLands) {
+  // The server never answers and the time-outs are short: a lost cancel shows as a time-out
+  // (12002) instead of the cancel's own code (12017).
+  const CHttpClient::Timeouts shortTimeouts{2, 1};
+  CHttpClient::setTimeoutsForTesting(&shortTimeouts);
   services_->setFault("/files/small.bin", {.delayMs = 600000});
+  struct Case {
+    const char* label;
+    CHttpClient::OpenStage stage;
+  };
+  const Case cases[] = {
+      {"after the owner checked its stop flag, before openUrl began", CHttpClient::OpenStage::kEntered},
+      {"while the session is being built", CHttpClient::OpenStage::kBeforePublish},
+  };
   static CHttpDownloader* downloader = nullptr;
-  CHttpDownloader target;
-  downloader = &target;
-  CHttpClient::setBeforePublishHookForTesting([](CHttpClient*) { downloader->cancel(); });
-  EXPECT_FALSE(target.downloadToFile(wurl("/files/small.bin"), winPath("w.bin"), nullptr));
-  CHttpClient::setBeforePublishHookForTesting(nullptr);
-  EXPECT_TRUE(log_.contains(L"onHttpErro 6, 12017")) << "not ended by the cancel";
+  static CHttpClient::OpenStage cancelAt = CHttpClient::OpenStage::kEntered;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    log_.clear();
+    services_->clearRecords();
+    CHttpDownloader target;
+    downloader = &target;
+    cancelAt = c.stage;
+    CHttpClient::setOpenHookForTesting([](CHttpClient*, CHttpClient::OpenStage stage) {
+      if (stage == cancelAt) downloader->cancel();
+    });
+    EXPECT_FALSE(target.downloadToFile(wurl("/files/small.bin"), winPath("w.bin"), nullptr));
+    CHttpClient::setOpenHookForTesting(nullptr);
+    EXPECT_TRUE(log_.contains(L"onHttpErro 6, 12017")) << "not ended by the cancel";
+    // The session started cancelled: no request left this machine.
+    EXPECT_TRUE(targetsFor("/files/small.bin").empty());
+  }
 }
 
 TEST_F(HttpDownloader, TimeOutsEndStalledTransfers) {

@@ -39,16 +39,29 @@ std::wstring desktopDir();
 
 }  // namespace ufile
 
-// A write-only file created (or replaced) for a download. A link or anything but a regular
-// file at the path is refused.
+// A file created (or truncated) for a download, opened for reading and writing and written chunk
+// by chunk. A link, folder, FIFO or device at the path is refused and left as it is.
 class FileHandle {
  public:
+  // Windows system error codes of a failed open, as callers log them ("GetLastError").
+  static constexpr int kErrorPathNotFound = 3;
+  static constexpr int kErrorAccessDenied = 5;
+  static constexpr int kErrorNotEnoughMemory = 8;
+  static constexpr int kErrorWriteProtect = 19;
+  static constexpr int kErrorSharingViolation = 32;
+  static constexpr int kErrorFileExists = 80;
+  static constexpr int kErrorDiskFull = 112;
+  static constexpr int kErrorFilenameTooLong = 206;
+
   FileHandle() = default;
   ~FileHandle();
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
 
   bool open(const std::wstring& path);
+  // The same; on failure |error| holds the system error code.
+  bool open(const std::wstring& path, int& error);
+  // Writes the whole chunk; false when not every byte was written.
   bool write(const void* bytes, size_t count);
   void close();
   bool isOpen() const { return fd_ >= 0; }

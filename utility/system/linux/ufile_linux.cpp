@@ -241,14 +241,50 @@ std::wstring desktopDir() {
 
 }  // namespace ufile
 
+namespace {
+
+// The Windows code of a failed create, as callers and logs expect it.
+int windowsCreateError(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return FileHandle::kErrorPathNotFound;  // the file itself is always created
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case ELOOP:  // a link at the path itself: never followed
+    case ENXIO: return FileHandle::kErrorAccessDenied;
+    case EROFS: return FileHandle::kErrorWriteProtect;
+    case ETXTBSY:
+    case EBUSY: return FileHandle::kErrorSharingViolation;
+    case EEXIST: return FileHandle::kErrorFileExists;
+    case ENOSPC:
+    case EDQUOT: return FileHandle::kErrorDiskFull;
+    case ENOMEM: return FileHandle::kErrorNotEnoughMemory;
+    case ENAMETOOLONG: return FileHandle::kErrorFilenameTooLong;
+    default: return error;
+  }
+}
+
+}  // namespace
+
 FileHandle::~FileHandle() { close(); }
 
 bool FileHandle::open(const std::wstring& path) {
+  int error = 0;
+  return open(path, error);
+}
+
+bool FileHandle::open(const std::wstring& path, int& error) {
   close();
   const std::string host = toHostPath(path);
-  if (host.empty()) return false;
-  // A link planted at the download path is not followed; only a regular file is written.
+  if (host.empty()) {
+    error = kErrorPathNotFound;  // unknown drive
+    return false;
+  }
+  // The installer runs with administrator rights: a link planted at the path is not followed, a
+  // FIFO cannot hold up the open, and only a regular file is truncated and written.
   fd_ = posix::openRegularFile(host, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW);
+  error = fd_ >= 0 ? 0 : windowsCreateError(errno);
   return fd_ >= 0;
 }
 
