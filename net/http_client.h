@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+#include "net/fetch_rules.h"
+
 namespace utility {
 
 class CHttpClient {
@@ -61,6 +63,11 @@ class CHttpClient {
   CHttpClient(const CHttpClient&) = delete;
   CHttpClient& operator=(const CHttpClient&) = delete;
 
+  // For the requests from the next openUrl on: |rules.httpsOnly| refuses a plain-http address or
+  // redirect, |rules.deadline| bounds a request from sending to the last byte. Whatever the
+  // rules, only http and https are followed, and never from https to http.
+  void setRules(const net::FetchRules& rules) { rules_ = rules; }
+
   // Opens the session and splits |url|; |headers| are extra request lines ("Name: value",
   // separated by CR LF). Remembers |sink| (not owned) for this request.
   bool openUrl(const std::wstring& url, const std::wstring& headers, IHttpClientSink* sink);
@@ -97,6 +104,7 @@ class CHttpClient {
   std::wstring headers_;
   bool secure_ = false;
   IHttpClientSink* sink_ = nullptr;
+  net::FetchRules rules_{};
 
   mutable std::mutex handleMutex_;  // guards the two below against abort() from another thread
   Handle* handle_ = nullptr;

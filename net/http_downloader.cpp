@@ -75,22 +75,28 @@ void CHttpDownload2FileSink::onHttpError(int step, int systemError) {
 
 void CHttpDownload2FileSink::onHttpFinish() { file_.close(); }
 
-bool CHttpDownloader::run(const std::wstring& url, CHttpClient::IHttpClientSink& sink) {
+bool CHttpDownloader::run(const std::wstring& url, CHttpClient::IHttpClientSink& sink,
+                          const net::FetchRules& rules) {
   client_.closeHandle();
+  client_.setRules(rules);
   bool ok = client_.openUrl(url, kRequestHeaders, &sink) && client_.sendAndReceive();
   client_.closeHandle();
   return ok;
 }
 
 bool CHttpDownloader::downloadToMemory(std::string& out, const std::wstring& url, uint64_t maxBytes) {
-  CHttpDownload2MemSink sink(out, stopRequested_, maxBytes);
-  return run(url, sink);
+  return downloadToMemory(out, url, net::FetchRules{.maxBytes = maxBytes});
+}
+
+bool CHttpDownloader::downloadToMemory(std::string& out, const std::wstring& url, const net::FetchRules& rules) {
+  CHttpDownload2MemSink sink(out, stopRequested_, rules.maxBytes);
+  return run(url, sink, rules);
 }
 
 bool CHttpDownloader::downloadToFile(const std::wstring& url, const std::wstring& path,
-                                     IHttpDownloadSink* progress) {
+                                     IHttpDownloadSink* progress, const net::FetchRules& rules) {
   CHttpDownload2FileSink sink(path, stopRequested_, progress);
-  const bool ok = run(url, sink);
+  const bool ok = run(url, sink, rules);
   sink.onHttpFinish();  // the file is closed whatever the outcome
   return ok;
 }

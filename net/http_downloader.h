@@ -31,14 +31,18 @@ class CHttpDownloader {
   // Appends the reply body to |out| (callers pass it empty). Statuses outside 200..299 fail; so
   // does a body longer than |maxBytes|.
   bool downloadToMemory(std::string& out, const std::wstring& url, uint64_t maxBytes = kNoLimit);
+  // The same under |rules| (size limit, overall deadline, https only).
+  bool downloadToMemory(std::string& out, const std::wstring& url, const net::FetchRules& rules);
   // Writes the reply body to |path|, created when an accepted header has arrived. A failure
-  // after that leaves the partial file. |progress| may be null.
-  bool downloadToFile(const std::wstring& url, const std::wstring& path, IHttpDownloadSink* progress);
+  // after that leaves the partial file. |progress| may be null. |rules|: deadline and https
+  // only (the size is not limited).
+  bool downloadToFile(const std::wstring& url, const std::wstring& path, IHttpDownloadSink* progress,
+                      const net::FetchRules& rules = {});
   // Any thread: stops for good and ends a transfer under way at once.
   void cancel();
 
  private:
-  bool run(const std::wstring& url, CHttpClient::IHttpClientSink& sink);
+  bool run(const std::wstring& url, CHttpClient::IHttpClientSink& sink, const net::FetchRules& rules);
 
   CHttpClient client_;
   std::atomic<bool> stopRequested_{false};

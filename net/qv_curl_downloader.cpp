@@ -6,6 +6,7 @@
 
 #include "deployment/deployment.h"
 #include "net/curl_handle.h"
+#include "net/proxy_resolver.h"
 #include "net/wininet_errors.h"
 #include "utility/base/clock.h"
 #include "utility/system/log.h"
@@ -20,6 +21,13 @@ constexpr long kPostConnectTimeoutMs = 8000;
 constexpr uint32_t kProgressIntervalMs = 1000;
 
 std::atomic<long> gStallSeconds{QvCurlDownloader::kStallSeconds};
+std::atomic<void (*)(const QvCurlDownloader::TransferSettings&)> gBeforePerformHook{nullptr};
+std::atomic<uint32_t (*)()> gTickSource{nullptr};
+
+uint32_t readTick() {
+  if (auto source = gTickSource.load()) return source();
+  return utility::tickCount();
+}
 
 struct MemoryBuffer {
   std::string bytes;
@@ -77,7 +85,7 @@ int ProgressCallback(void* data, curl_off_t downloadTotal, curl_off_t downloadNo
   const double exact = static_cast<double>(downloadNow) / total * 100.0;
   // Completion is signalled by the result, never by a report of 100.
   const int percent = exact >= 99.0 ? 99 : (exact <= 0.0 ? 0 : static_cast<int>(exact));
-  const uint32_t now = utility::tickCount();
+  const uint32_t now = readTick();
   if (now - context->lastReportTick <= kProgressIntervalMs) return 0;
   context->lastReportTick = now;
   if (context->onProgress) context->onProgress(percent);
@@ -99,14 +107,62 @@ void setStallLimit(CURL* handle) {
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, gStallSeconds.load());
 }
 
+bool startsWithHttps(const std::string& url) {
+  return url.size() >= 8 && curl_strnequal(url.c_str(), "https://", 8) != 0;
+}
+
+// The limits, schemes and route every transfer is given on top of its own options. Only http and
+// https: libcurl would also read file:// and a dozen other schemes from an address that came from
+// a remote document or the command line. A transfer that began on https stays on it, so a
+// redirect cannot take the download round the certificate check.
+QvCurlDownloader::TransferSettings settingsFor(const std::string& url, const net::FetchRules& rules) {
+  QvCurlDownloader::TransferSettings settings;
+  settings.protocols = rules.httpsOnly ? "https" : "http,https";
+  settings.redirectProtocols = rules.httpsOnly || startsWithHttps(url) ? "https" : "http,https";
+  settings.proxy = net::proxyForRequest(url);
+  settings.timeoutMs = static_cast<long>(rules.deadline.count());
+  return settings;
+}
+
+void apply(CURL* handle, const QvCurlDownloader::TransferSettings& settings) {
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, settings.protocols.c_str());
+  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, settings.redirectProtocols.c_str());
+  // Always set: an empty text means direct, and keeps libcurl from reading the environment on
+  // its own (the route is decided above, for both stacks alike).
+  curl_easy_setopt(handle, CURLOPT_PROXY, settings.proxy.c_str());
+  if (settings.connectTimeoutMs > 0) curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
+  if (settings.timeoutMs > 0) curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, settings.timeoutMs);
+  if (settings.maxRedirects >= 0) curl_easy_setopt(handle, CURLOPT_MAXREDIRS, settings.maxRedirects);
+}
+
+// Runs the transfer and logs why a refused address or a passed deadline ended it.
+CURLcode perform(const char* label, CURL* handle, const std::string& url,
+                 const QvCurlDownloader::TransferSettings& settings) {
+  if (auto hook = gBeforePerformHook.load()) hook(settings);
+  const uint32_t start = utility::tickCount();
+  const CURLcode code = curl_easy_perform(handle);
+  if (code == CURLE_UNSUPPORTED_PROTOCOL) {
+    const char* where = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &where);
+    const std::string refused = where != nullptr ? where : url;
+    const std::string& allowed = refused == url ? settings.protocols : settings.redirectProtocols;
+    common::logPrint(label, __LINE__, L"address refused, only %S allowed: %S", allowed.c_str(), refused.c_str());
+  } else if (code == CURLE_OPERATION_TIMEDOUT && settings.timeoutMs > 0 &&
+             utility::tickCount() - start >= static_cast<uint32_t>(settings.timeoutMs)) {
+    common::logPrint(label, __LINE__, L"no complete reply within %I64d ms", static_cast<int64_t>(settings.timeoutMs));
+  }
+  return code;
+}
+
 std::wstring errorText(CURLcode code, unsigned codePage) {
   const char* text = curl_easy_strerror(code);
   return utility::toWide(text, -1, codePage);
 }
 
 // The common frame of the two in-memory transfers.
-bool performIntoMemory(const char* label, CURL* handle, MemoryBuffer& buffer, std::string& out) {
-  const CURLcode code = curl_easy_perform(handle);
+bool performIntoMemory(const char* label, CURL* handle, const std::string& url,
+                       const QvCurlDownloader::TransferSettings& settings, MemoryBuffer& buffer, std::string& out) {
+  const CURLcode code = perform(label, handle, url, settings);
   if (code != CURLE_OK) {
     common::logPrint(label, __LINE__, L"curl download error %s",
                      errorText(code, utility::kCodePageAnsi).c_str());
@@ -120,6 +176,11 @@ bool performIntoMemory(const char* label, CURL* handle, MemoryBuffer& buffer, st
 }  // namespace
 
 bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, uint64_t maxBytes) {
+  return downloadMemory(url, out, net::FetchRules{.maxBytes = maxBytes});
+}
+
+bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, const net::FetchRules& rules) {
+  const uint64_t maxBytes = rules.maxBytes;
   const char* label = "QvCurlDownloader::downloadMemory";
   common::logPrint(label, __LINE__, L"QvCurlDownloader::downloadMemory start");
   net::CurlEasy handle = net::makeCurlEasy();
@@ -133,7 +194,9 @@ bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, 
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteMemoryCallback);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &buffer);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxMemoryRedirects);
+  TransferSettings settings = settingsFor(url, rules);
+  settings.maxRedirects = kMaxMemoryRedirects;
+  apply(h, settings);
   setTlsChecks(h);
   setStallLimit(h);
   if (maxBytes != kNoLimit) {
@@ -143,7 +206,7 @@ bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, 
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  return performIntoMemory(label, h, buffer, out);
+  return performIntoMemory(label, h, url, settings, buffer, out);
 }
 
 bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, const std::string& url,
@@ -161,7 +224,10 @@ bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, co
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteMemoryCallbackPost);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &buffer);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxMemoryRedirects);
+  TransferSettings settings = settingsFor(url, {});
+  settings.maxRedirects = kMaxMemoryRedirects;
+  settings.connectTimeoutMs = kPostConnectTimeoutMs;
+  apply(h, settings);
   setTlsChecks(h);
   setStallLimit(h);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
@@ -181,14 +247,18 @@ bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, co
   const std::string utf8 = wide.empty() ? std::string() : utility::wideToUtf8(wide);
   curl_easy_setopt(h, CURLOPT_POSTFIELDS, utf8.c_str());
   curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(utf8.size()));
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kPostConnectTimeoutMs);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  return performIntoMemory(label, h, buffer, out);
+  return performIntoMemory(label, h, url, settings, buffer, out);
 }
 
 bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string& url,
                                     std::function<void(int percent)> onProgress) {
+  return downloadFile(path, url, std::move(onProgress), net::FetchRules{});
+}
+
+bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string& url,
+                                    std::function<void(int percent)> onProgress, const net::FetchRules& rules) {
   const char* label = "QvCurlDownloader::downloadFile";
   common::logPrint(label, __LINE__, L"QvCurlDownloader::downloadfile start");
   net::CurlEasy handle = net::makeCurlEasy();
@@ -208,10 +278,12 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteFileCallback);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &file);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  TransferSettings settings = settingsFor(url, rules);
+  settings.maxRedirects = kMaxRedirects;
+  apply(h, settings);
   setTlsChecks(h);
   setStallLimit(h);
   curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, kMaxReceiveSpeed);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
@@ -219,7 +291,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
 
-  const CURLcode code = curl_easy_perform(h);
+  const CURLcode code = perform(label, h, url, settings);
   bool ok = true;
   if (code != CURLE_OK) {
     common::logPrint(label, __LINE__, L"download error %s", errorText(code, utility::kCodePageUtf8).c_str());
@@ -239,3 +311,9 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
 void QvCurlDownloader::setStallSecondsForTesting(long seconds) {
   gStallSeconds.store(seconds > 0 ? seconds : kStallSeconds);
 }
+
+void QvCurlDownloader::setBeforePerformHookForTesting(void (*hook)(const TransferSettings& settings)) {
+  gBeforePerformHook.store(hook);
+}
+
+void QvCurlDownloader::setTickSourceForTesting(uint32_t (*tick)()) { gTickSource.store(tick); }

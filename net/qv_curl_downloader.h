@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "net/fetch_rules.h"
+
 class QvCurlDownloader {
  public:
   static constexpr uint64_t kNoLimit = UINT64_MAX;
@@ -15,6 +17,8 @@ class QvCurlDownloader {
   // GET |url| into |out|. On success |out| is replaced by the reply body (whatever the HTTP
   // status); on failure it is left as it was. A reply longer than |maxBytes| fails.
   static bool downloadMemory(const std::string& url, std::string& out, uint64_t maxBytes = kNoLimit);
+  // The same under |rules| (size limit, overall deadline, https only).
+  static bool downloadMemory(const std::string& url, std::string& out, const net::FetchRules& rules);
 
   // POST the JSON |body| (ANSI code page; sent as UTF-8) to |url| with the header line
   // "Content-Type:application/json;charset=UTF-8" followed by |headers| (complete lines, in
@@ -27,6 +31,12 @@ class QvCurlDownloader {
   // written partly before a failure is left on disk.
   static bool downloadFile(const std::wstring& path, const std::string& url,
                            std::function<void(int percent)> onProgress);
+  // The same under |rules| (deadline and https only; the size is not limited).
+  static bool downloadFile(const std::wstring& path, const std::string& url,
+                           std::function<void(int percent)> onProgress, const net::FetchRules& rules);
+
+  // Every transfer: only http and https, never redirected from https to plain http, through the
+  // proxy the desktop's settings name for the address (else the one the environment names).
 
   // Every transfer ends when no byte has moved for this long (a stalled connection must not
   // hold the installer forever), and the in-memory ones after this many redirects (a redirect
@@ -36,4 +46,18 @@ class QvCurlDownloader {
   static constexpr uint64_t kMaxPostReplyBytes = 8u << 20;
   // Tests: a shorter stall limit (0 restores kStallSeconds).
   static void setStallSecondsForTesting(long seconds);
+
+  // What a transfer was set up with, exactly as libcurl was told, handed to the test hook just
+  // before the transfer starts.
+  struct TransferSettings {
+    std::string protocols;          // CURLOPT_PROTOCOLS_STR
+    std::string redirectProtocols;  // CURLOPT_REDIR_PROTOCOLS_STR
+    std::string proxy;              // CURLOPT_PROXY (empty: direct)
+    long connectTimeoutMs = 0;      // CURLOPT_CONNECTTIMEOUT_MS (0: libcurl's own)
+    long timeoutMs = 0;             // CURLOPT_TIMEOUT_MS (0: none)
+    long maxRedirects = -1;         // CURLOPT_MAXREDIRS
+  };
+  static void setBeforePerformHookForTesting(void (*hook)(const TransferSettings& settings));
+  // Tests: the tick count the progress throttle reads (null: the system's).
+  static void setTickSourceForTesting(uint32_t (*tick)());
 };

@@ -18,6 +18,7 @@ inline constexpr int kInternetConnectionAborted = 12030;
 inline constexpr int kInternetConnectionReset = 12031;
 inline constexpr int kInternetSecCertDateInvalid = 12037;
 inline constexpr int kInternetSecCertCnInvalid = 12038;
+inline constexpr int kInternetHttpsToHttpOnRedirect = 12040;
 inline constexpr int kInternetInvalidCa = 12045;
 inline constexpr int kHttpHeaderNotFound = 12150;
 inline constexpr int kHttpInvalidServerResponse = 12152;

@@ -4,12 +4,16 @@
 #include <libsoup/soup.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "deployment/deployment.h"
 #include "net/http_client.h"
-#include "net/proxy_env.h"
+#include "net/proxy_resolver.h"
 #include "net/wininet_errors.h"
 #include "utility/system/log.h"
 #include "utility/base/strings.h"
@@ -115,10 +119,80 @@ Failure classify(const GError* error, bool connected, SoupMessage* message) {
   return {connectOrSend, net::kInternetInternalError};
 }
 
-// Data of one request that the network-event handler fills in.
+// Data of one request that the signal handlers fill in.
 struct RequestState {
   bool connected = false;
   unsigned receiveSeconds = 0;
+  // Redirects: the scheme of the hop before, the rules, and a refused hop's error code.
+  bool secure = false;
+  bool httpsOnly = false;
+  int refusedRedirect = 0;
+  GCancellable* cancellable = nullptr;
+};
+
+// Every hop of a redirect chain is checked before it is requested: http and https only, never
+// from https back to plain http (the certificate check would be gone), https only when the
+// rules say so. A refused hop ends the request.
+void onRestarted(SoupMessage* message, gpointer data) {
+  auto* state = static_cast<RequestState*>(data);
+  GUri* uri = soup_message_get_uri(message);
+  const char* scheme = uri != nullptr ? g_uri_get_scheme(uri) : nullptr;
+  const bool https = scheme != nullptr && g_ascii_strcasecmp(scheme, "https") == 0;
+  const bool http = scheme != nullptr && g_ascii_strcasecmp(scheme, "http") == 0;
+  int refused = 0;
+  if (!https && !http) {
+    refused = net::kHttpRedirectFailed;
+  } else if (http && (state->secure || state->httpsOnly)) {
+    refused = net::kInternetHttpsToHttpOnRedirect;
+  }
+  if (refused == 0) {
+    state->secure = https;
+    return;
+  }
+  char* text = uri != nullptr ? g_uri_to_string_partial(uri, G_URI_HIDE_PASSWORD) : g_strdup("");
+  common::logPrint("utility::CHttpClient::sendAndReceive", __LINE__, L"redirect to %S refused", text);
+  g_free(text);
+  state->refusedRedirect = refused;
+  g_cancellable_cancel(state->cancellable);
+}
+
+// Ends a request at its deadline by cancelling it from a thread of its own: the transfer blocks
+// in socket calls that no main-context source could interrupt.
+class DeadlineWatch {
+ public:
+  DeadlineWatch(std::chrono::milliseconds limit, GCancellable* cancellable) {
+    if (limit.count() <= 0) return;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    thread_ = std::thread([this, end, cancellable] {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (changed_.wait_until(lock, end, [this] { return done_; })) return;
+      expired_ = true;
+      g_cancellable_cancel(cancellable);
+    });
+  }
+  ~DeadlineWatch() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  DeadlineWatch(const DeadlineWatch&) = delete;
+  DeadlineWatch& operator=(const DeadlineWatch&) = delete;
+
+  bool expired() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return expired_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool done_ = false;
+  bool expired_ = false;
+  std::thread thread_;
 };
 
 // Once a connection stands, waiting for data is bounded by the receive time-out instead of the
@@ -165,17 +239,9 @@ void appendHeaderLines(SoupMessageHeaders* headers, const std::wstring& lines) {
 
 // An environment proxy for sessions whose system resolver goes direct although the
 // environment names a proxy (a desktop whose own settings say "none").
-void applyEnvironmentProxy(SoupSession* session, const std::string& scheme, const std::string& host,
-                           int port, GCancellable* cancellable) {
-  const std::string proxy = net::proxyForUrl(net::ProxyEnvironment::fromProcess(), scheme, host);
+void applyEnvironmentProxy(SoupSession* session, const std::string& scheme, const std::string& host, int port) {
+  const std::string proxy = net::environmentProxyWhereDesktopIsDirect(scheme, host, port);
   if (proxy.empty()) return;
-  const std::string target = scheme + "://" + host + ":" + std::to_string(port) + "/";
-  ErrorHolder error;
-  gchar** found = g_proxy_resolver_lookup(g_proxy_resolver_get_default(), target.c_str(), cancellable, error.out());
-  const bool direct = found == nullptr || found[0] == nullptr ||
-                      (std::strcmp(found[0], "direct://") == 0 && found[1] == nullptr);
-  g_strfreev(found);
-  if (!direct) return;
   GRef<GProxyResolver> resolver(g_simple_proxy_resolver_new(proxy.c_str(), nullptr));
   soup_session_set_proxy_resolver(session, resolver.get());
 }
@@ -235,7 +301,16 @@ bool CHttpClient::openUrl(const std::wstring& url, const std::wstring& headers, 
   UrlParts parts;
   int error = 0;
   if (!crackUrl(url, parts, error)) {
+    if (error == net::kInternetUnrecognizedScheme) {
+      common::logPrint("utility::CHttpClient::openUrl", __LINE__, L"address refused, only http and https allowed: %s",
+                       url.c_str());
+    }
     reportError(kStepCrackUrl, error);
+    return false;
+  }
+  if (rules_.httpsOnly && !parts.secure) {
+    common::logPrint("utility::CHttpClient::openUrl", __LINE__, L"plain http refused: %s", url.c_str());
+    reportError(kStepCrackUrl, net::kInternetUnrecognizedScheme);
     return false;
   }
   scheme_ = parts.scheme;
@@ -247,7 +322,7 @@ bool CHttpClient::openUrl(const std::wstring& url, const std::wstring& headers, 
 
   std::string host = wideToUtf8(host_);
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
-  applyEnvironmentProxy(handle->session, wideToUtf8(scheme_), host, port_, handle->cancellable);
+  applyEnvironmentProxy(handle->session, wideToUtf8(scheme_), host, port_);
 
   if (auto hook = gOpenHook.load()) hook(this, OpenStage::kBeforePublish);
   std::lock_guard<std::mutex> lock(handleMutex_);
@@ -288,10 +363,34 @@ bool CHttpClient::sendAndReceive() {
 
   RequestState state;
   state.receiveSeconds = timeouts().receiveSeconds;
+  state.secure = secure_;
+  state.httpsOnly = rules_.httpsOnly;
+  state.cancellable = handle->cancellable;
   g_signal_connect(message.get(), "network-event", G_CALLBACK(onNetworkEvent), &state);
+  g_signal_connect(message.get(), "restarted", G_CALLBACK(onRestarted), &state);
+  DeadlineWatch deadline(rules_.deadline, handle->cancellable);
+  const auto deadlinePassed = [&] {
+    if (!deadline.expired()) return false;
+    common::logPrint(label, __LINE__, L"no complete reply within %I64d ms",
+                     static_cast<int64_t>(rules_.deadline.count()));
+    return true;
+  };
 
   GRef<GInputStream> body(soup_session_send(handle->session, message.get(), handle->cancellable, error.out()));
   if (!body) {
+    g_signal_handlers_disconnect_by_data(message.get(), &state);
+    if (state.refusedRedirect != 0) {
+      reportError(kStepSendRequest, state.refusedRedirect);
+      return false;
+    }
+    if (deadlinePassed()) {
+      reportError(state.connected ? kStepSendRequest : kStepConnect, net::kInternetTimeout);
+      return false;
+    }
+    if (g_error_matches(error.get(), SOUP_SESSION_ERROR, SOUP_SESSION_ERROR_REDIRECT_BAD_URI)) {
+      // A Location of another scheme (file, ftp, ...) is not followed.
+      common::logPrint(label, __LINE__, L"redirect refused: %s", error.message().c_str());
+    }
     const Failure failure = classify(error.get(), state.connected, message.get());
     common::logPrint(label, __LINE__, L"request failed at step %d: %s", failure.step, error.message().c_str());
     reportError(failure.step, failure.code);
@@ -317,7 +416,7 @@ bool CHttpClient::sendAndReceive() {
     while (true) {
       const gssize n = g_input_stream_read(body.get(), buffer.get(), kReadChunk, handle->cancellable, error.out());
       if (n < 0) {
-        common::logPrint(label, __LINE__, L"read failed: %s", error.message().c_str());
+        if (!deadlinePassed()) common::logPrint(label, __LINE__, L"read failed: %s", error.message().c_str());
         break;
       }
       if (n == 0) {

@@ -31,6 +31,9 @@ class RawServer {
  public:
   // Answers every request with |reply| (sent as is) and closes the connection.
   explicit RawServer(std::string reply);
+  // The same, one byte every |msPerByte| milliseconds (headers included): a server that
+  // trickles, which no idle time-out ends.
+  RawServer(std::string reply, int msPerByte);
   ~RawServer();
   RawServer(const RawServer&) = delete;
   RawServer& operator=(const RawServer&) = delete;

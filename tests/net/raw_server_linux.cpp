@@ -78,6 +78,7 @@ struct RawServer::State {
   int listener = -1;
   int port = 0;
   std::string reply;
+  int msPerByte = 0;
   std::atomic<bool> stopping{false};
   mutable std::mutex mutex;
   std::vector<std::string> requests;
@@ -114,10 +115,16 @@ struct RawServer::State {
         requests.push_back(request);
       }
       size_t sent = 0;
-      while (sent < reply.size()) {
-        const ssize_t n = ::send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+      while (sent < reply.size() && !stopping.load()) {
+        const size_t chunk = msPerByte > 0 ? 1 : reply.size() - sent;
+        const ssize_t n = ::send(fd, reply.data() + sent, chunk, MSG_NOSIGNAL);
         if (n <= 0) break;
         sent += static_cast<size_t>(n);
+        // The pace of a trickling server; a client that gave up shows as a closed peer.
+        if (msPerByte > 0) {
+          pollfd q{fd, POLLIN | POLLRDHUP, 0};
+          if (::poll(&q, 1, msPerByte) == 1) break;
+        }
       }
       ::shutdown(fd, SHUT_WR);
       ::close(fd);
@@ -125,8 +132,11 @@ struct RawServer::State {
   }
 };
 
-RawServer::RawServer(std::string reply) : state_(std::make_shared<State>()) {
+RawServer::RawServer(std::string reply) : RawServer(std::move(reply), 0) {}
+
+RawServer::RawServer(std::string reply, int msPerByte) : state_(std::make_shared<State>()) {
   state_->reply = std::move(reply);
+  state_->msPerByte = msPerByte;
   state_->listener = listenOnLoopback(16, state_->port);
   if (state_->listener >= 0) state_->thread = std::thread([state = state_] { state->serve(); });
 }

@@ -1,0 +1,65 @@
+#include <gio/gio.h>
+
+#include <cstring>
+#include <memory>
+
+#include "net/proxy_env.h"
+#include "net/proxy_resolver.h"
+
+namespace net {
+
+namespace {
+
+struct StrvFree {
+  void operator()(gchar** list) const { g_strfreev(list); }
+};
+
+// The desktop resolver's first usable answer for |url|: true with |proxy| empty for "direct",
+// true with a proxy address, false when it has none (a failed lookup counts as direct).
+bool desktopProxy(const std::string& url, std::string& proxy) {
+  proxy.clear();
+  std::unique_ptr<gchar*, StrvFree> found(
+      g_proxy_resolver_lookup(g_proxy_resolver_get_default(), url.c_str(), nullptr, nullptr));
+  if (!found) return true;
+  for (gchar** entry = found.get(); *entry != nullptr; ++entry) {
+    if (std::strcmp(*entry, "direct://") == 0) return true;
+    // The kinds libcurl reaches a proxy by; GLib spells a SOCKS proxy of unknown version as
+    // several entries, the first of them one of these.
+    for (const char* scheme : {"http://", "https://", "socks5://", "socks4a://", "socks4://"}) {
+      if (g_str_has_prefix(*entry, scheme)) {
+        proxy = *entry;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+std::string schemeOf(const std::string& url) {
+  const size_t end = url.find("://");
+  return end == std::string::npos ? std::string() : url.substr(0, end);
+}
+
+}  // namespace
+
+std::string proxyForRequest(const std::string& url) {
+  std::string proxy;
+  if (desktopProxy(url, proxy) && !proxy.empty()) return proxy;
+  GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
+  if (uri == nullptr) return {};
+  const std::string host = g_uri_get_host(uri) != nullptr ? g_uri_get_host(uri) : "";
+  g_uri_unref(uri);
+  return proxyForUrl(ProxyEnvironment::fromProcess(), schemeOf(url), host);
+}
+
+std::string environmentProxyWhereDesktopIsDirect(const std::string& scheme, const std::string& host, int port) {
+  const std::string proxy = proxyForUrl(ProxyEnvironment::fromProcess(), scheme, host);
+  if (proxy.empty()) return {};
+  const bool v6 = host.find(':') != std::string::npos;
+  const std::string url = scheme + "://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + "/";
+  std::string desktop;
+  if (desktopProxy(url, desktop) && !desktop.empty()) return {};
+  return proxy;
+}
+
+}  // namespace net
