@@ -31,11 +31,13 @@ const char* generationMember(int generation) {
 // libcurl tries once more, unless the thread is being stopped (that transfer has no cancel).
 void fetchDocument(utility::CHttpDownloader& client, const utility::WorkThread& thread, const std::wstring& url,
                    std::string& buffer, const char* label, const wchar_t* fallbackRecord) {
-  if (client.downloadToMemory(buffer, url, kMaxRemoteDocumentBytes)) return;
+  // A server that trickles must not hold the configuration: each fetch has an overall deadline.
+  const net::FetchRules rules{.maxBytes = kMaxRemoteDocumentBytes, .deadline = net::remoteDocumentDeadline()};
+  if (client.downloadToMemory(buffer, url, rules)) return;
   common::logPrint(label, __LINE__, fallbackRecord);
   buffer.clear();
   if (thread.isStopRequested()) return;
-  QvCurlDownloader::downloadMemory(utility::wideToAnsi(url), buffer, kMaxRemoteDocumentBytes);
+  QvCurlDownloader::downloadMemory(utility::wideToAnsi(url), buffer, rules);
 }
 
 // The text of a member; a member that holds no string counts as empty.

@@ -16,7 +16,11 @@ struct FetchRules {
   bool httpsOnly = false;
 };
 
-// The documents that configure a run are a few KiB: they get an overall limit of their own.
+// The documents that configure a run are a few KiB: each fetch of one gets an overall limit of
+// its own, from the request to the last byte.
 inline constexpr std::chrono::milliseconds kRemoteDocumentDeadline{60000};
+std::chrono::milliseconds remoteDocumentDeadline();
+// Tests: a shorter limit (zero restores kRemoteDocumentDeadline).
+void setRemoteDocumentDeadlineForTesting(std::chrono::milliseconds deadline);
 
 }  // namespace net

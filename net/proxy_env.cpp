@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <vector>
 
 namespace net {
 
@@ -29,39 +30,6 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-// "host", "host:port", "[v6]:port" -> the host part.
-std::string entryHost(std::string entry) {
-  if (!entry.empty() && entry.front() == '[') {
-    const auto close = entry.find(']');
-    return close == std::string::npos ? entry.substr(1) : entry.substr(1, close - 1);
-  }
-  if (std::count(entry.begin(), entry.end(), ':') == 1) entry.erase(entry.find(':'));
-  return entry;
-}
-
-bool excluded(const std::string& noProxy, std::string host) {
-  host = lowered(host);
-  if (!host.empty() && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-  size_t start = 0;
-  while (start <= noProxy.size()) {
-    size_t end = noProxy.find(',', start);
-    if (end == std::string::npos) end = noProxy.size();
-    std::string entry = lowered(trimmed(noProxy.substr(start, end - start)));
-    start = end + 1;
-    if (entry.empty()) continue;
-    if (entry == "*") return true;
-    entry = entryHost(entry);
-    if (!entry.empty() && entry.front() == '.') entry.erase(0, 1);
-    if (entry.empty()) continue;
-    if (host == entry) return true;
-    if (host.size() > entry.size() && host.compare(host.size() - entry.size(), entry.size(), entry) == 0 &&
-        host[host.size() - entry.size() - 1] == '.') {
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 ProxyEnvironment ProxyEnvironment::fromProcess() {
@@ -73,14 +41,33 @@ ProxyEnvironment ProxyEnvironment::fromProcess() {
   return env;
 }
 
-std::string proxyForUrl(const ProxyEnvironment& env, const std::string& scheme, const std::string& host) {
+std::string chosenProxy(const ProxyEnvironment& env, const std::string& scheme) {
   const std::string lowerScheme = lowered(scheme);
   std::string proxy = lowerScheme == "https" ? env.httpsProxy : (lowerScheme == "http" ? env.httpProxy : "");
   if (proxy.empty()) proxy = env.allProxy;
   proxy = trimmed(proxy);
-  if (proxy.empty() || excluded(env.noProxy, host)) return {};
-  if (proxy.find("://") == std::string::npos) proxy = "http://" + proxy;
+  if (!proxy.empty() && proxy.find("://") == std::string::npos) proxy = "http://" + proxy;
   return proxy;
+}
+
+std::vector<std::string> noProxyHosts(const std::string& noProxy) {
+  std::vector<std::string> hosts;
+  size_t start = 0;
+  while (start <= noProxy.size()) {
+    size_t end = noProxy.find(',', start);
+    if (end == std::string::npos) end = noProxy.size();
+    std::string entry = trimmed(noProxy.substr(start, end - start));
+    start = end + 1;
+    // A port narrows nothing here: "host:port" and "[v6]:port" stand for the host.
+    if (!entry.empty() && entry.front() == '[') {
+      const auto close = entry.find(']');
+      entry = close == std::string::npos ? entry.substr(1) : entry.substr(1, close - 1);
+    } else if (std::count(entry.begin(), entry.end(), ':') == 1) {
+      entry.erase(entry.find(':'));
+    }
+    if (!entry.empty()) hosts.push_back(lowered(entry));
+  }
+  return hosts;
 }
 
 }  // namespace net

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace net {
 
@@ -17,7 +18,14 @@ struct ProxyEnvironment {
 
 // The proxy URL ("http://host:port") for a request to |scheme|://|host|, or empty for a direct
 // connection. no_proxy holds "*" or comma-separated host names (matching the host and its
-// sub-domains, a leading "." allowed), addresses, and optional ":port" suffixes, which are ignored.
+// sub-domains, a leading "." or "*." allowed), addresses, address ranges ("10.0.0.0/8"), and
+// optional ":port" suffixes, which are ignored. The matching is GLib's (proxy_resolver_glib.cpp).
 std::string proxyForUrl(const ProxyEnvironment& env, const std::string& scheme, const std::string& host);
+
+// The parts proxyForUrl is made of: the proxy named for |scheme| (all_proxy when none is named
+// for it; "http://" added when the text names no scheme), and the no_proxy entries as host
+// patterns, lower case, without ports.
+std::string chosenProxy(const ProxyEnvironment& env, const std::string& scheme);
+std::vector<std::string> noProxyHosts(const std::string& noProxy);
 
 }  // namespace net

@@ -42,6 +42,30 @@ std::string schemeOf(const std::string& url) {
 
 }  // namespace
 
+std::string proxyForUrl(const ProxyEnvironment& env, const std::string& scheme, const std::string& host) {
+  const std::string proxy = chosenProxy(env, scheme);
+  if (proxy.empty()) return {};
+  std::vector<std::string> hosts = noProxyHosts(env.noProxy);
+  std::vector<const gchar*> ignore;
+  for (const std::string& entry : hosts) {
+    if (entry == "*") return {};
+    ignore.push_back(entry.c_str());
+  }
+  ignore.push_back(nullptr);
+  // GLib's matching of ignored hosts: names with their sub-domains, addresses, ranges.
+  GProxyResolver* resolver = g_simple_proxy_resolver_new(proxy.c_str(), const_cast<gchar**>(ignore.data()));
+  std::string bare = host;
+  if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') bare = bare.substr(1, bare.size() - 2);
+  const bool v6 = bare.find(':') != std::string::npos;
+  gchar* text = g_ascii_strdown((scheme + "://" + (v6 ? "[" + bare + "]" : bare) + "/").c_str(), -1);
+  const std::string target = text;
+  g_free(text);
+  std::unique_ptr<gchar*, StrvFree> found(g_proxy_resolver_lookup(resolver, target.c_str(), nullptr, nullptr));
+  g_object_unref(resolver);
+  const bool direct = !found || found.get()[0] == nullptr || std::strcmp(found.get()[0], "direct://") == 0;
+  return direct ? std::string() : proxy;
+}
+
 std::string proxyForRequest(const std::string& url) {
   std::string proxy;
   if (desktopProxy(url, proxy) && !proxy.empty()) return proxy;

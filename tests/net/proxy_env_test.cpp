@@ -27,6 +27,10 @@ TEST(ProxyEnvironment, ChoosesTheProxyForTheSchemeUnlessTheHostIsExempt) {
       {{.httpsProxy = "http://p:1", .noProxy = "127.0.0.1:47443"}, "https", "127.0.0.1", ""},
       {{.httpsProxy = "http://p:1", .noProxy = "[::1]"}, "https", "[::1]", ""},
       {{.httpsProxy = "http://p:1", .noProxy = "EXAMPLE.com"}, "https", "Example.COM", ""},
+      {{.httpsProxy = "http://p:1", .noProxy = "*.example.com"}, "https", "cdn.example.com", ""},
+      {{.httpsProxy = "http://p:1", .noProxy = "10.0.0.0/8"}, "https", "10.1.2.3", ""},
+      {{.httpsProxy = "http://p:1", .noProxy = "10.0.0.0/8"}, "https", "11.1.2.3", "http://p:1"},
+      {{.httpsProxy = "http://p:1", .noProxy = " , "}, "https", "example.com", "http://p:1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.scheme) + "://" + c.host + " no_proxy=" + c.env.noProxy);
