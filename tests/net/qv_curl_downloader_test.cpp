@@ -123,21 +123,43 @@ TEST_F(CurlDownloader, MissingFolderFailsWithoutTraffic) {
 }
 
 TEST_F(CurlDownloader, ProgressIsThrottledAndNeverReachesHundred) {
+  // The throttle reads a clock the test drives: 400 ms pass at every reading, starting near the
+  // 32-bit wrap, so the reports must come exactly at the readings more than 1000 ms after the
+  // last report, and the differences must be taken modulo 2^32.
+  static std::vector<uint32_t> readings;
+  readings.clear();
+  QvCurlDownloader::setTickSourceForTesting([] {
+    readings.push_back(readings.empty() ? 0xFFFFF000u : readings.back() + 400);
+    return readings.back();
+  });
   services_->addGeneratedFile("/files/slow.bin", 1 << 20);
-  services_->setFault("/files/slow.bin", {.bytesPerSecond = 300000});
-  std::vector<std::pair<uint32_t, int>> reports;
-  ASSERT_TRUE(QvCurlDownloader::downloadFile(winPath("slow.bin"), url("/files/slow.bin"), [&](int percent) {
-    reports.emplace_back(utility::tickCount(), percent);
-  }));
-  ASSERT_GE(reports.size(), 2u);
+  services_->setFault("/files/slow.bin", {.bytesPerSecond = 4u << 20});
+  std::vector<std::pair<uint32_t, int>> reports;  // the reading in force, the percentage
+  const bool ok = QvCurlDownloader::downloadFile(winPath("slow.bin"), url("/files/slow.bin"), [&](int percent) {
+    reports.emplace_back(readings.back(), percent);
+  });
+  QvCurlDownloader::setTickSourceForTesting(nullptr);
+  ASSERT_TRUE(ok);
+  ASSERT_GE(readings.size(), 4u);
+
+  std::vector<uint32_t> expected;
+  uint32_t last = 0;
+  for (const uint32_t tick : readings) {
+    if (tick - last > 1000u) {
+      expected.push_back(tick);
+      last = tick;
+    }
+  }
+  std::vector<uint32_t> reported;
   for (size_t i = 0; i < reports.size(); ++i) {
+    reported.push_back(reports[i].first);
     EXPECT_GE(reports[i].second, 0);
     EXPECT_LE(reports[i].second, 99);
     if (i > 0) {
-      EXPECT_GE(reports[i].first - reports[i - 1].first, 1001u);
       EXPECT_GE(reports[i].second, reports[i - 1].second);
     }
   }
+  EXPECT_EQ(reported, expected);
   EXPECT_EQ(readFile(hostPath("slow.bin")), generated(1 << 20));
 }
 
@@ -240,14 +262,22 @@ TEST(CurlPost, SendsContentTypeFirstThenTheHeaderListInOrder) {
 }
 
 TEST(CurlPost, ConnectionPhaseEndsWhenTheServerNeverAccepts) {
+  // Without a limit of its own libcurl would wait 300 s: the post sets 8000 ms, and only the post.
+  static std::vector<long> connectLimits;
+  connectLimits.clear();
+  QvCurlDownloader::setBeforePerformHookForTesting(
+      [](const QvCurlDownloader::TransferSettings& settings) { connectLimits.push_back(settings.connectTimeoutMs); });
   nettest::FullListener listener;
   ASSERT_TRUE(listener.saturated());
   nettest::LogCapture log;
+  const std::string address = "http://127.0.0.1:" + std::to_string(listener.port()) + "/";
   std::string out = "untouched";
-  EXPECT_FALSE(QvCurlDownloader::postRequest("[]", out, "http://127.0.0.1:" + std::to_string(listener.port()) + "/",
-                                             {}));
+  EXPECT_FALSE(QvCurlDownloader::postRequest("[]", out, address, {}));
   EXPECT_EQ(out, "untouched");
   EXPECT_TRUE(log.contains(L"curl download error Timeout was reached"));
+  QvCurlDownloader::downloadMemory("http://127.0.0.1:" + std::to_string(nettest::closedPort()) + "/", out);
+  QvCurlDownloader::setBeforePerformHookForTesting(nullptr);
+  EXPECT_EQ(connectLimits, (std::vector<long>{8000, 0}));
 }
 
 TEST_F(CurlDownloader, TransfersOnSeveralThreadsAtOnce) {
