@@ -19,6 +19,7 @@ constexpr curl_off_t kMaxReceiveSpeed = 20971520;  // 20 MiB per second
 constexpr long kMaxRedirects = 5;
 constexpr long kPostConnectTimeoutMs = 8000;
 constexpr uint32_t kProgressIntervalMs = 1000;
+constexpr uint32_t kClockSlackMs = 100;
 
 std::atomic<long> gStallSeconds{QvCurlDownloader::kStallSeconds};
 std::atomic<void (*)(const QvCurlDownloader::TransferSettings&)> gBeforePerformHook{nullptr};
@@ -124,7 +125,32 @@ QvCurlDownloader::TransferSettings settingsFor(const std::string& url, const net
   return settings;
 }
 
-void apply(CURL* handle, const QvCurlDownloader::TransferSettings& settings) {
+// Follows a transfer hop by hop: once a hop was https, a later plain-http hop is not requested
+// (libcurl's redirect protocols are fixed for the whole chain, which may begin on http).
+struct HopGuard {
+  CURL* handle = nullptr;
+  bool secureSeen = false;
+  std::string refused;
+};
+
+int checkHop(void* data, char*, char*, int, int) {
+  auto* guard = static_cast<HopGuard*>(data);
+  const char* where = nullptr;
+  curl_easy_getinfo(guard->handle, CURLINFO_EFFECTIVE_URL, &where);
+  const std::string url = where != nullptr ? where : "";
+  if (startsWithHttps(url)) {
+    guard->secureSeen = true;
+  } else if (guard->secureSeen) {
+    guard->refused = url;
+    return CURL_PREREQFUNC_ABORT;
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
+void apply(CURL* handle, const QvCurlDownloader::TransferSettings& settings, HopGuard& guard) {
+  guard.handle = handle;
+  curl_easy_setopt(handle, CURLOPT_PREREQFUNCTION, checkHop);
+  curl_easy_setopt(handle, CURLOPT_PREREQDATA, &guard);
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, settings.protocols.c_str());
   curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, settings.redirectProtocols.c_str());
   // Always set: an empty text means direct, and keeps libcurl from reading the environment on
@@ -137,18 +163,22 @@ void apply(CURL* handle, const QvCurlDownloader::TransferSettings& settings) {
 
 // Runs the transfer and logs why a refused address or a passed deadline ended it.
 CURLcode perform(const char* label, CURL* handle, const std::string& url,
-                 const QvCurlDownloader::TransferSettings& settings) {
+                 const QvCurlDownloader::TransferSettings& settings, const HopGuard& guard) {
   if (auto hook = gBeforePerformHook.load()) hook(settings);
   const uint32_t start = utility::tickCount();
   const CURLcode code = curl_easy_perform(handle);
-  if (code == CURLE_UNSUPPORTED_PROTOCOL) {
+  if (code == CURLE_ABORTED_BY_CALLBACK && !guard.refused.empty()) {
+    common::logPrint(label, __LINE__, L"address refused, only https allowed: %S", guard.refused.c_str());
+  } else if (code == CURLE_UNSUPPORTED_PROTOCOL) {
     const char* where = nullptr;
     curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &where);
     const std::string refused = where != nullptr ? where : url;
     const std::string& allowed = refused == url ? settings.protocols : settings.redirectProtocols;
     common::logPrint(label, __LINE__, L"address refused, only %S allowed: %S", allowed.c_str(), refused.c_str());
   } else if (code == CURLE_OPERATION_TIMEDOUT && settings.timeoutMs > 0 &&
-             utility::tickCount() - start >= static_cast<uint32_t>(settings.timeoutMs)) {
+             utility::tickCount() - start + kClockSlackMs >= static_cast<uint32_t>(settings.timeoutMs)) {
+    // libcurl reports its stall limit with the same code; the elapsed time tells them apart
+    // (libcurl's own clock may end a few milliseconds short of ours).
     common::logPrint(label, __LINE__, L"no complete reply within %I64d ms", static_cast<int64_t>(settings.timeoutMs));
   }
   return code;
@@ -161,8 +191,9 @@ std::wstring errorText(CURLcode code, unsigned codePage) {
 
 // The common frame of the two in-memory transfers.
 bool performIntoMemory(const char* label, CURL* handle, const std::string& url,
-                       const QvCurlDownloader::TransferSettings& settings, MemoryBuffer& buffer, std::string& out) {
-  const CURLcode code = perform(label, handle, url, settings);
+                       const QvCurlDownloader::TransferSettings& settings, const HopGuard& guard,
+                       MemoryBuffer& buffer, std::string& out) {
+  const CURLcode code = perform(label, handle, url, settings, guard);
   if (code != CURLE_OK) {
     common::logPrint(label, __LINE__, L"curl download error %s",
                      errorText(code, utility::kCodePageAnsi).c_str());
@@ -196,7 +227,8 @@ bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, 
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   TransferSettings settings = settingsFor(url, rules);
   settings.maxRedirects = kMaxMemoryRedirects;
-  apply(h, settings);
+  HopGuard guard;
+  apply(h, settings, guard);
   setTlsChecks(h);
   setStallLimit(h);
   if (maxBytes != kNoLimit) {
@@ -206,7 +238,7 @@ bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, 
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  return performIntoMemory(label, h, url, settings, buffer, out);
+  return performIntoMemory(label, h, url, settings, guard, buffer, out);
 }
 
 bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, const std::string& url,
@@ -227,7 +259,8 @@ bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, co
   TransferSettings settings = settingsFor(url, {});
   settings.maxRedirects = kMaxMemoryRedirects;
   settings.connectTimeoutMs = kPostConnectTimeoutMs;
-  apply(h, settings);
+  HopGuard guard;
+  apply(h, settings, guard);
   setTlsChecks(h);
   setStallLimit(h);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
@@ -249,7 +282,7 @@ bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, co
   curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(utf8.size()));
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  return performIntoMemory(label, h, url, settings, buffer, out);
+  return performIntoMemory(label, h, url, settings, guard, buffer, out);
 }
 
 bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string& url,
@@ -280,7 +313,8 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   TransferSettings settings = settingsFor(url, rules);
   settings.maxRedirects = kMaxRedirects;
-  apply(h, settings);
+  HopGuard guard;
+  apply(h, settings, guard);
   setTlsChecks(h);
   setStallLimit(h);
   curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, kMaxReceiveSpeed);
@@ -291,7 +325,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
 
-  const CURLcode code = perform(label, h, url, settings);
+  const CURLcode code = perform(label, h, url, settings, guard);
   bool ok = true;
   if (code != CURLE_OK) {
     common::logPrint(label, __LINE__, L"download error %s", errorText(code, utility::kCodePageUtf8).c_str());

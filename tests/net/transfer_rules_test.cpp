@@ -72,6 +72,9 @@ TEST_F(TransferRules, OnlyHttpAndHttpsAndNeverBackFromHttpsToHttp) {
   nettest::RedirectServer toFile("file://" + secret);
   nettest::RedirectServer toFtp("ftp://127.0.0.1:" + std::to_string(plain.port()) + "/evil.exe");
   ASSERT_GT(toPlain.port(), 0);
+  // A chain that begins on plain http, goes to https, and back.
+  nettest::RawServer plainToSecure("HTTP/1.1 302 Found\r\nLocation: " + toPlain.url("/next") +
+                                   "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
   struct Case {
     const char* label;
     std::string url;
@@ -80,6 +83,7 @@ TEST_F(TransferRules, OnlyHttpAndHttpsAndNeverBackFromHttpsToHttp) {
       {"https redirected to http", toPlain.url("/player.json")},
       {"https redirected to file", toFile.url("/player.json")},
       {"https redirected to ftp", toFtp.url("/player.json")},
+      {"http to https, then back to http", "http://127.0.0.1:" + std::to_string(plainToSecure.port()) + "/player.json"},
       {"a file address", "file://" + secret},
       {"an ftp address", "ftp://127.0.0.1:" + std::to_string(plain.port()) + "/evil.exe"},
   };
@@ -92,7 +96,7 @@ TEST_F(TransferRules, OnlyHttpAndHttpsAndNeverBackFromHttpsToHttp) {
       EXPECT_EQ(body.find("evil"), std::string::npos);
       EXPECT_EQ(body.find("local secret"), std::string::npos);
       EXPECT_TRUE(log_.containsPart(L"refused")) << "no record of the refusal";
-      if (&c == &cases[0]) {
+      if (&c == &cases[0] || &c == &cases[3]) {
         const bool curl = std::string(operation.name).rfind("QvCurl", 0) == 0;
         const std::wstring plainUrl = L"http://127.0.0.1:" + std::to_wstring(plain.port()) + L"/evil.exe";
         EXPECT_TRUE(log_.containsPart(curl ? L"address refused, only https allowed: " + plainUrl
@@ -100,8 +104,8 @@ TEST_F(TransferRules, OnlyHttpAndHttpsAndNeverBackFromHttpsToHttp) {
       }
     }
   }
-  // No hop reached the plain server.
-  EXPECT_TRUE(plain.requests().empty());
+  // No hop's request reached the plain server (libcurl may connect before it refuses a hop).
+  for (const std::string& request : plain.requests()) EXPECT_EQ(request, "");
   EXPECT_EQ(ServicesTest::readFile(secret), "local secret");
 }
 
