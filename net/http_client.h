@@ -80,7 +80,6 @@ class CHttpClient {
   // session of this client starts cancelled, so a cancel that lands between an owner's check of
   // its stop flag and the next openUrl is not lost.
   void abort();
-  bool aborted() const;
 
   // Tests: called by openUrl when it begins and just before its session becomes abortable
   // (null: nothing).
@@ -106,7 +105,7 @@ class CHttpClient {
   IHttpClientSink* sink_ = nullptr;
   net::FetchRules rules_{};
 
-  mutable std::mutex handleMutex_;  // guards the two below against abort() from another thread
+  std::mutex handleMutex_;  // guards the two below against abort() from another thread
   Handle* handle_ = nullptr;
   bool aborted_ = false;  // abort() came: every session from now on starts cancelled
 };

@@ -457,11 +457,6 @@ void CHttpClient::abort() {
   if (handle_ != nullptr) g_cancellable_cancel(handle_->cancellable);
 }
 
-bool CHttpClient::aborted() const {
-  std::lock_guard<std::mutex> lock(handleMutex_);
-  return aborted_;
-}
-
 void CHttpClient::setOpenHookForTesting(void (*hook)(CHttpClient*, OpenStage)) { gOpenHook.store(hook); }
 
 }  // namespace utility
