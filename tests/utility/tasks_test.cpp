@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -79,6 +80,35 @@ TEST_F(TasksTest, CancelDropsOnlyThatOwnersTasks) {
   neverPosted.post(new Probe(&order, 5, &released));
   drain();
   EXPECT_EQ(order, (std::vector<int>{2, 5}));
+}
+
+// Owners are keyed by address: a poster built where a destroyed one lived is a new owner. It
+// neither inherits the old cancel mark nor receives the tasks the old one left queued.
+TEST_F(TasksTest, APosterAtADeadPostersAddressIsANewOwner) {
+  std::vector<int> order;
+  int released = 0;
+  alignas(utility::TaskPoster) unsigned char storage[sizeof(utility::TaskPoster)];
+
+  auto* first = new (storage) utility::TaskPoster();
+  first->post(new Probe(&order, 1, &released));
+  first->cancel();
+  first->~TaskPoster();
+  auto* second = new (storage) utility::TaskPoster();
+  ASSERT_EQ(static_cast<void*>(first), static_cast<void*>(second));
+  second->post(new Probe(&order, 2, &released));
+  drain();
+  EXPECT_EQ(order, std::vector<int>{2});
+  EXPECT_EQ(released, 2);
+
+  // Not cancelled, but destroyed with a task still queued: that task belongs to the dead owner.
+  second->post(new Probe(&order, 3, &released));
+  second->~TaskPoster();
+  auto* third = new (storage) utility::TaskPoster();
+  third->post(new Probe(&order, 4, &released));
+  drain();
+  EXPECT_EQ(order, (std::vector<int>{2, 4}));
+  EXPECT_EQ(released, 4);
+  third->~TaskPoster();
 }
 
 TEST_F(TasksTest, RunOnMainThreadRunsOnTheLoopThread) {

@@ -11,6 +11,10 @@ bool TaskPoster::post(Runable* task) {
   return dispatcher->post(this, task);
 }
 
+TaskPoster::~TaskPoster() {
+  if (TaskDispatcher* dispatcher = TaskDispatcher::instance()) dispatcher->forget(this);
+}
+
 void TaskPoster::cancel() {
   if (TaskDispatcher* dispatcher = TaskDispatcher::instance()) dispatcher->cancel(this);
 }

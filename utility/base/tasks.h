@@ -12,6 +12,9 @@ namespace utility {
 class TaskPoster {
  public:
   TaskPoster() = default;
+  // The dispatcher forgets this owner: its undelivered tasks are released without running, and
+  // a poster later built at the same address starts as a new owner.
+  ~TaskPoster();
   TaskPoster(const TaskPoster&) = delete;
   TaskPoster& operator=(const TaskPoster&) = delete;
 
@@ -55,6 +58,8 @@ class TaskDispatcher {
 
   bool post(const TaskPoster* owner, Runable* task);
   void cancel(const TaskPoster* owner);
+  // Drops the owner's entry and releases its queued tasks unrun (any thread).
+  void forget(const TaskPoster* owner);
   uint32_t startTimer(uint32_t periodMs, Runable* task);
   void stopTimer(uint32_t id);
   // Posted tasks not yet delivered (all owners).

@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "utility/base/tasks.h"
 
@@ -142,6 +143,28 @@ void TaskDispatcher::cancel(const TaskPoster* owner) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   auto it = impl_->counts.find(owner);
   if (it != impl_->counts.end()) it->second = -1;
+}
+
+void TaskDispatcher::forget(const TaskPoster* owner) {
+  // The owner's queued tasks leave the queue with its entry: left behind, they would be
+  // delivered to whatever owner is built next at this address.
+  std::vector<Runable*> dropped;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (impl_->counts.erase(owner) == 0) return;  // never posted: nothing queued
+    auto& queue = impl_->queue;
+    for (auto it = queue.begin(); it != queue.end();) {
+      if (it->owner == owner) {
+        dropped.push_back(it->task);
+        it = queue.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (Runable* task : dropped) {
+    if (task != nullptr) task->release();  // outside the lock: a release may post
+  }
 }
 
 uint32_t TaskDispatcher::startTimer(uint32_t periodMs, Runable* task) {
