@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <thread>
 
@@ -68,28 +69,31 @@ TEST(WorkThread, StopRequestEndsACooperativeTask) {
 }
 
 TEST(WorkThread, MissedLimitDetachesAndKeepsTheTaskAlive) {
-  // A task that ignores stop requests and runs until the test lets it go. Its state outlives
-  // the test body because the detached thread still uses it.
+  // A task that ignores stop requests and runs until the test lets it go. The task shares its
+  // state with the test, so the state outlives the test body while the detached thread still
+  // uses it, and each run of the test starts from fresh state.
+  struct State {
+    std::atomic<bool> letGo{false};
+    std::atomic<int> released{0};
+    std::atomic<bool> running{false};
+  };
   struct Stubborn : Runable {
-    std::atomic<bool>* letGo;
-    std::atomic<int>* released;
-    std::atomic<bool>* running;
+    std::shared_ptr<State> state;
     void release() override {
-      (*released)++;
+      state->released++;
       delete this;
     }
     void run() override {
-      running->store(true);
-      while (!letGo->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      state->running.store(true);
+      while (!state->letGo.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   };
-  static std::atomic<bool> letGo{false};
-  static std::atomic<int> released{0};
-  static std::atomic<bool> running{false};
+  const auto state = std::make_shared<State>();
+  std::atomic<bool>& letGo = state->letGo;
+  std::atomic<int>& released = state->released;
+  std::atomic<bool>& running = state->running;
   auto* task = new Stubborn;
-  task->letGo = &letGo;
-  task->released = &released;
-  task->running = &running;
+  task->state = state;
 
   auto thread = std::make_unique<utility::WorkThread>();
   ASSERT_TRUE(thread->start(task));
