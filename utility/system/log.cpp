@@ -108,6 +108,11 @@ bool LogWriter::add(std::string_view record) {
   return true;
 }
 
+void LogWriter::setBeforeWriteForTesting(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  beforeWrite_ = std::move(hook);
+}
+
 bool LogWriter::flush(unsigned timeoutMs) {
   std::unique_lock<std::mutex> lock(mutex_);
   const uint64_t target = queuedSerial_;
@@ -142,7 +147,9 @@ void LogWriter::run() {
     pendingBytes_.store(0, std::memory_order_relaxed);
     if (!batch.empty()) {
       // The file work happens without the lock: callers never wait for the disk.
+      const std::function<void()> beforeWrite = beforeWrite_;
       lock.unlock();
+      if (beforeWrite) beforeWrite();
       writeBatch(file, batch);
       batch.clear();
       lock.lock();

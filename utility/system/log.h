@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -51,6 +52,9 @@ class LogWriter {
   bool isBehind() const { return pendingBytes_.load(std::memory_order_relaxed) > limits_.threshold; }
   uint64_t acceptedRecords() const { return accepted_.load(); }
   uint64_t droppedRecords() const { return dropped_.load(); }
+  // Tests: runs on the writer thread before each batch goes to the file, without the lock held,
+  // so a test can hold the writer back and watch callers drop records.
+  void setBeforeWriteForTesting(std::function<void()> hook);
 
   // The writer of the process, or null before initLog.
   static LogWriter* current();
@@ -70,6 +74,7 @@ class LogWriter {
   uint64_t writtenSerial_ = 0;  // records handed to the file so far (guarded by mutex_)
   bool flushRequested_ = false;
   bool stopping_ = false;
+  std::function<void()> beforeWrite_;  // guarded by mutex_
   std::atomic<uint64_t> accepted_{0};
   std::atomic<uint64_t> dropped_{0};
   std::thread thread_;
