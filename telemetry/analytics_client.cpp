@@ -22,6 +22,7 @@ AnalyticsClient::~AnalyticsClient() {
     worker = std::move(worker_);
   }
   wake_.notify_all();
+  if (teardownHook_) teardownHook_();
   if (worker.valid()) worker.wait();
 }
 

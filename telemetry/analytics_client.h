@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <string>
@@ -35,6 +36,9 @@ class AnalyticsClient {
 
   // Overrides the endpoint's authority (tests); the deployment's otherwise.
   void setHostForTesting(std::wstring host) { host_ = std::move(host); }
+  // Tests: called by the destructor once the worker has been told to stop, before it is waited
+  // for, so a test can finish the post in flight exactly then.
+  void setTeardownHookForTesting(std::function<void()> hook) { teardownHook_ = std::move(hook); }
 
   static std::string buildBody(const std::wstring& clientId, const std::wstring& name, const std::wstring& label);
   std::string url() const;
@@ -56,4 +60,5 @@ class AnalyticsClient {
   bool stop_ = false;
   bool busy_ = false;
   bool closed_ = false;
+  std::function<void()> teardownHook_;
 };

@@ -237,9 +237,16 @@ TEST_F(ReporterTest, EventsQueuedWhileTheLastPostIsUnderWayStillGoOut) {
 
 TEST_F(ReporterTest, StopSaysSoWhenThePostOutlastsTheLimit) {
   // Both outlive the test, as the process's reporter outlives main: the worker goes on alone.
-  // (Held by statics, so they stay reachable rather than leaked.)
-  static HeldPost* const post = new HeldPost;
-  static QvReporter* const reporter = new QvReporter(QvReporter::kPeriodMs, post->function());
+  // Each run of the test gets its own pair; a process-wide list keeps them reachable rather
+  // than leaked.
+  struct Abandoned {
+    HeldPost* post;
+    QvReporter* reporter;
+  };
+  static auto* const abandoned = new std::vector<Abandoned>;
+  auto* const post = new HeldPost;
+  auto* const reporter = new QvReporter(QvReporter::kPeriodMs, post->function());
+  abandoned->push_back({post, reporter});
   reporter->setUrlForTesting("https://collector.test/collection/biz/upload");
   reporter->init(L"1", L"d", L"en");
   reporter->report(L"cancel_download");
