@@ -15,6 +15,7 @@
 #include "utility/system/log.h"
 #include "utility/system/shortcut.h"
 #include "utility/base/strings.h"
+#include "utility/system/ufile.h"
 
 namespace fs = std::filesystem;
 
@@ -105,13 +106,13 @@ class Shortcuts : public ::testing::Test {
         << ".tmp' && mv '" << record_.string() << ".tmp' '" << record_.string() << "'\n";
     fs::permissions(program_ / "corvide.sh", fs::perms::owner_all);
     utility::setDriveTableForTesting({{L'C', home_.string(), {}, {}}, {L'D', drive_.string(), {}, {}}});
-    setenv("XDG_DESKTOP_DIR", desktop_.c_str(), 1);
+    utility::ufile::setDesktopDirForTesting(desktop_.string());
     gLog.clear();
     common::setLogHook(captureLog);
   }
   void TearDown() override {
     common::setLogHook(nullptr);
-    unsetenv("XDG_DESKTOP_DIR");
+    utility::ufile::setDesktopDirForTesting({});
     utility::setDriveTableForTesting({});
     std::error_code ignored;
     fs::remove_all(base_, ignored);
@@ -220,12 +221,12 @@ TEST_F(Shortcuts, FailuresAreLoggedAndReported) {
       {"target on no drive", "", L"a", L"Q:\\x", L"install 3 of create shortcut failed!"},
   };
   for (const Case& c : cases) {
-    if (!c.desktop.empty()) setenv("XDG_DESKTOP_DIR", c.desktop.c_str(), 1);
+    if (!c.desktop.empty()) utility::ufile::setDesktopDirForTesting(c.desktop);
     gLog.clear();
     EXPECT_FALSE(helper::disk::createShortcut(c.link, L"", L"", c.target, L"")) << c.label;
     std::lock_guard<std::mutex> lock(gLogMutex);
     EXPECT_NE(std::find(gLog.begin(), gLog.end(), std::wstring(c.logged)), gLog.end()) << c.label;
-    setenv("XDG_DESKTOP_DIR", desktop_.c_str(), 1);
+    utility::ufile::setDesktopDirForTesting(desktop_.string());
   }
 }
 

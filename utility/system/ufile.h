@@ -36,6 +36,8 @@ std::wstring moduleDir();
 std::wstring appDataDir();
 // The user's desktop folder without trailing "\"; empty when unknown.
 std::wstring desktopDir();
+// Tests: |hostPath| answers for the desktop folder (empty restores the user's).
+void setDesktopDirForTesting(const std::string& hostPath);
 
 }  // namespace ufile
 

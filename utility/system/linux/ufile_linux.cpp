@@ -16,9 +16,6 @@
 #include "utility/system/ufile.h"
 
 namespace utility {
-
-std::string homeFolder();  // drive_table_linux.cpp
-
 namespace ufile {
 
 namespace {
@@ -194,50 +191,6 @@ std::wstring moduleFileName() {
 }
 
 std::wstring moduleDir() { return parentDir(moduleFileName()); }
-
-std::wstring appDataDir() {
-  std::string folder;
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
-    folder = data;
-  } else {
-    folder = homeFolder() + "/.local/share";
-  }
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  std::wstring text = fromHostPath(folder);
-  while (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) text.pop_back();
-  return text;
-}
-
-std::wstring desktopDir() {
-  // The XDG user-dirs file names the desktop folder; otherwise ~/Desktop.
-  const std::string home = homeFolder();
-  std::string config;
-  if (const char* c = std::getenv("XDG_CONFIG_HOME"); c != nullptr && c[0] == '/') {
-    config = c;
-  } else {
-    config = home + "/.config";
-  }
-  std::string folder = home + "/Desktop";
-  if (const char* d = std::getenv("XDG_DESKTOP_DIR"); d != nullptr && d[0] == '/') {
-    folder = d;
-  } else if (FILE* f = std::fopen((config + "/user-dirs.dirs").c_str(), "r")) {
-    char line[4096];
-    while (std::fgets(line, sizeof(line), f) != nullptr) {
-      std::string text(line);
-      const std::string key = "XDG_DESKTOP_DIR=\"";
-      if (text.rfind(key, 0) != 0) continue;
-      const size_t end = text.find('"', key.size());
-      if (end == std::string::npos) continue;
-      std::string value = text.substr(key.size(), end - key.size());
-      if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
-      if (!value.empty() && value[0] == '/') folder = value;
-    }
-    std::fclose(f);
-  }
-  std::wstring text = fromHostPath(folder);
-  while (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) text.pop_back();
-  return text;
-}
 
 }  // namespace ufile
 
