@@ -1,10 +1,7 @@
 #include "telemetry/device_identity.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 
 #include "utility/system/network_adapters.h"
 #include "utility/base/strings.h"
@@ -40,27 +37,6 @@ bool computeDeviceId(std::string& out) {
     out = prefix + out;
   }
   return !out.empty();
-}
-
-bool md5Hex(const void* data, long long length, std::string& out) {
-  if (data == nullptr || length <= 0) return false;
-  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int size = 0;
-  if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1 ||
-      EVP_DigestUpdate(context.get(), data, static_cast<size_t>(length)) != 1 ||
-      EVP_DigestFinal_ex(context.get(), digest, &size) != 1) {
-    return false;
-  }
-  std::string hex;
-  hex.reserve(size * 2);
-  static const char kDigits[] = "0123456789abcdef";
-  for (unsigned int i = 0; i < size; ++i) {
-    hex.push_back(kDigits[digest[i] >> 4]);
-    hex.push_back(kDigits[digest[i] & 0xF]);
-  }
-  out = std::move(hex);
-  return true;
 }
 
 std::string decimal(int32_t value) { return std::to_string(value); }

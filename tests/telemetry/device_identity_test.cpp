@@ -2,10 +2,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <regex>
 
 #include "telemetry/device_identity.h"
 #include "utility/system/network_adapters.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,6 +34,28 @@ TEST_F(DeviceIdentity, Md5AndDecimals) {
   EXPECT_EQ(out, "unchanged");
   EXPECT_EQ(telemetry::decimal(-2048), "-2048");
   EXPECT_EQ(telemetry::decimal64(1733788800123LL), "1733788800123");
+}
+
+// The digest is a checksum of the collection protocol, not a protection: it must keep working
+// on a machine whose crypto library is set to FIPS mode, where MD5 is refused. The setting is
+// read when the library first starts, so the case runs in a fresh process.
+TEST_F(DeviceIdentity, Md5WorksWhereTheCryptoLibraryRefusesIt) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::random_device random;
+        const fs::path config = fs::temp_directory_path() / ("fips-" + std::to_string(random()) + ".cnf");
+        std::ofstream(config) << "openssl_conf = openssl_init\n[openssl_init]\nalg_section = evp_properties\n"
+                                 "[evp_properties]\ndefault_properties = fips=yes\n";
+        setenv("OPENSSL_CONF", config.c_str(), 1);
+        std::string out;
+        const bool ok = telemetry::md5Hex("abc", 3, out);
+        fs::remove(config);
+        std::fprintf(stderr, "md5 <%d %s>\n", ok ? 1 : 0, out.c_str());
+        std::fflush(stderr);
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "md5 <1 900150983cd24fb0d6963f7d28e17f72>");
 }
 
 TEST_F(DeviceIdentity, AdapterTable) {
