@@ -4,9 +4,12 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "tests/utility/test_fs.h"
 #include "utility/system/drive_table.h"
+#include "utility/system/log.h"
 #include "utility/base/strings.h"
 #include "utility/system/ufile.h"
 
@@ -104,6 +107,51 @@ TEST_F(UFileOnDisk, FolderCreationMoveRemoveAndSizes) {
   // A file where a folder should be is a failure, not success.
   std::ofstream(root_ / "c/blocker") << "x";
   EXPECT_FALSE(utility::ufile::makeDir(L"C:\\blocker\\sub"));
+}
+
+std::vector<std::wstring> gMakeDirLog;
+void captureMakeDirLog(const char* function, int, const wchar_t* text) {
+  gMakeDirLog.push_back(utility::utf8ToWide(function) + L": " + text);
+}
+
+// makeDir succeeds when a folder is there afterwards: an existing folder (or a link to one) is
+// success without a record; a file, FIFO or dangling link in the way is a failure with the
+// record and ENOTDIR, never "already exists".
+TEST_F(UFileOnDisk, MakeDirOnWhatIsAlreadyThere) {
+  ASSERT_TRUE(makeOneOfEachKind("data"));
+  fs::create_directory_symlink(root_ / "c/folder", root_ / "c/folderlink");
+  fs::create_symlink(root_ / "c/nowhere", root_ / "c/dangling");
+  const std::wstring notAFolder = L"utility::ufile::makeDir: make dir failed! error = 20.";
+  struct Case {
+    const wchar_t* path;
+    bool made;
+    const wchar_t* logged;  // null: nothing
+  };
+  const Case cases[] = {
+      {L"C:\\folder", true, nullptr},
+      {L"C:\\folderlink", true, nullptr},
+      {L"C:\\folder\\new\\deeper", true, nullptr},
+      {L"C:\\file.bin", false, notAFolder.c_str()},
+      {L"C:\\empty.bin\\", false, notAFolder.c_str()},
+      {L"C:\\fifo", false, notAFolder.c_str()},
+      {L"C:\\link", false, notAFolder.c_str()},  // a link to a file
+      {L"C:\\dangling", false, notAFolder.c_str()},
+      {L"C:\\dangling\\sub", false, L"utility::ufile::makeDir: make dir failed! error = 2."},
+  };
+  for (const Case& c : cases) {
+    gMakeDirLog.clear();
+    common::setLogHook(captureMakeDirLog);
+    const bool made = utility::ufile::makeDir(c.path);
+    common::setLogHook(nullptr);
+    EXPECT_EQ(made, c.made) << c.path;
+    if (c.logged == nullptr) {
+      EXPECT_TRUE(gMakeDirLog.empty()) << c.path;
+    } else {
+      EXPECT_EQ(gMakeDirLog, std::vector<std::wstring>{c.logged}) << c.path;
+    }
+  }
+  EXPECT_TRUE(fs::is_directory(root_ / "c/folder/new/deeper"));
+  EXPECT_TRUE(fs::is_regular_file(root_ / "c/file.bin"));
 }
 
 // Only regular files have a size; nothing here may block (a FIFO is never opened).

@@ -5,9 +5,11 @@
 //   key<TAB>Software\Dornvale\corvide-tw
 //   sz<TAB>InstallDir<TAB>D:\Tarnwick\Tarnwick9
 // with "%", TAB, CR, LF and NUL in names and values written as %XX. Changes take the store's lock
-// file (flock), read the key, and replace the file by rename from a synced temporary file.
+// file (flock), read the key, and replace the file whole (GLib writes a synced temporary file
+// and renames it over the key).
 // Readers take no lock: they see the old file or the new one, never a part.
 #include <fcntl.h>
+#include <glib.h>
 #include <locale.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -167,11 +169,8 @@ bool isValidKeyPath(const std::wstring& path) {
 }
 
 int makeFolders(const std::string& folder) {
-  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-    const std::string part = folder.substr(0, slash);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    if (slash == std::string::npos) break;
-  }
+  if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) return errno;
+  // GLib takes a refused mkdir with EEXIST as done, which a dangling link also answers.
   struct stat st {};
   if (::stat(folder.c_str(), &st) != 0) return errno;
   return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
@@ -197,20 +196,41 @@ int readKeyFile(const std::string& file, KeyData& key) {
   return parse(text, key) ? 0 : EBADMSG;
 }
 
+// The errno a GLib file error stands for (GLib maps errno to these codes one way only).
+int errnoOf(const GError* error) {
+  static const struct {
+    GFileError code;
+    int error;
+  } kCodes[] = {
+      {G_FILE_ERROR_EXIST, EEXIST},   {G_FILE_ERROR_ISDIR, EISDIR},       {G_FILE_ERROR_ACCES, EACCES},
+      {G_FILE_ERROR_NAMETOOLONG, ENAMETOOLONG}, {G_FILE_ERROR_NOENT, ENOENT}, {G_FILE_ERROR_NOTDIR, ENOTDIR},
+      {G_FILE_ERROR_ROFS, EROFS},     {G_FILE_ERROR_LOOP, ELOOP},         {G_FILE_ERROR_NOSPC, ENOSPC},
+      {G_FILE_ERROR_NOMEM, ENOMEM},   {G_FILE_ERROR_MFILE, EMFILE},       {G_FILE_ERROR_NFILE, ENFILE},
+      {G_FILE_ERROR_BADF, EBADF},     {G_FILE_ERROR_INVAL, EINVAL},       {G_FILE_ERROR_PERM, EPERM},
+      {G_FILE_ERROR_INTR, EINTR},     {G_FILE_ERROR_NXIO, ENXIO},         {G_FILE_ERROR_NODEV, ENODEV},
+  };
+  if (error != nullptr && error->domain == G_FILE_ERROR) {
+    for (const auto& entry : kCodes) {
+      if (entry.code == error->code) return entry.error;
+    }
+  }
+  return EIO;
+}
+
+// The key file is replaced whole: written and synced under a temporary name beside it, then
+// renamed over it, so readers see the old file or the new one.
 int writeKeyFile(const std::string& file, const KeyData& key) {
-  std::string temp = file.substr(0, file.rfind('/') + 1) + ".key-XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) return errno;
-  temp = name.data();
   const std::string text = serialize(key);
-  int error = posix::writeAll(fd, text.data(), text.size()) ? 0 : errno;
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temp.c_str());
-  return error;
+  GError* error = nullptr;
+  if (g_file_set_contents_full(file.c_str(), text.data(), static_cast<gssize>(text.size()),
+                               static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
+                                                                  G_FILE_SET_CONTENTS_DURABLE),
+                               0600, &error)) {
+    return 0;
+  }
+  const int code = errnoOf(error);
+  g_error_free(error);
+  return code;
 }
 
 // Holds the store's lock file for one read-modify-write (changes are rare and quick: one lock

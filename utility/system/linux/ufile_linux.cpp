@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <glib.h>
+#include <glib/gstdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,28 +22,14 @@ namespace ufile {
 
 namespace {
 
-bool isDirectory(const std::string& host) {
-  struct stat st {};
-  return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// mkdir -p; returns 0 or the errno of the failing step.
+// mkdir -p; returns 0 or the errno of the failing step (ENOTDIR: something other than a folder
+// is in the way).
 int makeDirs(const std::string& host) {
   if (host.empty()) return ENOENT;
-  if (isDirectory(host)) return 0;
-  std::string partial;
-  size_t pos = 0;
-  while (pos <= host.size()) {
-    size_t next = host.find('/', pos);
-    if (next == std::string::npos) next = host.size();
-    partial = host.substr(0, next);
-    if (!partial.empty() && !isDirectory(partial)) {
-      if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return errno;
-      if (!isDirectory(partial)) return ENOTDIR;
-    }
-    pos = next + 1;
-  }
-  return 0;
+  if (g_mkdir_with_parents(host.c_str(), 0755) != 0) return errno;
+  // GLib takes a refused mkdir with EEXIST as done, which a dangling link also answers.
+  struct stat st {};
+  return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
 std::atomic<bool> gAlwaysCopy{false};
