@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config ccache git
   libglib2.0-dev libgtk-3-dev libsoup-3.0-dev glib-networking gsettings-desktop-schemas
   libcurl4-openssl-dev libssl-dev openssl ca-certificates curl
-  rapidjson-dev libarchive-dev libarchive-tools p7zip-full
+  rapidjson-dev libarchive-dev libarchive-tools p7zip-full libmount-dev
   libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev libpugixml-dev
   clang libclang-rt-14-dev

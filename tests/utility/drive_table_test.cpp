@@ -158,6 +158,10 @@ TEST(DriveTableMounts, LocalWritableFileSystemsBecomeDrives) {
       {"61 28 0:80 / /merged rw,relatime - overlay overlay rw,lowerdir=/a", nullptr, nullptr, nullptr},
       {"62 28 8:33 / /media/usb rw,relatime - vfat /dev/sdc1 ro,fmask=0022", nullptr, nullptr, nullptr},
       {"63 28 8:49 / /mnt/My\\040Disk rw,relatime - ext4 /dev/sdd1 rw", "/mnt/My Disk", "ext4", "/dev/sdd1"},
+      // The kernel escapes blank, tab, newline and backslash in names as three octal digits.
+      {"67 28 8:97 / /mnt/tab\\011nl\\012back\\134slash rw - ext4 /dev/disk/by-label/My\\040Disk rw",
+       "/mnt/tab\tnl\nback\\slash", "ext4", "/dev/disk/by-label/My Disk"},
+      {"68 28 8:113 / /mnt/not\\8escape rw - ext4 /dev/sdh1 rw", "/mnt/not\\8escape", "ext4", "/dev/sdh1"},
       {"64 28 8:49 / /mnt/again rw,relatime - ext4 /dev/sdd1 rw", nullptr, nullptr, nullptr},  // same tree
       {"65 28 8:65 / /mnt/gone rw,relatime - xfs /dev/sde1 rw", nullptr, nullptr, nullptr},   // not a folder
       {"66 28 8:81 /sub /mnt/part rw,relatime - ext4 /dev/sdf1 rw", nullptr, nullptr, nullptr},

@@ -1,4 +1,5 @@
 #include "utility/system/drive_table.h"
+#include "utility/system/linux/mount_info_linux.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -29,21 +30,6 @@ std::shared_ptr<const std::vector<Drive>> snapshot() {
 std::string trimmedRoot(std::string root) {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   return root;
-}
-
-// Mount points in /proc/self/mountinfo are written with octal escapes for blanks and the like.
-std::string unescapeMountField(const std::string& field) {
-  std::string out;
-  for (size_t i = 0; i < field.size(); ++i) {
-    const auto octal = [&](size_t at) { return at < field.size() && field[at] >= '0' && field[at] <= '7'; };
-    if (field[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
-      out.push_back(static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8)));
-      i += 3;
-    } else {
-      out.push_back(field[i]);
-    }
-  }
-  return out;
 }
 
 // File systems that are never a local drive, whatever backs them.
@@ -108,31 +94,26 @@ std::vector<Drive> parseDriveTable(const std::string& text) {
 std::vector<Drive> drivesFromMountInfo(const std::string& mountinfo, wchar_t first,
                                        const std::function<bool(const std::string&)>& isFolder) {
   std::vector<Drive> drives;
-  std::istringstream lines(mountinfo);
-  std::string line;
   std::set<std::string> seen;
   wchar_t next = first;
-  while (std::getline(lines, line) && next <= L'Z') {
-    // id parent major:minor root mountpoint options [optional...] - type source superoptions
-    const size_t dash = line.find(" - ");
-    if (dash == std::string::npos) continue;
-    std::istringstream head(line.substr(0, dash));
-    std::istringstream tail(line.substr(dash + 3));
-    std::string id, parent, majorMinor, root, mountPoint, options, type, source, superOptions;
-    head >> id >> parent >> majorMinor >> root >> mountPoint >> options;
-    tail >> type >> source >> superOptions;
-    if (mountPoint.empty() || type.empty()) continue;
+  for (const MountInfoEntry& mount : parseMountInfo(mountinfo)) {
+    if (next > L'Z') break;
+    const std::string& root = mount.root;
+    const std::string& options = mount.options;
+    const std::string& type = mount.type;
+    const std::string& superOptions = mount.superOptions;
+    if (mount.mountPoint.empty() || type.empty()) continue;
     if (hasOption(options, "ro") || hasOption(superOptions, "ro")) continue;
     if (isNetworkOrPseudo(type)) continue;
-    if (source.rfind("/dev/", 0) != 0 && !isPooledLocal(type)) continue;  // not backed by storage
+    if (mount.source.rfind("/dev/", 0) != 0 && !isPooledLocal(type)) continue;  // not backed by storage
     // A bind mount of part of a file system is not a drive of its own; a btrfs subvolume
     // mounted by name is (its root is the subvolume).
     const bool wholeSubvolume = type == "btrfs" && root == optionValue(superOptions, "subvol");
     if (root != "/" && !wholeSubvolume) continue;
-    const std::string point = unescapeMountField(mountPoint);
+    const std::string& point = mount.mountPoint;
     if (isFolder && !isFolder(point)) continue;
-    if (!seen.insert(majorMinor + " " + root).second) continue;  // the same tree mounted again
-    drives.push_back({next++, point, type, unescapeMountField(source)});
+    if (!seen.insert(mount.majorMinor + " " + root).second) continue;  // the same tree mounted again
+    drives.push_back({next++, point, type, mount.source});
   }
   return drives;
 }

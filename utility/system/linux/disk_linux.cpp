@@ -16,6 +16,7 @@
 #include "utility/system/disk.h"
 #include "utility/system/disk_volume.h"
 #include "utility/system/drive_table.h"
+#include "utility/system/linux/mount_info_linux.h"
 #include "utility/base/strings.h"
 
 namespace helper::disk {
@@ -41,34 +42,11 @@ struct MountEntry {
   std::string source;
 };
 
-// Mountinfo fields use octal escapes for blanks and the like.
-std::string unescapeMountField(const std::string& field) {
-  std::string out;
-  for (size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && std::isdigit(static_cast<unsigned char>(field[i + 1]))) {
-      out.push_back(static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8)));
-      i += 3;
-    } else {
-      out.push_back(field[i]);
-    }
-  }
-  return out;
-}
-
 // The mount whose file system has the device number |dev| (as stat reports it).
 std::optional<MountEntry> mountOfDevice(dev_t dev) {
   const std::string wanted = std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
-  std::ifstream mountinfo("/proc/self/mountinfo");
-  std::string line;
-  while (std::getline(mountinfo, line)) {
-    const size_t dash = line.find(" - ");
-    if (dash == std::string::npos) continue;
-    std::istringstream head(line.substr(0, dash));
-    std::istringstream tail(line.substr(dash + 3));
-    std::string id, parent, majorMinor, type, source;
-    head >> id >> parent >> majorMinor;
-    tail >> type >> source;
-    if (majorMinor == wanted) return MountEntry{type, unescapeMountField(source)};
+  for (const utility::MountInfoEntry& mount : utility::currentMounts()) {
+    if (mount.majorMinor == wanted) return MountEntry{mount.type, mount.source};
   }
   return std::nullopt;
 }
