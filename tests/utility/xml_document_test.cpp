@@ -143,6 +143,11 @@ TEST(XmlDocumentTest, CharacterReferences) {
       {L"&#x1F600;", std::wstring(1, static_cast<wchar_t>(0x1F600))},  // beyond 16 bits, whole
       {L"&#x110000;", L"&#x110000;"},             // not a character
       {L"&#xD800;", L"&#xD800;"},                 // a lone surrogate is no character
+      {L"&#xDFFF;", L"&#xDFFF;"},
+      {L"&#1114111;", std::wstring(1, static_cast<wchar_t>(0x10FFFF))},  // the last character
+      // Cutting to 16 bits would turn these into "<" and "A": they stay what they say.
+      {L"&#x1003C;", std::wstring(1, static_cast<wchar_t>(0x1003C))},
+      {L"&#x110041;", L"&#x110041;"},
       {L"&amp;lt;", L"&lt;"},                     // decoded once
       {L"&&lt;", L"&<"},
       {L"&lt", L"&lt"},
