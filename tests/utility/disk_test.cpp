@@ -231,10 +231,16 @@ TEST_F(DiskFacts, ScoreAndBestDriveOnRealVolumes) {
   EXPECT_FALSE(ssd);
   EXPECT_EQ(helper::disk::driveScore(L"Z:\\", ssd), 0.0);
 
+  // One fixed drive on the real volume: C: and D: on the same volume would tie only while no
+  // other process writes between their two queries (the tie rule is in the table above). T: is
+  // not a fixed drive.
+  std::vector<utility::Drive> oneFixed = {{L'C', (base_ / "c").string(), {}, {}}};
+  if (!shm_.empty()) oneFixed.push_back({L'T', shm_.string(), {}, {}});
+  utility::setDriveTableForTesting(oneFixed);
   std::wstring root;
   ssd = true;
   helper::disk::bestInstallDrive(root, ssd);
-  EXPECT_EQ(root, L"C:\\");  // D: is on the same volume: the tie keeps C:; T: is not a fixed drive
+  EXPECT_EQ(root, L"C:\\");
   EXPECT_FALSE(ssd);
 
   utility::setDriveTableForTesting({{L'F', (base_ / "gone").string(), {}, {}}});
