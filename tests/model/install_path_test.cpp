@@ -9,6 +9,7 @@
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
 #include "utility/system/disk.h"
+#include "utility/system/linux/disk_linux.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/log.h"
 #include "utility/system/registry.h"

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "utility/system/disk.h"
+#include "utility/system/linux/disk_linux.h"
 #include "utility/system/drive_table.h"
 #include "utility/base/strings.h"
 

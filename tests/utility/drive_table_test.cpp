@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "utility/system/drive_table.h"
+#include "utility/system/linux/drive_table_linux.h"
 #include "utility/base/strings.h"
 #include "utility/system/ufile.h"
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "utility/system/registry.h"
+#include "utility/system/linux/registry_linux.h"
 #include "utility/base/strings.h"
 
 namespace fs = std::filesystem;

@@ -11,7 +11,9 @@ TEST(SystemFacts, RealAndFakedOperatingSystem) {
   unsetenv("TARNWICK_FAKE_OS");
   // Only one direction is a fact: a 64-bit process runs on a 64-bit system, while a 32-bit
   // process may run on either, so it says nothing about the answer.
-  if (sizeof(void*) == 8) EXPECT_TRUE(utility::usystem::is64BitSystem());
+  if (sizeof(void*) == 8) {
+    EXPECT_TRUE(utility::usystem::is64BitSystem());
+  }
   const bool native64 = utility::usystem::is64BitSystem();
   EXPECT_TRUE(utility::usystem::isVistaOrLater());  // only the override reports an older system
   if (!utility::devOverridesEnabled()) GTEST_SKIP() << "release build: no fake OS facts";

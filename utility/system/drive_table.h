@@ -23,11 +23,9 @@ std::vector<Drive> driveTable();
 // Parses "C=/home/u;D=/mnt/data" (";" or "," between entries). Bad entries are skipped.
 std::vector<Drive> parseDriveTable(const std::string& text);
 
-// The drives among the mounts listed in |mountinfo| (the text of /proc/self/mountinfo), lettered
-// from |first| on: writable local file systems on storage (block devices, btrfs subvolumes, ZFS
-// datasets, bcachefs), each mounted tree once; |isFolder| vets the mount points (null: all pass).
-std::vector<Drive> drivesFromMountInfo(const std::string& mountinfo, wchar_t first,
-                                       const std::function<bool(const std::string&)>& isFolder);
+// The table this machine has, detected by the platform part (the table of the process is
+// detected once, on first use).
+std::vector<Drive> detectDriveTable();
 
 // Tests: replace the table for this process (an empty vector restores the detected one).
 void setDriveTableForTesting(std::vector<Drive> drives);

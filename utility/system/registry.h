@@ -44,8 +44,5 @@ class Key {
   std::string file_;
 };
 
-// The folder of the key files: $XDG_CONFIG_HOME/tarnwick/registry (else ~/.config/...).
-std::string storeFolder();
-
 }  // namespace registry
 }  // namespace utility

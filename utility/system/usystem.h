@@ -38,12 +38,9 @@ class InstanceMutex {
 // an invalid handle. |initiallyOwned| has no further meaning here.
 InstanceMutex createInstanceMutex(const std::wstring& name, bool initiallyOwned, bool failIfExists);
 
-// The per-user folder for locks and sockets ($XDG_RUNTIME_DIR, else privateTempDir()).
+// The per-user folder for locks and sockets ($XDG_RUNTIME_DIR, else a folder in /tmp
+// only this user can use).
 std::string runtimeDir();
-
-// A folder in /tmp only this user can use ("/tmp/tarnwick-<uid>"); empty when someone else
-// owns or can write it.
-std::string privateTempDir();
 
 // The user's UI language as a Windows language id (primary language in the low 10 bits).
 uint16_t userDefaultUILanguage();

@@ -15,6 +15,7 @@
 
 #include "utility/system/disk.h"
 #include "utility/system/disk_volume.h"
+#include "utility/system/linux/disk_linux.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/linux/mount_info_linux.h"
 #include "utility/base/strings.h"

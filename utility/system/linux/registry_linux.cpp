@@ -23,12 +23,13 @@
 
 #include "utility/system/log.h"
 #include "utility/system/linux/posix_file_linux.h"
+#include "utility/system/linux/registry_linux.h"
 #include "utility/system/registry.h"
 #include "utility/base/strings.h"
+#include "utility/system/linux/drive_table_linux.h"
 
 namespace utility {
 
-std::string homeFolder();  // drive_table_linux.cpp
 
 namespace registry {
 

@@ -8,10 +8,10 @@
 
 #include "utility/system/drive_table.h"
 #include "utility/system/ufile.h"
+#include "utility/system/linux/drive_table_linux.h"
 
 namespace utility {
 
-std::string homeFolder();  // drive_table_linux.cpp
 
 namespace ufile {
 

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "utility/base/strings.h"
+#include "utility/system/linux/usystem_linux.h"
 #include "utility/system/usystem.h"
 
 namespace utility::usystem {

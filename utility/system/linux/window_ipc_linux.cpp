@@ -12,6 +12,7 @@
 
 #include "utility/system/log.h"
 #include "utility/base/strings.h"
+#include "utility/system/linux/usystem_linux.h"
 #include "utility/system/usystem.h"
 #include "utility/system/window_ipc.h"
 
