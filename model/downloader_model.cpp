@@ -1,6 +1,7 @@
 #include "model/downloader_model.h"
 
 #include "model/language_tables.h"
+#include "telemetry/qv_reporter.h"
 #include "utility/system/log.h"
 #include "utility/system/window_ipc.h"
 
@@ -26,7 +27,7 @@ void DownloaderModel::destroy() {
   gModel = nullptr;
 }
 
-DownloaderModel::DownloaderModel() = default;
+DownloaderModel::DownloaderModel() : reporter_(&QvReporter::instance()) {}
 
 DownloaderModel::~DownloaderModel() = default;
 
@@ -68,6 +69,7 @@ void DownloaderModel::sendUiEvent(const std::wstring& name, const std::wstring& 
 bool DownloaderModel::shutdown() {
   defaultUrlTimer_.stop();
   instanceMutex_.close();
+  if (onInstanceLockReleasedForTesting) onInstanceLockReleasedForTesting();
   // Ask first and end blocked transfers, so that the threads can end within their limits: a
   // thread that misses one cannot be ended and keeps running on this model.
   configThread_.requestStop();

@@ -20,6 +20,8 @@
 #include "utility/system/usystem.h"
 #include "utility/base/work_thread.h"
 
+class QvReporter;
+
 inline constexpr const wchar_t* kInstanceName = L"{2266E930-7040-4A6B-B7C8-E44663785cdd}";
 inline constexpr unsigned kShowInstanceMessage = 11123;
 
@@ -46,11 +48,16 @@ class DownloaderModel {
   uint8_t getBestPathFlag() const { return bestPathFlag_; }
   std::wstring getPackage() const { return package_; }
   std::wstring getGoogleId() const { return googleId_; }
+  // The apps of the command line, joined by the campaign's apps once the config thread has handed
+  // them to the main thread (main thread).
   const std::vector<AppInfo>& getApps() const { return apps_; }
   // The installer's address: written by the config thread, read by the main thread.
   std::wstring getPlayerUrl() const;
   void setPlayerUrl(const std::wstring& url);
+  // The campaign's settings; initial values until the config thread has handed them over (main thread).
   const RemoteSettings& getRemoteSettings() const { return remoteSettings_; }
+  // Whether the campaign's apps and settings have reached the main thread (main thread).
+  bool remoteConfigArrived() const { return remoteConfigArrived_; }
   void setLocale(const std::wstring& locale);
   // Loads a string bundle (the whole file as wide text) into the strings; false when it is not
   // a well-formed document (main thread).
@@ -61,6 +68,9 @@ class DownloaderModel {
   // paths). Both do nothing once the client is closed.
   void reportUiEvent(const std::wstring& name, const std::wstring& label);
   void sendUiEvent(const std::wstring& name, const std::wstring& label);
+
+  // Tests: runs in shutdown right after the instance lock has been let go.
+  std::function<void()> onInstanceLockReleasedForTesting;
 
   // Callbacks set by the main window; called on the main thread only.
   std::function<void(int percent, int received, int total)> onDownloadProgress;
@@ -81,7 +91,8 @@ class DownloaderModel {
   void _calcInstallPath();
   void _prepareConfigRequest();
   void _threadGetPlayerUrl();
-  void _getPackageByOpenID(std::vector<AppInfo>& apps);
+  // False when nothing was fetched (short openid, or the thread is being stopped).
+  bool _getPackageByOpenID(std::vector<AppInfo>& apps, RemoteSettings& settings);
 
   std::wstring package_;
   utility::WorkThread configThread_;
@@ -90,6 +101,7 @@ class DownloaderModel {
     std::wstring playerInfoUrl;
     int generation = 0;
     std::wstring openidConfigUrl;
+    bool fetchCampaign = false;  // no app came from the command line
   } configRequest_;  // what the config thread fetches, fixed before it starts
   utility::WorkThread downloadThread_;
   utility::CHttpDownloader downloadClient_;
@@ -110,6 +122,8 @@ class DownloaderModel {
   std::vector<AppInfo> apps_;
   AnalyticsClient analytics_;
   RemoteSettings remoteSettings_;
+  bool remoteConfigArrived_ = false;
+  QvReporter* reporter_;  // the process's reporter; tests give their own
   std::wstring bestPath_;
   uint8_t bestPathFlag_ = 0;
   bool threadsOutlived_ = false;  // a work thread missed its stop limit and still runs

@@ -139,7 +139,7 @@ void DownloaderModel::_initFrom(const std::wstring& modulePath, const wchar_t* c
 
   _readCommandLine(commandLine);
 
-  QvReporter::instance().init(openid_, analytics_.ensureClientId(), language_);
+  reporter_->init(openid_, analytics_.ensureClientId(), language_);
 
   // init starts the config thread after this (the steps here are run alone by tests).
 }

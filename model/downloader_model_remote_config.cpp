@@ -2,6 +2,9 @@
 // and the campaign's settings and apps from the openid configuration document, fetched on the
 // config thread with the platform client first and libcurl when that fails.
 #include <rapidjson/document.h>
+#include <rapidjson/encodedstream.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
@@ -9,14 +12,68 @@
 #include "telemetry/qv_reporter.h"
 #include "utility/system/log.h"
 #include "utility/base/strings.h"
+#include "utility/base/tasks.h"
 
 namespace {
 
-// Neither document is anywhere near this; a longer reply is refused, not held in memory.
-constexpr uint64_t kMaxRemoteDocumentBytes = 8u << 20;
+// Both documents are a few KiB; a longer reply is refused, not held in memory.
+constexpr uint64_t kMaxRemoteDocumentBytes = 256u << 10;
 
-// Iterative parsing: a reply of nested brackets must not exhaust the thread's stack.
+// Both documents are three levels deep. A reply nested deeper is refused as it is read: a parsed
+// document costs tens of bytes per bracket, so deep nesting would multiply the reply's size.
+constexpr unsigned kMaxNesting = 32;
+
+// Iterative parsing: the nesting limit, not the thread's stack, bounds the depth.
 constexpr unsigned kParseFlags = rapidjson::kParseIterativeFlag;
+
+// Builds a document from the reader's events and stops the reading at the first array or
+// object nested deeper than kMaxNesting.
+class DepthLimitedHandler {
+ public:
+  DepthLimitedHandler(rapidjson::Document& document, bool& tooDeep) : document_(document), tooDeep_(tooDeep) {}
+  bool Null() { return document_.Null(); }
+  bool Bool(bool b) { return document_.Bool(b); }
+  bool Int(int i) { return document_.Int(i); }
+  bool Uint(unsigned i) { return document_.Uint(i); }
+  bool Int64(int64_t i) { return document_.Int64(i); }
+  bool Uint64(uint64_t i) { return document_.Uint64(i); }
+  bool Double(double d) { return document_.Double(d); }
+  bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) {
+    return document_.RawNumber(text, length, copy);
+  }
+  bool String(const char* text, rapidjson::SizeType length, bool copy) { return document_.String(text, length, copy); }
+  bool Key(const char* text, rapidjson::SizeType length, bool copy) { return document_.Key(text, length, copy); }
+  bool StartObject() { return enter() && document_.StartObject(); }
+  bool EndObject(rapidjson::SizeType members) { --depth_; return document_.EndObject(members); }
+  bool StartArray() { return enter() && document_.StartArray(); }
+  bool EndArray(rapidjson::SizeType elements) { --depth_; return document_.EndArray(elements); }
+
+ private:
+  bool enter() {
+    if (++depth_ <= kMaxNesting) return true;
+    tooDeep_ = true;
+    return false;
+  }
+  rapidjson::Document& document_;
+  bool& tooDeep_;
+  unsigned depth_ = 0;
+};
+
+// |reply| as a document; a reply that is no JSON or nests too deep leaves it null (not an object).
+void parseReply(const std::string& reply, rapidjson::Document& document, const char* label) {
+  bool tooDeep = false;
+  auto generator = [&](rapidjson::Document& target) {
+    rapidjson::MemoryStream bytes(reply.data(), reply.size());
+    rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(bytes);
+    DepthLimitedHandler handler(target, tooDeep);
+    rapidjson::Reader reader;
+    return !reader.Parse<kParseFlags>(input, handler).IsError();
+  };
+  document.Populate(generator);
+  if (tooDeep) {
+    common::logPrint(label, __LINE__, L"reply nested deeper than %u levels refused", kMaxNesting);
+  }
+}
 
 const char* generationMember(int generation) {
   switch (generation) {
@@ -28,15 +85,18 @@ const char* generationMember(int generation) {
 }
 
 // |url| into |buffer|: the platform client first; on failure |fallbackRecord| is logged and
-// libcurl tries once more, unless the thread is being stopped (that transfer has no cancel).
+// libcurl tries once more, unless the thread is being stopped (that transfer has no cancel, and
+// the failure is the shutdown's own doing).
 void fetchDocument(utility::CHttpDownloader& client, const utility::WorkThread& thread, const std::wstring& url,
                    std::string& buffer, const char* label, const wchar_t* fallbackRecord) {
-  // A server that trickles must not hold the configuration: each fetch has an overall deadline.
-  const net::FetchRules rules{.maxBytes = kMaxRemoteDocumentBytes, .deadline = net::remoteDocumentDeadline()};
+  // A server that trickles must not hold the configuration: each fetch has an overall deadline,
+  // and the documents come over https only.
+  const net::FetchRules rules{
+      .maxBytes = kMaxRemoteDocumentBytes, .deadline = net::remoteDocumentDeadline(), .httpsOnly = true};
   if (client.downloadToMemory(buffer, url, rules)) return;
-  common::logPrint(label, __LINE__, fallbackRecord);
   buffer.clear();
-  if (thread.isStopRequested()) return;
+  if (thread.isStopRequested()) return;  // cancelled by the shutdown: no failure to record
+  common::logPrint(label, __LINE__, fallbackRecord);
   QvCurlDownloader::downloadMemory(utility::wideToAnsi(url), buffer, rules);
 }
 
@@ -45,10 +105,8 @@ std::string textOf(const rapidjson::Value& value) {
   return value.IsString() ? std::string(value.GetString(), value.GetStringLength()) : std::string();
 }
 
-void readApps(const std::string& reply, std::vector<AppInfo>& apps) {
-  rapidjson::Document document;
-  document.Parse<kParseFlags>(reply.data(), reply.size());
-  if (document.HasParseError() || !document.IsObject()) return;
+void readApps(const rapidjson::Document& document, std::vector<AppInfo>& apps) {
+  if (!document.IsObject()) return;
   const auto result = document.FindMember("result");
   if (result == document.MemberEnd() || !result->value.IsArray()) return;
   for (const rapidjson::Value& entry : result->value.GetArray()) {
@@ -84,10 +142,8 @@ void readApps(const std::string& reply, std::vector<AppInfo>& apps) {
   }
 }
 
-void readRemoteSettings(const std::string& reply, RemoteSettings& settings) {
-  rapidjson::Document document;
-  document.Parse<kParseFlags>(reply.data(), reply.size());
-  if (document.HasParseError() || !document.IsObject()) return;
+void readRemoteSettings(const rapidjson::Document& document, RemoteSettings& settings) {
+  if (!document.IsObject()) return;
   const std::pair<const char*, std::wstring*> texts[] = {
       {"launch_h", &settings.launchLandscape}, {"launch_V", &settings.launchPortrait},
       {"title", &settings.title},              {"runapp", &settings.runApp},
@@ -111,6 +167,12 @@ void readRemoteSettings(const std::string& reply, RemoteSettings& settings) {
   if (root != document.MemberEnd() && root->value.IsBool()) settings.useRoot = root->value.GetBool() ? 1 : 0;
 }
 
+bool isHttps(const std::wstring& address) {
+  std::wstring scheme = address.substr(0, 8);
+  utility::toLower(scheme);
+  return scheme == L"https://";
+}
+
 }  // namespace
 
 std::wstring DownloaderModel::getPlayerUrl() const {
@@ -125,7 +187,7 @@ void DownloaderModel::setPlayerUrl(const std::wstring& url) {
 
 void DownloaderModel::_prepareConfigRequest() {
   const ConfigImp& config = ConfigImp::instance();
-  configRequest_ = {config.playerInfoUrl(), config.generation(), config.openidConfigUrl(openid_)};
+  configRequest_ = {config.playerInfoUrl(), config.generation(), config.openidConfigUrl(openid_), apps_.empty()};
 }
 
 void DownloaderModel::_threadGetPlayerUrl() {
@@ -133,33 +195,58 @@ void DownloaderModel::_threadGetPlayerUrl() {
   common::logPrint(label, __LINE__, L"start get player url");
   std::string buffer;
   fetchDocument(configClient_, configThread_, configRequest_.playerInfoUrl, buffer, label, L"error 1");
+  // A fetch cut short by the shutdown is no reply: nothing to read, nothing to report.
+  if (configThread_.isStopRequested()) return;
 
   rapidjson::Document document;
-  document.Parse<kParseFlags>(buffer.data(), buffer.size());
-  if (document.HasParseError() || !document.IsObject()) {
+  parseReply(buffer, document, label);
+  if (!document.IsObject()) {
     common::logPrint(label, __LINE__, L"error 2");
-    QvReporter::instance().report(L"download_address_fail");
+    reporter_->report(L"download_address_fail");
   } else {
     const auto player = document.FindMember(generationMember(configRequest_.generation));
     if (player != document.MemberEnd() && player->value.IsObject()) {
       const auto url = player->value.FindMember("url");
-      if (url != player->value.MemberEnd() && url->value.IsString()) setPlayerUrl(utility::utf8ToWide(textOf(url->value)));
+      if (url != player->value.MemberEnd() && url->value.IsString()) {
+        const std::wstring address = utility::utf8ToWide(textOf(url->value));
+        // The installer runs with administrator rights: it comes over https or from the fixed address.
+        if (isHttps(address)) {
+          setPlayerUrl(address);
+        } else {
+          common::logPrint(label, __LINE__, L"player url is not https, refused: %s", address.c_str());
+        }
+      }
     }
   }
 
-  if (apps_.empty() && !configThread_.isStopRequested()) _getPackageByOpenID(apps_);
+  if (!configRequest_.fetchCampaign || configThread_.isStopRequested()) return;
+  // The campaign's apps and settings are the main thread's: they are handed over in a posted task.
+  std::vector<AppInfo> apps;
+  RemoteSettings settings;
+  if (!_getPackageByOpenID(apps, settings)) return;
+  taskPoster_.postFunction([this, apps = std::move(apps), settings = std::move(settings)]() mutable {
+    apps_.insert(apps_.end(), std::make_move_iterator(apps.begin()), std::make_move_iterator(apps.end()));
+    remoteSettings_ = std::move(settings);
+    remoteConfigArrived_ = true;
+  });
 }
 
-void DownloaderModel::_getPackageByOpenID(std::vector<AppInfo>& apps) {
+bool DownloaderModel::_getPackageByOpenID(std::vector<AppInfo>& apps, RemoteSettings& settings) {
   const char* label = "DownloaderModel::_getPackageByOpenID";
+  bool fetched = false;
   if (openid_.size() > 4) {
     common::logPrint(label, __LINE__, L"start get package.");
     // The config thread's client, so that the shutdown's cancel reaches this transfer too.
     std::string buffer;
     fetchDocument(configClient_, configThread_, configRequest_.openidConfigUrl, buffer, label,
                   L"get package data by qvcurl ");
-    readApps(buffer, apps);
-    readRemoteSettings(buffer, remoteSettings_);
+    if (configThread_.isStopRequested()) return false;
+    rapidjson::Document document;
+    parseReply(buffer, document, label);
+    readApps(document, apps);
+    readRemoteSettings(document, settings);
+    fetched = true;
   }
   common::logPrint(label, __LINE__, L"package is %s", package_.c_str());
+  return fetched;
 }

@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
 #include "telemetry/qv_reporter.h"
 #include "tests/net/net_test_support.h"
+#include "utility/base/main_loop.h"
 #include "utility/base/strings.h"
+#include "utility/base/tasks.h"
 
-// Reaches the model's config-thread routine for one fresh model per case.
+// Reaches the model's config-thread routine for one fresh model per case. Every model reports
+// to |reporter|, a reporter of the test's own, so no case depends on what another did first.
 class DownloaderModelTest {
  public:
   struct Result {
@@ -19,39 +25,80 @@ class DownloaderModelTest {
     RemoteSettings settings;
   };
 
-  static Result fetch(const std::wstring& openid, std::vector<AppInfo> commandLineApps = {}) {
+  static Result fetch(QvReporter& reporter, const std::wstring& openid, std::vector<AppInfo> commandLineApps = {}) {
     auto* model = new DownloaderModel();
+    model->reporter_ = &reporter;
     model->openid_ = openid;
     model->apps_ = std::move(commandLineApps);
     model->_prepareConfigRequest();
     model->_threadGetPlayerUrl();
+    deliverPostedTasks();
     Result r{model->getPlayerUrl(), model->apps_, model->remoteSettings_};
     delete model;
     return r;
   }
 
-  // init as the application runs it; waits for the config thread. |meanwhile| runs on this
-  // thread while the config thread works.
-  static Result initAndWait(const std::function<void()>& meanwhile = {}) {
+  // init as the application runs it; waits for the config thread and the hand-over of its
+  // results. |meanwhile| runs on this thread while the config thread works.
+  static Result initAndWait(QvReporter& reporter, const std::function<void()>& meanwhile = {}) {
     auto* model = new DownloaderModel();
+    model->reporter_ = &reporter;
     model->init(nullptr);
     if (meanwhile) meanwhile();
     model->configThread_.stop(utility::kWaitForever);
-    Result r{model->getPlayerUrl(), model->apps_, model->remoteSettings_};
+    deliverPostedTasks();
+    Result r{model->getPlayerUrl(), model->getApps(), model->getRemoteSettings()};
     model->shutdown();
     delete model;
     return r;
   }
 
+  // What the main thread sees of the campaign once the config thread has ended, before and after
+  // the main loop ran; with |shutdownFirst| the model is shut down before the loop runs.
+  struct HandOver {
+    bool arrivedBeforeLoop;
+    size_t appsBeforeLoop;
+    std::wstring shortcutBeforeLoop;
+    bool arrivedAfterLoop;
+    size_t appsAfterLoop;
+    std::wstring shortcutAfterLoop;
+  };
+  static HandOver handOver(QvReporter& reporter, bool shutdownFirst) {
+    auto* model = new DownloaderModel();
+    model->reporter_ = &reporter;
+    model->init(nullptr);
+    model->configThread_.stop(utility::kWaitForever);
+    HandOver h{};
+    h.arrivedBeforeLoop = model->remoteConfigArrived();
+    h.appsBeforeLoop = model->getApps().size();
+    h.shortcutBeforeLoop = model->getRemoteSettings().shortcutName;
+    if (shutdownFirst) model->shutdown();
+    deliverPostedTasks();
+    h.arrivedAfterLoop = model->remoteConfigArrived();
+    h.appsAfterLoop = model->getApps().size();
+    h.shortcutAfterLoop = model->getRemoteSettings().shortcutName;
+    if (!shutdownFirst) model->shutdown();
+    delete model;
+    return h;
+  }
+
   // init, then the shutdown once |fetchStarted| says the config thread is under way; returns
   // whether every work thread ended within its limit.
-  static bool shutdownDuringFetch(const std::function<void()>& fetchStarted) {
+  static bool shutdownDuringFetch(QvReporter& reporter, const std::function<void()>& fetchStarted) {
     auto* model = new DownloaderModel();
+    model->reporter_ = &reporter;
     model->init(nullptr);
     fetchStarted();
     const bool ended = model->shutdown();
     if (ended) delete model;  // otherwise a thread still uses it
     return ended;
+  }
+
+ private:
+  // Runs what the model posted to the main thread (the posts are queued by now).
+  static void deliverPostedTasks() {
+    while (utility::MainLoop::iterate()) {
+    }
   }
 };
 
@@ -82,30 +129,43 @@ class RemoteConfig : public nettest::ServicesTest {
  protected:
   void SetUp() override {
     ServicesTest::SetUp();
+    utility::TaskDispatcher::create();
     ConfigImp::instance().language = L"en";
     ConfigImp::instance().setPlayer9();
+    // The reporter's worker never wakes by itself here: what it posts, it posts when stopped.
+    reporter_ = std::make_unique<QvReporter>(
+        0xFFFFFFFFu, [this](const std::string& body, std::string&, const std::string&, const std::vector<std::string>&) {
+          std::lock_guard<std::mutex> lock(batchesMutex_);
+          batches_ += body;
+          return true;
+        });
+  }
+  void TearDown() override {
+    reporter_->stop();
+    ServicesTest::TearDown();
   }
   std::wstring base() const { return utility::utf8ToWide(services_->baseUrl()); }
+  // Stops the reporter (its last cycle posts what is queued) and counts |event| in its batches.
+  size_t reported(const std::string& event) {
+    reporter_->stop();
+    std::lock_guard<std::mutex> lock(batchesMutex_);
+    size_t count = 0;
+    for (size_t at = batches_.find(event); at != std::string::npos; at = batches_.find(event, at + 1)) ++count;
+    return count;
+  }
+
+  std::unique_ptr<QvReporter> reporter_;
+  std::mutex batchesMutex_;
+  std::string batches_;
 };
 
 TEST_F(RemoteConfig, ReportsAnAddressThatDoesNotParse) {
-  // The process's reporter: this test comes first, before other tests queue events or init
-  // starts it towards another server.
-  QvReporter::instance().setUrlForTesting(url("/collection/biz/upload"));
-  QvReporter::instance().init(L"35036", L"device", L"en");
+  reporter_->init(L"35036", L"device", L"en");
   services_->setFault(kPlayerInfo, replaced(R"({"zaz4":{}})"));
-  DownloaderModelTest::fetch(L"100");  // no member for this generation: nothing reported
+  DownloaderModelTest::fetch(*reporter_, L"100");  // no member for this generation: nothing reported
   services_->setFault(kPlayerInfo, replaced("[]"));
-  DownloaderModelTest::fetch(L"100");
-  QvReporter::instance().stop();  // posts what is queued
-  std::string batches;
-  for (const auto& post : services_->posts()) batches += post.body;
-  size_t reported = 0;
-  for (size_t at = batches.find("download_address_fail"); at != std::string::npos;
-       at = batches.find("download_address_fail", at + 1)) {
-    ++reported;
-  }
-  EXPECT_EQ(reported, 1u) << batches;
+  DownloaderModelTest::fetch(*reporter_, L"100");
+  EXPECT_EQ(reported("download_address_fail"), 1u) << batches_;
 }
 
 TEST_F(RemoteConfig, PlayerAddressTable) {
@@ -114,11 +174,20 @@ TEST_F(RemoteConfig, PlayerAddressTable) {
     int generation;
     const wchar_t* language;
     Fault fault;  // on the player information document of the variant
-    std::wstring playerUrl;  // after the base address; empty: none
+    std::wstring playerUrl;  // a path: after the base address; empty: none
     bool error1;
     bool error2;
   };
-  const std::string bigDocument = R"({"zaz9":{"url":"https://x/y.exe"},"pad":")" + std::string(9 << 20, 'a') + "\"}";
+  // Documents of exactly |size| bytes, the cap on a remote document being 256 KiB.
+  auto documentOf = [](size_t size) {
+    const std::string head = R"({"zaz9":{"url":"https://x/y.exe"},"pad":")";
+    return head + std::string(size - head.size() - 2, 'a') + "\"}";
+  };
+  // A document nested |levels| deep (the root counts as one).
+  auto nested = [](int levels) {
+    return R"({"zaz9":{"url":"https://x/deep.exe"},"pad":)" + std::string(levels - 1, '[') +
+           std::string(levels - 1, ']') + "}";
+  };
   const Case cases[] = {
       {"generation 9", 9, L"en", {}, L"/download/full/en/Tarnwick9_setup.exe", false, false},
       {"generation 4", 4, L"en", {}, L"/download/full/en/Tarnwick4_setup.exe", false, false},
@@ -134,8 +203,17 @@ TEST_F(RemoteConfig, PlayerAddressTable) {
        true, false},
       // libcurl takes any status: the error page is not a document.
       {"server error", 9, L"en", {.status = 500}, L"", true, true},
-      {"over 8 MiB", 9, L"en", replaced(bigDocument), L"", true, true},
+      {"exactly 256 KiB", 9, L"en", replaced(documentOf(256 << 10)), L"https://x/y.exe", false, false},
+      {"one byte over 256 KiB", 9, L"en", replaced(documentOf((256 << 10) + 1)), L"", true, true},
+      {"nested 32 levels", 9, L"en", replaced(nested(32)), L"https://x/deep.exe", false, false},
+      {"nested 33 levels", 9, L"en", replaced(nested(33)), L"", false, true},
+      // The installer runs as administrator: it comes over https or from the fixed address.
+      {"plain http address", 9, L"en", replaced(R"({"zaz9":{"url":"http://x/9.exe"}})"), L"", false, false},
+      {"file address", 9, L"en", replaced(R"({"zaz9":{"url":"file:///etc/passwd"}})"), L"", false, false},
+      {"https written in capitals", 9, L"en", replaced(R"({"zaz9":{"url":"HTTPS://x/9.exe"}})"), L"HTTPS://x/9.exe",
+       false, false},
   };
+  std::vector<std::wstring> records;  // of every case
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     ConfigImp& config = ConfigImp::instance();
@@ -148,14 +226,20 @@ TEST_F(RemoteConfig, PlayerAddressTable) {
     }
     services_->clearFaults();
     services_->setFault(std::wstring(c.language) == L"cn" ? "/qv/morvane" : kPlayerInfo, c.fault);
+    for (const auto& record : log_.records()) records.push_back(record.text);
     log_.clear();
-    const auto result = DownloaderModelTest::fetch(L"100");
-    EXPECT_EQ(result.playerUrl, c.playerUrl.empty() ? L"" : base() + c.playerUrl);
+    const auto result = DownloaderModelTest::fetch(*reporter_, L"100");
+    EXPECT_EQ(result.playerUrl, c.playerUrl.starts_with(L"/") ? base() + c.playerUrl : c.playerUrl);
     EXPECT_EQ(log_.contains(L"error 1"), c.error1);
     EXPECT_EQ(log_.contains(L"error 2"), c.error2);
     EXPECT_TRUE(log_.contains(L"start get player url"));
   }
-  EXPECT_TRUE(log_.contains(L"reply larger than 8388608 bytes refused"));
+  for (const auto& record : log_.records()) records.push_back(record.text);
+  for (const wchar_t* record : {L"reply larger than 262144 bytes refused", L"reply nested deeper than 32 levels refused",
+                                L"player url is not https, refused: http://x/9.exe",
+                                L"player url is not https, refused: file:///etc/passwd"}) {
+    EXPECT_NE(std::find(records.begin(), records.end(), record), records.end()) << utility::wideToUtf8(record);
+  }
 }
 
 TEST_F(RemoteConfig, CampaignTable) {
@@ -200,7 +284,13 @@ TEST_F(RemoteConfig, CampaignTable) {
       {"not a document", "<html>", {}, {}},
       {"integers beyond 32 bits", R"({"ad":0,"cleanmodel":3000000000,"runappstore":-5000000000})", {},
        {.showAd = false, .runAppStore = true, .cleanModel = true}},
-      {"nested far deeper than any stack", std::string(1000000, '['), {}, {}},
+      {"nested far deeper than any stack", std::string(200000, '['), {}, {}},
+      {"nested 32 levels: read",
+       R"({"title":"t","result":[{"gameid":"1","x":)" + std::string(29, '[') + std::string(29, ']') + "}]}",
+       {{.gameId = L"1"}}, {.title = L"t"}},
+      {"nested 33 levels: refused whole",
+       R"({"title":"t","result":[{"gameid":"1","x":)" + std::string(30, '[') + std::string(30, ']') + "}]}",
+       {}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -208,7 +298,7 @@ TEST_F(RemoteConfig, CampaignTable) {
     services_->clearRecords();
     const std::string path = c.document.empty() ? "/player_files/openidconfig/35037.data" : kCampaign;
     if (!c.document.empty()) services_->setFault(kCampaign, replaced(c.document));
-    const auto result = DownloaderModelTest::fetch(c.document.empty() ? L"35037" : L"35036");
+    const auto result = DownloaderModelTest::fetch(*reporter_, c.document.empty() ? L"35037" : L"35036");
     ASSERT_EQ(result.apps.size(), c.apps.size());
     for (size_t i = 0; i < c.apps.size(); ++i) {
       const AppInfo& got = result.apps[i];
@@ -262,7 +352,7 @@ TEST_F(RemoteConfig, CampaignIsFetchedOnlyForLongOpenidsWithoutACommandLineApp) 
     SCOPED_TRACE(c.label);
     services_->clearRecords();
     log_.clear();
-    const auto result = DownloaderModelTest::fetch(c.openid, c.apps);
+    const auto result = DownloaderModelTest::fetch(*reporter_, c.openid, c.apps);
     EXPECT_FALSE(result.playerUrl.empty());
     ASSERT_EQ(result.apps.size(), c.apps.size());
     if (!c.apps.empty()) {
@@ -282,7 +372,7 @@ TEST_F(RemoteConfig, CampaignIsFetchedOnlyForLongOpenidsWithoutACommandLineApp) 
 
 TEST_F(RemoteConfig, CampaignFallsBackToLibcurl) {
   services_->setFault(kCampaign, {.status = 503, .times = 1});
-  const auto result = DownloaderModelTest::fetch(L"35036");
+  const auto result = DownloaderModelTest::fetch(*reporter_, L"35036");
   EXPECT_TRUE(log_.contains(L"get package data by qvcurl "));
   EXPECT_EQ(result.settings.shortcutName, L"Tarnwick Games");
   EXPECT_EQ(targetsFor(kCampaign).size(), 2u);
@@ -301,24 +391,46 @@ TEST_F(RemoteConfig, ShutdownEndsAFetchThatWaitsForData) {
     SCOPED_TRACE(c.label);
     services_->clearRecords();
     services_->setFault(kPlayerInfo, c.fault);
-    const bool ended = DownloaderModelTest::shutdownDuringFetch([&] {
+    const bool ended = DownloaderModelTest::shutdownDuringFetch(*reporter_, [&] {
       while (targetsFor(kPlayerInfo).empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     });
     EXPECT_TRUE(ended);
-    // Being stopped, the thread tried neither libcurl nor the campaign document.
+    // Being stopped, the thread tried neither libcurl nor the campaign document, and took the
+    // cut-short fetch for no failure of the server's.
     EXPECT_EQ(targetsFor(kPlayerInfo).size(), 1u);
     EXPECT_TRUE(targetsFor(kCampaign).empty());
+    EXPECT_FALSE(log_.contains(L"error 1"));
+    EXPECT_FALSE(log_.contains(L"error 2"));
   }
+  EXPECT_EQ(reported("download_address_fail"), 0u) << batches_;
+}
+
+TEST_F(RemoteConfig, CampaignReachesTheMainThreadInAPostedTask) {
+  services_->setFault(kCampaign, replaced(R"({"shortcutname":"Tarnwick Games","result":[{"gameid":"1"}]})"));
+  const auto delivered = DownloaderModelTest::handOver(*reporter_, false);
+  // The config thread has ended, but nothing it read is the main thread's before the loop runs.
+  EXPECT_FALSE(delivered.arrivedBeforeLoop);
+  EXPECT_EQ(delivered.appsBeforeLoop, 0u);
+  EXPECT_EQ(delivered.shortcutBeforeLoop, L"");
+  EXPECT_TRUE(delivered.arrivedAfterLoop);
+  EXPECT_EQ(delivered.appsAfterLoop, 1u);
+  EXPECT_EQ(delivered.shortcutAfterLoop, L"Tarnwick Games");
+
+  // A model shut down before the loop runs drops the hand-over.
+  const auto dropped = DownloaderModelTest::handOver(*reporter_, true);
+  EXPECT_FALSE(dropped.arrivedAfterLoop);
+  EXPECT_EQ(dropped.appsAfterLoop, 0u);
+  EXPECT_EQ(dropped.shortcutAfterLoop, L"");
 }
 
 TEST_F(RemoteConfig, InitFetchesOnTheConfigThread) {
-  const auto result = DownloaderModelTest::initAndWait();
+  const auto result = DownloaderModelTest::initAndWait(*reporter_);
   EXPECT_EQ(result.playerUrl, base() + L"/download/full/en/Tarnwick9_setup.exe");
   EXPECT_EQ(result.settings.shortcutName, L"Tarnwick Games");
 }
 
 TEST_F(RemoteConfig, ALanguageSwitchDuringTheFetchDoesNotChangeWhatIsFetched) {
-  const auto result = DownloaderModelTest::initAndWait([] { ConfigImp::instance().language = L"kr"; });
+  const auto result = DownloaderModelTest::initAndWait(*reporter_, [] { ConfigImp::instance().language = L"kr"; });
   ConfigImp::instance().language = L"en";
   EXPECT_EQ(result.playerUrl, base() + L"/download/full/en/Tarnwick9_setup.exe");
   EXPECT_EQ(targetsFor(kPlayerInfo).size(), 1u);
