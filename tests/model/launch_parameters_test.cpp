@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
+#include "tests/net/net_test_support.h"
 #include "utility/base/strings.h"
 
 // Reaches the model's private launch-parameter steps for one fresh model per case.
@@ -37,14 +38,20 @@ class LaunchParameters : public ::testing::Test {
  protected:
   void SetUp() override {
     // init also proposes an installation folder, which reads and creates registry keys: keep
-    // them in a private configuration folder.
-    const auto config = std::filesystem::temp_directory_path() / "launch-parameters-config";
-    std::filesystem::create_directories(config);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    // them in a configuration folder of this test's own.
+    config_ = std::make_unique<nettest::TempDir>();
+    setenv("XDG_CONFIG_HOME", config_->path().c_str(), 1);
     setenv("LANGUAGE", "", 1);
     setenv("LC_ALL", "", 1);
     setenv("LANG", "ja_JP.UTF-8", 1);  // the system language when the name gives none
   }
+  void TearDown() override {
+    unsetenv("XDG_CONFIG_HOME");
+    config_.reset();
+  }
+
+  std::unique_ptr<nettest::TempDir> config_;
+  nettest::LogCapture log_;
 };
 
 TEST_F(LaunchParameters, FileNameTable) {
@@ -101,25 +108,41 @@ TEST_F(LaunchParameters, CommandLineTable) {
     const wchar_t* url;
     const wchar_t* package;
     const wchar_t* name;
+    const wchar_t* record;  // the "cmdline is" record; null: none written
   };
   const Case cases[] = {
-      {L"\"name=My Game|package=com.my.game|apkurl=https://h/a.apk\"", 1, L"https://h/a.apk", L"com.my.game", L"My Game"},
-      {L"NAME = x | APKURL = https://h/b.apk?q=1=2", 1, L"https://h/b.apk?q=1=2", L"", L"x"},
-      {L"apkurl=", 0, L"", L"", L""},
-      {L"a=1", 0, L"", L"", L""},
-      {L"\"a=1\"", 0, L"", L"", L""},  // more than five characters: unquoted, still no app
-      {L"", 0, L"", L"", L""},
-      {L"|||", 0, L"", L"", L""},
+      {L"\"name=My Game|package=com.my.game|apkurl=https://h/a.apk\"", 1, L"https://h/a.apk", L"com.my.game", L"My Game",
+       L"cmdline is My Game, com.my.game, https://h/a.apk"},
+      {L"NAME = x | APKURL = https://h/b.apk?q=1=2", 1, L"https://h/b.apk?q=1=2", L"", L"x",
+       L"cmdline is x, , https://h/b.apk?q=1=2"},
+      // A quote on one side only: that one is removed.
+      {L"\"name=My Game|apkurl=https://h/c.apk", 1, L"https://h/c.apk", L"", L"My Game",
+       L"cmdline is My Game, , https://h/c.apk"},
+      {L"name=Game|apkurl=https://h/d.apk\"", 1, L"https://h/d.apk", L"", L"Game", L"cmdline is Game, , https://h/d.apk"},
+      // No app, but a map that is not empty: the record is written.
+      {L"apkurl=", 0, L"", L"", L"", L"cmdline is , , "},
+      {L"a=1", 0, L"", L"", L"", L"cmdline is , , "},
+      // Unquoted only above five characters: "=123" has an empty key and is skipped, the quote
+      // kept in a key of five characters is not.
+      {L"\"=123\"", 0, L"", L"", L"", nullptr},
+      {L"\"=12\"", 0, L"", L"", L"", L"cmdline is , , "},
+      {L"", 0, L"", L"", L"", nullptr},
+      {L"|||", 0, L"", L"", L"", nullptr},
   };
   for (const Case& c : cases) {
-    const auto r = DownloaderModelTest::run(L"D:\\x.exe", c.commandLine);
     const std::string label = utility::wideToUtf8(c.commandLine);
+    log_.clear();
+    const auto r = DownloaderModelTest::run(L"D:\\x.exe", c.commandLine);
     ASSERT_EQ(r.apps.size(), c.apps) << label;
     if (c.apps == 1) {
       EXPECT_EQ(r.apps[0].url, c.url) << label;
       EXPECT_EQ(r.apps[0].package, c.package) << label;
       EXPECT_EQ(r.apps[0].name, c.name) << label;
       EXPECT_TRUE(r.apps[0].icon.empty() && !r.apps[0].isXapk && !r.apps[0].fromAppStore);
+    }
+    EXPECT_EQ(log_.containsPart(L"cmdline is"), c.record != nullptr) << label;
+    if (c.record != nullptr) {
+      EXPECT_TRUE(log_.contains(c.record)) << label;
     }
   }
 }
