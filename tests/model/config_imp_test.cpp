@@ -19,6 +19,51 @@ class ConfigImpTest : public ::testing::Test {
     values_.collectionHost = L"collection.test";
     values_.analyticsHost = L"analytics.test";
     values_.licenceHost = L"licence.test";
+    // Pages and credentials of their own, so that each expected value below names the one
+    // entry it must come from.
+    values_.homePages = {{{L"cn", L"https://home.test/cn"},
+                          {L"tw", L"https://home.test/tw"},
+                          {L"kr", L"https://home.test/kr"},
+                          {L"vn", L"https://home.test/vn"},
+                          {L"th", L"https://home.test/th"},
+                          {L"ru", L"https://home.test/ru"},
+                          {L"pt", L"https://home.test/pt"},
+                          {L"id", L"https://home.test/id"},
+                          {L"es", L"https://home.test/es"},
+                          {L"fr", L"https://home.test/fr"},
+                          {L"jp", L"https://home.test/jp"},
+                          {L"ar", L"https://home.test/ar"},
+                          {L"fa", L"https://home.test/fa"},
+                          {L"de", L"https://home.test/de"}},
+                         L"https://home.test/international"};
+    values_.communityPages = {{{L"tw", L"https://community.test/tw"},
+                               {L"kr", L"https://community.test/kr"},
+                               {L"vn", L"https://community.test/vn"},
+                               {L"th", L"https://community.test/th"},
+                               {L"pt", L"https://community.test/pt"},
+                               {L"ru", L"https://community.test/ru"},
+                               {L"fr", L"https://community.test/fr"},
+                               {L"jp", L"https://community.test/jp"},
+                               {L"ar", L"https://community.test/ar"},
+                               {L"fa", L"https://community.test/fa"},
+                               {L"de", L"https://community.test/de"},
+                               {L"id", L"https://community.test/id"}},
+                              L"https://community.test/international"};
+    values_.fallbackDownloadUrl = L"https://files.test/full-installer";
+    values_.analyticsByLanguage = {{{L"cn", L"tw"}, {L"G-CNTW000000", L"secret-cntw___________"}},
+                                   {{L"kr"}, {L"G-KR00000000", L"secret-kr_____________"}},
+                                   {{L"vn"}, {L"G-VN00000000", L"secret-vn_____________"}},
+                                   {{L"th"}, {L"G-TH00000000", L"secret-th_____________"}},
+                                   {{L"ru"}, {L"G-RU00000000", L"secret-ru_____________"}},
+                                   {{L"pt"}, {L"G-PT00000000", L"secret-pt_____________"}},
+                                   {{L"jp"}, {L"G-JP00000000", L"secret-jp_____________"}},
+                                   {{L"id"}, {L"G-ID00000000", L"secret-id_____________"}},
+                                   {{L"fr"}, {L"G-FR00000000", L"secret-fr_____________"}},
+                                   {{L"es"}, {L"G-ES00000000", L"secret-es_____________"}},
+                                   {{L"de"}, {L"G-DE00000000", L"secret-de_____________"}},
+                                   {{L"ar"}, {L"G-AR00000000", L"secret-ar_____________"}},
+                                   {{L"fa"}, {L"G-FA00000000", L"secret-fa_____________"}}};
+    values_.analyticsDefault = {L"G-DEFAULT000", L"secret-default________"};
     deployment::setValuesForTesting(&values_);
     reset(L"en", 9);
   }
@@ -93,46 +138,46 @@ TEST_F(ConfigImpTest, GenerationAndVariantTable) {
 }
 
 TEST_F(ConfigImpTest, LanguageChosenLookups) {
-  const deployment::Values& v = deployment::values();
   struct Case {
     const wchar_t* language;
     const wchar_t* file;
-    const wchar_t* homeKey;       // which deployment entry the home page comes from
-    const wchar_t* communityKey;  // "home:cn" for the China home page
-    const wchar_t* analyticsKey;
+    const wchar_t* home;
+    const wchar_t* community;
+    const wchar_t* measurementId;
+    const wchar_t* apiSecret;
+    const wchar_t* fallback;
   };
   const Case cases[] = {
-      {L"cn", L"cn", L"cn", L"home:cn", L"cn"},  {L"tw", L"tw", L"tw", L"tw", L"cn"},
-      {L"kr", L"kr", L"kr", L"kr", L"kr"},       {L"vn", L"vn", L"vn", L"vn", L"vn"},
-      {L"th", L"th", L"th", L"th", L"th"},       {L"ru", L"ru", L"ru", L"ru", L"ru"},
-      {L"pt", L"pt", L"pt", L"pt", L"pt"},       {L"id", L"id", L"id", L"id", L"id"},
-      {L"es", L"es", L"es", L"", L"es"},         {L"fr", L"fr", L"fr", L"fr", L"fr"},
-      {L"jp", L"jp", L"jp", L"jp", L"jp"},       {L"ar", L"ar", L"ar", L"ar", L"ar"},
-      {L"fa", L"fa", L"fa", L"fa", L"fa"},       {L"de", L"de", L"de", L"de", L"de"},
-      {L"tr", L"tr", L"", L"", L""},             {L"en", L"en", L"", L"", L""},
-      {L"ua", L"en", L"", L"", L""},             {L"", L"en", L"", L"", L""},
-      {L"Kr", L"en", L"", L"", L""},
-  };
-  auto analytics = [&](const std::wstring& key) {
-    for (const auto& [codes, credentials] : v.analyticsByLanguage) {
-      for (const auto& code : codes) {
-        if (code == key) return credentials;
-      }
-    }
-    return v.analyticsDefault;
+      {L"cn", L"cn", L"https://home.test/cn", L"https://home.test/cn", L"G-CNTW000000", L"secret-cntw___________", L"https://home.test/cn"},
+      {L"tw", L"tw", L"https://home.test/tw", L"https://community.test/tw", L"G-CNTW000000", L"secret-cntw___________", L"https://files.test/full-installer"},
+      {L"kr", L"kr", L"https://home.test/kr", L"https://community.test/kr", L"G-KR00000000", L"secret-kr_____________", L"https://files.test/full-installer"},
+      {L"vn", L"vn", L"https://home.test/vn", L"https://community.test/vn", L"G-VN00000000", L"secret-vn_____________", L"https://files.test/full-installer"},
+      {L"th", L"th", L"https://home.test/th", L"https://community.test/th", L"G-TH00000000", L"secret-th_____________", L"https://files.test/full-installer"},
+      {L"ru", L"ru", L"https://home.test/ru", L"https://community.test/ru", L"G-RU00000000", L"secret-ru_____________", L"https://files.test/full-installer"},
+      {L"pt", L"pt", L"https://home.test/pt", L"https://community.test/pt", L"G-PT00000000", L"secret-pt_____________", L"https://files.test/full-installer"},
+      {L"id", L"id", L"https://home.test/id", L"https://community.test/id", L"G-ID00000000", L"secret-id_____________", L"https://files.test/full-installer"},
+      {L"es", L"es", L"https://home.test/es", L"https://community.test/international", L"G-ES00000000", L"secret-es_____________", L"https://files.test/full-installer"},
+      {L"fr", L"fr", L"https://home.test/fr", L"https://community.test/fr", L"G-FR00000000", L"secret-fr_____________", L"https://files.test/full-installer"},
+      {L"jp", L"jp", L"https://home.test/jp", L"https://community.test/jp", L"G-JP00000000", L"secret-jp_____________", L"https://files.test/full-installer"},
+      {L"ar", L"ar", L"https://home.test/ar", L"https://community.test/ar", L"G-AR00000000", L"secret-ar_____________", L"https://files.test/full-installer"},
+      {L"fa", L"fa", L"https://home.test/fa", L"https://community.test/fa", L"G-FA00000000", L"secret-fa_____________", L"https://files.test/full-installer"},
+      {L"de", L"de", L"https://home.test/de", L"https://community.test/de", L"G-DE00000000", L"secret-de_____________", L"https://files.test/full-installer"},
+      {L"tr", L"tr", L"https://home.test/international", L"https://community.test/international", L"G-DEFAULT000", L"secret-default________", L"https://files.test/full-installer"},
+      {L"en", L"en", L"https://home.test/international", L"https://community.test/international", L"G-DEFAULT000", L"secret-default________", L"https://files.test/full-installer"},
+      {L"ua", L"en", L"https://home.test/international", L"https://community.test/international", L"G-DEFAULT000", L"secret-default________", L"https://files.test/full-installer"},
+      {L"", L"en", L"https://home.test/international", L"https://community.test/international", L"G-DEFAULT000", L"secret-default________", L"https://files.test/full-installer"},
+      {L"Kr", L"en", L"https://home.test/international", L"https://community.test/international", L"G-DEFAULT000", L"secret-default________", L"https://files.test/full-installer"},
+      {L"CN", L"en", L"https://home.test/international", L"https://community.test/international", L"G-DEFAULT000", L"secret-default________", L"https://files.test/full-installer"},
   };
   for (const Case& c : cases) {
     reset(c.language, 9);
     const std::string label = utility::wideToUtf8(c.language);
     EXPECT_EQ(config().languageFile(), std::wstring(L"language\\downloader_") + c.file + L".xml") << label;
-    EXPECT_EQ(config().homePageUrl(), v.homePages.lookup(c.homeKey)) << label;
-    const std::wstring community = c.communityKey;
-    EXPECT_EQ(config().communityUrl(),
-              community == L"home:cn" ? v.homePages.lookup(L"cn") : v.communityPages.lookup(community)) << label;
-    EXPECT_EQ(config().measurementId(), analytics(c.analyticsKey).measurementId) << label;
-    EXPECT_EQ(config().apiSecret(), analytics(c.analyticsKey).apiSecret) << label;
-    EXPECT_EQ(config().fallbackDownloadUrl(),
-              std::wstring(c.language) == L"cn" ? v.homePages.lookup(L"cn") : v.fallbackDownloadUrl);
+    EXPECT_EQ(config().homePageUrl(), c.home) << label;
+    EXPECT_EQ(config().communityUrl(), c.community) << label;
+    EXPECT_EQ(config().measurementId(), c.measurementId) << label;
+    EXPECT_EQ(config().apiSecret(), c.apiSecret) << label;
+    EXPECT_EQ(config().fallbackDownloadUrl(), c.fallback) << label;
   }
   EXPECT_EQ(config().licenceUrl(), L"https://licence.test/other/protocol.html");
 }

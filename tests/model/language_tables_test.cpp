@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
+#include <set>
 
 #include "model/language_tables.h"
 #include "utility/base/strings.h"
@@ -9,17 +11,30 @@
 namespace {
 
 TEST(LanguageTables, CodeAndLocaleAreInverse) {
-  const std::pair<const wchar_t*, const wchar_t*> table[] = {
-      {L"tw", L"zh_TW"}, {L"kr", L"ko_KR"}, {L"vn", L"vi_VN"}, {L"th", L"th_TH"}, {L"ru", L"ru_RU"},
-      {L"pt", L"pt_PT"}, {L"tr", L"tr_TR"}, {L"es", L"es_ES"}, {L"ar", L"ar_IL"}, {L"jp", L"ja_JP"},
-      {L"fa", L"fa_IR"}, {L"in", L"hi_IN"}, {L"de", L"de_DE"}, {L"fr", L"fr_FR"}, {L"id", L"in_ID"},
-      {L"cn", L"zh_CN"}, {L"it", L"it_IT"}, {L"en", L"en_US"}, {L"my", L"ms_MY"}, {L"ua", L"uk_UA"}};
-  for (const auto& [code, locale] : table) {
-    EXPECT_EQ(localeFromLanguage(code), locale);
-    EXPECT_EQ(languageFromLocale(locale), code);
+  // The 20 codes of the variant tables and the locale table, and the 19 locales of the shipped
+  // text table plus Hindi: each side maps onto the other one to one.
+  const wchar_t* const codes[] = {L"cn", L"tw", L"kr", L"vn", L"th", L"ru", L"pt", L"id", L"es", L"fr",
+                                  L"jp", L"ar", L"fa", L"de", L"tr", L"en", L"in", L"it", L"my", L"ua"};
+  const wchar_t* const locales[] = {L"zh_CN", L"zh_TW", L"en_US", L"ko_KR", L"vi_VN", L"th_TH", L"in_ID",
+                                    L"ja_JP", L"ru_RU", L"pt_PT", L"es_ES", L"ar_IL", L"tr_TR", L"fr_FR",
+                                    L"de_DE", L"it_IT", L"fa_IR", L"ms_MY", L"uk_UA", L"hi_IN"};
+  std::set<std::wstring> localesOfCodes;
+  for (const wchar_t* code : codes) {
+    const std::wstring locale = localeFromLanguage(code);
+    EXPECT_EQ(languageFromLocale(locale), code) << utility::wideToUtf8(code);
+    localesOfCodes.insert(locale);
   }
-  for (const wchar_t* other : {L"ens", L"", L"TW", L"xx"}) EXPECT_EQ(localeFromLanguage(other), L"en_US");
-  for (const wchar_t* other : {L"pl_PL", L"", L"zh_tw", L"en_GB"}) EXPECT_EQ(languageFromLocale(other), L"en");
+  EXPECT_EQ(localesOfCodes, std::set<std::wstring>(std::begin(locales), std::end(locales)));
+  for (const wchar_t* locale : locales) EXPECT_EQ(localeFromLanguage(languageFromLocale(locale)), locale);
+  // Rows where code and locale do not share their letters.
+  const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+      {L"id", L"in_ID"}, {L"in", L"hi_IN"}, {L"ar", L"ar_IL"}, {L"jp", L"ja_JP"}, {L"my", L"ms_MY"},
+      {L"ua", L"uk_UA"}, {L"tw", L"zh_TW"}, {L"cn", L"zh_CN"}, {L"kr", L"ko_KR"}, {L"vn", L"vi_VN"}};
+  for (const auto& [code, locale] : rows) EXPECT_EQ(localeFromLanguage(code), locale);
+  for (const wchar_t* other : {L"ens", L"", L"TW", L"xx", L"hi", L"zh"}) EXPECT_EQ(localeFromLanguage(other), L"en_US");
+  for (const wchar_t* other : {L"pl_PL", L"", L"zh_tw", L"en_GB", L"zh-TW", L"hi_IN "}) {
+    EXPECT_EQ(languageFromLocale(other), L"en");
+  }
 }
 
 TEST(LanguageTables, SystemLanguageIds) {
