@@ -51,12 +51,14 @@ int DownloadImpl::onHandleWindowIPC(unsigned message, uintptr_t, intptr_t) {
 }
 
 void DownloadImpl::shutdown() {
+  // The receiver goes before the model lets the instance lock go: a launch in between would
+  // otherwise take the lock, find the receiver's name still taken and run without one.
+  ipc_.close();
   bool threadsEnded = QvReporter::instance().stop();
   if (DownloaderModel* model = DownloaderModel::existing()) {
     threadsEnded = model->shutdown() && threadsEnded;
     DownloaderModel::destroy();
   }
-  ipc_.close();
   // A thread that outlived its limit may still be inside libcurl.
   if (threadsEnded) curl_global_cleanup();
   common::logPrint("DownloadImpl::shutdown", __LINE__, L"shutdown finished");

@@ -19,5 +19,6 @@ class DownloadImpl : public utility::IWindowIPCHandle {
   void showMainFrame();
 
  private:
+  friend class DownloadImplTest;
   utility::WindowIPC ipc_;
 };
