@@ -48,7 +48,12 @@ class InstallerProcess : public ::testing::Test {
     const std::string run = "XDG_RUNTIME_DIR=" + (world_ / "run").string();
     const std::string drives = "TARNWICK_DRIVES=C=" + (world_ / "home").string();
     std::vector<std::string> env = {home, data, config, run, drives, "LANG=C.UTF-8", "PATH=/usr/bin:/bin"};
-    env.insert(env.end(), extraEnv_.begin(), extraEnv_.end());
+    for (const std::string& extra : extraEnv_) {
+      // An extra entry replaces the one of the same name.
+      const std::string key = extra.substr(0, extra.find('=') + 1);
+      std::erase_if(env, [&](const std::string& entry) { return entry.starts_with(key); });
+      env.push_back(extra);
+    }
     const pid_t pid = fork();
     if (pid == 0) {
       std::vector<char*> argv{const_cast<char*>(exe.c_str())};
@@ -110,6 +115,6 @@ class InstallerProcess : public ::testing::Test {
   }
 
   fs::path world_;
-  std::vector<std::string> extraEnv_;  // added to every started process's environment
+  std::vector<std::string> extraEnv_;  // added to every started process's environment, replacing
   std::vector<pid_t> children_;
 };

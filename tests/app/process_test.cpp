@@ -56,6 +56,19 @@ TEST_F(InstallerProcess, HostileNameAndCommandLine) {
   EXPECT_NE(l.find("shutdown finished"), std::string::npos);
 }
 
+TEST_F(InstallerProcess, NameAndCommandLineAreUtf8InTheCLocale) {
+  // Under LANG=C the locale's character set is ASCII; both texts still arrive as UTF-8, the
+  // argument with its blank through the quoting and unquoting.
+  extraEnv_.push_back("LANG=C");
+  const pid_t pid = start("Tarnwick9_en_35036_\xE6\xB8\xB8", {"name=\xE6\xB8\xB8 Game|package=com.a.b|apkurl=https://h/a.apk"});
+  ASSERT_TRUE(waitForLog("create main"));
+  kill(pid, SIGTERM);
+  EXPECT_EQ(wait(pid), 0);
+  const std::string l = log();
+  EXPECT_NE(l.find("DownloaderModel exe filename= Tarnwick9_en_35036_\xE6\xB8\xB8\r\n"), std::string::npos) << l;
+  EXPECT_NE(l.find("cmdline is \xE6\xB8\xB8 Game, com.a.b, https://h/a.apk\r\n"), std::string::npos) << l;
+}
+
 TEST_F(InstallerProcess, RunsWhenNoInstanceLockCanBeMade) {
   // Something occupies the lock's place: that is no other run, so the installer goes on.
   fs::create_directory(world_ / "run" / "{2266E930-7040-4A6B-B7C8-E44663785cdd}.lock");
