@@ -31,3 +31,10 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
 else()
   message(FATAL_ERROR "No platform layer for ${CMAKE_SYSTEM_NAME} yet")
 endif()
+
+# AddressSanitizer + UndefinedBehaviorSanitizer for the whole build (CI runs the suite under it).
+option(TARNWICK_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(TARNWICK_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
