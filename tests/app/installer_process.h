@@ -28,7 +28,9 @@ class InstallerProcess : public ::testing::Test {
     fs::create_directories(world_ / "home");
     fs::create_directories(world_ / "run");
     fs::permissions(world_ / "run", fs::perms::owner_all);
-    fs::create_directories(world_ / "dl");
+    // The download folder inside the home folder, which is drive C: whether or not the build
+    // reads the drive table from TARNWICK_DRIVES (Release builds see the machine's own mounts).
+    fs::create_directories(downloads());
   }
   void TearDown() override {
     for (pid_t pid : children_) {
@@ -40,7 +42,7 @@ class InstallerProcess : public ::testing::Test {
 
   // Copies the installer under |name| (the name carries the campaign) and starts it.
   pid_t start(const std::string& name, const std::vector<std::string>& args) {
-    const fs::path exe = world_ / "dl" / name;
+    const fs::path exe = downloads() / name;
     if (!fs::exists(exe)) fs::copy_file(TARNWICK_INSTALLER_BINARY, exe);
     const std::string home = "HOME=" + (world_ / "home").string();
     const std::string data = "XDG_DATA_HOME=" + (world_ / "home/.local/share").string();
@@ -113,6 +115,8 @@ class InstallerProcess : public ::testing::Test {
     }
     return false;
   }
+
+  fs::path downloads() const { return world_ / "home" / "Downloads"; }
 
   fs::path world_;
   std::vector<std::string> extraEnv_;  // added to every started process's environment, replacing
