@@ -56,7 +56,8 @@ class DownloaderModel {
   void setPlayerUrl(const std::wstring& url);
   // The campaign's settings; initial values until the config thread has handed them over (main thread).
   const RemoteSettings& getRemoteSettings() const { return remoteSettings_; }
-  // Whether the campaign's apps and settings have reached the main thread (main thread).
+  // Whether the config thread has ended and its apps and settings have reached the main thread
+  // (main thread).
   bool remoteConfigArrived() const { return remoteConfigArrived_; }
   void setLocale(const std::wstring& locale);
   // Loads a string bundle (the whole file as wide text) into the strings; false when it is not
@@ -91,8 +92,7 @@ class DownloaderModel {
   void _calcInstallPath();
   void _prepareConfigRequest();
   void _threadGetPlayerUrl();
-  // False when nothing was fetched (short openid, or the thread is being stopped).
-  bool _getPackageByOpenID(std::vector<AppInfo>& apps, RemoteSettings& settings);
+  void _getPackageByOpenID(std::vector<AppInfo>& apps, RemoteSettings& settings);
 
   std::wstring package_;
   utility::WorkThread configThread_;

@@ -219,11 +219,11 @@ void DownloaderModel::_threadGetPlayerUrl() {
     }
   }
 
-  if (!configRequest_.fetchCampaign || configThread_.isStopRequested()) return;
   // The campaign's apps and settings are the main thread's: they are handed over in a posted task.
   std::vector<AppInfo> apps;
   RemoteSettings settings;
-  if (!_getPackageByOpenID(apps, settings)) return;
+  if (configRequest_.fetchCampaign && !configThread_.isStopRequested()) _getPackageByOpenID(apps, settings);
+  if (configThread_.isStopRequested()) return;
   taskPoster_.postFunction([this, apps = std::move(apps), settings = std::move(settings)]() mutable {
     apps_.insert(apps_.end(), std::make_move_iterator(apps.begin()), std::make_move_iterator(apps.end()));
     remoteSettings_ = std::move(settings);
@@ -231,22 +231,19 @@ void DownloaderModel::_threadGetPlayerUrl() {
   });
 }
 
-bool DownloaderModel::_getPackageByOpenID(std::vector<AppInfo>& apps, RemoteSettings& settings) {
+void DownloaderModel::_getPackageByOpenID(std::vector<AppInfo>& apps, RemoteSettings& settings) {
   const char* label = "DownloaderModel::_getPackageByOpenID";
-  bool fetched = false;
   if (openid_.size() > 4) {
     common::logPrint(label, __LINE__, L"start get package.");
     // The config thread's client, so that the shutdown's cancel reaches this transfer too.
     std::string buffer;
     fetchDocument(configClient_, configThread_, configRequest_.openidConfigUrl, buffer, label,
                   L"get package data by qvcurl ");
-    if (configThread_.isStopRequested()) return false;
+    if (configThread_.isStopRequested()) return;
     rapidjson::Document document;
     parseReply(buffer, document, label);
     readApps(document, apps);
     readRemoteSettings(document, settings);
-    fetched = true;
   }
   common::logPrint(label, __LINE__, L"package is %s", package_.c_str());
-  return fetched;
 }
