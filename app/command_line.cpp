@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "utility/base/strings.h"
+
 namespace {
 
 void appendQuoted(const std::wstring& argument, std::wstring& out) {
@@ -29,7 +31,8 @@ std::wstring commandLineText(int argc, const char* const* argv) {
   std::wstring text;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) text += L' ';
-    appendQuoted(argumentText(argv[i]), text);
+    // Decoded like the installer's own file name.
+    appendQuoted(utility::hostTextToWide(argv[i]), text);
   }
   return text;
 }

@@ -2,13 +2,8 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 // The text after the executable's name: the arguments joined by blanks, each written so that
 // the system's own argument parser would read it back unchanged (quoted when it is empty or
 // holds a blank, tab or quote; quotes and the backslashes before them escaped).
 std::wstring commandLineText(int argc, const char* const* argv);
-
-// One argument's bytes as text, decoded like the installer's own file name: as UTF-8, with the
-// locale's character set only for bytes that are not valid UTF-8.
-std::wstring argumentText(std::string_view bytes);

@@ -56,12 +56,12 @@ TEST(CommandLine, ArgumentsAreUtf8WhateverTheLocale) {
   // In the C locale, a decoding by the locale alone would lose these.
   ASSERT_TRUE(kCLocale);
   EXPECT_EQ(joined({"name=\xE6\xB8\xB8"}), L"name=\u6E38");
-  EXPECT_EQ(argumentText("\xC3\xA9t\xC3\xA9 \xF0\x9F\x8E\xAE"), L"\u00E9t\u00E9 \U0001F3AE");
+  EXPECT_EQ(utility::hostTextToWide("\xC3\xA9t\xC3\xA9 \xF0\x9F\x8E\xAE"), L"\u00E9t\u00E9 \U0001F3AE");
   // Only the bytes that are no UTF-8 go to the locale's character set, each run on its own.
-  EXPECT_EQ(argumentText("\xE6\xB8\xB8\xFF\xFEx\xE9"),
+  EXPECT_EQ(utility::hostTextToWide("\xE6\xB8\xB8\xFF\xFEx\xE9"),
             L"\u6E38" + utility::ansiToWide("\xFF\xFE") + L"x" + utility::ansiToWide("\xE9"));
-  EXPECT_EQ(argumentText("\xE6\xB8"), utility::ansiToWide("\xE6\xB8"));  // cut short
-  EXPECT_EQ(argumentText(""), L"");
+  EXPECT_EQ(utility::hostTextToWide("\xE6\xB8"), utility::ansiToWide("\xE6\xB8"));  // cut short
+  EXPECT_EQ(utility::hostTextToWide(""), L"");
 }
 
 }  // namespace

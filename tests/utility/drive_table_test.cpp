@@ -73,6 +73,8 @@ TEST_F(DriveTableTest, HostPathsToWindowsTextsDeepestRootWins) {
   EXPECT_EQ(utility::fromHostPath("/home/username"), L"D:\\home\\username");
   EXPECT_EQ(utility::fromHostPath("/mnt/data/x/y"), L"E:\\x\\y");
   EXPECT_EQ(utility::fromHostPath("relative/x"), L"relative/x");
+  // Names are UTF-8 whatever the locale (the tests run in the C locale).
+  EXPECT_EQ(utility::fromHostPath("/home/user/\xE6\xB8\xB8.exe"), L"C:\\\u6E38.exe");
 }
 
 // Readers keep what they read while another thread replaces the table.

@@ -25,6 +25,9 @@ std::string toNarrow(const wchar_t* text, int length, unsigned codePage);
 
 std::wstring ansiToWide(const std::string& text);
 std::wstring utf8ToWide(std::string_view text);
+// Text the host system hands over as bytes (file names, arguments): UTF-8, with the ANSI code
+// page only for the bytes that are not valid UTF-8, one run at a time.
+std::wstring hostTextToWide(std::string_view bytes);
 std::string wideToAnsi(const std::wstring& text);
 std::string wideToUtf8(std::wstring_view text);
 std::string ansiToUtf8(const std::string& text);

@@ -115,7 +115,7 @@ std::wstring fromHostPath(const std::string& hostPath) {
                                          (hostPath.size() == root.size() || hostPath[root.size()] == '/');
     if (under && (best == nullptr || root.size() > best->root.size())) best = &d;
   }
-  if (best == nullptr) return utf8ToWide(hostPath);
+  if (best == nullptr) return hostTextToWide(hostPath);
   std::string rest = best->root == "/" ? hostPath.substr(1) : hostPath.substr(best->root.size());
   size_t skip = 0;
   while (skip < rest.size() && rest[skip] == '/') ++skip;
@@ -123,7 +123,7 @@ std::wstring fromHostPath(const std::string& hostPath) {
   std::wstring text;
   text.push_back(best->letter);
   text += L":\\";
-  std::wstring tail = utf8ToWide(rest);
+  std::wstring tail = hostTextToWide(rest);
   for (wchar_t& c : tail) {
     if (c == L'/') c = L'\\';
   }

@@ -1,19 +1,20 @@
-// Argument bytes to text with GLib's UTF-8 validation.
+// Host bytes to text with GLib's UTF-8 validation.
 #include <glib.h>
 
 #include <algorithm>
 
-#include "app/command_line.h"
 #include "utility/base/strings.h"
 
-std::wstring argumentText(std::string_view bytes) {
+namespace utility {
+
+std::wstring hostTextToWide(std::string_view bytes) {
   std::wstring text;
   const char* at = bytes.data();
   const char* const end = at + bytes.size();
   while (at < end) {
     const gchar* validEnd = at;
     g_utf8_validate_len(at, static_cast<gsize>(end - at), &validEnd);
-    text += utility::utf8ToWide(std::string_view(at, static_cast<size_t>(validEnd - at)));
+    text += utf8ToWide(std::string_view(at, static_cast<size_t>(validEnd - at)));
     at = validEnd;
     // The bytes up to the next valid UTF-8 character are the locale's text.
     const char* invalidEnd = at;
@@ -21,8 +22,10 @@ std::wstring argumentText(std::string_view bytes) {
            g_utf8_get_char_validated(invalidEnd, static_cast<gssize>(end - invalidEnd)) >= static_cast<gunichar>(-2)) {
       ++invalidEnd;
     }
-    if (invalidEnd > at) text += utility::ansiToWide(std::string(at, invalidEnd));
+    if (invalidEnd > at) text += ansiToWide(std::string(at, invalidEnd));
     at = invalidEnd;
   }
   return text;
 }
+
+}  // namespace utility
