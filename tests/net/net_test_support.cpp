@@ -4,7 +4,7 @@
 #include <fstream>
 #include <random>
 
-#include "tests/utility/test_fs.h"
+#include "tests/support/test_fs.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/log.h"
 #include "utility/base/strings.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/utility/test_fs.h"
+#include "tests/support/test_fs.h"
 #include "toolkit/skin_setup.h"
 #include "toolkit/text_table.h"
 #include "utility/system/drive_table.h"

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/utility/test_fs.h"
+#include "tests/support/test_fs.h"
 #include "utility/base/clock.h"
 #include "utility/system/log.h"
 #include "utility/base/strings.h"

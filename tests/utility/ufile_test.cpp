@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/utility/test_fs.h"
+#include "tests/support/test_fs.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/log.h"
 #include "utility/base/strings.h"

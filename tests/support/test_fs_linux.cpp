@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tests/utility/test_fs.h"
+#include "tests/support/test_fs.h"
 
 namespace testfs {
 

@@ -1,4 +1,4 @@
-// File-system facts the utility tests need that the standard library does not give.
+// File-system facts the tests need that the standard library does not give.
 #pragma once
 
 #include <string>
