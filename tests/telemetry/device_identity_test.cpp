@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <regex>
 
 #include "telemetry/device_identity.h"
+#include "tests/support/temp_folder.h"
 #include "utility/system/network_adapters.h"
 
 namespace fs = std::filesystem;
@@ -43,14 +43,16 @@ TEST_F(DeviceIdentity, Md5WorksWhereTheCryptoLibraryRefusesIt) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        std::random_device random;
-        const fs::path config = fs::temp_directory_path() / ("fips-" + std::to_string(random()) + ".cnf");
-        std::ofstream(config) << "openssl_conf = openssl_init\n[openssl_init]\nalg_section = evp_properties\n"
-                                 "[evp_properties]\ndefault_properties = fips=yes\n";
-        setenv("OPENSSL_CONF", config.c_str(), 1);
         std::string out;
-        const bool ok = telemetry::md5Hex("abc", 3, out);
-        fs::remove(config);
+        bool ok = false;
+        {  // the folder goes before the child ends, which it does without unwinding
+          const testsupport::TempFolder folder("fips");
+          const fs::path config = folder.path() / "fips.cnf";
+          std::ofstream(config) << "openssl_conf = openssl_init\n[openssl_init]\nalg_section = evp_properties\n"
+                                   "[evp_properties]\ndefault_properties = fips=yes\n";
+          setenv("OPENSSL_CONF", config.c_str(), 1);
+          ok = telemetry::md5Hex("abc", 3, out);
+        }
         std::fprintf(stderr, "md5 <%d %s>\n", ok ? 1 : 0, out.c_str());
         std::fflush(stderr);
         std::_Exit(0);

@@ -2,8 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <optional>
 
+#include "tests/support/temp_folder.h"
 #include "utility/system/disk.h"
 #include "utility/system/linux/disk_linux.h"
 #include "utility/system/drive_table.h"
@@ -12,13 +13,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path makeTempFolder(const fs::path& parent, const std::string& stem) {
-  std::random_device random;
-  const fs::path folder = parent / (stem + "-" + std::to_string(random()));
-  fs::create_directories(folder);
-  return folder;
-}
 
 double availableMiB(const fs::path& path) {
   return static_cast<double>(fs::space(path).available) / 1048576.0;
@@ -29,11 +23,15 @@ double availableMiB(const fs::path& path) {
 class DiskFacts : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = makeTempFolder(fs::temp_directory_path(), "disk-test");
+    base_ = temp_.path();
     fs::create_directories(base_ / "c");
     fs::create_directories(base_ / "d" / "games");
-    emptySysfs_ = makeTempFolder(base_, "sysfs");
-    if (fs::is_directory("/dev/shm")) shm_ = makeTempFolder("/dev/shm", "disk-test");
+    emptySysfs_ = base_ / "sysfs";
+    fs::create_directory(emptySysfs_);
+    if (fs::is_directory("/dev/shm")) {
+      shmFolder_.emplace("disk-test", "/dev/shm");
+      shm_ = shmFolder_->path();
+    }
     std::vector<utility::Drive> drives = {{L'C', (base_ / "c").string(), {}, {}},
                                           {L'D', (base_ / "d").string(), {}, {}}};
     if (!shm_.empty()) drives.push_back({L'T', shm_.string(), {}, {}});
@@ -42,11 +40,10 @@ class DiskFacts : public ::testing::Test {
   void TearDown() override {
     utility::setDriveTableForTesting({});
     helper::disk::setSysfsRootForTesting({});
-    std::error_code ignored;
-    fs::remove_all(base_, ignored);
-    if (!shm_.empty()) fs::remove_all(shm_, ignored);
   }
 
+  testsupport::TempFolder temp_{"disk-test"};
+  std::optional<testsupport::TempFolder> shmFolder_;  // on a tmpfs, where there is one
   fs::path base_;
   fs::path emptySysfs_;
   fs::path shm_;
@@ -255,7 +252,7 @@ TEST_F(DiskFacts, ScoreAndBestDriveOnRealVolumes) {
 class FakeSysfs : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = makeTempFolder(fs::temp_directory_path(), "sysfs");
+    root_ = temp_.path();
     addDisk("sda", "pci0/host0", "8:0", 1073741824);
     addPartition("sda", "pci0/host0", "sda1", "8:1");
     addPartition("sda", "pci0/host0", "sda2", "8:2");
@@ -276,8 +273,6 @@ class FakeSysfs : public ::testing::Test {
   }
   void TearDown() override {
     helper::disk::setSysfsRootForTesting({});
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
 
   void addDisk(const std::string& name, const std::string& bus, const std::string& number,
@@ -313,6 +308,7 @@ class FakeSysfs : public ::testing::Test {
     fs::create_directory_symlink(target, at);
   }
 
+  testsupport::TempFolder temp_{"sysfs"};
   fs::path root_;
 };
 
@@ -347,8 +343,10 @@ TEST_F(FakeSysfs, RemovableMediaAreNoFixedDrives) {
 
   // C: and D: on one volume, which the fake tree puts on the stick: D: is left out, C: (the
   // home folder) never is.
-  const fs::path home = makeTempFolder(root_, "home");
-  const fs::path d = makeTempFolder(root_, "d");
+  const fs::path home = root_ / "home";
+  const fs::path d = root_ / "d";
+  fs::create_directory(home);
+  fs::create_directory(d);
   utility::setDriveTableForTesting({{L'C', home.string(), {}, {}}, {L'D', d.string(), {}, {}}});
   const std::string number = helper::disk::volumeDeviceNumber(L"C:");
   ASSERT_FALSE(number.empty());
@@ -364,7 +362,8 @@ TEST_F(FakeSysfs, RemovableMediaAreNoFixedDrives) {
 }
 
 TEST_F(FakeSysfs, DriveResolvedThroughItsVolume) {
-  const fs::path drive = makeTempFolder(root_, "drive");
+  const fs::path drive = root_ / "drive";
+  fs::create_directory(drive);
   utility::setDriveTableForTesting({{L'C', drive.string(), {}, {}}});
   const std::string number = helper::disk::volumeDeviceNumber(L"C:");
   ASSERT_FALSE(number.empty());

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_fs.h"
 #include "utility/base/clock.h"
 #include "utility/system/log.h"
@@ -32,13 +33,10 @@ std::string readAll(const fs::path& path) {
 class LogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("log-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = temp_.path();
     path_ = dir_ / "downloader.log";
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  testsupport::TempFolder temp_{"log"};
   fs::path dir_;
   fs::path path_;
 };

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
-#include <random>
 #include <thread>
 
+#include "tests/support/temp_folder.h"
 #include "utility/system/registry.h"
 #include "utility/system/linux/registry_linux.h"
 #include "utility/base/strings.h"
@@ -31,16 +31,13 @@ std::pair<int, std::string> runTool(const std::string& arguments) {
 class Registry : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    config_ = fs::temp_directory_path() / ("registry-test-" + std::to_string(random()));
-    fs::create_directories(config_);
+    config_ = temp_.path();
     setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
   }
   void TearDown() override {
     unsetenv("XDG_CONFIG_HOME");
-    std::error_code ignored;
-    fs::remove_all(config_, ignored);
   }
+  testsupport::TempFolder temp_{"registry-test"};
   fs::path config_;
 };
 

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <random>
 #include <sstream>
 #include <thread>
 
+#include "tests/support/temp_folder.h"
 #include "utility/system/disk.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/log.h"
@@ -91,8 +91,7 @@ TEST(DesktopEntryRules, LauncherFileNamesStayInTheFolder) {
 class Shortcuts : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    base_ = fs::temp_directory_path() / ("shortcut-test-" + std::to_string(random()));
+    base_ = temp_.path();
     home_ = base_ / "home";
     drive_ = base_ / "d";
     desktop_ = home_ / "Desktop";
@@ -114,8 +113,6 @@ class Shortcuts : public ::testing::Test {
     common::setLogHook(nullptr);
     utility::ufile::setDesktopDirForTesting({});
     utility::setDriveTableForTesting({});
-    std::error_code ignored;
-    fs::remove_all(base_, ignored);
   }
 
   static bool validates(const fs::path& file) {
@@ -144,6 +141,7 @@ class Shortcuts : public ::testing::Test {
     return files;
   }
 
+  testsupport::TempFolder temp_{"shortcut-test"};
   fs::path base_, home_, drive_, desktop_, program_, record_;
 };
 

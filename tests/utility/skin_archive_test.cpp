@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_fs.h"
 #include "utility/system/drive_table.h"
 #include "utility/skin/resources.h"
@@ -113,21 +114,12 @@ Bytes makeStored7z(const std::string& name, const Bytes& data, uint64_t declared
 // A fresh temporary folder that is mapped to drive D: for the test's lifetime.
 class TempDrive {
  public:
-  TempDrive() {
-    std::random_device rd;
-    root_ = fs::temp_directory_path() / ("tarnwick_skin_" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(root_);
-    setDriveTableForTesting({{L'D', root_.string(), "ext4", ""}});
-  }
-  ~TempDrive() {
-    setDriveTableForTesting({});
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  const fs::path& root() const { return root_; }
+  TempDrive() { setDriveTableForTesting({{L'D', root_.path().string(), "ext4", ""}}); }
+  ~TempDrive() { setDriveTableForTesting({}); }
+  const fs::path& root() const { return root_.path(); }
 
  private:
-  fs::path root_;
+  testsupport::TempFolder root_{"tarnwick_skin"};
 };
 
 const fs::path kSkinSource = fs::path(TARNWICK_SOURCE_DIR) / "skin";

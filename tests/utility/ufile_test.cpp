@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_fs.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/log.h"
@@ -59,16 +60,13 @@ TEST(UFile, FileNameAndParentDirTable) {
 class UFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("ufile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
+    root_ = temp_.path();
     fs::create_directories(root_ / "c");
     fs::create_directories(root_ / "d");
     utility::setDriveTableForTesting({{L'C', (root_ / "c").string(), {}, {}}, {L'D', (root_ / "d").string(), {}, {}}});
   }
   void TearDown() override {
     utility::setDriveTableForTesting({});
-    fs::remove_all(root_);
   }
   // On C: one entry of each kind: file.bin holding |bytes|, empty.bin, folder, fifo, and link
   // (to file.bin).
@@ -79,6 +77,7 @@ class UFileOnDisk : public ::testing::Test {
     fs::create_symlink(root_ / "c/file.bin", root_ / "c/link");
     return testfs::makeFifo((root_ / "c/fifo").string());
   }
+  testsupport::TempFolder temp_{"ufile"};
   fs::path root_;
 };
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
+#include "tests/support/temp_folder.h"
 #include "utility/base/strings.h"
 #include "utility/system/ufile.h"
 
@@ -19,22 +19,16 @@ namespace fs = std::filesystem;
 namespace {
 
 struct World {
-  fs::path base, home, config;
+  testsupport::TempFolder base{"user-folders"};
+  fs::path home = base.path() / "home";
+  fs::path config = base.path() / "config";
   World() {
-    std::random_device random;
-    base = fs::temp_directory_path() / ("user-folders-" + std::to_string(random()) + std::to_string(random()));
-    home = base / "home";
-    config = base / "config";
     fs::create_directories(home);
     fs::create_directories(config);
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     unsetenv("XDG_DATA_HOME");
     unsetenv("TARNWICK_DRIVES");  // the home is drive C:
-  }
-  ~World() {
-    std::error_code ignored;
-    fs::remove_all(base, ignored);
   }
 };
 

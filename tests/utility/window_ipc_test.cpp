@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/tasks.h"
 #include "utility/system/usystem.h"
@@ -31,20 +32,17 @@ struct Recorder : utility::IWindowIPCHandle {
 class SingleInstanceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("ipc-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::permissions(dir_, fs::perms::owner_all);
+    dir_ = temp_.path();  // owner only, as a runtime folder is
     setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
     utility::TaskDispatcher::create();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   static void pumpFor(int iterations) {
     for (int i = 0; i < iterations; ++i) {
       if (!utility::MainLoop::iterate()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
+  testsupport::TempFolder temp_{"ipc"};
   fs::path dir_;
 };
 
