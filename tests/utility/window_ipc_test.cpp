@@ -9,6 +9,7 @@
 
 #include "tests/support/temp_folder.h"
 #include "utility/base/main_loop.h"
+#include "utility/base/strings.h"
 #include "utility/base/tasks.h"
 #include "utility/system/usystem.h"
 #include "utility/system/window_ipc.h"
@@ -114,11 +115,14 @@ TEST_F(SingleInstanceTest, ARuntimeFolderTooDeepForASocketPathStillLetsInstances
   fs::create_directories(deep);
   fs::permissions(deep, fs::perms::owner_all);
   setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
+  // The socket then lives in the user's one private folder in /tmp, which every run of this
+  // binary shares: the class is named after this run's own folder.
+  const std::wstring className = L"{DEEP-" + utility::utf8ToWide(dir_.filename().string()) + L"}";
   Recorder recorder;
   utility::WindowIPC receiver;
-  ASSERT_TRUE(receiver.create(L"{DEEP-CLASS}", &recorder));
+  ASSERT_TRUE(receiver.create(className, &recorder));
   utility::WindowIPC sender;
-  ASSERT_TRUE(sender.open(L"{DEEP-CLASS}"));
+  ASSERT_TRUE(sender.open(className));
   EXPECT_TRUE(sender.postMessage(11123, 0, 0));
   for (int i = 0; i < 200 && recorder.messages.empty(); ++i) pumpFor(1);
   EXPECT_EQ(recorder.messages, std::vector<unsigned>{11123u});
