@@ -52,8 +52,8 @@ TEST_F(DesktopProxy, BothStacksAndEveryPostTakeTheRouteTheDesktopNames) {
   // The resolver is made here, on a thread without a context of its own, so that it hears of
   // the settings changed below.
   ASSERT_EQ(nettest::defaultProxyResolverName(), "GProxyResolverGnome");
-  nettest::TempDir folder;
-  nettest::TinyProxy proxy(folder.path());
+  testsupport::TempFolder folder("tinyproxy");
+  nettest::TinyProxy proxy(folder.path().string());
   ASSERT_TRUE(proxy.running());
   const std::string tunnel = "CONNECT 127.0.0.1:" + std::to_string(services_->port()) + " ";
 

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "tests/support/test_fs.h"
 #include "utility/system/drive_table.h"
@@ -54,24 +53,6 @@ void LogCapture::clear() {
   gLog.clear();
 }
 
-TempDir::TempDir() {
-  std::random_device random;
-  const auto base = std::filesystem::temp_directory_path();
-  for (;;) {
-    auto candidate = base / ("tarnwick-net-" + std::to_string(random()));
-    std::error_code error;
-    if (std::filesystem::create_directory(candidate, error)) {
-      path_ = candidate.string();
-      break;
-    }
-  }
-}
-
-TempDir::~TempDir() {
-  std::error_code error;
-  std::filesystem::remove_all(path_, error);
-}
-
 std::string certFile(const std::string& name) { return std::string(TARNWICK_STANDIN_CERT_DIR) + "/" + name; }
 
 const char* nameOf(Planted kind) {
@@ -109,8 +90,8 @@ bool stillPlanted(Planted kind, const std::string& target, const std::string& vi
 }
 
 void ServicesTest::SetUp() {
-  temp_ = std::make_unique<TempDir>();
-  utility::setDriveTableForTesting({utility::Drive{L'C', temp_->path(), "ext4", ""}});
+  temp_ = std::make_unique<testsupport::TempFolder>("tarnwick-net");
+  utility::setDriveTableForTesting({utility::Drive{L'C', temp_->path().string(), "ext4", ""}});
   services_ = std::make_unique<standin::Services>();
   const int port = services_->start();
   ASSERT_GT(port, 0);
@@ -133,7 +114,7 @@ std::wstring ServicesTest::wurl(const std::string& path) const { return utility:
 
 std::wstring ServicesTest::winPath(const std::string& name) const { return L"C:\\" + utility::utf8ToWide(name); }
 
-std::string ServicesTest::hostPath(const std::string& name) const { return temp_->path() + "/" + name; }
+std::string ServicesTest::hostPath(const std::string& name) const { return (temp_->path() / name).string(); }
 
 std::vector<std::string> ServicesTest::targetsFor(const std::string& path) const {
   std::vector<std::string> targets;

@@ -11,6 +11,7 @@
 
 #include "deployment/deployment.h"
 #include "standin/services/services.h"
+#include "tests/support/temp_folder.h"
 
 namespace nettest {
 
@@ -31,17 +32,6 @@ class LogCapture {
   bool contains(const std::wstring& text) const;        // a record equal to |text|
   bool containsPart(const std::wstring& part) const;    // a record holding |part|
   void clear();
-};
-
-// A folder of its own under the system's temporary folder, removed with the object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
 };
 
 // The stand-in services on an ephemeral port, the deployment pointing at them, drive C: on a
@@ -65,7 +55,7 @@ class ServicesTest : public ::testing::Test {
   static bool fileExists(const std::string& hostPath);
 
   std::unique_ptr<standin::Services> services_;
-  std::unique_ptr<TempDir> temp_;
+  std::unique_ptr<testsupport::TempFolder> temp_;
   deployment::Values values_;
   LogCapture log_;
 };

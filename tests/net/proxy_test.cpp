@@ -58,8 +58,8 @@ TEST_F(ThroughProxy, DownloadsGoThroughTheProxyTheEnvironmentNames) {
 #ifdef TARNWICK_DESKTOP_PROXY_SETTINGS
   ASSERT_EQ(nettest::defaultProxyResolverName(), "GProxyResolverGnome");
 #endif
-  nettest::TempDir folder;
-  nettest::TinyProxy proxy(folder.path());
+  testsupport::TempFolder folder("tinyproxy");
+  nettest::TinyProxy proxy(folder.path().string());
   ASSERT_TRUE(proxy.running());
   setenv("https_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str(), 1);
   const std::string tunnel = "CONNECT 127.0.0.1:" + std::to_string(services_->port()) + " ";

@@ -25,9 +25,9 @@ const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new Cur
 class StandinServices : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::make_unique<nettest::TempDir>();
+    folder_ = std::make_unique<testsupport::TempFolder>("standin-services");
     services_ = std::make_unique<standin::Services>(
-        standin::Options{.recordFile = folder_->path() + "/posts.jsonl", .installerSize = 4096});
+        standin::Options{.recordFile = (folder_->path() / "posts.jsonl").string(), .installerSize = 4096});
     ASSERT_GT(services_->start(), 0);
     values_ = deployment::compiledValues();
     values_.caBundleFile = nettest::certFile("ca.pem");
@@ -43,7 +43,7 @@ class StandinServices : public ::testing::Test {
     return downloader.downloadToMemory(body, utility::utf8ToWide(services_->baseUrl() + path));
   }
 
-  std::unique_ptr<nettest::TempDir> folder_;
+  std::unique_ptr<testsupport::TempFolder> folder_;
   std::unique_ptr<standin::Services> services_;
   deployment::Values values_;
 };
@@ -130,11 +130,11 @@ TEST_F(StandinServices, RefusesPathsOutsideTheFixtures) {
 
 TEST_F(StandinServices, RefusesLinksOutOfTheFixtures) {
   namespace fs = std::filesystem;
-  const fs::path fixtures = fs::path(folder_->path()) / "fixtures";
+  const fs::path fixtures = folder_->path() / "fixtures";
   fs::create_directories(fixtures / "inside");
   std::ofstream(fixtures / "inside/page.html") << "served";
-  std::ofstream(fs::path(folder_->path()) / "secret.txt") << "not for the web";
-  fs::create_symlink(fs::path(folder_->path()) / "secret.txt", fixtures / "inside/link.txt");
+  std::ofstream(folder_->path() / "secret.txt") << "not for the web";
+  fs::create_symlink(folder_->path() / "secret.txt", fixtures / "inside/link.txt");
   fs::create_directory_symlink(folder_->path(), fixtures / "up");
   fs::create_symlink("page.html", fixtures / "inside/alias.html");
   standin::Services own({.fixturesDir = fixtures.string()});
@@ -210,7 +210,7 @@ TEST_F(StandinServices, RecordsAndChecksThePosts) {
     EXPECT_EQ(posts[i].accepted, cases[i].accepted) << posts[i].reason;
   }
   services_->stop();
-  std::ifstream in(folder_->path() + "/posts.jsonl");
+  std::ifstream in(folder_->path() / "posts.jsonl");
   std::string line;
   size_t lines = 0;
   while (std::getline(in, line)) {
