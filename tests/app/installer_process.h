@@ -10,10 +10,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -22,9 +25,8 @@ class InstallerProcess : public ::testing::Test {
  protected:
   void SetUp() override {
     // A short private folder: the runtime folder inside it must leave room for socket paths.
-    std::string world = (fs::temp_directory_path() / "tw-XXXXXX").string();
-    ASSERT_NE(mkdtemp(world.data()), nullptr);
-    world_ = world;
+    folder_.emplace("tw");
+    world_ = folder_->path();
     fs::create_directories(world_ / "home");
     fs::create_directories(world_ / "run");
     fs::permissions(world_ / "run", fs::perms::owner_all);
@@ -37,7 +39,7 @@ class InstallerProcess : public ::testing::Test {
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
     }
-    fs::remove_all(world_);
+    folder_.reset();  // once no child uses it
   }
 
   // Copies the installer under |name| (the name carries the campaign) and starts it.
@@ -118,6 +120,7 @@ class InstallerProcess : public ::testing::Test {
 
   fs::path downloads() const { return world_ / "home" / "Downloads"; }
 
+  std::optional<testsupport::TempFolder> folder_;
   fs::path world_;
   std::vector<std::string> extraEnv_;  // added to every started process's environment, replacing
   std::vector<pid_t> children_;

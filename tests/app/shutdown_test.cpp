@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/download_impl.h"
 #include "model/downloader_model.h"
+#include "tests/support/temp_folder.h"
 #include "utility/system/usystem.h"
 #include "utility/system/window_ipc.h"
 
@@ -17,8 +18,6 @@ class DownloadImplTest {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 struct Ignore : utility::IWindowIPCHandle {
   int onHandleWindowIPC(unsigned, uintptr_t, intptr_t) override { return 0; }
 };
@@ -27,16 +26,14 @@ class Shutdown : public ::testing::Test {
  protected:
   void SetUp() override {
     // A runtime folder of this test's own for the instance lock and the receiver.
-    std::string dir = (fs::temp_directory_path() / "tw-shutdown-XXXXXX").string();
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    runtime_ = dir;
-    setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+    runtime_.emplace("tw-shutdown");
+    setenv("XDG_RUNTIME_DIR", runtime_->path().c_str(), 1);
   }
   void TearDown() override {
     unsetenv("XDG_RUNTIME_DIR");
-    fs::remove_all(runtime_);
+    runtime_.reset();
   }
-  fs::path runtime_;
+  std::optional<testsupport::TempFolder> runtime_;
 };
 
 TEST_F(Shutdown, ALaunchAsTheInstanceLockIsLetGoCanTakeOverTheHandOver) {

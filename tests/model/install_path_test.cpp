@@ -4,10 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <random>
+#include <optional>
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
+#include "tests/support/temp_folder.h"
 #include "utility/system/disk.h"
 #include "utility/system/linux/disk_linux.h"
 #include "utility/system/drive_table.h"
@@ -57,8 +58,8 @@ class DownloaderModelTest : public ::testing::Test {
   // A machine of its own: home (C:), the registry under a private configuration folder, and a
   // sysfs that knows no disk.
   void SetUp() override {
-    std::random_device random;
-    base_ = fs::temp_directory_path() / ("install-path-test-" + std::to_string(random()));
+    folder_.emplace("install-path");
+    base_ = folder_->path();
     fs::create_directories(base_ / "home");
     fs::create_directories(base_ / "config");
     fs::create_directories(base_ / "sysfs");
@@ -80,8 +81,7 @@ class DownloaderModelTest : public ::testing::Test {
     setenv("HOME", savedHome_.c_str(), 1);
     ConfigImp::instance().language = L"en";
     ConfigImp::instance().setPlayer9();
-    std::error_code ignored;
-    fs::remove_all(base_, ignored);
+    folder_.reset();
   }
 
   // Makes the fake sysfs put the test's volume on a disk with TRIM.
@@ -102,6 +102,7 @@ class DownloaderModelTest : public ::testing::Test {
     return key.open(path);
   }
 
+  std::optional<testsupport::TempFolder> folder_;
   fs::path base_;
   std::string savedHome_;
 };

@@ -6,6 +6,7 @@
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
 #include "tests/net/net_test_support.h"
+#include "tests/support/temp_folder.h"
 #include "utility/base/strings.h"
 
 // Reaches the model's private launch-parameter steps for one fresh model per case.
@@ -39,7 +40,7 @@ class LaunchParameters : public ::testing::Test {
   void SetUp() override {
     // init also proposes an installation folder, which reads and creates registry keys: keep
     // them in a configuration folder of this test's own.
-    config_ = std::make_unique<nettest::TempDir>();
+    config_ = std::make_unique<testsupport::TempFolder>("launch-parameters");
     setenv("XDG_CONFIG_HOME", config_->path().c_str(), 1);
     setenv("LANGUAGE", "", 1);
     setenv("LC_ALL", "", 1);
@@ -50,7 +51,7 @@ class LaunchParameters : public ::testing::Test {
     config_.reset();
   }
 
-  std::unique_ptr<nettest::TempDir> config_;
+  std::unique_ptr<testsupport::TempFolder> config_;
   nettest::LogCapture log_;
 };
 
