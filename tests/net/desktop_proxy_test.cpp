@@ -27,18 +27,7 @@ const bool kDesktopSettings = [] {
   return true;
 }();
 
-class CurlEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { curl_global_init(CURL_GLOBAL_ALL); }
-  void TearDown() override { curl_global_cleanup(); }
-};
-const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new nettest::CurlEnvironment);
 
 class DesktopProxy : public nettest::ServicesTest {
  protected:
@@ -73,12 +62,12 @@ TEST_F(DesktopProxy, BothStacksAndEveryPostTakeTheRouteTheDesktopNames) {
 
   nettest::setDesktopProxy("manual", "127.0.0.1", proxy.port());
   EXPECT_EQ(transferAll(), 5);
-  EXPECT_EQ(count(proxy.log(), tunnel), 5u) << proxy.log();
+  EXPECT_EQ(nettest::occurrences(proxy.log(), tunnel), 5u) << proxy.log();
 
   // Settings that say "none" again: every transfer goes direct.
   nettest::setDesktopProxy("none", "", 0);
   EXPECT_EQ(transferAll(), 5);
-  EXPECT_EQ(count(proxy.log(), tunnel), 5u);
+  EXPECT_EQ(nettest::occurrences(proxy.log(), tunnel), 5u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/net/net_test_support.h"
 
+#include <curl/curl.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -9,6 +11,15 @@
 #include "utility/base/strings.h"
 
 namespace nettest {
+
+void CurlEnvironment::SetUp() { curl_global_init(CURL_GLOBAL_ALL); }
+void CurlEnvironment::TearDown() { curl_global_cleanup(); }
+
+size_t occurrences(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
 
 namespace {
 

@@ -15,6 +15,17 @@
 
 namespace nettest {
 
+// libcurl's process-wide set-up and clean-up around the whole test binary, as the application
+// object does it: ::testing::AddGlobalTestEnvironment(new nettest::CurlEnvironment).
+class CurlEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override;
+  void TearDown() override;
+};
+
+// How often |part| occurs in |text| (overlaps counted).
+size_t occurrences(const std::string& text, const std::string& part);
+
 struct LogRecord {
   std::string function;
   std::wstring text;

@@ -26,18 +26,7 @@ const bool kDesktopSettings = [] {
 }();
 #endif
 
-class CurlEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { curl_global_init(CURL_GLOBAL_ALL); }
-  void TearDown() override { curl_global_cleanup(); }
-};
-const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new nettest::CurlEnvironment);
 
 class ThroughProxy : public nettest::ServicesTest {
  protected:
@@ -70,19 +59,19 @@ TEST_F(ThroughProxy, DownloadsGoThroughTheProxyTheEnvironmentNames) {
   EXPECT_NE(document.find("zaz9"), std::string::npos);
   ASSERT_TRUE(downloader.downloadToFile(wurl("/download/package/Tarnwick9.0.exe"), winPath("setup.exe"), nullptr));
   EXPECT_EQ(readFile(hostPath("setup.exe")).size(), 8u << 20);
-  EXPECT_EQ(count(proxy.log(), tunnel), 2u) << proxy.log();
+  EXPECT_EQ(nettest::occurrences(proxy.log(), tunnel), 2u) << proxy.log();
 
   // The libcurl fallback honours the same settings.
   std::string out;
   ASSERT_TRUE(QvCurlDownloader::downloadMemory(url("/player_files/en/morvane"), out));
-  EXPECT_EQ(count(proxy.log(), tunnel), 3u);
+  EXPECT_EQ(nettest::occurrences(proxy.log(), tunnel), 3u);
 
   // Hosts listed in no_proxy are reached directly.
   setenv("no_proxy", "localhost,127.0.0.1", 1);
   document.clear();
   ASSERT_TRUE(downloader.downloadToMemory(document, wurl("/player_files/en/morvane")));
   ASSERT_TRUE(QvCurlDownloader::downloadMemory(url("/player_files/en/morvane"), out));
-  EXPECT_EQ(count(proxy.log(), tunnel), 3u);
+  EXPECT_EQ(nettest::occurrences(proxy.log(), tunnel), 3u);
 }
 
 }  // namespace

@@ -15,13 +15,7 @@ namespace {
 using nettest::ServicesTest;
 using standin::Fault;
 
-// libcurl's process-wide set-up, as the application object does it.
-class CurlEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { curl_global_init(CURL_GLOBAL_ALL); }
-  void TearDown() override { curl_global_cleanup(); }
-};
-const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
+const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new nettest::CurlEnvironment);
 
 constexpr uint64_t kSmall = 200000;
 
