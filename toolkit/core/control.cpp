@@ -1,0 +1,506 @@
+#include "toolkit/core/control.h"
+
+#include <algorithm>
+
+#include "toolkit/text_table.h"
+
+namespace toolkit {
+namespace {
+
+std::wstring quotedName(std::wstring_view name) {
+  return L"\"" + std::wstring(name) + L"\"";
+}
+
+template <class T, class Set>
+AttributeError apply(std::wstring_view name, const Parsed<T>& parsed, Set&& set) {
+  if (!parsed) return L"attribute " + quotedName(name) + L": " + parsed.error();
+  set(parsed.value());
+  return std::nullopt;
+}
+
+AttributeError unknownAttribute(const Control& control, std::wstring_view name) {
+  return L"unknown attribute " + quotedName(name) + L" of " + std::wstring(control.className());
+}
+
+int clampSize(int value, int minimum, int maximum) {
+  if (maximum > 0 && value > maximum) value = maximum;
+  if (value < minimum) value = minimum;
+  return value;
+}
+
+template <class F>
+void forEachControl(Control& control, F&& f) {
+  f(control);
+  if (Container* container = control.asContainer()) {
+    for (int i = 0; i < container->count(); ++i) forEachControl(*container->childAt(i), f);
+  }
+}
+
+// Places the visible non-floating children of |container| one after the other along the main
+// axis: sized children get their size (within min/max), unsized ones share what is left, evenly
+// within their own min/max, the last one taking the rounding rest.
+void arrangeLine(Container& container, const Rect& inner, bool vertical,
+                 const TextMeasurer& measurer) {
+  struct Slot {
+    Control* child = nullptr;
+    int main = 0;
+    bool stretch = false;
+    Size wanted;
+  };
+  std::vector<Slot> slots;
+  const Size available{inner.width(), inner.height()};
+  int used = 0;
+  for (int i = 0; i < container.count(); ++i) {
+    Control* child = container.childAt(i);
+    if (!child->visible() || child->isFloat()) continue;
+    Slot slot;
+    slot.child = child;
+    slot.wanted = child->estimateSize(available, measurer);
+    const Rect& pad = child->padding();
+    used += vertical ? pad.top + pad.bottom : pad.left + pad.right;
+    int wantedMain = vertical ? slot.wanted.height : slot.wanted.width;
+    if (wantedMain > 0) {
+      slot.main = vertical ? clampSize(wantedMain, child->minHeight(), child->maxHeight())
+                           : clampSize(wantedMain, child->minWidth(), child->maxWidth());
+      used += slot.main;
+    } else {
+      slot.stretch = true;
+    }
+    slots.push_back(slot);
+  }
+  if (slots.size() > 1) used += container.childPadding() * static_cast<int>(slots.size() - 1);
+  int remaining = (vertical ? inner.height() : inner.width()) - used;
+
+  // Stretched children whose share breaks their min or max keep that limit; the others share the
+  // rest again.
+  bool changed = true;
+  while (changed) {
+    changed = false;
+    int open = 0;
+    for (const Slot& slot : slots) open += slot.stretch ? 1 : 0;
+    if (open == 0) break;
+    int share = std::max(0, remaining) / open;
+    for (Slot& slot : slots) {
+      if (!slot.stretch) continue;
+      int minimum = vertical ? slot.child->minHeight() : slot.child->minWidth();
+      int maximum = vertical ? slot.child->maxHeight() : slot.child->maxWidth();
+      int limited = clampSize(share, minimum, maximum);
+      if (limited != share) {
+        slot.stretch = false;
+        slot.main = limited;
+        remaining -= limited;
+        changed = true;
+      }
+    }
+  }
+  int open = 0;
+  for (const Slot& slot : slots) open += slot.stretch ? 1 : 0;
+  if (open > 0) {
+    int space = std::max(0, remaining);
+    int share = space / open;
+    int rest = space - share * open;
+    Slot* last = nullptr;
+    for (Slot& slot : slots) {
+      if (!slot.stretch) continue;
+      slot.main = share;
+      last = &slot;
+    }
+    if (last != nullptr) last->main += rest;
+  }
+
+  int position = vertical ? inner.top : inner.left;
+  for (const Slot& slot : slots) {
+    Control& child = *slot.child;
+    const Rect& pad = child.padding();
+    Rect placed;
+    if (vertical) {
+      position += pad.top;
+      int crossWanted = slot.wanted.width > 0 ? slot.wanted.width
+                                              : inner.width() - pad.left - pad.right;
+      int cross = clampSize(std::max(0, crossWanted), child.minWidth(), child.maxWidth());
+      placed = Rect{inner.left + pad.left, position, inner.left + pad.left + cross,
+                    position + slot.main};
+      position += slot.main + pad.bottom + container.childPadding();
+    } else {
+      position += pad.left;
+      int crossWanted = slot.wanted.height > 0 ? slot.wanted.height
+                                               : inner.height() - pad.top - pad.bottom;
+      int cross = clampSize(std::max(0, crossWanted), child.minHeight(), child.maxHeight());
+      placed = Rect{position, inner.top + pad.top, position + slot.main,
+                    inner.top + pad.top + cross};
+      position += slot.main + pad.right + container.childPadding();
+    }
+    child.arrange(placed, measurer);
+  }
+}
+
+}  // namespace
+
+// ---- Control ----
+
+AttributeError Control::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"name") {
+    name_ = std::wstring(value);
+    return std::nullopt;
+  }
+  if (name == L"width") return apply(name, parseInt(value), [&](int v) { setFixedWidth(v); });
+  if (name == L"height") return apply(name, parseInt(value), [&](int v) { setFixedHeight(v); });
+  if (name == L"minwidth") return apply(name, parseInt(value), [&](int v) { setMinWidth(v); });
+  if (name == L"minheight") return apply(name, parseInt(value), [&](int v) { setMinHeight(v); });
+  if (name == L"maxwidth") return apply(name, parseInt(value), [&](int v) { setMaxWidth(v); });
+  if (name == L"maxheight") return apply(name, parseInt(value), [&](int v) { setMaxHeight(v); });
+  if (name == L"padding") return apply(name, parseRect(value), [&](const Rect& r) { padding_ = r; });
+  if (name == L"float") return apply(name, parseBool(value), [&](bool v) { float_ = v; });
+  if (name == L"pos") {
+    // A position also fixes the size, as in the layouts: "l,t,r,b" relative to the container.
+    return apply(name, parseRect(value), [&](const Rect& r) {
+      floatPos_ = r;
+      setFixedWidth(r.width());
+      setFixedHeight(r.height());
+    });
+  }
+  if (name == L"visible") return apply(name, parseBool(value), [&](bool v) { setVisible(v); });
+  if (name == L"enabled") return apply(name, parseBool(value), [&](bool v) { setEnabled(v); });
+  if (name == L"text") {
+    text_ = resolveSkinText(value);
+    return std::nullopt;
+  }
+  if (name == L"tooltip") {
+    toolTip_ = resolveSkinText(value);
+    return std::nullopt;
+  }
+  if (name == L"textcolor") return apply(name, parseColor(value), [&](Color c) { textColor_ = c; });
+  if (name == L"font") return apply(name, parseInt(value), [&](int v) { font_ = v; });
+  if (name == L"bkcolor") return apply(name, parseColor(value), [&](Color c) { bkColor_ = c; });
+  if (name == L"bkimage") {
+    return apply(name, parseImage(value), [&](const ImageSpec& i) { bkImage_ = i; });
+  }
+  if (name == L"bordersize") {
+    return apply(name, parseInt(value), [&](int v) { borderSize_ = std::max(0, v); });
+  }
+  if (name == L"bordercolor") {
+    return apply(name, parseColor(value), [&](Color c) { borderColor_ = c; });
+  }
+  if (name == L"userdata") {
+    userData_ = std::wstring(value);
+    return std::nullopt;
+  }
+  return unknownAttribute(*this, name);
+}
+
+Size Control::estimateSize(Size /*available*/, const TextMeasurer& /*measurer*/) const {
+  return Size{fixedWidth_, fixedHeight_};
+}
+
+void Control::arrange(const Rect& rect, const TextMeasurer& /*measurer*/) { rect_ = rect; }
+
+Control& Control::root() {
+  Control* top = this;
+  while (top->parent_ != nullptr) top = top->parent_;
+  return *top;
+}
+
+void Control::notify(std::wstring_view type) {
+  Control& top = root();
+  if (top.notifyHandler_) top.notifyHandler_(type, *this);
+}
+
+// ---- Container ----
+
+AttributeError Container::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"inset") return apply(name, parseRect(value), [&](const Rect& r) { inset_ = r; });
+  if (name == L"childpadding") {
+    return apply(name, parseInt(value), [&](int v) { setChildPadding(v); });
+  }
+  return Control::setAttribute(name, value);
+}
+
+Control& Container::add(std::unique_ptr<Control> child) {
+  child->parent_ = this;
+  children_.push_back(std::move(child));
+  Control& added = *children_.back();
+  onChildAdded(added, count() - 1);
+  return added;
+}
+
+Control* Container::childAt(int index) const {
+  if (index < 0 || index >= count()) return nullptr;
+  return children_[static_cast<size_t>(index)].get();
+}
+
+Control* Container::find(std::wstring_view name) {
+  Control* found = nullptr;
+  forEachControl(*this, [&](Control& control) {
+    if (found == nullptr && control.name() == name) found = &control;
+  });
+  return found;
+}
+
+Rect Container::innerRect(const Rect& rect) const {
+  Rect inner{rect.left + inset_.left, rect.top + inset_.top, rect.right - inset_.right,
+             rect.bottom - inset_.bottom};
+  if (inner.right < inner.left) inner.right = inner.left;
+  if (inner.bottom < inner.top) inner.bottom = inner.top;
+  return inner;
+}
+
+void Container::arrangeFloats(const Rect& rect, const TextMeasurer& measurer) {
+  for (auto& child : children_) {
+    if (!child->visible() || !child->isFloat()) continue;
+    const Rect& pos = child->floatPos();
+    child->arrange(Rect{rect.left + pos.left, rect.top + pos.top, rect.left + pos.right,
+                        rect.top + pos.bottom},
+                   measurer);
+  }
+}
+
+void Container::arrange(const Rect& rect, const TextMeasurer& measurer) {
+  Control::arrange(rect, measurer);
+  Rect inner = innerRect(rect);
+  for (auto& child : children_) {
+    if (!child->visible() || child->isFloat()) continue;
+    const Rect& pad = child->padding();
+    child->arrange(Rect{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right,
+                        inner.bottom - pad.bottom},
+                   measurer);
+  }
+  arrangeFloats(rect, measurer);
+}
+
+void VerticalLayout::arrange(const Rect& rect, const TextMeasurer& measurer) {
+  Control::arrange(rect, measurer);
+  arrangeLine(*this, innerRect(rect), true, measurer);
+  arrangeFloats(rect, measurer);
+}
+
+void HorizontalLayout::arrange(const Rect& rect, const TextMeasurer& measurer) {
+  Control::arrange(rect, measurer);
+  arrangeLine(*this, innerRect(rect), false, measurer);
+  arrangeFloats(rect, measurer);
+}
+
+// ---- TabLayout ----
+
+AttributeError TabLayout::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"selectedid") {
+    auto index = parseInt(value);
+    if (index && index.value() < 0) {
+      return L"attribute \"selectedid\": a page index cannot be negative";
+    }
+    return apply(name, index, [&](int v) {
+      if (v < count()) {
+        selectItem(v);
+      } else {
+        selected_ = v;
+        for (int i = 0; i < count(); ++i) childAt(i)->setVisible(false);
+      }
+    });
+  }
+  return Container::setAttribute(name, value);
+}
+
+void TabLayout::onChildAdded(Control& child, int index) { child.setVisible(index == selected_); }
+
+bool TabLayout::selectItem(int index) {
+  if (index < 0 || index >= count()) return false;
+  int old = selectedIndex();
+  selected_ = index;
+  for (int i = 0; i < count(); ++i) childAt(i)->setVisible(i == index);
+  if (old != index) {
+    if (selectionHandler_) selectionHandler_(old, index);
+    notify(L"tabselect");
+  }
+  return true;
+}
+
+void TabLayout::arrange(const Rect& rect, const TextMeasurer& measurer) {
+  // Every page gets the whole inner rectangle, so a page shown later needs no new layout pass.
+  Control::arrange(rect, measurer);
+  Rect inner = innerRect(rect);
+  for (int i = 0; i < count(); ++i) {
+    Control* page = childAt(i);
+    if (page->isFloat()) continue;
+    const Rect& pad = page->padding();
+    page->arrange(Rect{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right,
+                       inner.bottom - pad.bottom},
+                  measurer);
+  }
+  arrangeFloats(rect, measurer);
+}
+
+// ---- Label ----
+
+AttributeError Label::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"align") return apply(name, parseHAlign(value), [&](HAlign a) { align_ = a; });
+  if (name == L"valign") return apply(name, parseVAlign(value), [&](VAlign a) { valign_ = a; });
+  if (name == L"wordbreak") return apply(name, parseBool(value), [&](bool v) { wordBreak_ = v; });
+  if (name == L"endellipsis") {
+    return apply(name, parseBool(value), [&](bool v) { endEllipsis_ = v; });
+  }
+  if (name == L"showhtml") return apply(name, parseBool(value), [&](bool v) { showHtml_ = v; });
+  if (name == L"textpadding") {
+    return apply(name, parseRect(value), [&](const Rect& r) { textPadding_ = r; });
+  }
+  if (name == L"autocalcwidth") {
+    return apply(name, parseBool(value), [&](bool v) { autoCalcWidth_ = v; });
+  }
+  if (name == L"disabledtextcolor") {
+    return apply(name, parseColor(value), [&](Color c) { disabledTextColor_ = c; });
+  }
+  return Control::setAttribute(name, value);
+}
+
+Size Label::estimateSize(Size available, const TextMeasurer& measurer) const {
+  Size size = Control::estimateSize(available, measurer);
+  if (autoCalcWidth_) {
+    Size text = measurer.measure(this->text(), font(), 0);
+    size.width = text.width + textPadding_.left + textPadding_.right;
+  }
+  return size;
+}
+
+// ---- Button ----
+
+AttributeError Button::setAttribute(std::wstring_view name, std::wstring_view value) {
+  auto image = [&](ImageSpec& target) {
+    return apply(name, parseImage(value), [&](const ImageSpec& i) { target = i; });
+  };
+  auto color = [&](Color& target) {
+    return apply(name, parseColor(value), [&](Color c) { target = c; });
+  };
+  if (name == L"normalimage") return image(normalImage_);
+  if (name == L"hotimage") return image(hotImage_);
+  if (name == L"pushedimage") return image(pushedImage_);
+  if (name == L"disabledimage") return image(disabledImage_);
+  if (name == L"hottextcolor") return color(hotTextColor_);
+  if (name == L"pushedtextcolor") return color(pushedTextColor_);
+  if (name == L"hotbkcolor") return color(hotBkColor_);
+  if (name == L"pushedbkcolor") return color(pushedBkColor_);
+  if (name == L"cursor") {
+    if (value == L"hand" || value == L"arrow") {
+      handCursor_ = value == L"hand";
+      return std::nullopt;
+    }
+    return L"attribute \"cursor\": not \"hand\" or \"arrow\": \"" + std::wstring(value) + L"\"";
+  }
+  return Label::setAttribute(name, value);
+}
+
+// ---- Option ----
+
+AttributeError Option::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"group") {
+    group_ = std::wstring(value);
+    return std::nullopt;
+  }
+  if (name == L"selected") return apply(name, parseBool(value), [&](bool v) { setSelected(v); });
+  if (name == L"selectedimage") {
+    return apply(name, parseImage(value), [&](const ImageSpec& i) { selectedImage_ = i; });
+  }
+  if (name == L"selectedtextcolor") {
+    return apply(name, parseColor(value), [&](Color c) { selectedTextColor_ = c; });
+  }
+  return Button::setAttribute(name, value);
+}
+
+void Option::setSelectedQuietly(bool selected) { selected_ = selected; }
+
+void Option::setSelected(bool selected) {
+  if (selected_ == selected) return;
+  selected_ = selected;
+  if (selected && !group_.empty()) {
+    forEachControl(root(), [&](Control& control) {
+      if (&control == this || control.className() != className()) return;
+      auto* other = dynamic_cast<Option*>(&control);
+      if (other != nullptr && other->group_ == group_ && other->selected_) {
+        other->setSelectedQuietly(false);
+        other->notify(L"selectchanged");
+      }
+    });
+  }
+  notify(L"selectchanged");
+}
+
+// ---- Edit, RichEdit ----
+
+AttributeError Edit::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"readonly") return apply(name, parseBool(value), [&](bool v) { readOnly_ = v; });
+  if (name == L"maxchar") {
+    auto parsed = parseInt(value);
+    if (parsed && parsed.value() < 0) return L"attribute \"maxchar\": cannot be negative";
+    return apply(name, parsed, [&](int v) { maxChars_ = v; });
+  }
+  if (name == L"password") return apply(name, parseBool(value), [&](bool v) { password_ = v; });
+  return Label::setAttribute(name, value);
+}
+
+AttributeError RichEdit::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"readonly") return apply(name, parseBool(value), [&](bool v) { readOnly_ = v; });
+  if (name == L"wordbreak") return apply(name, parseBool(value), [&](bool v) { wordBreak_ = v; });
+  if (name == L"vscrollbar") {
+    return apply(name, parseBool(value), [&](bool v) { vscrollbar_ = v; });
+  }
+  return Control::setAttribute(name, value);
+}
+
+// ---- Progress ----
+
+AttributeError Progress::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"value") return apply(name, parseInt(value), [&](int v) { setValue(v); });
+  if (name == L"foreimage") {
+    return apply(name, parseImage(value), [&](const ImageSpec& i) { foreImage_ = i; });
+  }
+  if (name == L"forecolor") return apply(name, parseColor(value), [&](Color c) { foreColor_ = c; });
+  if (name == L"hor") return apply(name, parseBool(value), [&](bool v) { horizontal_ = v; });
+  return Label::setAttribute(name, value);
+}
+
+void Progress::setValue(int value) { value_ = std::clamp(value, 0, 100); }
+
+// ---- Combo ----
+
+AttributeError Combo::setAttribute(std::wstring_view name, std::wstring_view value) {
+  if (name == L"dropboxsize") {
+    return apply(name, parseSize(value), [&](const Size& s) { dropBoxSize_ = s; });
+  }
+  return Label::setAttribute(name, value);
+}
+
+void Combo::addItem(std::wstring text, std::wstring userData) {
+  items_.push_back(Item{std::move(text), std::move(userData)});
+}
+
+const Combo::Item* Combo::item(int index) const {
+  if (index < 0 || index >= itemCount()) return nullptr;
+  return &items_[static_cast<size_t>(index)];
+}
+
+bool Combo::selectItem(int index) {
+  if (index < 0 || index >= itemCount()) return false;
+  if (index == selected_) return true;
+  selected_ = index;
+  setText(items_[static_cast<size_t>(index)].text);
+  notify(L"itemselect");
+  return true;
+}
+
+// ---- Classes by tag ----
+
+std::unique_ptr<Control> createBuiltinControl(std::wstring_view tag) {
+  if (tag == L"Control") return std::make_unique<Control>();
+  if (tag == L"Container") return std::make_unique<Container>();
+  if (tag == L"VerticalLayout") return std::make_unique<VerticalLayout>();
+  if (tag == L"HorizontalLayout") return std::make_unique<HorizontalLayout>();
+  if (tag == L"TabLayout") return std::make_unique<TabLayout>();
+  if (tag == L"Label") return std::make_unique<Label>();
+  if (tag == L"Text") return std::make_unique<Text>();
+  if (tag == L"Button") return std::make_unique<Button>();
+  if (tag == L"Option") return std::make_unique<Option>();
+  if (tag == L"Edit") return std::make_unique<Edit>();
+  if (tag == L"RichEdit") return std::make_unique<RichEdit>();
+  if (tag == L"Progress") return std::make_unique<Progress>();
+  if (tag == L"Combo") return std::make_unique<Combo>();
+  return nullptr;
+}
+
+}  // namespace toolkit

@@ -1,0 +1,393 @@
+// The control tree: a base control with the size rules and looks every control shares, the
+// containers that place their children (vertical, horizontal, tab pages) and the control classes
+// a layout names by tag. Controls hold their attributes and state; drawing and input belong to
+// the painter and the hosts.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "toolkit/core/attribute_value.h"
+#include "toolkit/core/text_measurer.h"
+
+namespace toolkit {
+
+class Container;
+
+// Why an attribute was not applied; nullopt when it was.
+using AttributeError = std::optional<std::wstring>;
+
+// Receives the notifications of a tree ("click", "selectchanged", "itemselect", "tabselect",
+// "killfocus", ...) with the control that sent them.
+class Control;
+using NotifyHandler = std::function<void(std::wstring_view type, Control& sender)>;
+
+class Control {
+ public:
+  Control() = default;
+  virtual ~Control() = default;
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  // The tag that creates this class in a layout.
+  virtual std::wstring_view className() const { return L"Control"; }
+  virtual Container* asContainer() { return nullptr; }
+
+  // Applies one layout attribute. An unknown name or a value the control cannot take leaves the
+  // control as it was and says why.
+  virtual AttributeError setAttribute(std::wstring_view name, std::wstring_view value);
+
+  const std::wstring& name() const { return name_; }
+  void setName(std::wstring name) { name_ = std::move(name); }
+  Container* parent() const { return parent_; }
+
+  // Size rules; 0 for a fixed width or height means "unsized": the container stretches it.
+  int fixedWidth() const { return fixedWidth_; }
+  int fixedHeight() const { return fixedHeight_; }
+  void setFixedWidth(int width) { fixedWidth_ = width < 0 ? 0 : width; }
+  void setFixedHeight(int height) { fixedHeight_ = height < 0 ? 0 : height; }
+  int minWidth() const { return minWidth_; }
+  int minHeight() const { return minHeight_; }
+  int maxWidth() const { return maxWidth_; }
+  int maxHeight() const { return maxHeight_; }
+  void setMinWidth(int value) { minWidth_ = value < 0 ? 0 : value; }
+  void setMinHeight(int value) { minHeight_ = value < 0 ? 0 : value; }
+  void setMaxWidth(int value) { maxWidth_ = value < 0 ? 0 : value; }
+  void setMaxHeight(int value) { maxHeight_ = value < 0 ? 0 : value; }
+  // Space kept free around the control inside its container.
+  const Rect& padding() const { return padding_; }
+  void setPadding(const Rect& padding) { padding_ = padding; }
+  // A floating control is placed at floatPos() relative to its container's top-left corner and
+  // takes no room from the others.
+  bool isFloat() const { return float_; }
+  void setFloat(bool value) { float_ = value; }
+  const Rect& floatPos() const { return floatPos_; }
+  void setFloatPos(const Rect& pos) { floatPos_ = pos; }
+
+  bool visible() const { return visible_; }
+  void setVisible(bool visible) { visible_ = visible; }
+  bool enabled() const { return enabled_; }
+  void setEnabled(bool enabled) { enabled_ = enabled; }
+
+  // The text as shown. setText takes it as it is; the "text" attribute resolves "@key".
+  const std::wstring& text() const { return text_; }
+  void setText(std::wstring text) { text_ = std::move(text); }
+  Color textColor() const { return textColor_; }
+  void setTextColor(Color color) { textColor_ = color; }
+  // -1: the window's default font.
+  int font() const { return font_; }
+  void setFont(int id) { font_ = id; }
+  const std::wstring& toolTip() const { return toolTip_; }
+  void setToolTip(std::wstring text) { toolTip_ = std::move(text); }
+  // 0: no background fill.
+  Color bkColor() const { return bkColor_; }
+  void setBkColor(Color color) { bkColor_ = color; }
+  const ImageSpec& bkImage() const { return bkImage_; }
+  void setBkImage(ImageSpec image) { bkImage_ = std::move(image); }
+  int borderSize() const { return borderSize_; }
+  Color borderColor() const { return borderColor_; }
+  void setBorder(int size, Color color) { borderSize_ = size < 0 ? 0 : size; borderColor_ = color; }
+  const std::wstring& userData() const { return userData_; }
+  void setUserData(std::wstring data) { userData_ = std::move(data); }
+
+  // The size the control asks for in a container offering |available|; 0 in a dimension means
+  // "as much as there is". Min/max are applied by the container.
+  virtual Size estimateSize(Size available, const TextMeasurer& measurer) const;
+  // Places the control (and, for containers, its children) at |rect|.
+  virtual void arrange(const Rect& rect, const TextMeasurer& measurer);
+  const Rect& rect() const { return rect_; }
+
+  // Sends a notification to the handler of the tree's root.
+  void notify(std::wstring_view type);
+  // Set on the root of a tree; notifications of every control below arrive here.
+  void setNotifyHandler(NotifyHandler handler) { notifyHandler_ = std::move(handler); }
+  Control& root();
+
+ protected:
+  Rect rect_;
+
+ private:
+  friend class Container;
+
+  Container* parent_ = nullptr;
+  std::wstring name_;
+  int fixedWidth_ = 0;
+  int fixedHeight_ = 0;
+  int minWidth_ = 0;
+  int minHeight_ = 0;
+  int maxWidth_ = 0;   // 0: no limit
+  int maxHeight_ = 0;  // 0: no limit
+  Rect padding_;
+  bool float_ = false;
+  Rect floatPos_;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::wstring text_;
+  Color textColor_ = 0xFF000000u;
+  int font_ = -1;
+  std::wstring toolTip_;
+  Color bkColor_ = 0;
+  ImageSpec bkImage_;
+  int borderSize_ = 0;
+  Color borderColor_ = 0;
+  std::wstring userData_;
+  NotifyHandler notifyHandler_;
+};
+
+// A control with children, which it owns. The base places every visible non-floating child in
+// the whole inner rectangle; the layouts below divide it.
+class Container : public Control {
+ public:
+  std::wstring_view className() const override { return L"Container"; }
+  Container* asContainer() override { return this; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+
+  // Space kept free inside the container's edges.
+  const Rect& inset() const { return inset_; }
+  void setInset(const Rect& inset) { inset_ = inset; }
+  // Space between two neighbouring children.
+  int childPadding() const { return childPadding_; }
+  void setChildPadding(int padding) { childPadding_ = padding < 0 ? 0 : padding; }
+
+  Control& add(std::unique_ptr<Control> child);
+  int count() const { return static_cast<int>(children_.size()); }
+  // Null when |index| is out of range.
+  Control* childAt(int index) const;
+  // This control or the first one below it (depth first) with that name; null when none.
+  Control* find(std::wstring_view name);
+
+  void arrange(const Rect& rect, const TextMeasurer& measurer) override;
+
+ protected:
+  virtual void onChildAdded(Control& /*child*/, int /*index*/) {}
+  Rect innerRect(const Rect& rect) const;
+  // Places the floating children of |rect|.
+  void arrangeFloats(const Rect& rect, const TextMeasurer& measurer);
+
+ private:
+  std::vector<std::unique_ptr<Control>> children_;
+  Rect inset_;
+  int childPadding_ = 0;
+};
+
+// Children one below the other: fixed heights as given, the rest shared by the unsized ones.
+class VerticalLayout : public Container {
+ public:
+  std::wstring_view className() const override { return L"VerticalLayout"; }
+  void arrange(const Rect& rect, const TextMeasurer& measurer) override;
+};
+
+// Children side by side: fixed widths as given, the rest shared by the unsized ones.
+class HorizontalLayout : public Container {
+ public:
+  std::wstring_view className() const override { return L"HorizontalLayout"; }
+  void arrange(const Rect& rect, const TextMeasurer& measurer) override;
+};
+
+// Pages on top of each other; only the selected one is visible.
+class TabLayout : public Container {
+ public:
+  std::wstring_view className() const override { return L"TabLayout"; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+
+  // -1 while the selected page does not exist.
+  int selectedIndex() const { return selected_ < count() ? selected_ : -1; }
+  // Shows page |index| and hides the others; false (nothing changed) when out of range. A change
+  // of page calls the selection handler and sends "tabselect".
+  bool selectItem(int index);
+  void setSelectionHandler(std::function<void(int oldIndex, int newIndex)> handler) {
+    selectionHandler_ = std::move(handler);
+  }
+  void arrange(const Rect& rect, const TextMeasurer& measurer) override;
+
+ protected:
+  void onChildAdded(Control& child, int index) override;
+
+ private:
+  int selected_ = 0;  // may name a page not added yet ("selectedid" comes before the pages)
+  std::function<void(int, int)> selectionHandler_;
+};
+
+// Text in a rectangle; "showhtml" turns on the label markup of <u> and <c #rrggbb>.
+class Label : public Control {
+ public:
+  std::wstring_view className() const override { return L"Label"; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+  Size estimateSize(Size available, const TextMeasurer& measurer) const override;
+
+  HAlign align() const { return align_; }
+  VAlign valign() const { return valign_; }
+  bool wordBreak() const { return wordBreak_; }
+  bool endEllipsis() const { return endEllipsis_; }
+  bool showHtml() const { return showHtml_; }
+  void setShowHtml(bool value) { showHtml_ = value; }
+  const Rect& textPadding() const { return textPadding_; }
+  // The width follows the text (measured, plus the text padding).
+  bool autoCalcWidth() const { return autoCalcWidth_; }
+  void setAutoCalcWidth(bool value) { autoCalcWidth_ = value; }
+  Color disabledTextColor() const { return disabledTextColor_; }
+
+ private:
+  HAlign align_ = HAlign::kLeft;
+  VAlign valign_ = VAlign::kCenter;
+  bool wordBreak_ = false;
+  bool endEllipsis_ = false;
+  bool showHtml_ = false;
+  Rect textPadding_;
+  bool autoCalcWidth_ = false;
+  Color disabledTextColor_ = 0xFFA7A6AAu;
+};
+
+// "Text" in a layout: a label that shows its markup.
+class Text : public Label {
+ public:
+  Text() { setShowHtml(true); }
+  std::wstring_view className() const override { return L"Text"; }
+};
+
+// A label with a look per state.
+class Button : public Label {
+ public:
+  std::wstring_view className() const override { return L"Button"; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+
+  const ImageSpec& normalImage() const { return normalImage_; }
+  const ImageSpec& hotImage() const { return hotImage_; }
+  const ImageSpec& pushedImage() const { return pushedImage_; }
+  const ImageSpec& disabledImage() const { return disabledImage_; }
+  Color hotTextColor() const { return hotTextColor_; }
+  Color pushedTextColor() const { return pushedTextColor_; }
+  Color hotBkColor() const { return hotBkColor_; }
+  Color pushedBkColor() const { return pushedBkColor_; }
+  bool handCursor() const { return handCursor_; }
+
+ private:
+  ImageSpec normalImage_;
+  ImageSpec hotImage_;
+  ImageSpec pushedImage_;
+  ImageSpec disabledImage_;
+  Color hotTextColor_ = 0;
+  Color pushedTextColor_ = 0;
+  Color hotBkColor_ = 0;
+  Color pushedBkColor_ = 0;
+  bool handCursor_ = false;
+};
+
+// A check box, or a radio button when it has a group: selecting one option of a group clears the
+// others of that group in the same tree.
+class Option : public Button {
+ public:
+  std::wstring_view className() const override { return L"Option"; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+
+  const std::wstring& group() const { return group_; }
+  void setGroup(std::wstring group) { group_ = std::move(group); }
+  bool selected() const { return selected_; }
+  // Changes the state; a change sends "selectchanged". Selecting a grouped option clears the
+  // selected option of its group, which sends its own "selectchanged".
+  void setSelected(bool selected);
+  const ImageSpec& selectedImage() const { return selectedImage_; }
+  Color selectedTextColor() const { return selectedTextColor_; }
+
+ private:
+  void setSelectedQuietly(bool selected);
+
+  std::wstring group_;
+  bool selected_ = false;
+  ImageSpec selectedImage_;
+  Color selectedTextColor_ = 0;
+};
+
+// One line of editable text.
+class Edit : public Label {
+ public:
+  std::wstring_view className() const override { return L"Edit"; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+
+  bool readOnly() const { return readOnly_; }
+  void setReadOnly(bool value) { readOnly_ = value; }
+  // 0: no limit.
+  int maxChars() const { return maxChars_; }
+  bool password() const { return password_; }
+
+ private:
+  bool readOnly_ = false;
+  int maxChars_ = 255;
+  bool password_ = false;
+};
+
+// Several lines of text, scrolled.
+class RichEdit : public Control {
+ public:
+  std::wstring_view className() const override { return L"RichEdit"; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+
+  bool readOnly() const { return readOnly_; }
+  bool wordBreak() const { return wordBreak_; }
+  bool vscrollbar() const { return vscrollbar_; }
+
+ private:
+  bool readOnly_ = false;
+  bool wordBreak_ = true;
+  bool vscrollbar_ = true;
+};
+
+// A bar filled to value() percent.
+class Progress : public Label {
+ public:
+  std::wstring_view className() const override { return L"Progress"; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+
+  int value() const { return value_; }
+  // Clamped to 0..100.
+  void setValue(int value);
+  const ImageSpec& foreImage() const { return foreImage_; }
+  Color foreColor() const { return foreColor_; }
+  bool horizontal() const { return horizontal_; }
+
+ private:
+  int value_ = 0;
+  ImageSpec foreImage_;
+  Color foreColor_ = 0;
+  bool horizontal_ = true;
+};
+
+// A drop list whose items carry a text and a user-data text.
+class Combo : public Label {
+ public:
+  struct Item {
+    std::wstring text;
+    std::wstring userData;
+  };
+
+  std::wstring_view className() const override { return L"Combo"; }
+  AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
+
+  void addItem(std::wstring text, std::wstring userData);
+  int itemCount() const { return static_cast<int>(items_.size()); }
+  // Null when out of range.
+  const Item* item(int index) const;
+  int selectedIndex() const { return selected_; }
+  // Selects item |index|, shows its text and sends "itemselect" on a change; false when out of
+  // range.
+  bool selectItem(int index);
+  Size dropBoxSize() const { return dropBoxSize_; }
+
+ private:
+  std::vector<Item> items_;
+  int selected_ = -1;
+  Size dropBoxSize_;
+};
+
+// Creates a control for a tag the toolkit does not know; null when the caller does not know it
+// either.
+using ControlBuilder = std::function<std::unique_ptr<Control>(std::wstring_view tag)>;
+
+// The toolkit's own classes by tag; null for an unknown tag.
+std::unique_ptr<Control> createBuiltinControl(std::wstring_view tag);
+
+}  // namespace toolkit
