@@ -18,6 +18,26 @@ AttributeError apply(std::wstring_view name, const Parsed<T>& parsed, Set&& set)
   return std::nullopt;
 }
 
+// Geometry values: integers and rectangles within +-kMaxExtent.
+Parsed<int> parseExtent(std::wstring_view text) {
+  auto parsed = parseInt(text);
+  if (parsed && (parsed.value() < -kMaxExtent || parsed.value() > kMaxExtent)) {
+    return Parsed<int>::failure(L"out of range -" + std::to_wstring(kMaxExtent) + L".." +
+                                std::to_wstring(kMaxExtent) + L": \"" + std::wstring(text) + L"\"");
+  }
+  return parsed;
+}
+
+Parsed<Rect> parseExtentRect(std::wstring_view text) {
+  auto parsed = parseRect(text);
+  if (parsed && clampExtent(parsed.value()) != parsed.value()) {
+    return Parsed<Rect>::failure(L"out of range -" + std::to_wstring(kMaxExtent) + L".." +
+                                 std::to_wstring(kMaxExtent) + L": \"" + std::wstring(text) +
+                                 L"\"");
+  }
+  return parsed;
+}
+
 AttributeError unknownAttribute(const Control& control, std::wstring_view name) {
   return L"unknown attribute " + quotedName(name) + L" of " + std::wstring(control.className());
 }
@@ -49,7 +69,8 @@ void arrangeLine(Container& container, const Rect& inner, bool vertical,
   };
   std::vector<Slot> slots;
   const Size available{inner.width(), inner.height()};
-  int used = 0;
+  // Sums in 64 bits: many children of the largest extent add up beyond int.
+  long long used = 0;
   for (int i = 0; i < container.count(); ++i) {
     Control* child = container.childAt(i);
     if (!child->visible() || child->isFloat()) continue;
@@ -68,8 +89,10 @@ void arrangeLine(Container& container, const Rect& inner, bool vertical,
     }
     slots.push_back(slot);
   }
-  if (slots.size() > 1) used += container.childPadding() * static_cast<int>(slots.size() - 1);
-  int remaining = (vertical ? inner.height() : inner.width()) - used;
+  if (slots.size() > 1) {
+    used += static_cast<long long>(container.childPadding()) * static_cast<long long>(slots.size() - 1);
+  }
+  long long remaining = (vertical ? inner.height() : inner.width()) - used;
 
   // Stretched children whose share breaks their min or max keep that limit; the others share the
   // rest again.
@@ -79,7 +102,7 @@ void arrangeLine(Container& container, const Rect& inner, bool vertical,
     int open = 0;
     for (const Slot& slot : slots) open += slot.stretch ? 1 : 0;
     if (open == 0) break;
-    int share = std::max(0, remaining) / open;
+    int share = static_cast<int>(std::max(0LL, remaining) / open);
     for (Slot& slot : slots) {
       if (!slot.stretch) continue;
       int minimum = vertical ? slot.child->minHeight() : slot.child->minWidth();
@@ -96,7 +119,7 @@ void arrangeLine(Container& container, const Rect& inner, bool vertical,
   int open = 0;
   for (const Slot& slot : slots) open += slot.stretch ? 1 : 0;
   if (open > 0) {
-    int space = std::max(0, remaining);
+    int space = static_cast<int>(std::max(0LL, remaining));
     int share = space / open;
     int rest = space - share * open;
     Slot* last = nullptr;
@@ -108,7 +131,12 @@ void arrangeLine(Container& container, const Rect& inner, bool vertical,
     if (last != nullptr) last->main += rest;
   }
 
-  int position = vertical ? inner.top : inner.left;
+  long long position = vertical ? inner.top : inner.left;
+  // Positions past the end of a crowded line are held at a bound no later sum can overflow.
+  auto coord = [](long long value) {
+    constexpr long long kBound = 500000000;
+    return static_cast<int>(std::clamp(value, -kBound, kBound));
+  };
   for (const Slot& slot : slots) {
     Control& child = *slot.child;
     const Rect& pad = child.padding();
@@ -118,15 +146,15 @@ void arrangeLine(Container& container, const Rect& inner, bool vertical,
       int crossWanted = slot.wanted.width > 0 ? slot.wanted.width
                                               : inner.width() - pad.left - pad.right;
       int cross = clampSize(std::max(0, crossWanted), child.minWidth(), child.maxWidth());
-      placed = Rect{inner.left + pad.left, position, inner.left + pad.left + cross,
-                    position + slot.main};
+      placed = Rect{inner.left + pad.left, coord(position), inner.left + pad.left + cross,
+                    coord(position + slot.main)};
       position += slot.main + pad.bottom + container.childPadding();
     } else {
       position += pad.left;
       int crossWanted = slot.wanted.height > 0 ? slot.wanted.height
                                                : inner.height() - pad.top - pad.bottom;
       int cross = clampSize(std::max(0, crossWanted), child.minHeight(), child.maxHeight());
-      placed = Rect{position, inner.top + pad.top, position + slot.main,
+      placed = Rect{coord(position), inner.top + pad.top, coord(position + slot.main),
                     inner.top + pad.top + cross};
       position += slot.main + pad.right + container.childPadding();
     }
@@ -143,17 +171,17 @@ AttributeError Control::setAttribute(std::wstring_view name, std::wstring_view v
     name_ = std::wstring(value);
     return std::nullopt;
   }
-  if (name == L"width") return apply(name, parseInt(value), [&](int v) { setFixedWidth(v); });
-  if (name == L"height") return apply(name, parseInt(value), [&](int v) { setFixedHeight(v); });
-  if (name == L"minwidth") return apply(name, parseInt(value), [&](int v) { setMinWidth(v); });
-  if (name == L"minheight") return apply(name, parseInt(value), [&](int v) { setMinHeight(v); });
-  if (name == L"maxwidth") return apply(name, parseInt(value), [&](int v) { setMaxWidth(v); });
-  if (name == L"maxheight") return apply(name, parseInt(value), [&](int v) { setMaxHeight(v); });
-  if (name == L"padding") return apply(name, parseRect(value), [&](const Rect& r) { padding_ = r; });
+  if (name == L"width") return apply(name, parseExtent(value), [&](int v) { setFixedWidth(v); });
+  if (name == L"height") return apply(name, parseExtent(value), [&](int v) { setFixedHeight(v); });
+  if (name == L"minwidth") return apply(name, parseExtent(value), [&](int v) { setMinWidth(v); });
+  if (name == L"minheight") return apply(name, parseExtent(value), [&](int v) { setMinHeight(v); });
+  if (name == L"maxwidth") return apply(name, parseExtent(value), [&](int v) { setMaxWidth(v); });
+  if (name == L"maxheight") return apply(name, parseExtent(value), [&](int v) { setMaxHeight(v); });
+  if (name == L"padding") return apply(name, parseExtentRect(value), [&](const Rect& r) { setPadding(r); });
   if (name == L"float") return apply(name, parseBool(value), [&](bool v) { float_ = v; });
   if (name == L"pos") {
     // A position also fixes the size, as in the layouts: "l,t,r,b" relative to the container.
-    return apply(name, parseRect(value), [&](const Rect& r) {
+    return apply(name, parseExtentRect(value), [&](const Rect& r) {
       floatPos_ = r;
       setFixedWidth(r.width());
       setFixedHeight(r.height());
@@ -176,7 +204,7 @@ AttributeError Control::setAttribute(std::wstring_view name, std::wstring_view v
     return apply(name, parseImage(value), [&](const ImageSpec& i) { bkImage_ = i; });
   }
   if (name == L"bordersize") {
-    return apply(name, parseInt(value), [&](int v) { borderSize_ = std::max(0, v); });
+    return apply(name, parseExtent(value), [&](int v) { borderSize_ = std::max(0, v); });
   }
   if (name == L"bordercolor") {
     return apply(name, parseColor(value), [&](Color c) { borderColor_ = c; });
@@ -208,9 +236,9 @@ void Control::notify(std::wstring_view type) {
 // ---- Container ----
 
 AttributeError Container::setAttribute(std::wstring_view name, std::wstring_view value) {
-  if (name == L"inset") return apply(name, parseRect(value), [&](const Rect& r) { inset_ = r; });
+  if (name == L"inset") return apply(name, parseExtentRect(value), [&](const Rect& r) { setInset(r); });
   if (name == L"childpadding") {
-    return apply(name, parseInt(value), [&](int v) { setChildPadding(v); });
+    return apply(name, parseExtent(value), [&](int v) { setChildPadding(v); });
   }
   return Control::setAttribute(name, value);
 }
@@ -339,7 +367,7 @@ AttributeError Label::setAttribute(std::wstring_view name, std::wstring_view val
   }
   if (name == L"showhtml") return apply(name, parseBool(value), [&](bool v) { showHtml_ = v; });
   if (name == L"textpadding") {
-    return apply(name, parseRect(value), [&](const Rect& r) { textPadding_ = r; });
+    return apply(name, parseExtentRect(value), [&](const Rect& r) { textPadding_ = r; });
   }
   if (name == L"autocalcwidth") {
     return apply(name, parseBool(value), [&](bool v) { autoCalcWidth_ = v; });
@@ -354,7 +382,7 @@ Size Label::estimateSize(Size available, const TextMeasurer& measurer) const {
   Size size = Control::estimateSize(available, measurer);
   if (autoCalcWidth_) {
     Size text = measurer.measure(this->text(), font(), 0);
-    size.width = text.width + textPadding_.left + textPadding_.right;
+    size.width = clampExtent(clampExtent(text.width) + textPadding_.left + textPadding_.right);
   }
   return size;
 }

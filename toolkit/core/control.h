@@ -18,8 +18,18 @@ namespace toolkit {
 
 class Container;
 
+// Sizes, positions and spacings are kept within +-kMaxExtent pixels, so that no sum of them in a
+// layout can overflow; a layout attribute beyond it is refused.
+inline constexpr int kMaxExtent = 100000;
+
 // Why an attribute was not applied; nullopt when it was.
 using AttributeError = std::optional<std::wstring>;
+
+inline int clampExtent(int value) { return value < 0 ? 0 : value > kMaxExtent ? kMaxExtent : value; }
+inline Rect clampExtent(const Rect& rect) {
+  auto clamp = [](int v) { return v < -kMaxExtent ? -kMaxExtent : v > kMaxExtent ? kMaxExtent : v; };
+  return Rect{clamp(rect.left), clamp(rect.top), clamp(rect.right), clamp(rect.bottom)};
+}
 
 // Receives the notifications of a tree ("click", "selectchanged", "itemselect", "tabselect",
 // "killfocus", ...) with the control that sent them.
@@ -48,25 +58,26 @@ class Control {
   // Size rules; 0 for a fixed width or height means "unsized": the container stretches it.
   int fixedWidth() const { return fixedWidth_; }
   int fixedHeight() const { return fixedHeight_; }
-  void setFixedWidth(int width) { fixedWidth_ = width < 0 ? 0 : width; }
-  void setFixedHeight(int height) { fixedHeight_ = height < 0 ? 0 : height; }
+  // Setters clamp to 0..kMaxExtent (rectangles to +-kMaxExtent).
+  void setFixedWidth(int width) { fixedWidth_ = clampExtent(width); }
+  void setFixedHeight(int height) { fixedHeight_ = clampExtent(height); }
   int minWidth() const { return minWidth_; }
   int minHeight() const { return minHeight_; }
   int maxWidth() const { return maxWidth_; }
   int maxHeight() const { return maxHeight_; }
-  void setMinWidth(int value) { minWidth_ = value < 0 ? 0 : value; }
-  void setMinHeight(int value) { minHeight_ = value < 0 ? 0 : value; }
-  void setMaxWidth(int value) { maxWidth_ = value < 0 ? 0 : value; }
-  void setMaxHeight(int value) { maxHeight_ = value < 0 ? 0 : value; }
+  void setMinWidth(int value) { minWidth_ = clampExtent(value); }
+  void setMinHeight(int value) { minHeight_ = clampExtent(value); }
+  void setMaxWidth(int value) { maxWidth_ = clampExtent(value); }
+  void setMaxHeight(int value) { maxHeight_ = clampExtent(value); }
   // Space kept free around the control inside its container.
   const Rect& padding() const { return padding_; }
-  void setPadding(const Rect& padding) { padding_ = padding; }
+  void setPadding(const Rect& padding) { padding_ = clampExtent(padding); }
   // A floating control is placed at floatPos() relative to its container's top-left corner and
   // takes no room from the others.
   bool isFloat() const { return float_; }
   void setFloat(bool value) { float_ = value; }
   const Rect& floatPos() const { return floatPos_; }
-  void setFloatPos(const Rect& pos) { floatPos_ = pos; }
+  void setFloatPos(const Rect& pos) { floatPos_ = clampExtent(pos); }
 
   bool visible() const { return visible_; }
   void setVisible(bool visible) { visible_ = visible; }
@@ -148,10 +159,10 @@ class Container : public Control {
 
   // Space kept free inside the container's edges.
   const Rect& inset() const { return inset_; }
-  void setInset(const Rect& inset) { inset_ = inset; }
+  void setInset(const Rect& inset) { inset_ = clampExtent(inset); }
   // Space between two neighbouring children.
   int childPadding() const { return childPadding_; }
-  void setChildPadding(int padding) { childPadding_ = padding < 0 ? 0 : padding; }
+  void setChildPadding(int padding) { childPadding_ = clampExtent(padding); }
 
   Control& add(std::unique_ptr<Control> child);
   int count() const { return static_cast<int>(children_.size()); }

@@ -188,5 +188,49 @@ TEST(LayoutGeometryTest, AutoWidthLabelStillKeepsItsMaxWidth) {
   EXPECT_EQ(labelPtr->rect().width(), 60);
 }
 
+TEST(LayoutGeometryTest, ACrowdedLineNeverWrapsAround) {
+  // 30000 children of the largest height add up far beyond int: they run on downwards, in order,
+  // and are held at a bound instead of wrapping to negative positions.
+  FixedMeasurer measurer;
+  VerticalLayout column;
+  column.setChildPadding(kMaxExtent);
+  for (int i = 0; i < 30000; ++i) {
+    auto child = std::make_unique<Control>();
+    child->setFixedHeight(kMaxExtent);
+    child->setPadding(Rect{0, kMaxExtent, 0, kMaxExtent});
+    column.add(std::move(child));
+  }
+  column.arrange(Rect{0, 0, 100, 100}, measurer);
+  int previous = 0;
+  for (int i = 0; i < column.count(); ++i) {
+    const Rect& rect = column.childAt(i)->rect();
+    ASSERT_GE(rect.top, previous) << "child " << i;
+    ASSERT_GE(rect.bottom, rect.top) << "child " << i;
+    previous = rect.top;
+  }
+  EXPECT_EQ(column.childAt(column.count() - 1)->rect().top, 500000000);
+}
+
+TEST(LayoutGeometryTest, SizesBeyondTheLargestExtentAreRefusedOrClamped) {
+  Control control;
+  for (const wchar_t* name : {L"width", L"height", L"minwidth", L"maxheight", L"bordersize"}) {
+    AttributeError error = control.setAttribute(name, L"100001");
+    ASSERT_TRUE(error.has_value()) << std::wstring(name);
+    EXPECT_NE(error->find(L"out of range"), std::wstring::npos) << std::wstring(*error);
+    EXPECT_FALSE(control.setAttribute(name, L"100000")) << std::wstring(name);
+  }
+  for (const wchar_t* name : {L"padding", L"pos"}) {
+    EXPECT_TRUE(control.setAttribute(name, L"0,0,0,-100001")) << std::wstring(name);
+    EXPECT_FALSE(control.setAttribute(name, L"-100000,0,0,100000")) << std::wstring(name);
+  }
+  VerticalLayout layout;
+  EXPECT_TRUE(layout.setAttribute(L"inset", L"2000000,0,0,0"));
+  EXPECT_TRUE(layout.setAttribute(L"childpadding", L"2147483647"));
+  control.setFixedWidth(2147483647);
+  EXPECT_EQ(control.fixedWidth(), kMaxExtent);
+  control.setPadding(Rect{-2147483647, 0, 0, 2147483647});
+  EXPECT_EQ(control.padding(), (Rect{-kMaxExtent, 0, 0, kMaxExtent}));
+}
+
 }  // namespace
 }  // namespace toolkit
