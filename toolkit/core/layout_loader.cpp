@@ -106,23 +106,34 @@ class Builder {
     return true;
   }
 
+  // A window extent: "w,h" within 0..kMaxExtent.
+  static Parsed<Size> parseWindowSize(std::wstring_view value) {
+    auto size = parseSize(value);
+    if (size && (clampExtent(size.value().width) != size.value().width ||
+                 clampExtent(size.value().height) != size.value().height)) {
+      return Parsed<Size>::failure(L"out of range 0.." + std::to_wstring(kMaxExtent) + L": \"" +
+                                   std::wstring(value) + L"\"");
+    }
+    return size;
+  }
+
   bool readWindow(const XmlNode& node, WindowSpec& window) {
     for (int i = 0; i < node.attributeCount(); ++i) {
       std::wstring_view name = node.attributeName(i);
       std::wstring_view value = node.attributeValue(i);
       bool ok;
       if (name == L"size") {
-        ok = take(name, parseSize(value), [&](const Size& s) { window.size = s; });
+        ok = take(name, parseWindowSize(value), [&](const Size& s) { window.size = s; });
       } else if (name == L"mininfo") {
-        ok = take(name, parseSize(value), [&](const Size& s) { window.minInfo = s; });
+        ok = take(name, parseWindowSize(value), [&](const Size& s) { window.minInfo = s; });
       } else if (name == L"maxinfo") {
-        ok = take(name, parseSize(value), [&](const Size& s) { window.maxInfo = s; });
+        ok = take(name, parseWindowSize(value), [&](const Size& s) { window.maxInfo = s; });
       } else if (name == L"caption") {
         ok = take(name, parseRect(value), [&](const Rect& r) { window.caption = r; });
       } else if (name == L"sizebox") {
         ok = take(name, parseRect(value), [&](const Rect& r) { window.sizeBox = r; });
       } else if (name == L"roundcorner") {
-        ok = take(name, parseSize(value), [&](const Size& s) { window.roundCorner = s; });
+        ok = take(name, parseWindowSize(value), [&](const Size& s) { window.roundCorner = s; });
       } else {
         ok = fail(L"unknown attribute " + quoted(name) + L" of Window");
       }
