@@ -134,9 +134,9 @@ Parsed<VAlign> parseVAlign(std::wstring_view text) {
   return Parsed<VAlign>::failure(L"not \"top\", \"vcenter\" or \"bottom\": " + quoted(text));
 }
 
-Parsed<ImageSpec> parseImage(std::wstring_view text) {
+Parsed<ImageAttribute> parseImage(std::wstring_view text) {
   std::wstring_view rest = trim(text);
-  ImageSpec image;
+  ImageAttribute image;
   if (rest.find(L'=') == std::wstring_view::npos) {
     // A bare file name; quotes around it are allowed.
     if (rest.size() >= 2 && (rest.front() == L'\'' || rest.front() == L'"') &&
@@ -144,12 +144,12 @@ Parsed<ImageSpec> parseImage(std::wstring_view text) {
       rest = rest.substr(1, rest.size() - 2);
     }
     image.file = std::wstring(rest);
-    return Parsed<ImageSpec>::success(std::move(image));
+    return Parsed<ImageAttribute>::success(std::move(image));
   }
   while (!rest.empty()) {
     size_t equals = rest.find(L'=');
     if (equals == std::wstring_view::npos) {
-      return Parsed<ImageSpec>::failure(L"image item without \"=\" in " + quoted(text));
+      return Parsed<ImageAttribute>::failure(L"image item without \"=\" in " + quoted(text));
     }
     std::wstring_view key = trim(rest.substr(0, equals));
     rest = trim(rest.substr(equals + 1));
@@ -157,12 +157,12 @@ Parsed<ImageSpec> parseImage(std::wstring_view text) {
     if (!rest.empty() && (rest.front() == L'\'' || rest.front() == L'"')) {
       size_t close = rest.find(rest.front(), 1);
       if (close == std::wstring_view::npos) {
-        return Parsed<ImageSpec>::failure(L"unclosed quote in image " + quoted(text));
+        return Parsed<ImageAttribute>::failure(L"unclosed quote in image " + quoted(text));
       }
       value = rest.substr(1, close - 1);
       rest = rest.substr(close + 1);
       if (!rest.empty() && !isBlank(rest.front())) {
-        return Parsed<ImageSpec>::failure(L"no blank after a quoted value in image " +
+        return Parsed<ImageAttribute>::failure(L"no blank after a quoted value in image " +
                                           quoted(text));
       }
     } else {
@@ -176,24 +176,24 @@ Parsed<ImageSpec> parseImage(std::wstring_view text) {
       image.file = std::wstring(value);
     } else if (key == L"source" || key == L"corner" || key == L"dest") {
       auto rect = parseRect(value);
-      if (!rect) return Parsed<ImageSpec>::failure(L"image " + std::wstring(key) + L": " +
+      if (!rect) return Parsed<ImageAttribute>::failure(L"image " + std::wstring(key) + L": " +
                                                    rect.error());
       if (key == L"source") image.source = rect.value();
       else if (key == L"corner") image.corner = rect.value();
       else image.dest = rect.value();
     } else if (key == L"mask") {
       auto color = parseColor(value);
-      if (!color) return Parsed<ImageSpec>::failure(L"image mask: " + color.error());
+      if (!color) return Parsed<ImageAttribute>::failure(L"image mask: " + color.error());
       image.mask = color.value();
     } else {
-      return Parsed<ImageSpec>::failure(L"unknown image item " + quoted(key) + L" in " +
+      return Parsed<ImageAttribute>::failure(L"unknown image item " + quoted(key) + L" in " +
                                         quoted(text));
     }
   }
   if (image.file.empty()) {
-    return Parsed<ImageSpec>::failure(L"image without a file: " + quoted(text));
+    return Parsed<ImageAttribute>::failure(L"image without a file: " + quoted(text));
   }
-  return Parsed<ImageSpec>::success(std::move(image));
+  return Parsed<ImageAttribute>::success(std::move(image));
 }
 
 }  // namespace toolkit

@@ -35,14 +35,14 @@ using Color = uint32_t;
 enum class HAlign { kLeft, kCenter, kRight };
 enum class VAlign { kTop, kCenter, kBottom };
 
-struct ImageSpec {
+struct ImageAttribute {
   std::wstring file;
   std::optional<Rect> source;  // the part of the file to draw; the whole file when absent
   Rect corner;                 // nine-grid corners that keep their size
   std::optional<Rect> dest;    // where in the control; the whole control when absent
   std::optional<Color> mask;   // pixels of this colour are drawn transparent
   bool empty() const { return file.empty(); }
-  bool operator==(const ImageSpec&) const = default;
+  bool operator==(const ImageAttribute&) const = default;
 };
 
 // A parsed value or the reason it could not be parsed.
@@ -78,6 +78,6 @@ Parsed<HAlign> parseHAlign(std::wstring_view text);
 // "top", "vcenter" (or "center"), "bottom".
 Parsed<VAlign> parseVAlign(std::wstring_view text);
 // The image syntax above; an empty text is an empty image (no image).
-Parsed<ImageSpec> parseImage(std::wstring_view text);
+Parsed<ImageAttribute> parseImage(std::wstring_view text);
 
 }  // namespace toolkit

@@ -201,7 +201,7 @@ AttributeError Control::setAttribute(std::wstring_view name, std::wstring_view v
   if (name == L"font") return apply(name, parseInt(value), [&](int v) { font_ = v; });
   if (name == L"bkcolor") return apply(name, parseColor(value), [&](Color c) { bkColor_ = c; });
   if (name == L"bkimage") {
-    return apply(name, parseImage(value), [&](const ImageSpec& i) { bkImage_ = i; });
+    return apply(name, parseImage(value), [&](const ImageAttribute& i) { bkImage_ = i; });
   }
   if (name == L"bordersize") {
     return apply(name, parseExtent(value), [&](int v) { borderSize_ = std::max(0, v); });
@@ -390,8 +390,8 @@ Size Label::estimateSize(Size available, const TextMeasurer& measurer) const {
 // ---- Button ----
 
 AttributeError Button::setAttribute(std::wstring_view name, std::wstring_view value) {
-  auto image = [&](ImageSpec& target) {
-    return apply(name, parseImage(value), [&](const ImageSpec& i) { target = i; });
+  auto image = [&](ImageAttribute& target) {
+    return apply(name, parseImage(value), [&](const ImageAttribute& i) { target = i; });
   };
   auto color = [&](Color& target) {
     return apply(name, parseColor(value), [&](Color c) { target = c; });
@@ -423,7 +423,7 @@ AttributeError Option::setAttribute(std::wstring_view name, std::wstring_view va
   }
   if (name == L"selected") return apply(name, parseBool(value), [&](bool v) { setSelected(v); });
   if (name == L"selectedimage") {
-    return apply(name, parseImage(value), [&](const ImageSpec& i) { selectedImage_ = i; });
+    return apply(name, parseImage(value), [&](const ImageAttribute& i) { selectedImage_ = i; });
   }
   if (name == L"selectedtextcolor") {
     return apply(name, parseColor(value), [&](Color c) { selectedTextColor_ = c; });
@@ -476,7 +476,7 @@ AttributeError RichEdit::setAttribute(std::wstring_view name, std::wstring_view 
 AttributeError Progress::setAttribute(std::wstring_view name, std::wstring_view value) {
   if (name == L"value") return apply(name, parseInt(value), [&](int v) { setValue(v); });
   if (name == L"foreimage") {
-    return apply(name, parseImage(value), [&](const ImageSpec& i) { foreImage_ = i; });
+    return apply(name, parseImage(value), [&](const ImageAttribute& i) { foreImage_ = i; });
   }
   if (name == L"forecolor") return apply(name, parseColor(value), [&](Color c) { foreColor_ = c; });
   if (name == L"hor") return apply(name, parseBool(value), [&](bool v) { horizontal_ = v; });

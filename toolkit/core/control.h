@@ -97,8 +97,8 @@ class Control {
   // 0: no background fill.
   Color bkColor() const { return bkColor_; }
   void setBkColor(Color color) { bkColor_ = color; }
-  const ImageSpec& bkImage() const { return bkImage_; }
-  void setBkImage(ImageSpec image) { bkImage_ = std::move(image); }
+  const ImageAttribute& bkImage() const { return bkImage_; }
+  void setBkImage(ImageAttribute image) { bkImage_ = std::move(image); }
   int borderSize() const { return borderSize_; }
   Color borderColor() const { return borderColor_; }
   void setBorder(int size, Color color) { borderSize_ = size < 0 ? 0 : size; borderColor_ = color; }
@@ -142,7 +142,7 @@ class Control {
   int font_ = -1;
   std::wstring toolTip_;
   Color bkColor_ = 0;
-  ImageSpec bkImage_;
+  ImageAttribute bkImage_;
   int borderSize_ = 0;
   Color borderColor_ = 0;
   std::wstring userData_;
@@ -266,10 +266,10 @@ class Button : public Label {
   std::wstring_view className() const override { return L"Button"; }
   AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
 
-  const ImageSpec& normalImage() const { return normalImage_; }
-  const ImageSpec& hotImage() const { return hotImage_; }
-  const ImageSpec& pushedImage() const { return pushedImage_; }
-  const ImageSpec& disabledImage() const { return disabledImage_; }
+  const ImageAttribute& normalImage() const { return normalImage_; }
+  const ImageAttribute& hotImage() const { return hotImage_; }
+  const ImageAttribute& pushedImage() const { return pushedImage_; }
+  const ImageAttribute& disabledImage() const { return disabledImage_; }
   Color hotTextColor() const { return hotTextColor_; }
   Color pushedTextColor() const { return pushedTextColor_; }
   Color hotBkColor() const { return hotBkColor_; }
@@ -277,10 +277,10 @@ class Button : public Label {
   bool handCursor() const { return handCursor_; }
 
  private:
-  ImageSpec normalImage_;
-  ImageSpec hotImage_;
-  ImageSpec pushedImage_;
-  ImageSpec disabledImage_;
+  ImageAttribute normalImage_;
+  ImageAttribute hotImage_;
+  ImageAttribute pushedImage_;
+  ImageAttribute disabledImage_;
   Color hotTextColor_ = 0;
   Color pushedTextColor_ = 0;
   Color hotBkColor_ = 0;
@@ -301,7 +301,7 @@ class Option : public Button {
   // Changes the state; a change sends "selectchanged". Selecting a grouped option clears the
   // selected option of its group, which sends its own "selectchanged".
   void setSelected(bool selected);
-  const ImageSpec& selectedImage() const { return selectedImage_; }
+  const ImageAttribute& selectedImage() const { return selectedImage_; }
   Color selectedTextColor() const { return selectedTextColor_; }
 
  private:
@@ -309,7 +309,7 @@ class Option : public Button {
 
   std::wstring group_;
   bool selected_ = false;
-  ImageSpec selectedImage_;
+  ImageAttribute selectedImage_;
   Color selectedTextColor_ = 0;
 };
 
@@ -356,13 +356,13 @@ class Progress : public Label {
   int value() const { return value_; }
   // Clamped to 0..100.
   void setValue(int value);
-  const ImageSpec& foreImage() const { return foreImage_; }
+  const ImageAttribute& foreImage() const { return foreImage_; }
   Color foreColor() const { return foreColor_; }
   bool horizontal() const { return horizontal_; }
 
  private:
   int value_ = 0;
-  ImageSpec foreImage_;
+  ImageAttribute foreImage_;
   Color foreColor_ = 0;
   bool horizontal_ = true;
 };

@@ -78,7 +78,7 @@ class Builder {
   LoadedLayout finish(LoadedLayout out) {
     if (error_) {
       out.root.reset();
-      out.window = WindowSpec{};
+      out.window = WindowDescription{};
       out.error = std::move(error_);
     }
     return out;
@@ -117,7 +117,7 @@ class Builder {
     return size;
   }
 
-  bool readWindow(const XmlNode& node, WindowSpec& window) {
+  bool readWindow(const XmlNode& node, WindowDescription& window) {
     for (int i = 0; i < node.attributeCount(); ++i) {
       std::wstring_view name = node.attributeName(i);
       std::wstring_view value = node.attributeValue(i);
@@ -142,8 +142,8 @@ class Builder {
     return true;
   }
 
-  bool readFont(const XmlNode& node, WindowSpec& window) {
-    FontSpec font;
+  bool readFont(const XmlNode& node, WindowDescription& window) {
+    FontDescription font;
     bool hasId = false;
     for (int i = 0; i < node.attributeCount(); ++i) {
       std::wstring_view name = node.attributeName(i);
@@ -176,7 +176,7 @@ class Builder {
     }
     if (!hasId) return fail(L"a Font needs an id");
     if (font.face.empty()) return fail(L"a Font needs a name");
-    for (const FontSpec& other : window.fonts) {
+    for (const FontDescription& other : window.fonts) {
       if (other.id == font.id) return fail(L"font id " + std::to_wstring(font.id) + L" defined twice");
       if (other.isDefault && font.isDefault) return fail(L"a second default font");
     }
@@ -184,7 +184,7 @@ class Builder {
     return true;
   }
 
-  bool readDefault(const XmlNode& node, WindowSpec& window) {
+  bool readDefault(const XmlNode& node, WindowDescription& window) {
     if (!node.hasAttribute(L"name")) return fail(L"a Default needs a name");
     std::wstring tag = node.attribute(L"name");
     for (int i = 0; i < node.attributeCount(); ++i) {
@@ -202,7 +202,7 @@ class Builder {
     return true;
   }
 
-  std::unique_ptr<Control> buildControl(const XmlNode& node, const WindowSpec& window, int depth) {
+  std::unique_ptr<Control> buildControl(const XmlNode& node, const WindowDescription& window, int depth) {
     if (depth > kMaxLayoutDepth) {
       fail(L"controls nested deeper than " + std::to_wstring(kMaxLayoutDepth));
       return nullptr;

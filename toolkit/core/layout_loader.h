@@ -15,7 +15,7 @@
 
 namespace toolkit {
 
-struct FontSpec {
+struct FontDescription {
   int id = -1;
   std::wstring face;
   int size = 12;
@@ -23,19 +23,19 @@ struct FontSpec {
   bool underline = false;
   bool italic = false;
   bool isDefault = false;
-  bool operator==(const FontSpec&) const = default;
+  bool operator==(const FontDescription&) const = default;
 };
 
 using AttributeList = std::vector<std::pair<std::wstring, std::wstring>>;
 
-struct WindowSpec {
+struct WindowDescription {
   Size size;
   Size minInfo;
   Size maxInfo;
   Rect caption;      // where a press drags the window, from the top-left corner
   Rect sizeBox;      // edge widths that resize the window
   Size roundCorner;  // ellipse of the window's corners
-  std::vector<FontSpec> fonts;
+  std::vector<FontDescription> fonts;
   // Attribute sets by tag, applied to every control of that tag before its own attributes.
   std::vector<std::pair<std::wstring, AttributeList>> defaults;
 };
@@ -48,7 +48,7 @@ struct LoadError {
 };
 
 struct LoadedLayout {
-  WindowSpec window;
+  WindowDescription window;
   std::unique_ptr<Control> root;
   std::optional<LoadError> error;  // set, and nothing else, when the layout is broken
   bool ok() const { return !error.has_value(); }

@@ -95,7 +95,7 @@ TEST(AttributeValueTest, ImageSyntax) {
 
   auto bare = parseImage(L"bg.png");
   ASSERT_TRUE(bare.ok());
-  ImageSpec bareFile;
+  ImageAttribute bareFile;
   bareFile.file = L"bg.png";
   EXPECT_EQ(bare.value(), bareFile);
   EXPECT_EQ(parseImage(L"'a b.png'").value().file, L"a b.png");

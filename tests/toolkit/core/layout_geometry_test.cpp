@@ -20,7 +20,7 @@ class FixedMeasurer : public TextMeasurer {
   }
 };
 
-struct ChildSpec {
+struct ChildCase {
   int width = 0;
   int height = 0;
   int minSize = 0;  // along the layout's direction
@@ -36,7 +36,7 @@ struct GeometryCase {
   bool vertical;
   Rect inset;
   int childPadding;
-  std::vector<ChildSpec> children;
+  std::vector<ChildCase> children;
   std::vector<Rect> expected;  // per child, in order
 };
 
@@ -46,21 +46,21 @@ std::unique_ptr<Container> makeLayout(const GeometryCase& c) {
   else layout = std::make_unique<HorizontalLayout>();
   layout->setInset(c.inset);
   layout->setChildPadding(c.childPadding);
-  for (const ChildSpec& spec : c.children) {
+  for (const ChildCase& wanted : c.children) {
     auto child = std::make_unique<Control>();
-    child->setFixedWidth(spec.width);
-    child->setFixedHeight(spec.height);
+    child->setFixedWidth(wanted.width);
+    child->setFixedHeight(wanted.height);
     if (c.vertical) {
-      child->setMinHeight(spec.minSize);
-      child->setMaxHeight(spec.maxSize);
+      child->setMinHeight(wanted.minSize);
+      child->setMaxHeight(wanted.maxSize);
     } else {
-      child->setMinWidth(spec.minSize);
-      child->setMaxWidth(spec.maxSize);
+      child->setMinWidth(wanted.minSize);
+      child->setMaxWidth(wanted.maxSize);
     }
-    child->setPadding(spec.padding);
-    child->setVisible(spec.visible);
-    child->setFloat(spec.isFloat);
-    child->setFloatPos(spec.pos);
+    child->setPadding(wanted.padding);
+    child->setVisible(wanted.visible);
+    child->setFloat(wanted.isFloat);
+    child->setFloatPos(wanted.pos);
     layout->add(std::move(child));
   }
   return layout;

@@ -44,7 +44,7 @@ TEST_F(LayoutLoaderTest, BuildsTheWindowFontsDefaultsAndTree) {
 </Window>)";
   LoadedLayout loaded = loadLayout(layout, L"main.xml");
   ASSERT_TRUE(loaded.ok()) << std::wstring(loaded.error->text());
-  const WindowSpec& window = loaded.window;
+  const WindowDescription& window = loaded.window;
   EXPECT_EQ(window.size, (Size{640, 400}));
   EXPECT_EQ(window.minInfo, (Size{320, 200}));
   EXPECT_EQ(window.maxInfo, (Size{800, 600}));
@@ -52,8 +52,8 @@ TEST_F(LayoutLoaderTest, BuildsTheWindowFontsDefaultsAndTree) {
   EXPECT_EQ(window.sizeBox, (Rect{4, 4, 4, 4}));
   EXPECT_EQ(window.roundCorner, (Size{5, 5}));
   ASSERT_EQ(window.fonts.size(), 2u);
-  EXPECT_EQ(window.fonts[0], (FontSpec{0, L"Sans", 12, false, false, false, true}));
-  EXPECT_EQ(window.fonts[1], (FontSpec{1, L"Sans", 16, true, true, true, false}));
+  EXPECT_EQ(window.fonts[0], (FontDescription{0, L"Sans", 12, false, false, false, true}));
+  EXPECT_EQ(window.fonts[1], (FontDescription{1, L"Sans", 16, true, true, true, false}));
 
   ASSERT_NE(loaded.root, nullptr);
   auto* root = loaded.root->asContainer();
