@@ -2,6 +2,7 @@
 #include "utility/system/shortcut.h"
 
 #include "utility/base/strings.h"
+#include "utility/system/command_line_split.h"
 
 namespace helper::disk {
 
@@ -33,49 +34,7 @@ std::string escapeValue(const std::string& value, bool escapeLeadingBlank) {
 }  // namespace
 
 std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine) {
-  std::vector<std::wstring> arguments;
-  const size_t n = commandLine.size();
-  size_t i = 0;
-  while (true) {
-    while (i < n && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
-    if (i >= n) break;
-    std::wstring argument;
-    bool quoted = false;
-    while (i < n) {
-      const wchar_t c = commandLine[i];
-      if ((c == L' ' || c == L'\t') && !quoted) break;
-      if (c == L'\\') {
-        size_t end = i;
-        while (end < n && commandLine[end] == L'\\') ++end;
-        const size_t count = end - i;
-        if (end < n && commandLine[end] == L'"') {
-          argument.append(count / 2, L'\\');
-          if (count % 2 == 1) {
-            argument.push_back(L'"');
-            ++end;
-          }
-        } else {
-          argument.append(count, L'\\');
-        }
-        i = end;
-        continue;
-      }
-      if (c == L'"') {
-        if (quoted && i + 1 < n && commandLine[i + 1] == L'"') {
-          argument.push_back(L'"');
-          i += 2;
-        } else {
-          quoted = !quoted;
-          ++i;
-        }
-        continue;
-      }
-      argument.push_back(c);
-      ++i;
-    }
-    arguments.push_back(std::move(argument));
-  }
-  return arguments;
+  return utility::splitCommandLine(commandLine);
 }
 
 std::string quoteExecArgument(const std::string& argument) {

@@ -1,0 +1,85 @@
+// A child program for the process tests. Modes:
+//   (none)                      exit 0
+//   exit <code>                 exit with <code>
+//   signal <number>             end by that signal
+//   args <file>                 write argv[0..] to <file>, each followed by a NUL
+//   fds <file>                  write the open descriptors and what fd 0 is, one per line
+//   hold <fifo>                 write "<pid> <session>\n" to <fifo>, then wait to be killed
+//   tree <program> <fifo>       start <program> "hold-quiet", write "<pid> <child pid>\n" to <fifo>,
+//                               then wait to be killed
+//   hold-quiet                  wait to be killed
+// Any other mode exits with 2.
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+bool writeAll(const char* path, const std::string& text) {
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  return ok;
+}
+
+[[noreturn]] void waitForKill() {
+  while (true) ::pause();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 0;
+  const std::string mode = argv[1];
+  if (mode == "exit" && argc == 3) return std::atoi(argv[2]);
+  if (mode == "signal" && argc == 3) {
+    ::signal(std::atoi(argv[2]), SIG_DFL);
+    ::raise(std::atoi(argv[2]));
+    return 3;
+  }
+  if (mode == "args" && argc >= 3) {
+    std::string text;
+    for (int i = 0; i < argc; ++i) {
+      text += argv[i];
+      text.push_back('\0');
+    }
+    return writeAll(argv[2], text) ? 0 : 4;
+  }
+  if (mode == "fds" && argc == 3) {
+    std::string text;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) return 4;
+    while (const dirent* entry = ::readdir(dir)) {
+      if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == ::dirfd(dir)) continue;
+      text += entry->d_name;
+      text += '\n';
+    }
+    ::closedir(dir);
+    char target[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/fd/0", target, sizeof target - 1);
+    text += "0=" + std::string(target, n > 0 ? static_cast<size_t>(n) : 0) + "\n";
+    return writeAll(argv[2], text) ? 0 : 4;
+  }
+  if (mode == "hold" && argc == 3) {
+    writeAll(argv[2], std::to_string(::getpid()) + " " + std::to_string(::getsid(0)) + "\n");
+    waitForKill();
+  }
+  if (mode == "tree" && argc == 4) {
+    const pid_t child = ::fork();
+    if (child < 0) return 5;
+    if (child == 0) {
+      ::execl(argv[2], argv[2], "hold-quiet", static_cast<char*>(nullptr));
+      ::_exit(6);
+    }
+    writeAll(argv[3], std::to_string(::getpid()) + " " + std::to_string(child) + "\n");
+    waitForKill();
+  }
+  if (mode == "hold-quiet") waitForKill();
+  return 2;
+}

@@ -1,0 +1,413 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_fs.h"
+#include "utility/base/strings.h"
+#include "utility/system/command_line_split.h"
+#include "utility/system/drive_table.h"
+#include "utility/system/linux/process_linux.h"
+#include "utility/system/log.h"
+#include "utility/system/process.h"
+
+namespace fs = std::filesystem;
+using utility::process::execute;
+using utility::process::kInfinite;
+
+namespace {
+
+// Long enough that a child that never ends is told apart from one that was not waited for; only
+// a failing test ever waits this long.
+constexpr int kFailureLimitMs = 60000;
+
+std::mutex logMutex;
+std::vector<std::string> logRecords;
+
+void captureLog(const char* function, int, const wchar_t* text) {
+  std::lock_guard<std::mutex> lock(logMutex);
+  logRecords.push_back(std::string(function) + "|" + utility::wideToUtf8(text));
+}
+
+std::wstring wide(const std::string& text) { return utility::utf8ToWide(text); }
+
+int pidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
+// Whether the process behind |pidfd| ends within |limitMs|.
+bool endsWithin(int pidfd, int limitMs) {
+  pollfd p{pidfd, POLLIN, 0};
+  return ::poll(&p, 1, limitMs) == 1;
+}
+
+// Reads what one writer puts into the FIFO at |path| until it closes it; empty when no writer
+// came within the failure limit.
+std::string readFifo(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::string text;
+  while (true) {
+    // A FIFO that never had a writer reports nothing, so this waits for the child.
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, kFailureLimitMs) != 1) break;
+    char buffer[256];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n == 0 || errno != EAGAIN) break;
+  }
+  ::close(fd);
+  return text;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    {
+      std::lock_guard<std::mutex> lock(logMutex);
+      logRecords.clear();
+    }
+    common::setLogHook(&captureLog);
+  }
+  void TearDown() override {
+    common::setLogHook(nullptr);
+    utility::setDriveTableForTesting({});
+    for (const int fd : held_) {
+      ::syscall(SYS_pidfd_send_signal, fd, SIGKILL, nullptr, 0);
+      ::close(fd);
+    }
+  }
+
+  std::vector<std::string> logged() {
+    std::lock_guard<std::mutex> lock(logMutex);
+    return logRecords;
+  }
+
+  // A copy of the helper program named |name| (unique to this test run: the folder's own
+  // name goes in front, so runs side by side never see each other's processes by name).
+  std::string uniqueName(const std::string& name) const {
+    return temp_.path().filename().string() + "-" + name;
+  }
+  fs::path installHelper(const std::string& name, const fs::path& folder = {}) {
+    const fs::path dir = folder.empty() ? temp_.path() : folder;
+    fs::create_directories(dir);
+    const fs::path path = dir / name;
+    fs::copy_file(PROCESS_HELPER, path);
+    return path;
+  }
+  fs::path fifo(const std::string& name) {
+    const fs::path path = temp_.path() / name;
+    EXPECT_TRUE(testfs::makeFifo(path.string()));
+    return path;
+  }
+  // Keeps a pidfd on |pid| so the process is ended when the test ends, whatever happened.
+  int hold(pid_t pid) {
+    const int fd = pidfdOpen(pid);
+    EXPECT_GE(fd, 0) << "process " << pid << " is gone";
+    if (fd >= 0) held_.push_back(fd);
+    return fd;
+  }
+  static void kill(int pidfd) { ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0); }
+
+  testsupport::TempFolder temp_{"process"};
+  std::vector<int> held_;
+};
+
+TEST(CommandLineSplit, WindowsRules) {
+  struct Case {
+    const wchar_t* line;
+    std::vector<std::wstring> arguments;
+  };
+  const Case cases[] = {
+      {L"", {}},
+      {L" \t ", {}},
+      {L"-silence  -downloader\t-openid=7", {L"-silence", L"-downloader", L"-openid=7"}},
+      {L"\"C:\\Program Files\\Tarnwick\\corvide.exe\" x", {L"C:\\Program Files\\Tarnwick\\corvide.exe", L"x"}},
+      {L"-path=\"D:\\a b\"", {L"-path=D:\\a b"}},
+      // A backslash before the closing quote escapes it: the quote stays and grouping goes on.
+      {L"-path=\"D:\\a b\\\"", {L"-path=D:\\a b\""}},
+      {L"-lang=en -path=\"D:\\Tarnwick\\Tarnwick9\\\" -x", {L"-lang=en", L"-path=D:\\Tarnwick\\Tarnwick9\" -x"}},
+      {L"-path=\"D:\\a b\\\\\" -x", {L"-path=D:\\a b\\", L"-x"}},  // 2n backslashes: n, then the quote closes
+      {L"a\\\\\\\"b", {L"a\\\"b"}},                                 // 2n+1: n and a literal quote
+      {L"C:\\dir\\ x\\\\y", {L"C:\\dir\\", L"x\\\\y"}},          // no quote after: literal
+      {L"\"\" a \"\"", {L"", L"a", L""}},
+      {L"a\"\"b", {L"ab"}},
+      {L"\"say \"\"hi\"\"\"", {L"say \"hi\""}},
+      {L"a\"b c\"d e", {L"ab cd", L"e"}},
+      {L"\"open end", {L"open end"}},
+      {L"name=\u6e38\u620f package=com.x", {L"name=\u6e38\u620f", L"package=com.x"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(utility::splitCommandLine(c.line), c.arguments) << utility::wideToUtf8(c.line);
+  }
+}
+
+TEST_F(ProcessTest, ExecuteResultsExitCodesAndTimeLimitZero) {
+  const fs::path helper = installHelper("probe.exe");
+  struct Case {
+    const wchar_t* parameters;
+    uint32_t limit;
+    bool result;
+    const char* exitLog;  // null: the process is not waited for
+  };
+  const Case cases[] = {
+      {L"exit 0", kInfinite, true, "execute exitcode = 0 lastError = 0"},
+      {L"exit 1", kInfinite, false, "execute exitcode = 1 lastError = 0"},
+      {L"exit 1", 60000, false, "execute exitcode = 1 lastError = 0"},
+      {L"exit 3", 0, true, nullptr},  // time limit 0: started is enough
+      {L"signal 9", kInfinite, false, "execute exitcode = 137 lastError = 0"},
+      {L"", kInfinite, true, "execute exitcode = 0 lastError = 0"},  // no empty argument added
+      {L"\"\"", kInfinite, false, "execute exitcode = 2 lastError = 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(utility::wideToUtf8(c.parameters));
+    SetUp();
+    EXPECT_EQ(execute(wide(helper.string()), c.parameters, false, c.limit), c.result);
+    std::vector<std::string> expected{"utility::process::create|createProcess filename = [" + helper.string() +
+                                      "], param = [" + utility::wideToUtf8(c.parameters) + "], show = 0"};
+    if (c.exitLog) expected.push_back(std::string("utility::process::execute|") + c.exitLog);
+    EXPECT_EQ(logged(), expected);
+  }
+}
+
+TEST_F(ProcessTest, ArgumentsArriveAsTheTargetSeesThemFromAWindowsPath) {
+  utility::setDriveTableForTesting({{L'C', temp_.path().string(), "", ""}, {L'D', (temp_.path() / "d").string(), "", ""}});
+  const fs::path helper = installHelper("corvide probe.exe", temp_.path() / "d" / "Tarnwick 9");
+  const fs::path record = temp_.path() / "args";
+  const std::wstring parameters = wide("args \"" + record.string() + "\" -silence -openid=7 -path=\"D:\\a b\\\"");
+  EXPECT_TRUE(execute(L"D:\\Tarnwick 9\\corvide probe.exe", parameters, true, kInfinite));
+  const std::string expected = helper.string() + '\0' + "args" + '\0' + record.string() + '\0' + "-silence" + '\0' +
+                               "-openid=7" + '\0' + "-path=D:\\a b\"" + '\0';
+  EXPECT_EQ(readFile(record), expected);
+  EXPECT_EQ(logged().front(),
+            "utility::process::create|createProcess filename = [D:\\Tarnwick 9\\corvide probe.exe], param = [" +
+                utility::wideToUtf8(parameters) + "], show = 1");
+}
+
+TEST_F(ProcessTest, ChildGetsNoDescriptorOfOursAndNoStandardInput) {
+  const fs::path helper = installHelper("probe.exe");
+  const fs::path open = temp_.path() / "open";
+  { std::ofstream(open) << "x"; }
+  const int leaked = ::open(open.c_str(), O_RDONLY);  // deliberately without close-on-exec
+  ASSERT_GE(leaked, 3);
+  const fs::path record = temp_.path() / "fds";
+  EXPECT_TRUE(execute(wide(helper.string()), wide("fds " + record.string()), false, kInfinite));
+  ::close(leaked);
+  EXPECT_EQ(readFile(record), "0\n1\n2\n0=/dev/null\n");
+}
+
+TEST_F(ProcessTest, FailuresToStartAreLogged) {
+  utility::setDriveTableForTesting({{L'C', temp_.path().string(), "", ""}});
+  const std::wstring missing[] = {L"C:\\missing.exe", L"Q:\\unknown drive.exe", wide((temp_.path() / "none").string()),
+                                  L"tarnwick-no-such-program"};
+  for (const std::wstring& file : missing) {
+    SCOPED_TRACE(utility::wideToUtf8(file));
+    SetUp();
+    uint32_t pid = 77;
+    EXPECT_FALSE(utility::process::create(file, L"", false, &pid));
+    EXPECT_EQ(pid, 77u);
+    EXPECT_FALSE(execute(file, L"-x", false, kInfinite));
+    EXPECT_FALSE(utility::process::shell(file, L"-x", false, true));
+    const std::string name = utility::wideToUtf8(file);
+    EXPECT_EQ(logged(), (std::vector<std::string>{
+                            "utility::process::create|createProcess filename = [" + name + "], param = [], show = 0",
+                            "utility::process::create|createProcess failed!!! lastError = 2",
+                            "utility::process::create|createProcess filename = [" + name + "], param = [-x], show = 0",
+                            "utility::process::create|createProcess failed!!! lastError = 2",
+                            "utility::process::execute|execute failed!!! last error = 2",
+                            "utility::process::shell|shell filename = [" + name + "], param = [-x], runas = 0, show = 1",
+                            "utility::process::shell|shellEx ret . lastError = 2",
+                            "utility::process::shell|shellEx failed!!! lastError = 2",
+                        }));
+  }
+}
+
+TEST_F(ProcessTest, ProcessThatOutlivesItsLimitKeepsRunning) {
+  const fs::path helper = installHelper("probe.exe");
+  const fs::path report = fifo("report");
+  // The child blocks until the FIFO is read, so it cannot end before the limit.
+  EXPECT_FALSE(execute(wide(helper.string()), wide("hold " + report.string()), false, 50));
+  EXPECT_EQ(logged().back(), "utility::process::execute|execute timeout!!!");
+  pid_t pid = 0;
+  std::istringstream(readFifo(report)) >> pid;
+  ASSERT_GT(pid, 0);
+  const int fd = hold(pid);
+  ASSERT_GE(fd, 0);
+  EXPECT_FALSE(endsWithin(fd, 0)) << "the child was ended at its limit";
+  kill(fd);
+  EXPECT_TRUE(endsWithin(fd, kFailureLimitMs));
+}
+
+TEST_F(ProcessTest, CreateGivesTheProcessIdAndAHandleToWaitOn) {
+  const fs::path helper = installHelper("probe.exe");
+  const fs::path report = fifo("report");
+  uint32_t pid = 0;
+  utility::process::ProcessHandle handle =
+      utility::process::create(wide(helper.string()), wide("hold " + report.string()), false, &pid);
+  ASSERT_TRUE(handle);
+  EXPECT_EQ(handle.id(), pid);
+  pid_t reported = 0;
+  std::istringstream(readFifo(report)) >> reported;
+  EXPECT_EQ(static_cast<uint32_t>(reported), pid);
+  int exitCode = -1;
+  int error = 0;
+  EXPECT_EQ(handle.wait(0, exitCode, error), utility::process::ProcessHandle::Wait::timedOut);
+  kill(hold(static_cast<pid_t>(pid)));
+  EXPECT_EQ(handle.wait(kInfinite, exitCode, error), utility::process::ProcessHandle::Wait::ended);
+  EXPECT_EQ(exitCode, 128 + SIGKILL);
+}
+
+TEST_F(ProcessTest, ShellStartsDetachedAndReturnsAtOnce) {
+  const fs::path helper = installHelper("probe.exe");
+  const fs::path report = fifo("report");
+  const std::wstring parameters = wide("hold \"" + report.string() + "\"");
+  // The child cannot end before the FIFO is read, so returning proves it was not waited for.
+  EXPECT_TRUE(utility::process::shell(wide(helper.string()), parameters, true, false));
+  pid_t pid = 0;
+  pid_t session = 0;
+  std::istringstream(readFifo(report)) >> pid >> session;
+  ASSERT_GT(pid, 0);
+  const int fd = hold(pid);
+  EXPECT_EQ(session, pid) << "not in a session of its own";
+  EXPECT_NE(session, ::getsid(0));
+  EXPECT_FALSE(endsWithin(fd, 0));
+  EXPECT_EQ(logged(), (std::vector<std::string>{
+                          "utility::process::shell|shell filename = [" + helper.string() + "], param = [" +
+                              utility::wideToUtf8(parameters) + "], runas = 1, show = 0",
+                          "utility::process::shell|shellEx ret . lastError = 0",
+                      }));
+}
+
+TEST_F(ProcessTest, SnapshotFindsImageNamesExactly) {
+  const std::string name = uniqueName("snapshot-probe.exe");  // longer than the kernel's 15-byte name
+  const fs::path helper = installHelper(name);
+  const fs::path report = fifo("report");
+  uint32_t pid = 0;
+  utility::process::ProcessHandle handle =
+      utility::process::create(wide(helper.string()), wide("hold " + report.string()), false, &pid);
+  ASSERT_TRUE(handle);
+  ASSERT_FALSE(readFifo(report).empty());  // running the helper's image now
+  hold(static_cast<pid_t>(pid));
+  utility::process::ProcessSnapshot snapshot;
+  snapshot.take();
+  ASSERT_EQ(snapshot.count(wide(name)), 1u);
+  EXPECT_EQ(snapshot.at(wide(name)), pid);
+  std::string upper = name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const std::string& other : {upper, name.substr(0, name.size() - 4), name.substr(0, 15), name + "x"}) {
+    EXPECT_EQ(snapshot.count(wide(other)), 0u) << other;
+  }
+}
+
+TEST_F(ProcessTest, TaskkillEndsTheNamedProcessesAndTheirDescendants) {
+  for (const bool tree : {true, false}) {
+    SCOPED_TRACE(tree ? "/T" : "no /T");
+    SetUp();
+    const std::string parentName = uniqueName(tree ? "tree-parent.exe" : "lone-parent.exe");
+    const fs::path parent = installHelper(parentName);
+    const fs::path child = installHelper(uniqueName(tree ? "tree-child.exe" : "lone-child.exe"));
+    const fs::path report = fifo(tree ? "tree" : "lone");
+    utility::process::ProcessHandle handle = utility::process::create(
+        wide(parent.string()), wide("tree " + child.string() + " " + report.string()), false);
+    ASSERT_TRUE(handle);
+    pid_t parentPid = 0;
+    pid_t childPid = 0;
+    std::istringstream(readFifo(report)) >> parentPid >> childPid;
+    ASSERT_GT(childPid, 0);
+    const int parentFd = hold(parentPid);
+    const int childFd = hold(childPid);
+    const std::wstring parameters = L"/F /IM " + wide(parentName) + (tree ? L" /T" : L"");
+    SetUp();
+    EXPECT_TRUE(execute(L"taskkill", parameters, false, 2000));
+    EXPECT_TRUE(endsWithin(parentFd, kFailureLimitMs));
+    if (tree) {
+      EXPECT_TRUE(endsWithin(childFd, kFailureLimitMs));
+    } else {
+      EXPECT_FALSE(endsWithin(childFd, 0)) << "a process not named was ended without /T";
+    }
+    EXPECT_EQ(logged(), (std::vector<std::string>{
+                            "utility::process::create|createProcess filename = [taskkill], param = [" +
+                                utility::wideToUtf8(parameters) + "], show = 0",
+                            "utility::process::execute|execute exitcode = 0 lastError = 0",
+                        }));
+  }
+  SetUp();
+  EXPECT_FALSE(execute(L"taskkill", wide("/F /IM " + uniqueName("nothing.exe") + " /T"), false, 2000));
+  EXPECT_EQ(logged().back(), "utility::process::execute|execute exitcode = 128 lastError = 0");
+}
+
+// PATH names a folder of stand-in openers for one test; openUrl waits for each opener to end, so
+// what an opener wrote is complete when openUrl returns.
+class OpenUrlTest : public ProcessTest {
+ protected:
+  void SetUp() override {
+    ProcessTest::SetUp();
+    const char* path = std::getenv("PATH");
+    savedPath_ = path ? path : "";
+    bin_ = temp_.path() / "bin";
+    fs::create_directories(bin_);
+    ::setenv("PATH", bin_.c_str(), 1);
+    utility::process::setOpenerVerdictLimitForTesting(kInfinite);
+  }
+  void TearDown() override {
+    ::setenv("PATH", savedPath_.c_str(), 1);
+    utility::process::setOpenerVerdictLimitForTesting(0);
+    ProcessTest::TearDown();
+  }
+  // A script standing in for an opener: writes its one argument to |out| and exits with |code|.
+  void opener(const std::string& name, const fs::path& out, int code) {
+    const fs::path script = bin_ / name;
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" << out.string() << "'\nexit " << code
+                          << "\n";
+    fs::permissions(script, fs::perms::owner_all);
+  }
+  std::string savedPath_;
+  fs::path bin_;
+};
+
+TEST_F(OpenUrlTest, OpensWithXdgOpenAndHandsTheAddressOverAsOneArgument) {
+  const fs::path report = temp_.path() / "report";
+  opener("xdg-open", report, 0);
+  const std::wstring address = L"https://example.test/a b?x=\"1\"&y=$(id);`id` \u6e38";
+  EXPECT_GT(utility::process::openUrl(address), 32);
+  EXPECT_EQ(readFile(report), "1|" + utility::wideToUtf8(address));
+  EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(OpenUrlTest, FallsBackToTheBrowserWhenXdgOpenRefusesOrIsMissing) {
+  for (const bool xdgOpenPresent : {true, false}) {
+    SCOPED_TRACE(xdgOpenPresent ? "xdg-open refuses" : "no xdg-open");
+    const fs::path refused = temp_.path() / "refused";
+    fs::remove(bin_ / "xdg-open");
+    if (xdgOpenPresent) opener("xdg-open", refused, 3);
+    const fs::path report = temp_.path() / (xdgOpenPresent ? "browser1" : "browser2");
+    opener("x-www-browser", report, 0);
+    EXPECT_GT(utility::process::openUrl(L"https://example.test/"), 32);
+    EXPECT_EQ(readFile(report), "1|https://example.test/");
+  }
+  fs::remove(bin_ / "xdg-open");
+  fs::remove(bin_ / "x-www-browser");
+  EXPECT_LE(utility::process::openUrl(L"https://example.test/"), 32);
+}
+
+}  // namespace

@@ -1,0 +1,12 @@
+// Test seams of the Linux process part.
+#pragma once
+
+#include <cstdint>
+
+namespace utility::process {
+
+// How long openUrl waits for an opener's verdict before counting the address as handed over
+// (tests: kInfinite, so a slow machine cannot turn a refusal into a success).
+void setOpenerVerdictLimitForTesting(uint32_t limitMs);
+
+}  // namespace utility::process

@@ -1,0 +1,72 @@
+// Starting other programs, waiting for them, and the running processes by image name.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace utility {
+namespace process {
+
+constexpr uint32_t kInfinite = 0xFFFFFFFF;
+
+// A started child process. Closing a handle that was not waited to the end leaves the process
+// running; it is collected when it ends, never signalled.
+class ProcessHandle {
+ public:
+  enum class Wait { ended, timedOut, failed };
+
+  ProcessHandle() = default;
+  ProcessHandle(int pid, int handle) : pid_(pid), handle_(handle) {}
+  ~ProcessHandle() { close(); }
+  ProcessHandle(ProcessHandle&& other) noexcept;
+  ProcessHandle& operator=(ProcessHandle&& other) noexcept;
+  ProcessHandle(const ProcessHandle&) = delete;
+  ProcessHandle& operator=(const ProcessHandle&) = delete;
+
+  explicit operator bool() const { return handle_ >= 0; }
+  uint32_t id() const { return static_cast<uint32_t>(pid_); }
+  // Waits at most |timeLimitMs| (kInfinite: no limit). On |ended| |exitCode| is the process's
+  // exit code (128 + the signal for one ended by a signal); on |failed| |error| says why.
+  Wait wait(uint32_t timeLimitMs, int& exitCode, int& error);
+  void close();
+
+ private:
+  int pid_ = -1;
+  int handle_ = -1;
+  bool ended_ = false;
+};
+
+// Starts |file| with |parameters| the way the shell does: detached, in a session of its own,
+// not waited for. True when the program was started.
+bool shell(const std::wstring& file, const std::wstring& parameters, bool runAs, bool show);
+
+// Starts |file| (a Windows path text, a host path, or a program name looked up in PATH) with
+// the arguments |parameters| holds by the Windows command-line rules. No handle of the caller is
+// inherited; standard input and output are not the caller's. An empty handle on failure.
+ProcessHandle create(const std::wstring& file, const std::wstring& parameters, bool show,
+                     uint32_t* processId = nullptr);
+
+// create, then wait at most |timeLimitMs| (0: do not wait; kInfinite: no limit). True when the
+// process started and, if waited for, ended with exit code 0. A process that outlives the limit
+// keeps running. "taskkill" with "/F /IM <name> [/T]" is done here, without a program.
+bool execute(const std::wstring& file, const std::wstring& parameters, bool show,
+             uint32_t timeLimitMs);
+
+// Opens a web address or file in the user's browser; a result above 32 means it was handed over.
+int openUrl(const std::wstring& address);
+
+// Ends every process whose image name is exactly |imageName|, and with |tree| their
+// descendants. Returns the exit code taskkill gives: 0 when all were ended, 128 when none was
+// found, 1 when some could not be ended.
+int killByImageName(const std::wstring& imageName, bool tree);
+
+// Running processes: image file name as the system reports it ("corvide.exe") -> process id.
+// Names compare exactly.
+class ProcessSnapshot : public std::map<std::wstring, uint32_t> {
+ public:
+  void take();
+};
+
+}  // namespace process
+}  // namespace utility
