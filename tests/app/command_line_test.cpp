@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "utility/base/strings.h"
+#include "utility/system/command_line_split.h"
 
 namespace {
 
@@ -49,6 +50,32 @@ TEST(CommandLine, ArgumentsAreWrittenAsTheSystemsParserReadsThemBack) {
     std::string label;
     for (const auto& argument : c.arguments) label += "[" + argument + "]";
     EXPECT_EQ(joined(c.arguments), c.text) << label;
+    // Read back by the splitting a started program's arguments go through.
+    std::vector<std::wstring> wide;
+    for (const auto& argument : c.arguments) wide.push_back(utility::hostTextToWide(argument));
+    EXPECT_EQ(utility::splitCommandLine(c.text), wide) << label;
+  }
+}
+
+TEST(CommandLine, SplittingUndoesTheQuotingForEveryShortArgument) {
+  // Every argument of up to five characters from the ones the rules treat specially.
+  const std::string alphabet = std::string("a \t\"\\") + '\n';
+  std::vector<std::string> arguments{""};
+  for (size_t begin = 0, length = 0; length < 5; ++length) {
+    const size_t end = arguments.size();
+    for (size_t i = begin; i < end; ++i) {
+      for (const char c : alphabet) arguments.push_back(arguments[i] + c);
+    }
+    begin = end;
+  }
+  for (const std::string& argument : arguments) {
+    for (const std::vector<std::string>& argv :
+         {std::vector<std::string>{argument}, {argument, argument}, {"-x", argument, "\\"}}) {
+      std::vector<std::wstring> wide;
+      for (const auto& a : argv) wide.push_back(utility::hostTextToWide(a));
+      const std::wstring text = joined(argv);
+      ASSERT_EQ(utility::splitCommandLine(text), wide) << utility::wideToUtf8(text);
+    }
   }
 }
 

@@ -43,7 +43,8 @@ bool shell(const std::wstring& file, const std::wstring& parameters, bool runAs,
 
 // Starts |file| (a Windows path text, a host path, or a program name looked up in PATH) with
 // the arguments |parameters| holds by the Windows command-line rules. No handle of the caller is
-// inherited; standard input and output are not the caller's. An empty handle on failure.
+// inherited; standard input and output are not the caller's (it gets a console of its own on
+// Windows, so |show| has nothing to show here). An empty handle on failure.
 ProcessHandle create(const std::wstring& file, const std::wstring& parameters, bool show,
                      uint32_t* processId = nullptr);
 
