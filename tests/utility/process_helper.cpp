@@ -5,8 +5,8 @@
 //   args <file>                 write argv[0..] to <file>, each followed by a NUL
 //   fds <file>                  write the open descriptors and what fd 0 is, one per line
 //   hold <fifo>                 write "<pid> <session>\n" to <fifo>, then wait to be killed
-//   tree <program> <fifo>       start <program> "hold-quiet", write "<pid> <child pid>\n" to <fifo>,
-//                               then wait to be killed
+//   tree <program> <fifo>       start <program> "hold-quiet", write "<pid> <child pid>\n" to <fifo>
+//                               once the child runs it, then wait to be killed
 //   hold-quiet                  wait to be killed
 // Any other mode exits with 2.
 #include <dirent.h>
@@ -71,12 +71,20 @@ int main(int argc, char** argv) {
     waitForKill();
   }
   if (mode == "tree" && argc == 4) {
+    // Reported only once the child runs its own image: until exec it still has ours.
+    int execed[2];
+    if (::pipe2(execed, O_CLOEXEC) != 0) return 5;
     const pid_t child = ::fork();
     if (child < 0) return 5;
     if (child == 0) {
       ::execl(argv[2], argv[2], "hold-quiet", static_cast<char*>(nullptr));
       ::_exit(6);
     }
+    ::close(execed[1]);
+    char byte;
+    while (::read(execed[0], &byte, 1) > 0) {
+    }
+    ::close(execed[0]);
     writeAll(argv[3], std::to_string(::getpid()) + " " + std::to_string(child) + "\n");
     waitForKill();
   }
