@@ -58,9 +58,9 @@ bool execute(const std::wstring& file, const std::wstring& parameters, bool show
 int openUrl(const std::wstring& address);
 
 // Ends every process whose image name is exactly |imageName|, and with |tree| their
-// descendants. Returns the exit code taskkill gives: 0 when all were ended, 128 when none was
-// found, 1 when some could not be ended.
-int killByImageName(const std::wstring& imageName, bool tree);
+// descendants, and waits at most |waitMs| until they have ended. Returns the exit code taskkill
+// gives: 0 when all were ended, 128 when none was found, 1 when some could not be ended.
+int killByImageName(const std::wstring& imageName, bool tree, uint32_t waitMs = kInfinite);
 
 // Running processes: image file name as the system reports it ("corvide.exe") -> process id.
 // Names compare exactly.

@@ -206,7 +206,7 @@ bool isTaskkill(const std::wstring& file) {
 }
 
 // "/F /IM name /T": the forced kill of the named processes (and with /T their descendants).
-int taskkill(const std::wstring& parameters) {
+int taskkill(const std::wstring& parameters, uint32_t waitMs) {
   const std::vector<std::wstring> args = utility::splitCommandLine(parameters);
   std::wstring name;
   bool tree = false;
@@ -218,7 +218,7 @@ int taskkill(const std::wstring& parameters) {
     }
   }
   if (name.empty()) return 1;
-  return killByImageName(name, tree);
+  return killByImageName(name, tree, waitMs);
 }
 
 }  // namespace
@@ -330,7 +330,7 @@ bool execute(const std::wstring& file, const std::wstring& parameters, bool show
     common::logPrint("utility::process::create", __LINE__,
                      L"createProcess filename = [%s], param = [%s], show = %d", file.c_str(),
                      parameters.c_str(), show ? 1 : 0);
-    const int exitCode = taskkill(parameters);
+    const int exitCode = taskkill(parameters, timeLimitMs);
     if (timeLimitMs == 0) return true;
     common::logPrint("utility::process::execute", __LINE__, L"execute exitcode = %d lastError = %d",
                      exitCode, 0);
@@ -375,7 +375,7 @@ int openUrl(const std::wstring& address) {
   return kShellFileNotFound;
 }
 
-int killByImageName(const std::wstring& imageName, bool tree) {
+int killByImageName(const std::wstring& imageName, bool tree, uint32_t waitMs) {
   // Every target is stopped first and killed last, so a parent cannot start children that
   // escape between looking and killing, and a pid read from /proc is held by a pidfd.
   std::map<pid_t, int> held;
@@ -413,6 +413,20 @@ int killByImageName(const std::wstring& imageName, bool tree) {
   }
   for (const auto& [pid, fd] : held) {
     if (pidfdSignal(fd, SIGKILL) != 0 && errno == EPERM) refused = true;
+  }
+  // The caller goes on to replace what these programs used: wait until they have ended.
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+  for (const auto& [pid, fd] : held) {
+    pollfd p{fd, POLLIN, 0};
+    while (true) {
+      int timeout = -1;
+      if (waitMs != kInfinite) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        timeout = static_cast<int>(std::min<long long>(std::max<long long>(left, 0), INT_MAX));
+      }
+      if (::poll(&p, 1, timeout) >= 0 || errno != EINTR) break;
+    }
     ::close(fd);
   }
   if (held.empty() && !refused) return 128;
