@@ -20,10 +20,7 @@ unsigned processId();
 std::string environment(const char* name);
 // Blocks for good: the process stays until it is killed.
 [[noreturn]] void stayRunning();
-
-}  // namespace standin
-
-namespace standin {
 // Host path of the running program's file (the copy that was started, not the original).
 std::string programPath();
+
 }  // namespace standin

@@ -39,12 +39,10 @@ void stayRunning() {
   for (;;) ::pause();
 }
 
-}  // namespace standin
-
-namespace standin {
 std::string programPath() {
   char buffer[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
+
 }  // namespace standin

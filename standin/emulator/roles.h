@@ -1,7 +1,8 @@
 // The stand-in emulator's roles, chosen by the program's own file name (compared without regard
 // to case):
 // - "Tarnwick.exe" / "qvinst.exe", the full installer: reads "-silence -downloader -openid=<id>
-//   [-language=<code>] -path=<folder> [-googleid=<id>]", copies itself into the folder as
+//   [-language=<code>] -path="<folder>" [-googleid=<id>]" (a folder ending in a backslash is
+//   read without it, as the argument rules deliver it), copies itself into the folder as
 //   "corvide.exe", "corvidectl.exe" and "corvidemulti.exe" and writes "InstallDir" (the folder
 //   text as given) under the key of its generation ("qvinst.exe": China keys, otherwise the
 //   international ones; TARNWICK_STANDIN_GENERATION 4, 64, 9 or 3, default 9).
