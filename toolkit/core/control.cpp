@@ -358,6 +358,11 @@ void TabLayout::arrange(const Rect& rect, const TextMeasurer& measurer) {
 
 // ---- Label ----
 
+MarkupText Label::markup() const {
+  if (showHtml_) return parseLabelMarkup(text());
+  return MarkupText{text(), {}};
+}
+
 AttributeError Label::setAttribute(std::wstring_view name, std::wstring_view value) {
   if (name == L"align") return apply(name, parseHAlign(value), [&](HAlign a) { align_ = a; });
   if (name == L"valign") return apply(name, parseVAlign(value), [&](VAlign a) { valign_ = a; });

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "toolkit/core/attribute_value.h"
+#include "toolkit/core/label_markup.h"
 #include "toolkit/core/text_measurer.h"
 
 namespace toolkit {
@@ -236,6 +237,9 @@ class Label : public Control {
   bool endEllipsis() const { return endEllipsis_; }
   bool showHtml() const { return showHtml_; }
   void setShowHtml(bool value) { showHtml_ = value; }
+  // The text to draw and its styled runs: the parsed markup when "showhtml" is on, otherwise the
+  // text as it is with no runs (tags and all).
+  MarkupText markup() const;
   const Rect& textPadding() const { return textPadding_; }
   // The width follows the text (measured, plus the text padding).
   bool autoCalcWidth() const { return autoCalcWidth_; }
