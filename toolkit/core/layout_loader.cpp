@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "toolkit/text_table.h"
+#include "utility/base/strings.h"
+#include "utility/skin/skin_archive.h"
 #include "utility/skin/xml_document.h"
 
 namespace toolkit {
@@ -38,38 +40,45 @@ size_t lineOf(std::wstring_view text, size_t offset) {
                                             L'\n'));
 }
 
+// The text of layout file |name|: UTF-8 (a byte-order mark is dropped), or nothing when the
+// file is missing or empty.
+std::optional<std::wstring> readLayoutText(const LayoutFileReader& files,
+                                           const std::wstring& name) {
+  const std::vector<uint8_t> bytes =
+      files ? files(name) : utility::SkinArchive::instance().loadFile(name);
+  if (bytes.empty()) return std::nullopt;
+  std::string_view utf8(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+  return utility::utf8ToWide(utf8);
+}
+
 class Builder {
  public:
-  Builder(std::wstring_view fileName, const ControlBuilder& custom)
-      : fileName_(fileName), custom_(custom) {}
+  Builder(std::wstring_view fileName, const ControlBuilder& custom, const LayoutFileReader& files)
+      : custom_(custom), files_(files) {
+    frames_.push_back(Frame{std::wstring(fileName), {}});
+  }
 
   LoadedLayout build(const XmlNode& window) {
     LoadedLayout out;
-    path_.push_back(L"Window");
+    path().push_back(L"Window");
     if (window.nameView() != L"Window") {
-      path_.back() = std::wstring(window.nameView());
+      path().back() = std::wstring(window.nameView());
       fail(L"the top element is " + quoted(window.nameView()) + L", not \"Window\"");
       return finish(std::move(out));
     }
     if (!readWindow(window, out.window)) return finish(std::move(out));
-    for (int i = 0; i < window.childCount(); ++i) {
-      const XmlNode& node = *window.child(i);
-      path_.push_back(step(window, i));
+    const bool ok = forEachChild(window, [&](const XmlNode& node) {
       std::wstring_view tag = node.nameView();
-      bool ok = true;
-      if (tag == L"Font") {
-        ok = readFont(node, out.window);
-      } else if (tag == L"Default") {
-        ok = readDefault(node, out.window);
-      } else if (out.root) {
-        ok = fail(L"a window has one root control; " + quoted(tag) + L" is a second one");
-      } else {
-        out.root = buildControl(node, out.window, 1);
-        ok = out.root != nullptr;
+      if (tag == L"Font") return readFont(node, out.window);
+      if (tag == L"Default") return readDefault(node, out.window);
+      if (out.root) {
+        return fail(L"a window has one root control; " + quoted(tag) + L" is a second one");
       }
-      if (!ok) return finish(std::move(out));
-      path_.pop_back();
-    }
+      out.root = buildControl(node, out.window, 1);
+      return out.root != nullptr;
+    });
+    if (!ok) return finish(std::move(out));
     if (!out.root) fail(L"the window has no control");
     return finish(std::move(out));
   }
@@ -84,11 +93,96 @@ class Builder {
     return out;
   }
 
+  // One layout file being read: its name and the element path inside it.
+  struct Frame {
+    std::wstring fileName;
+    std::vector<std::wstring> path;
+  };
+
+  std::vector<std::wstring>& path() { return frames_.back().path; }
+
+  static std::wstring locationOf(const Frame& frame) {
+    std::wstring location = frame.fileName + L":";
+    for (const std::wstring& part : frame.path) location += L"/" + part;
+    return location;
+  }
+
+  // The files that include the current one, innermost first.
+  std::wstring includedFrom() const {
+    std::wstring text;
+    for (size_t i = frames_.size() - 1; i-- > 0;) {
+      text += L" (included from " + locationOf(frames_[i]) + L")";
+    }
+    return text;
+  }
+
   bool fail(std::wstring message) {
-    std::wstring location = std::wstring(fileName_) + L":";
-    for (const std::wstring& part : path_) location += L"/" + part;
-    error_ = LoadError{std::move(location), std::move(message)};
+    error_ = LoadError{locationOf(frames_.back()), std::move(message) + includedFrom()};
     return false;
+  }
+
+  // Visits the element children of |parent| in order; an Include child stands for the children
+  // of the top element of the layout it names.
+  template <class Visit>
+  bool forEachChild(const XmlNode& parent, Visit&& visit) {
+    for (int i = 0; i < parent.childCount(); ++i) {
+      const XmlNode& node = *parent.child(i);
+      path().push_back(step(parent, i));
+      const bool ok = node.nameView() == L"Include" ? include(node, visit) : visit(node);
+      if (!ok) return false;
+      path().pop_back();
+    }
+    return true;
+  }
+
+  static std::wstring samePath(std::wstring_view name) {
+    std::wstring out(name);
+    std::replace(out.begin(), out.end(), L'\\', L'/');
+    return out;
+  }
+
+  template <class Visit>
+  bool include(const XmlNode& node, Visit& visit) {
+    for (int i = 0; i < node.attributeCount(); ++i) {
+      if (node.attributeName(i) != L"source") {
+        return fail(L"unknown attribute " + quoted(node.attributeName(i)) + L" of Include");
+      }
+    }
+    if (node.childCount() > 0) return fail(L"an Include holds no elements");
+    const std::wstring source = node.attribute(L"source");
+    if (source.empty()) return fail(L"an Include needs a source");
+    std::wstring chain;
+    bool cycle = false;
+    for (const Frame& frame : frames_) {
+      chain += frame.fileName + L" > ";
+      cycle = cycle || samePath(frame.fileName) == samePath(source);
+    }
+    if (cycle) return fail(L"include cycle: " + chain + source);
+    if (static_cast<int>(frames_.size()) > kMaxIncludeDepth) {
+      return fail(L"includes nested deeper than " + std::to_wstring(kMaxIncludeDepth));
+    }
+    if (++includeCount_ > kMaxIncludes) {
+      return fail(L"more than " + std::to_wstring(kMaxIncludes) + L" includes");
+    }
+    const std::optional<std::wstring> text = readLayoutText(files_, source);
+    if (!text) return fail(L"cannot read the included layout " + quoted(source));
+
+    utility::XmlDocument document;
+    const bool parsed = document.load(*text);
+    frames_.push_back(Frame{source, {}});
+    if (!parsed) {
+      error_ = LoadError{source + L":" + std::to_wstring(lineOf(*text, document.errorOffset())),
+                         xmlErrorText(document.error()) + includedFrom()};
+      return false;
+    }
+    const XmlNode& top = *document.root();
+    path().push_back(std::wstring(top.nameView()));
+    if (top.attributeCount() > 0) {
+      return fail(L"the top element of an included layout takes no attributes");
+    }
+    if (!forEachChild(top, visit)) return false;
+    frames_.pop_back();
+    return true;
   }
 
   // "Tag[n]", n counting the parent's children of the same tag from 1.
@@ -232,21 +326,17 @@ class Builder {
     }
     auto* combo = dynamic_cast<Combo*>(control.get());
     Container* container = control->asContainer();
-    for (int i = 0; i < node.childCount(); ++i) {
-      const XmlNode& childNode = *node.child(i);
-      path_.push_back(step(node, i));
-      if (combo != nullptr) {
-        if (!addComboItem(childNode, *combo)) return nullptr;
-      } else if (container != nullptr) {
-        std::unique_ptr<Control> child = buildControl(childNode, window, depth + 1);
-        if (!child) return nullptr;
-        container->add(std::move(child));
-      } else {
-        fail(quoted(tag) + L" cannot hold " + quoted(childNode.nameView()));
-        return nullptr;
+    const bool ok = forEachChild(node, [&](const XmlNode& childNode) {
+      if (combo != nullptr) return addComboItem(childNode, *combo);
+      if (container == nullptr) {
+        return fail(quoted(tag) + L" cannot hold " + quoted(childNode.nameView()));
       }
-      path_.pop_back();
-    }
+      std::unique_ptr<Control> child = buildControl(childNode, window, depth + 1);
+      if (!child) return false;
+      container->add(std::move(child));
+      return true;
+    });
+    if (!ok) return nullptr;
     return control;
   }
 
@@ -271,9 +361,10 @@ class Builder {
     return true;
   }
 
-  std::wstring_view fileName_;
   const ControlBuilder& custom_;
-  std::vector<std::wstring> path_;
+  const LayoutFileReader& files_;
+  std::vector<Frame> frames_;
+  int includeCount_ = 0;
   std::optional<LoadError> error_;
 };
 
@@ -317,8 +408,19 @@ Parsed<AttributeList> parseAttributeList(std::wstring_view text) {
   return Parsed<AttributeList>::success(std::move(list));
 }
 
+LoadedLayout loadLayoutFile(const std::wstring& fileName, const ControlBuilder& builder,
+                            const LayoutFileReader& files) {
+  const std::optional<std::wstring> text = readLayoutText(files, fileName);
+  if (!text) {
+    LoadedLayout out;
+    out.error = LoadError{fileName, L"cannot read the layout"};
+    return out;
+  }
+  return loadLayout(*text, fileName, builder, files);
+}
+
 LoadedLayout loadLayout(std::wstring_view text, std::wstring_view fileName,
-                        const ControlBuilder& builder) {
+                        const ControlBuilder& builder, const LayoutFileReader& files) {
   utility::XmlDocument document;
   if (!document.load(text)) {
     LoadedLayout out;
@@ -327,7 +429,7 @@ LoadedLayout loadLayout(std::wstring_view text, std::wstring_view fileName,
                           xmlErrorText(document.error())};
     return out;
   }
-  return Builder(fileName, builder).build(*document.root());
+  return Builder(fileName, builder, files).build(*document.root());
 }
 
 }  // namespace toolkit

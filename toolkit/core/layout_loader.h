@@ -3,6 +3,8 @@
 // children. A broken layout gives where and why; nothing is half applied to a caller's tree.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,12 +59,29 @@ struct LoadedLayout {
 // Parses "name=\"value\" name2='value'" (the value of a Default element).
 Parsed<AttributeList> parseAttributeList(std::wstring_view text);
 
+// The bytes of a layout file by name, empty when there is none. Without one, layouts are read
+// through the skin (utility::SkinArchive::instance(): the skin folder first, then the archive).
+using LayoutFileReader = std::function<std::vector<uint8_t>(const std::wstring& name)>;
+
 // Builds the layout in |text|; |fileName| names it in error locations. Tags the toolkit does not
 // know go to |builder| (may be empty).
+//
+// <Include source="file.xml"/> stands for the children of the top element of layout file.xml
+// (read through |files|, named from the skin's root), wherever an element may stand: in the
+// Window (fonts, defaults, the root control) or in a container. An error inside an included
+// layout is located in that file, and the message says where it was included from. A file that
+// includes itself, directly or not, is refused.
 LoadedLayout loadLayout(std::wstring_view text, std::wstring_view fileName,
-                        const ControlBuilder& builder = {});
+                        const ControlBuilder& builder = {}, const LayoutFileReader& files = {});
+
+// Reads layout |fileName| (UTF-8) through |files| and builds it as loadLayout does.
+LoadedLayout loadLayoutFile(const std::wstring& fileName, const ControlBuilder& builder = {},
+                            const LayoutFileReader& files = {});
 
 // Layouts nested deeper than this are refused rather than built.
 inline constexpr int kMaxLayoutDepth = 128;
+// Includes nested deeper than this, or more of them in one layout, are refused.
+inline constexpr int kMaxIncludeDepth = 16;
+inline constexpr int kMaxIncludes = 256;
 
 }  // namespace toolkit
