@@ -31,11 +31,31 @@ class Custom : public toolkit::HorizontalLayout {
   std::wstring_view className() const override { return L"Custom"; }
 };
 
+// A label's markup: runs in order, not empty, inside the text, in wide characters and in bytes.
+void checkRuns(const std::vector<toolkit::MarkupRun>& runs, size_t textSize) {
+  size_t end = 0;
+  for (const toolkit::MarkupRun& run : runs) {
+    if (run.length == 0 || run.start < end || run.start + run.length > textSize) __builtin_trap();
+    if (!run.underline && !run.color) __builtin_trap();
+    end = run.start + run.length;
+  }
+}
+
+void checkMarkup(const toolkit::Label& label) {
+  const toolkit::MarkupText markup = label.markup();
+  if (markup.text.size() > label.text().size()) __builtin_trap();
+  checkRuns(markup.runs, markup.text.size());
+  const toolkit::MarkupTextUtf8 utf8 = toolkit::toUtf8(markup);
+  if (utf8.runs.size() != markup.runs.size()) __builtin_trap();
+  checkRuns(utf8.runs, utf8.text.size());
+}
+
 void walk(toolkit::Control& control) {
   std::vector<toolkit::Control*> pending{&control};
   while (!pending.empty()) {
     toolkit::Control* current = pending.back();
     pending.pop_back();
+    if (auto* label = dynamic_cast<toolkit::Label*>(current)) checkMarkup(*label);
     const toolkit::Rect& rect = current->rect();
     if (current->visible() && !current->isFloat() && (rect.width() < 0 || rect.height() < 0)) {
       __builtin_trap();
