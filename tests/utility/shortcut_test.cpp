@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/temp_folder.h"
+#include "utility/system/command_line_split.h"
 #include "utility/system/disk.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/log.h"
@@ -55,7 +56,7 @@ TEST(DesktopEntryRules, SplitsCommandLinesLikeTheRuntime) {
       {L"\"open", {L"open"}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(helper::disk::splitCommandLine(c.line), c.arguments) << utility::wideToUtf8(c.line);
+    EXPECT_EQ(utility::splitCommandLine(c.line), c.arguments) << utility::wideToUtf8(c.line);
   }
 }
 

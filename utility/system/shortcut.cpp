@@ -2,7 +2,6 @@
 #include "utility/system/shortcut.h"
 
 #include "utility/base/strings.h"
-#include "utility/system/command_line_split.h"
 
 namespace helper::disk {
 
@@ -32,10 +31,6 @@ std::string escapeValue(const std::string& value, bool escapeLeadingBlank) {
 }
 
 }  // namespace
-
-std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine) {
-  return utility::splitCommandLine(commandLine);
-}
 
 std::string quoteExecArgument(const std::string& argument) {
   static const std::string kReserved = " \t\n\"'\\><~|&;$*?#()`";

@@ -7,11 +7,6 @@
 namespace helper {
 namespace disk {
 
-// Splits a Windows command line into arguments as the C runtime does: blanks separate,
-// double quotes group, 2n backslashes before a quote give n and toggle quoting, 2n+1 give n and
-// a literal quote, "" inside quotes is a literal quote.
-std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine);
-
 // One argument of an Exec line: plain when it holds no reserved character, otherwise in
 // double quotes with the quoting escapes; "%" doubled. The result is still to be escaped as a
 // string value (escapeEntryValue).

@@ -10,6 +10,7 @@
 #include "utility/system/disk.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/log.h"
+#include "utility/system/command_line_split.h"
 #include "utility/system/linux/posix_file_linux.h"
 #include "utility/system/shortcut.h"
 #include "utility/base/strings.h"
@@ -47,7 +48,7 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
   LauncherEntry entry;
   entry.name = linkName;
   entry.program = utility::toHostPath(targetFile);
-  for (const std::wstring& argument : splitCommandLine(arguments)) {
+  for (const std::wstring& argument : utility::splitCommandLine(arguments)) {
     entry.arguments.push_back(utility::wideToUtf8(argument));
   }
   if (!workingFolder.empty()) entry.workingFolder = utility::toHostPath(workingFolder);
