@@ -1,11 +1,16 @@
 // Entry point: opens the log and the main-thread dispatcher, runs the application object and
 // its message loop, and ends in order.
+#include <cstdio>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/download_impl.h"
+#include "model/downloader_model.h"
+#include "utility/system/dev_overrides.h"
+#include "utility/system/privilege.h"
 #include "utility/system/log.h"
 #include "utility/base/main_loop.h"
+#include "utility/base/strings.h"
 #include "utility/base/tasks.h"
 #include "utility/system/ufile.h"
 
@@ -20,15 +25,42 @@ void openLog() {
   common::logPrint("wWinMain", __LINE__, L"\r\n\r\n start run");
 }
 
+// Says in the log, once it is open, as whom this run works.
+void logPrivilege(const utility::usystem::PrivilegeDrop& drop) {
+  using Outcome = utility::usystem::PrivilegeDrop::Outcome;
+  if (drop.outcome == Outcome::dropped) {
+    common::logPrint("wWinMain", __LINE__, L"gave up root: running as desktop user %d (%s), named by %s",
+                     static_cast<int>(drop.uid), utility::utf8ToWide(drop.user).c_str(),
+                     utility::utf8ToWide(drop.source).c_str());
+  } else if (drop.outcome == Outcome::stayedRoot) {
+    common::logPrint("wWinMain", __LINE__, L"running as root: no desktop user known (%s)",
+                     utility::utf8ToWide(drop.reason).c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before the log or any other file is opened: every file from here on is the desktop user's.
+  const utility::usystem::PrivilegeDrop drop = utility::usystem::dropRootForDesktopUser();
+  if (drop.outcome == utility::usystem::PrivilegeDrop::Outcome::failed) {
+    // Neither root's files nor the user's may be touched by a half-changed identity.
+    std::fprintf(stderr, "cannot give up root for user %u: %s (errno %d)\n", drop.uid,
+                 drop.reason.c_str(), drop.error);
+    return 1;
+  }
   openLog();
+  logPrivilege(drop);
   utility::MainLoop::quitOnTerminationSignals();
 
   const std::wstring commandLine = commandLineText(argc, argv);
   DownloadImpl app;
-  if (app.entrance(commandLine.c_str())) utility::MainLoop::run();
+  if (app.entrance(commandLine.c_str())) {
+    // Development builds: start the installed emulator at once, as the finish page's button
+    // does (tests of the launch as the desktop user).
+    if (utility::devOverride("TARNWICK_LAUNCH_AT_START")) DownloaderModel::instance().runPlayerWithPackage();
+    utility::MainLoop::run();
+  }
   app.shutdown();
   common::flushLog(2000);
   return 0;

@@ -70,6 +70,26 @@ class DownloaderModel {
   void reportUiEvent(const std::wstring& name, const std::wstring& label);
   void sendUiEvent(const std::wstring& name, const std::wstring& label);
 
+  // ---- Launch of the installed emulator as the desktop user (downloader_model_run.cpp) ----
+  // The identity an un-elevated start runs as: here the user this process runs as, which is the
+  // desktop user once root has been given up at start.
+  struct ShellToken {
+    uint32_t uid = 0;
+    uint32_t gid = 0;
+  };
+  // runPlayer with "downloadpackage=<package>|package=<package>"; without parameters when the
+  // package is empty or not an Android package name (main thread).
+  void runPlayerWithPackage();
+  // Starts "<installPath>\corvide.exe" with |parameters| un-elevated, through the shell when that
+  // fails (main thread).
+  void runPlayer(const std::wstring& parameters);
+  // 0 when |program| was started un-elevated, -1 otherwise (errno says why). |parameters| may
+  // be null.
+  static int runWithShellToken(const wchar_t* program, const wchar_t* parameters);
+  // The un-elevated identity and status 0; none and status 2 when the process runs as root
+  // (no desktop user was known at start), so nothing un-elevated can be started.
+  static bool getShellToken(ShellToken& token, int& status);
+
   // Tests: runs in shutdown right after the instance lock has been let go.
   std::function<void()> onInstanceLockReleasedForTesting;
 

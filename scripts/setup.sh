@@ -15,6 +15,9 @@ PACKAGES=(
   fonts-wqy-microhei
 )
 
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -23,12 +26,18 @@ for p in "${PACKAGES[@]}"; do
 done
 
 if ((${#missing[@]})); then
-  SUDO=""
-  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
   # The proxy used by the tests is started on demand by the tests themselves.
   if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl disable --now tinyproxy >/dev/null 2>&1 || true; fi
   $SUDO service tinyproxy stop >/dev/null 2>&1 || true
+fi
+
+# An unprivileged user with a home folder, for the tests of the installer started as root by a
+# desktop user (sudo, pkexec): it must give up root for this user. Those tests skip without it.
+TEST_USER=tarnwick-tester
+if ! getent passwd "$TEST_USER" >/dev/null; then
+  $SUDO useradd --create-home --user-group --shell /usr/sbin/nologin \
+    --comment "Tarnwick installer tests" "$TEST_USER"
 fi

@@ -54,6 +54,12 @@ ProcessHandle create(const std::wstring& file, const std::wstring& parameters, b
 bool execute(const std::wstring& file, const std::wstring& parameters, bool show,
              uint32_t timeLimitMs);
 
+// ---- The un-elevated start: |file| with |parameters| (Windows command-line rules) as the user
+// this process runs as, detached (a session of its own) and not waited for, like a program the
+// desktop starts. True when it started; otherwise errno says why. Logs nothing: its caller does.
+bool startDetached(const std::wstring& file, const std::wstring& parameters,
+                   uint32_t* processId = nullptr);
+
 // Opens a web address or file in the user's browser; a result above 32 means it was handed over.
 int openUrl(const std::wstring& address);
 

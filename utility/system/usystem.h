@@ -51,5 +51,17 @@ uint16_t userDefaultUILanguage();
 bool isVistaOrLater();
 bool is64BitSystem();
 
+// ---- The system's version as a Windows program without a compatibility manifest is told it:
+// 10.0 here; development builds fake "xp" (5.1) and "win7" (6.1) with TARNWICK_FAKE_OS.
+struct OsVersion {
+  unsigned major = 0;
+  unsigned minor = 0;
+  // True when this version is older than |major|.|minor| (the pair compared, not each part).
+  bool before(unsigned otherMajor, unsigned otherMinor) const {
+    return major < otherMajor || (major == otherMajor && minor < otherMinor);
+  }
+};
+OsVersion osVersion();
+
 }  // namespace usystem
 }  // namespace utility

@@ -307,6 +307,17 @@ bool shell(const std::wstring& file, const std::wstring& parameters, bool runAs,
   return true;
 }
 
+bool startDetached(const std::wstring& file, const std::wstring& parameters, uint32_t* processId) {
+  int error = 0;
+  ProcessHandle handle = spawn(hostProgram(file), hostArguments(parameters), true, error);
+  if (!handle) {
+    errno = error;
+    return false;
+  }
+  if (processId != nullptr) *processId = handle.id();
+  return true;  // the handle's close leaves the child to the reaper
+}
+
 ProcessHandle create(const std::wstring& file, const std::wstring& parameters, bool show,
                      uint32_t* processId) {
   common::logPrint("utility::process::create", __LINE__,

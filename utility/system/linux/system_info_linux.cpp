@@ -11,7 +11,7 @@ namespace utility::usystem {
 
 namespace {
 
-// Whether the development override TARNWICK_FAKE_OS lists |fact| ("xp", "32bit").
+// Whether the development override TARNWICK_FAKE_OS lists |fact| ("xp", "win7", "32bit").
 bool faked(const wchar_t* fact) {
   const std::optional<std::string> value = devOverride("TARNWICK_FAKE_OS");
   if (!value) return false;
@@ -27,6 +27,12 @@ bool faked(const wchar_t* fact) {
 }  // namespace
 
 bool isVistaOrLater() { return !faked(L"xp"); }
+
+OsVersion osVersion() {
+  if (faked(L"xp")) return {5, 1};
+  if (faked(L"win7")) return {6, 1};
+  return {10, 0};
+}
 
 bool is64BitSystem() {
   if (faked(L"32bit")) return false;
