@@ -35,4 +35,29 @@ TEST(SystemFacts, RealAndFakedOperatingSystem) {
   unsetenv("TARNWICK_FAKE_OS");
 }
 
+// The version a Windows program without a compatibility manifest is told, and the pair order.
+TEST(SystemFacts, VersionRealAndFaked) {
+  unsetenv("TARNWICK_FAKE_OS");
+  const utility::usystem::OsVersion real = utility::usystem::osVersion();
+  EXPECT_EQ(real.major, 10u);
+  EXPECT_EQ(real.minor, 0u);
+  EXPECT_FALSE(real.before(6, 2));  // a later major with a smaller minor is still later
+  EXPECT_TRUE(real.before(10, 1));
+  EXPECT_FALSE(real.before(10, 0));
+  if (!utility::devOverridesEnabled()) GTEST_SKIP() << "release build: no fake OS facts";
+  struct Case {
+    const char* fake;
+    unsigned major, minor;
+  };
+  const Case cases[] = {{"xp", 5, 1}, {"win7", 6, 1}, {"WIN7,32bit", 6, 1}, {"xp,win7", 5, 1}, {"win8", 10, 0}};
+  for (const Case& c : cases) {
+    setenv("TARNWICK_FAKE_OS", c.fake, 1);
+    const utility::usystem::OsVersion v = utility::usystem::osVersion();
+    EXPECT_EQ(v.major, c.major) << c.fake;
+    EXPECT_EQ(v.minor, c.minor) << c.fake;
+    EXPECT_EQ(v.before(6, 2), c.major != 10) << c.fake;
+  }
+  unsetenv("TARNWICK_FAKE_OS");
+}
+
 }  // namespace
