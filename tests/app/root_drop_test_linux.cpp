@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <set>
+#include <map>
 
 #include "tests/app/installer_process.h"
 
@@ -41,7 +41,19 @@ std::optional<TestUser> testUser() {
 struct Launch {
   std::vector<std::string> args;
   unsigned uid = 0;
+  pid_t pid = 0;
 };
+
+// The environment a running process was started with.
+std::map<std::string, std::string> environmentOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+  std::map<std::string, std::string> env;
+  for (std::string entry; std::getline(in, entry, '\0');) {
+    const size_t eq = entry.find('=');
+    if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+  }
+  return env;
+}
 
 // The lines of /proc/<pid>/status that say who a process is.
 struct Identity {
@@ -116,6 +128,7 @@ class RootStart : public InstallerProcess {
         Launch launch;
         for (const auto& a : doc["args"].GetArray()) launch.args.emplace_back(a.GetString());
         launch.uid = doc["uid"].GetUint();
+        launch.pid = static_cast<pid_t>(doc["pid"].GetUint());
         result.push_back(std::move(launch));
       }
       if (result.size() >= count) break;
@@ -140,7 +153,13 @@ class RootStart : public InstallerProcess {
     return found;
   }
 
+  void TearDown() override {
+    for (const pid_t pid : keptRunning_) kill(pid, SIGKILL);
+    InstallerProcess::TearDown();
+  }
+
   fs::path record_;
+  std::vector<pid_t> keptRunning_;  // launched emulators told to stay
 };
 
 struct DesktopUserCase {
@@ -170,12 +189,30 @@ class RootStartForDesktopUser : public RootStart, public ::testing::WithParamInt
   TestUser user_;
 };
 
-// From its first file on: the log, the registry keys, the lock, the launched emulator.
+// From its first file on: the log, the registry keys, the lock, the launched emulator, which
+// also gets the user's environment: that user's home and names, the XDG folders the user owns,
+// none of root's, and no mark of the root start.
 TEST_P(RootStartForDesktopUser, RunsAsThatUserFromItsFirstFileOn) {
   giveWorldTo(user_);
+  extraEnv_.push_back("TARNWICK_STANDIN_EMULATOR=stay");
+  extraEnv_.push_back("XAUTHORITY=/root/.Xauthority");
   const pid_t installer = start(kInstaller, {});
   const std::vector<Launch> launched = launches();
   ASSERT_EQ(launched.size(), 1u) << log();
+  keptRunning_.push_back(launched[0].pid);
+  const std::map<std::string, std::string> env = environmentOf(launched[0].pid);
+  const passwd* pw = getpwnam(kTestUser);
+  ASSERT_NE(pw, nullptr);
+  EXPECT_EQ(env.at("HOME"), pw->pw_dir);
+  EXPECT_EQ(env.at("USER"), kTestUser);
+  EXPECT_EQ(env.at("LOGNAME"), kTestUser);
+  EXPECT_EQ(env.at("XDG_DATA_HOME"), (world_ / "home/.local/share").string());
+  EXPECT_EQ(env.at("XDG_CONFIG_HOME"), (world_ / "home/.config").string());
+  EXPECT_EQ(env.at("XDG_CACHE_HOME"), (world_ / "home/.cache").string());
+  EXPECT_EQ(env.at("XDG_RUNTIME_DIR"), (world_ / "run").string());
+  for (const char* gone : {"XDG_STATE_HOME", "XAUTHORITY", "SUDO_UID", "SUDO_GID", "SUDO_USER", "SUDO_COMMAND", "PKEXEC_UID"}) {
+    EXPECT_EQ(env.count(gone), 0u) << gone;
+  }
   const Identity id = identityOf(installer);
   EXPECT_EQ(id.uid, fourTimes(user_.uid));
   EXPECT_EQ(id.gid, fourTimes(user_.gid));
