@@ -29,8 +29,8 @@ void openLog() {
 void logPrivilege(const utility::usystem::PrivilegeDrop& drop) {
   using Outcome = utility::usystem::PrivilegeDrop::Outcome;
   if (drop.outcome == Outcome::dropped) {
-    common::logPrint("wWinMain", __LINE__, L"gave up root: running as desktop user %d (%s), named by %s",
-                     static_cast<int>(drop.uid), utility::utf8ToWide(drop.user).c_str(),
+    common::logPrint("wWinMain", __LINE__, L"gave up root: running as desktop user %u (%s), named by %s",
+                     drop.uid, utility::utf8ToWide(drop.user).c_str(),
                      utility::utf8ToWide(drop.source).c_str());
   } else if (drop.outcome == Outcome::stayedRoot) {
     common::logPrint("wWinMain", __LINE__, L"running as root: no desktop user known (%s)",

@@ -328,3 +328,56 @@ TEST_F(RootStart, NoDesktopUserKnownRunsAsRootAndSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+// Installed set-user-id root by mistake and started by the test user: the environment is the
+// caller's to choose (here it names another user), so the installer goes back to the real user.
+TEST_F(RootStart, SetUserIdStartGoesBackToTheRealUser) {
+  const std::optional<TestUser> found = testUser();
+  if (!found) GTEST_SKIP() << "no user " << kTestUser << " (scripts/setup.sh creates it)";
+  const TestUser user = *found;
+  const passwd* nobody = getpwnam("nobody");
+  if (nobody == nullptr || nobody->pw_uid == user.uid) GTEST_SKIP() << "no second user to name";
+  giveWorldTo(user);
+  const fs::path exe = downloads() / kInstaller;
+  ASSERT_EQ(chown(exe.c_str(), 0, 0), 0);
+  ASSERT_EQ(chmod(exe.c_str(), 04755), 0);
+
+  std::vector<std::string> env = {"XDG_DATA_HOME=" + (world_ / "home/.local/share").string(),
+                                  "XDG_CONFIG_HOME=" + (world_ / "home/.config").string(),
+                                  "XDG_RUNTIME_DIR=" + (world_ / "run").string(),
+                                  "TARNWICK_DRIVES=C=" + (world_ / "home").string(), "LANG=C.UTF-8",
+                                  "PATH=/usr/bin:/bin", "SUDO_UID=" + std::to_string(nobody->pw_uid),
+                                  "PKEXEC_UID=" + std::to_string(nobody->pw_uid)};
+  env.insert(env.end(), extraEnv_.begin(), extraEnv_.end());
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<char*> argv{const_cast<char*>(exe.c_str()), nullptr};
+  const gid_t gid = user.gid;
+  const pid_t installer = fork();
+  if (installer == 0) {
+    // Only system calls between fork and exec.
+    if (setgroups(1, &gid) != 0 || setresgid(gid, gid, gid) != 0 || setresuid(user.uid, user.uid, user.uid) != 0) _exit(126);
+    execve(exe.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  ASSERT_GT(installer, 0);
+  children_.push_back(installer);
+  const std::vector<Launch> launched = launches();
+  ASSERT_EQ(launched.size(), 1u) << log();
+  EXPECT_EQ(launched[0].uid, user.uid);
+  EXPECT_EQ(identityOf(installer).uid, fourTimes(user.uid));
+  ASSERT_TRUE(waitForLog("runPlayer no amdin"));
+  kill(installer, SIGTERM);
+  ASSERT_EQ(wait(installer), 0);
+  const std::string text = log();
+  EXPECT_NE(text.find("gave up root: running as desktop user " + std::to_string(user.uid) + " (" + kTestUser +
+                      "), named by real user id"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(notOwnedBy(user.uid, exe), std::vector<std::string>{});
+}
+
+}  // namespace

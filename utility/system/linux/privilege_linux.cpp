@@ -108,13 +108,6 @@ void settleEnvironment(const UserEntry& user, uid_t uid) {
   }
 }
 
-PrivilegeDrop failed(PrivilegeDrop result, const char* step) {
-  result.outcome = PrivilegeDrop::Outcome::failed;
-  result.reason = step;
-  result.error = errno;
-  return result;
-}
-
 }  // namespace
 
 std::optional<uint32_t> parseId(const char* text) {
@@ -150,6 +143,13 @@ PrivilegeDrop dropRootForDesktopUser() {
   ::getresuid(&realUid, &effectiveUid, &savedUid);
   if (realUid != 0 && effectiveUid != 0 && savedUid != 0) return result;
 
+  // |error| is read before anything else can change errno.
+  auto failed = [&result](const char* step, int error) {
+    result.outcome = PrivilegeDrop::Outcome::failed;
+    result.reason = step;
+    result.error = error;
+    return result;
+  };
   uid_t uid = 0;
   std::optional<uint32_t> requestedGid;
   if (realUid != 0) {
@@ -189,7 +189,7 @@ PrivilegeDrop dropRootForDesktopUser() {
   if (!lookUpUser(uid, user)) {
     result.reason = result.source + " " + std::to_string(uid) + " is not in the user database";
     // A set-user-id start must not go on as root for a caller it cannot name.
-    if (realUid != 0) return failed(result, "the real user is not in the user database");
+    if (realUid != 0) return failed("the real user is not in the user database", ENOENT);
     return result;
   }
   // The group sudo names counts only when it is one of the user's own.
@@ -201,20 +201,18 @@ PrivilegeDrop dropRootForDesktopUser() {
   result.user = user.name;
 
   // Groups first, the user id last: after it nothing else can be changed.
-  if (::setgroups(groups.size(), groups.data()) != 0) return failed(result, "setgroups");
-  if (::setresgid(gid, gid, gid) != 0) return failed(result, "setresgid");
-  if (::setresuid(uid, uid, uid) != 0) return failed(result, "setresuid");
+  if (::setgroups(groups.size(), groups.data()) != 0) return failed("setgroups", errno);
+  if (::setresgid(gid, gid, gid) != 0) return failed("setresgid", errno);
+  if (::setresuid(uid, uid, uid) != 0) return failed("setresuid", errno);
   uid_t r = 0, e = 0, s = 0;
   gid_t rg = 0, eg = 0, sg = 0;
   if (::getresuid(&r, &e, &s) != 0 || r != uid || e != uid || s != uid ||
       ::getresgid(&rg, &eg, &sg) != 0 || rg != gid || eg != gid || sg != gid) {
-    errno = EPERM;
-    return failed(result, "the ids did not change");
+    return failed("the ids did not change", EPERM);
   }
   // A parent's secure bits could have kept capabilities across the change.
   if (::setuid(0) == 0 || holdsCapabilities()) {
-    errno = EPERM;
-    return failed(result, "root could be regained");
+    return failed("root could be regained", EPERM);
   }
   // The id change made the process undumpable; it holds nothing of root's, so it becomes an
   // ordinary process of the user (its /proc entries readable by the user's tools).
