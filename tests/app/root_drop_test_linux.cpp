@@ -42,6 +42,7 @@ struct Launch {
   std::vector<std::string> args;
   unsigned uid = 0;
   pid_t pid = 0;
+  std::string cwd;
 };
 
 // The environment a running process was started with.
@@ -129,6 +130,7 @@ class RootStart : public InstallerProcess {
         for (const auto& a : doc["args"].GetArray()) launch.args.emplace_back(a.GetString());
         launch.uid = doc["uid"].GetUint();
         launch.pid = static_cast<pid_t>(doc["pid"].GetUint());
+        launch.cwd = doc["cwd"].GetString();
         result.push_back(std::move(launch));
       }
       if (result.size() >= count) break;
@@ -191,12 +193,19 @@ class RootStartForDesktopUser : public RootStart, public ::testing::WithParamInt
 
 // From its first file on: the log, the registry keys, the lock, the launched emulator, which
 // also gets the user's environment: that user's home and names, the XDG folders the user owns,
-// none of root's, and no mark of the root start.
+// none of root's, and no mark of the root start. Started in a folder of root's (as sudo keeps
+// the caller's), it works from the user's home instead.
 TEST_P(RootStartForDesktopUser, RunsAsThatUserFromItsFirstFileOn) {
   giveWorldTo(user_);
   extraEnv_.push_back("TARNWICK_STANDIN_EMULATOR=stay");
   extraEnv_.push_back("XAUTHORITY=/root/.Xauthority");
+  const fs::path rootsFolder = world_ / "roots";
+  fs::create_directory(rootsFolder);
+  fs::permissions(rootsFolder, fs::perms::owner_all);
+  const fs::path testFolder = fs::current_path();
+  fs::current_path(rootsFolder);
   const pid_t installer = start(kInstaller, {});
+  fs::current_path(testFolder);
   const std::vector<Launch> launched = launches();
   ASSERT_EQ(launched.size(), 1u) << log();
   keptRunning_.push_back(launched[0].pid);
@@ -204,6 +213,7 @@ TEST_P(RootStartForDesktopUser, RunsAsThatUserFromItsFirstFileOn) {
   const passwd* pw = getpwnam(kTestUser);
   ASSERT_NE(pw, nullptr);
   EXPECT_EQ(env.at("HOME"), pw->pw_dir);
+  EXPECT_EQ(launched[0].cwd, pw->pw_dir);
   EXPECT_EQ(env.at("USER"), kTestUser);
   EXPECT_EQ(env.at("LOGNAME"), kTestUser);
   EXPECT_EQ(env.at("XDG_DATA_HOME"), (world_ / "home/.local/share").string());
@@ -235,7 +245,7 @@ TEST_P(RootStartForDesktopUser, RunsAsThatUserFromItsFirstFileOn) {
   EXPECT_EQ(text.find("shell filename"), std::string::npos) << text;
   EXPECT_TRUE(fs::exists(world_ / "home/.local/share/downloader/downloader.log"));
   EXPECT_TRUE(fs::exists(world_ / "home/.config/tarnwick/registry"));
-  EXPECT_EQ(notOwnedBy(user_.uid), std::vector<std::string>{});
+  EXPECT_EQ(notOwnedBy(user_.uid, rootsFolder), std::vector<std::string>{});
 }
 
 // Links planted in the user's folders toward root's files lead nowhere: the log folder, the
