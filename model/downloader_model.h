@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -147,6 +148,27 @@ class DownloaderModel {
   std::wstring bestPath_;
   uint8_t bestPathFlag_ = 0;
   bool threadsOutlived_ = false;  // a work thread missed its stop limit and still runs
+
+  // Installation (downloader_model_install.cpp): the task works on a copy of what it needs and
+  // reaches the model (analytics, the posted result) only through the link, which the model cuts
+  // when it goes.
+ public:
+  // Main thread, after onDownloadSuccess: returns at once; onInstallFinished follows.
+  void startInstallPlayer();
+  // Tests: how long runInstaller waits for the installer (0 restores 180000 ms).
+  static void setInstallerWaitLimitForTesting(uint32_t limitMs);
+ private:
+  struct InstallJob;
+  struct InstallLink;
+  struct InstallLinkHolder {
+    std::shared_ptr<InstallLink> link;
+    ~InstallLinkHolder();
+  };
+  static void _threadInsPlayer(const InstallJob& job);
+  static void killPlayerProcesses();
+  static bool runInstaller(QvReporter& reporter, const std::wstring& installer, const std::wstring& parameters,
+                           uint32_t startTick);
+  InstallLinkHolder installLink_;  // last: cut before anything the task reaches is destroyed
 
   friend class DownloaderModelTest;
 };
