@@ -157,6 +157,8 @@ class DownloaderModel {
   void startInstallPlayer();
   // Tests: how long runInstaller waits for the installer (0 restores 180000 ms).
   static void setInstallerWaitLimitForTesting(uint32_t limitMs);
+  // Tests: installation tasks whose completion the main thread has not yet collected.
+  static size_t installTasksForTesting();
  private:
   struct InstallJob;
   struct InstallLink;

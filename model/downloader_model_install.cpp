@@ -126,6 +126,8 @@ void DownloaderModel::setInstallerWaitLimitForTesting(uint32_t limitMs) {
   gInstallerWaitMs.store(limitMs == 0 ? kInstallerWaitMs : limitMs);
 }
 
+size_t DownloaderModel::installTasksForTesting() { return installTasks().size(); }
+
 void DownloaderModel::startInstallPlayer() {
   if (!installLink_.link) {
     installLink_.link = std::make_shared<InstallLink>();

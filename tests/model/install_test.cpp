@@ -8,9 +8,11 @@
 #include <functional>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "model/config_imp.h"
 #include "tests/model/install_world.h"
+#include "telemetry/qv_reporter.h"
 #include "tests/standin/emulator_test_linux.h"
 #include "utility/base/strings.h"
 #include "utility/system/command_line_quote.h"
@@ -450,6 +452,35 @@ TEST_F(Install, AMissingInstallerIsReportedAndNotStarted) {
   EXPECT_STREQ(body["events"][0]["params"]["event_label"].GetString(), "35036_1");
   // Personalised all the same.
   EXPECT_EQ(readFile(host(L"C:\\Tarnwick\\Tarnwick9\\data\\data.ini")), "[setting]\r\nadshow=0\r\n");
+}
+
+// The window may close (and the model go) while the installer still runs: the task finishes
+// on what it copied, and its result goes nowhere.
+TEST_F(Install, TheModelMayGoWhileTheInstallerRuns) {
+  placeInstaller();
+  DownloaderModel::setInstallerWaitLimitForTesting(120000);
+  standintest::setEnvironment("TARNWICK_STANDIN_INSTALLER", "hang");
+  services_->clearRecords();
+  QvReporter reporter(0xFFFFFFFFu);
+  reporter.init(L"35036", L"0123456789abcdef0123456789abcdef", L"en");
+  InstallInput input;
+  input.settings = withImages();
+  input.settings.showAd = false;
+  unsigned pid = 0;
+  const bool quiet = DownloaderModelTest::deleteModelDuringInstall(
+      input, reporter,
+      [&] {
+        // The installer runs (and the task waits for it) when the model goes.
+        if (waitForRecords("installer", 1)) pid = recordsOf("installer")[0]["pid"].GetUint();
+        standintest::setEnvironment("TARNWICK_STANDIN_INSTALLER", nullptr);
+      },
+      [&] { standintest::killProcess(pid); });  // it ends once the model has gone
+  ASSERT_NE(pid, 0u);
+  EXPECT_TRUE(quiet);
+  reporter.stop();
+  EXPECT_EQ(collectionEvents(), kInstalled);
+  EXPECT_EQ(readFile(host(L"C:\\Tarnwick\\Tarnwick9\\data\\data.ini")), "[setting]\r\nadshow=0\r\n");
+  EXPECT_EQ(launchers().size(), 1u);
 }
 
 }  // namespace

@@ -46,6 +46,34 @@ InstallOutcome DownloaderModelTest::install(const InstallInput& input, QvReporte
   return outcome;
 }
 
+bool DownloaderModelTest::deleteModelDuringInstall(const InstallInput& input, QvReporter& reporter,
+                                                   const std::function<void()>& meanwhile,
+                                                   const std::function<void()>& afterwards) {
+  auto* model = new DownloaderModel();
+  model->reporter_ = &reporter;
+  model->openid_ = input.openid;
+  model->language_ = input.language;
+  model->installPath_ = input.installPath;
+  model->googleId_ = input.googleId;
+  model->remoteSettings_ = input.settings;
+  model->downloadStartTick_ = utility::tickCount();
+  auto called = std::make_shared<bool>(false);
+  model->onInstallFinished = [called](bool) { *called = true; };
+  model->startInstallPlayer();
+  meanwhile();
+  model->shutdown();
+  delete model;
+  afterwards();
+  // The task ends by itself; the main thread then collects it.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (DownloaderModel::installTasksForTesting() > 0 && std::chrono::steady_clock::now() < deadline) {
+    if (!utility::MainLoop::iterate()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  while (utility::MainLoop::iterate()) {
+  }
+  return DownloaderModel::installTasksForTesting() == 0 && !*called;
+}
+
 namespace installtest {
 
 void InstallWorld::SetUp() {
@@ -157,6 +185,12 @@ InstallOutcome InstallWorld::runInstall(const InstallInput& input, const std::fu
   reporter.init(input.openid, L"0123456789abcdef0123456789abcdef", L"en");
   InstallOutcome outcome = DownloaderModelTest::install(input, reporter, whileModelLives);
   reporter.stop();
+  outcome.events = collectionEvents();
+  return outcome;
+}
+
+std::vector<std::string> InstallWorld::collectionEvents() const {
+  std::vector<std::string> events;
   for (const auto& post : services_->posts()) {
     if (post.path != "/collection/biz/upload") continue;
     EXPECT_TRUE(post.accepted) << post.reason;
@@ -169,10 +203,10 @@ InstallOutcome InstallWorld::runInstall(const InstallInput& input, const std::fu
       if (properties != event.MemberEnd() && properties->value.IsObject() && properties->value.HasMember("duration")) {
         name += properties->value["duration"].IsNumber() ? "(duration)" : "(duration not a number)";
       }
-      outcome.events.push_back(name);
+      events.push_back(name);
     }
   }
-  return outcome;
+  return events;
 }
 
 }  // namespace installtest

@@ -38,6 +38,12 @@ class DownloaderModelTest {
   // (or two minutes). |whileModelLives| runs before the model is shut down.
   static InstallOutcome install(const InstallInput& input, QvReporter& reporter,
                                 const std::function<void()>& whileModelLives);
+  // startInstallPlayer, then |meanwhile| (the task is under way), then the model shut down and
+  // deleted, then |afterwards|; returns once the task has ended and the main thread has
+  // collected it. True when onInstallFinished never ran.
+  static bool deleteModelDuringInstall(const InstallInput& input, QvReporter& reporter,
+                                       const std::function<void()>& meanwhile,
+                                       const std::function<void()>& afterwards);
 };
 
 namespace installtest {
@@ -71,6 +77,8 @@ class InstallWorld : public nettest::ServicesTest {
 
   // One installation run with a reporter of its own; the collection events it posted.
   InstallOutcome runInstall(const InstallInput& input, const std::function<void()>& whileModelLives = {});
+  // The collection events the services recorded since the last clearRecords.
+  std::vector<std::string> collectionEvents() const;
 
   fs::path home_, desktop_, record_;
   std::vector<unsigned> leftRunning_;
