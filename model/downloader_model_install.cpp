@@ -161,7 +161,9 @@ void DownloaderModel::_threadInsPlayer(const InstallJob& job) {
   killPlayerProcesses();
   if (!utility::ufile::exists(job.installer)) {
     std::lock_guard<std::mutex> lock(job.link->mutex);
-    if (job.link->model != nullptr) job.link->model->reportUiEvent(L"download_installPlayerNotExit", job.openid + L"_1");
+    if (DownloaderModel* model = job.link->model) {
+      model->reportUiEvent(L"download_installPlayerNotExit", job.openid + L"_1");
+    }
   }
   const bool started = runInstaller(*job.reporter, job.installer, parameters, job.downloadStartTick);
 
