@@ -46,6 +46,52 @@ std::string readFile(const fs::path& path) {
 
 std::string fixture(const std::string& name) { return readFile(fs::path(STANDIN_FIXTURES) / name); }
 
+// The Exec line of a launcher as its argument vector (the quoting rules of desktop entries).
+std::vector<std::string> execArguments(const std::string& launcher) {
+  std::string exec;
+  std::istringstream lines(launcher);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("Exec=", 0) == 0) exec = line.substr(5);
+  }
+  std::string value;  // string-value escapes first
+  for (size_t i = 0; i < exec.size(); ++i) {
+    if (exec[i] == '\\' && i + 1 < exec.size()) {
+      const char next = exec[++i];
+      value += next == 's' ? ' ' : next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
+    } else {
+      value += exec[i];
+    }
+  }
+  std::vector<std::string> arguments;
+  std::string current;
+  bool quoted = false;
+  bool any = false;
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (quoted) {
+      if (c == '\\' && i + 1 < value.size()) {
+        current += value[++i];
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        current += c;
+      }
+    } else if (c == '"') {
+      quoted = any = true;
+    } else if (c == ' ') {
+      if (any) arguments.push_back(current);
+      current.clear();
+      any = false;
+    } else {
+      current += c;
+      any = true;
+      if (c == '%' && i + 1 < value.size() && value[i + 1] == '%') ++i;
+    }
+  }
+  if (any) arguments.push_back(current);
+  return arguments;
+}
+
 using Events = std::vector<std::string>;
 const Events kInstalled = {"install_success", "downloader_full_duration(duration)"};
 
@@ -217,6 +263,29 @@ TEST_F(Install, DataIniForTheCampaignSettings) {
   }
 }
 
+TEST_F(Install, TheCampaignsDocumentEndToEnd) {
+  placeInstaller();
+  plantRunValues();
+  InstallInput input;
+  input.openid = L"35037";
+  input.settingsFromDocument = true;
+  const InstallOutcome outcome = runInstall(input);
+  EXPECT_TRUE(outcome.finished && outcome.started);
+  EXPECT_EQ(outcome.events, kInstalled);
+  // "ad" 0, "cleanmodel" 1, "root" true, "runappstore" 0, no qq link.
+  const fs::path data = host(L"C:\\Tarnwick\\Tarnwick9\\data\\");
+  EXPECT_EQ(readFile((data / "data.ini").string()),
+            "[setting]\r\nadshow=0\r\ncleanmodel=1\r\nrunappstore=0\r\ntitle=Tarnwick Demo\r\nheapsize=2048\r\n"
+            "runapp=com.tarnwick.demo\r\n");
+  EXPECT_EQ(runValue(L"VeRudi"), L"<none>");
+  EXPECT_EQ(readFile((data / "launch_1920.jpg").string()), fixture("images/launch_1920.jpg"));
+  EXPECT_EQ(readFile((data / "launch_1080.jpg").string()), fixture("images/launch_1080.jpg"));
+  const auto found = launchers();
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].filename(), "Tarnwick Demo.desktop");
+  EXPECT_EQ(execArguments(readFile(found[0].string())).back(), "package=com.tarnwick.demo");
+}
+
 TEST_F(Install, ImagesAndIconAfterOneFailedAttempt) {
   placeInstaller();
   for (const char* path : {"/images/launch_1920.jpg", "/images/launch_1080.jpg", "/images/shortcut.ico"}) {
@@ -271,52 +340,6 @@ TEST_F(Install, NoIconNoShortcut) {
       EXPECT_NE(entry.path().extension(), ".download") << entry.path();
     }
   }
-}
-
-// The Exec line of a launcher as its argument vector (the quoting rules of desktop entries).
-std::vector<std::string> execArguments(const std::string& launcher) {
-  std::string exec;
-  std::istringstream lines(launcher);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("Exec=", 0) == 0) exec = line.substr(5);
-  }
-  std::string value;  // string-value escapes first
-  for (size_t i = 0; i < exec.size(); ++i) {
-    if (exec[i] == '\\' && i + 1 < exec.size()) {
-      const char next = exec[++i];
-      value += next == 's' ? ' ' : next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
-    } else {
-      value += exec[i];
-    }
-  }
-  std::vector<std::string> arguments;
-  std::string current;
-  bool quoted = false;
-  bool any = false;
-  for (size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    if (quoted) {
-      if (c == '\\' && i + 1 < value.size()) {
-        current += value[++i];
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        current += c;
-      }
-    } else if (c == '"') {
-      quoted = any = true;
-    } else if (c == ' ') {
-      if (any) arguments.push_back(current);
-      current.clear();
-      any = false;
-    } else {
-      current += c;
-      any = true;
-      if (c == '%' && i + 1 < value.size() && value[i + 1] == '%') ++i;
-    }
-  }
-  if (any) arguments.push_back(current);
-  return arguments;
 }
 
 TEST_F(Install, TheShortcutStartsTheEmulatorWithTheRunAppAsOneArgument) {

@@ -24,6 +24,13 @@ InstallOutcome DownloaderModelTest::install(const InstallInput& input, QvReporte
   model->installPath_ = input.installPath;
   model->googleId_ = input.googleId;
   model->remoteSettings_ = input.settings;
+  if (input.settingsFromDocument) {
+    // The config thread's routine, here on this thread; its hand-over is a posted task.
+    model->_prepareConfigRequest();
+    model->_threadGetPlayerUrl();
+    while (utility::MainLoop::iterate()) {
+    }
+  }
   model->analytics_.setCredentials(ConfigImp::instance().measurementId(), ConfigImp::instance().apiSecret());
   model->analytics_.setClientId(L"2-0123456789abcdef0123456789abcdef");
   model->downloadStartTick_ = utility::tickCount();

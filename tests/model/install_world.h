@@ -22,6 +22,7 @@ struct InstallInput {
   std::wstring installPath = L"C:\\Tarnwick\\Tarnwick9\\";
   std::wstring googleId;
   RemoteSettings settings;
+  bool settingsFromDocument = false;  // read from the openid configuration of |openid| instead
 };
 
 // What it did, as the outside saw it.
