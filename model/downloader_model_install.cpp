@@ -7,6 +7,7 @@
 #include <chrono>
 #include <list>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "model/config_imp.h"
@@ -144,13 +145,22 @@ void DownloaderModel::startInstallPlayer() {
                  installLink_.link};
   std::list<std::thread>& tasks = installTasks();
   const auto entry = tasks.emplace(tasks.end());
-  *entry = std::thread([job = std::move(job), entry] {
-    _threadInsPlayer(job);
-    utility::runOnMainThread([entry] {
-      entry->join();
-      installTasks().erase(entry);
+  try {
+    *entry = std::thread([job = std::move(job), entry] {
+      _threadInsPlayer(job);
+      utility::runOnMainThread([entry] {
+        entry->join();
+        installTasks().erase(entry);
+      });
     });
-  });
+  } catch (const std::system_error&) {
+    // No thread to be had: the window still hears that nothing was installed.
+    tasks.erase(entry);
+    common::logPrint("DownloaderModel::startInstallPlayer", __LINE__, L"install task not started");
+    taskPoster_.postFunction([this] {
+      if (onInstallFinished) onInstallFinished(false);
+    });
+  }
 }
 
 void DownloaderModel::_threadInsPlayer(const InstallJob& job) {
