@@ -12,12 +12,15 @@
 #include <vector>
 
 #include "toolkit/core/attribute_value.h"
+#include "toolkit/core/input_event.h"
 #include "toolkit/core/label_markup.h"
 #include "toolkit/core/text_measurer.h"
 
 namespace toolkit {
 
 class Container;
+class InputContext;
+class InputRouter;
 
 // Sizes, positions and spacings are kept within +-kMaxExtent pixels, so that no sum of them in a
 // layout can overflow; a layout attribute beyond it is refused.
@@ -119,7 +122,32 @@ class Control {
   void setNotifyHandler(NotifyHandler handler) { notifyHandler_ = std::move(handler); }
   Control& root();
 
+  // ---- Input state, kept by the window's InputRouter (control_input.cpp); read by the painter ----
+  // Hot: the pointer is over the control (while a press is held, only over the pressed one).
+  bool isHot() const { return hot_; }
+  // Pushed: pressed and the pointer still over it.
+  bool isPushed() const { return pushed_; }
+  // Has the keyboard focus of its window.
+  bool isFocused() const { return focused_; }
+  // This control and every one above it are visible and enabled.
+  bool takesInput() const;
+  // A press or Tab may give this control the keyboard focus.
+  virtual bool acceptsFocus() const { return false; }
+  // The pointer shape while the pointer is over the control.
+  virtual Cursor cursor() const { return Cursor::kArrow; }
+
  protected:
+  friend class InputRouter;
+  // Input the router hands to a control that takes input. A click (press and release inside),
+  // or Enter/Space while focused on a control that takes them, activates it.
+  virtual void activate(InputContext& /*context*/) {}
+  // True when the control used the key (keys nobody uses go on to the window).
+  virtual bool keyDown(const InputEvent& /*event*/, InputContext& /*context*/) { return false; }
+  virtual bool textInput(std::wstring_view /*text*/, InputContext& /*context*/) { return false; }
+  // A press on the control, a move while it holds the press, or the wheel over it.
+  virtual bool pointerInput(const InputEvent& /*event*/, InputContext& /*context*/) { return false; }
+  virtual void focusChanged(bool /*focused*/, bool /*byKeyboard*/, InputContext& /*context*/) {}
+
   Rect rect_;
 
  private:
@@ -148,6 +176,9 @@ class Control {
   Color borderColor_ = 0;
   std::wstring userData_;
   NotifyHandler notifyHandler_;
+  bool hot_ = false;
+  bool pushed_ = false;
+  bool focused_ = false;
 };
 
 // A control with children, which it owns. The base places every visible non-floating child in
@@ -280,6 +311,14 @@ class Button : public Label {
   Color pushedBkColor() const { return pushedBkColor_; }
   bool handCursor() const { return handCursor_; }
 
+  // ---- Input (control_input.cpp): a click or Enter/Space sends "click" ----
+  bool acceptsFocus() const override { return true; }
+  Cursor cursor() const override { return handCursor_ ? Cursor::kHand : Cursor::kArrow; }
+
+ protected:
+  void activate(InputContext& context) override;
+  bool keyDown(const InputEvent& event, InputContext& context) override;
+
  private:
   ImageAttribute normalImage_;
   ImageAttribute hotImage_;
@@ -308,6 +347,10 @@ class Option : public Button {
   const ImageAttribute& selectedImage() const { return selectedImage_; }
   Color selectedTextColor() const { return selectedTextColor_; }
 
+ protected:
+  // Input (control_input.cpp): "click", then a check box toggles and a radio button selects.
+  void activate(InputContext& context) override;
+
  private:
   void setSelectedQuietly(bool selected);
 
@@ -329,10 +372,33 @@ class Edit : public Label {
   int maxChars() const { return maxChars_; }
   bool password() const { return password_; }
 
+  // ---- Editing (control_input.cpp): caret and selection as character indexes in text() ----
+  int caret() const;
+  // The selection, ordered; equal when nothing is selected.
+  int selectionStart() const;
+  int selectionEnd() const;
+  std::wstring selectedText() const;
+  // Selects from |anchor| to |caret| (clamped to the text); the caret goes to |caret|.
+  void setSelection(int anchor, int caret);
+  bool acceptsFocus() const override { return true; }
+  Cursor cursor() const override { return Cursor::kText; }
+
+ protected:
+  bool keyDown(const InputEvent& event, InputContext& context) override;
+  bool textInput(std::wstring_view text, InputContext& context) override;
+  bool pointerInput(const InputEvent& event, InputContext& context) override;
+  void focusChanged(bool focused, bool byKeyboard, InputContext& context) override;
+
  private:
+  // Replaces the selection with |text| within the length limit; "textchanged" on a change.
+  void replaceSelection(std::wstring_view text, InputContext& context);
+  int caretAt(int x, const TextMeasurer& measurer) const;
+
   bool readOnly_ = false;
   int maxChars_ = 255;
   bool password_ = false;
+  int caret_ = 0;
+  int anchor_ = 0;
 };
 
 // Several lines of text, scrolled.
@@ -345,10 +411,21 @@ class RichEdit : public Control {
   bool wordBreak() const { return wordBreak_; }
   bool vscrollbar() const { return vscrollbar_; }
 
+  // ---- Scrolling (control_input.cpp): the first shown pixel row of the text ----
+  int scrollY() const { return scrollY_; }
+  // Scrolls by |pixels| (negative: up) within the text's height; false when it did not move.
+  bool scrollBy(int pixels, const TextMeasurer& measurer);
+  bool acceptsFocus() const override { return true; }
+
+ protected:
+  bool keyDown(const InputEvent& event, InputContext& context) override;
+  bool pointerInput(const InputEvent& event, InputContext& context) override;
+
  private:
   bool readOnly_ = false;
   bool wordBreak_ = true;
   bool vscrollbar_ = true;
+  int scrollY_ = 0;
 };
 
 // A bar filled to value() percent.
@@ -391,6 +468,14 @@ class Combo : public Label {
   // range.
   bool selectItem(int index);
   Size dropBoxSize() const { return dropBoxSize_; }
+
+  // ---- Input (control_input.cpp): a click, Enter, Space, F4 or Alt+Down asks the host to open
+  // the drop list and sends "dropdown"; Up/Down select the neighbouring item ----
+  bool acceptsFocus() const override { return true; }
+
+ protected:
+  void activate(InputContext& context) override;
+  bool keyDown(const InputEvent& event, InputContext& context) override;
 
  private:
   std::vector<Item> items_;
