@@ -33,8 +33,17 @@ WindowHostFactory* windowHostFactory() { return gFactory; }
 WindowImplBase::WindowImplBase() = default;
 
 WindowImplBase::~WindowImplBase() {
+  detachFromOwner();
+  for (WindowImplBase* owned : owned_) owned->owner_ = nullptr;
   router_.reset();
   host_.reset();
+}
+
+void WindowImplBase::detachFromOwner() {
+  if (owner_ == nullptr) return;
+  auto& siblings = owner_->owned_;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  owner_ = nullptr;
 }
 
 std::unique_ptr<Control> WindowImplBase::createControl(std::wstring_view /*tag*/) { return nullptr; }
@@ -60,6 +69,7 @@ bool WindowImplBase::create(WindowImplBase* owner, std::wstring_view title, cons
     return false;
   }
   owner_ = owner;
+  if (owner != nullptr) owner->owned_.push_back(this);
   description_ = std::move(layout.window);
   for (const FontDescription& font : description_.fonts) {
     fonts_[font.id] = font;
@@ -71,7 +81,10 @@ bool WindowImplBase::create(WindowImplBase* owner, std::wstring_view title, cons
   clientSize_ = description_.size;
   result_ = 0;
   host_ = factory_->createHost(*this, owner != nullptr ? owner->host() : nullptr, style, clientSize_);
-  if (host_ == nullptr) return false;
+  if (host_ == nullptr) {
+    detachFromOwner();
+    return false;
+  }
   setTitle(title);
   relayout();
   initWindow();
@@ -116,6 +129,12 @@ int WindowImplBase::showModal() {
 
 void WindowImplBase::destroyWindow() {
   if (host_ == nullptr) return;
+  // Owned windows go first; each may delete itself on its final message.
+  while (!owned_.empty()) {
+    WindowImplBase* owned = owned_.back();
+    owned->detachFromOwner();
+    owned->destroyWindow();
+  }
   WindowMessage destroy;
   destroy.type = MessageType::kDestroy;
   handleMessage(destroy);
@@ -126,6 +145,7 @@ void WindowImplBase::destroyWindow() {
     if (owner_ != nullptr) owner_->enable(true);
     modal_.reset();
   }
+  detachFromOwner();
   router_->cancelPointer();
   poster_.cancel();
   host_.reset();

@@ -67,6 +67,7 @@ class WindowImplBase : private InputContext {
   // ---- Life ----
   // Loads the layout and creates the hidden native window, owned by |owner| (may be null). A
   // broken layout goes to the factory's brokenLayout; false then, and when no host is set up.
+  // Owned windows are destroyed before their owner, as the window system does.
   bool create(WindowImplBase* owner, std::wstring_view title = {}, const WindowStyle& style = {});
   bool isWindow() const { return host_ != nullptr; }
   // Posts the close: the window closes after the current event, with |result|.
@@ -156,10 +157,12 @@ class WindowImplBase : private InputContext {
   void updatePointerLooks();
   // Destroys the native window and ends with onFinalMessage (may delete this).
   void destroyWindow();
+  void detachFromOwner();
 
   WindowHostFactory* factory_ = nullptr;
   std::unique_ptr<WindowHost> host_;
   WindowImplBase* owner_ = nullptr;
+  std::vector<WindowImplBase*> owned_;
   WindowDescription description_;
   std::unique_ptr<Control> root_;
   std::unique_ptr<InputRouter> router_;

@@ -177,6 +177,44 @@ TEST_F(WindowBaseTest, CloseAndMinimiseButtonsHaveDefaults) {
   EXPECT_EQ(other.resultCode(), 0);
 }
 
+TEST_F(WindowBaseTest, OwnedWindowsGoBeforeTheirOwner) {
+  Seen order;
+  auto main = std::make_unique<RecordingWindow>(L"main.xml", L"main");
+  RecordingWindow first(L"box.xml", L"first");
+  RecordingWindow second(L"box.xml", L"second");
+  RecordingWindow closedEarlier(L"box.xml", L"closedEarlier");
+  for (RecordingWindow* w : {main.get(), &first, &second, &closedEarlier}) {
+    w->folder = w == main.get() ? L"" : L"common";
+    w->onDestroy = [&order, w] { order.push_back(w->windowClassName()); };
+  }
+  open(*main);
+  open(first, main.get());
+  open(second, main.get());
+  open(closedEarlier, main.get()).requestClose();
+  {
+    // An owned window object that goes without closing leaves its owner nothing to reach.
+    RecordingWindow shortLived(L"box.xml");
+    shortLived.folder = L"common";
+    ASSERT_TRUE(shortLived.create(main.get()));
+  }
+  main->close();
+  ASSERT_TRUE(pumpUntil([&] { return !main->isWindow(); }));
+  EXPECT_EQ(order, (Seen{L"closedEarlier", L"second", L"first", L"main"}));
+  EXPECT_FALSE(first.isWindow());
+  EXPECT_EQ(first.finalMessages, 1);
+  EXPECT_EQ(first.owner(), nullptr);
+  // The owner object may go before its owned ones.
+  RecordingWindow orphan(L"box.xml");
+  orphan.folder = L"common";
+  auto owner = std::make_unique<RecordingWindow>(L"main.xml");
+  open(*owner);
+  open(orphan, owner.get());
+  owner.reset();
+  EXPECT_EQ(orphan.owner(), nullptr);
+  orphan.centerWindow();
+  EXPECT_EQ(desktop.hostOf(orphan)->frame(), (Rect{860, 470, 1060, 570}));
+}
+
 TEST_F(WindowBaseTest, TimersDeliverByIdUntilKilled) {
   RecordingWindow window(L"main.xml");
   RecordingWindow closing(L"main.xml");

@@ -65,7 +65,10 @@ class RecordingWindow : public WindowImplBase {
       ticks[message.timerId] += 1;
       if (onTimer) onTimer(message.timerId);
     }
-    if (message.type == MessageType::kDestroy) destroyed = true;
+    if (message.type == MessageType::kDestroy) {
+      destroyed = true;
+      if (onDestroy) onDestroy();
+    }
     return WindowImplBase::handleMessage(message);
   }
   void onFinalMessage() override { finalMessages += 1; }
@@ -80,6 +83,7 @@ class RecordingWindow : public WindowImplBase {
   std::function<void(std::wstring_view, Control&)> onNotify;
   std::function<void(WindowImplBase&)> onInit;
   std::function<void(uint32_t)> onTimer;
+  std::function<void()> onDestroy;
   std::map<uint32_t, int> ticks;
   int initRuns = 0;
   bool initSawLayout = false;
