@@ -11,7 +11,7 @@ PACKAGES=(
   libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev libpugixml-dev
   clang libclang-rt-14-dev
-  tinyproxy desktop-file-utils xvfb xauth
+  tinyproxy desktop-file-utils xvfb xauth xdotool
   fonts-wqy-microhei
 )
 

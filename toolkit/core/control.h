@@ -135,6 +135,8 @@ class Control {
   virtual bool acceptsFocus() const { return false; }
   // The pointer shape while the pointer is over the control.
   virtual Cursor cursor() const { return Cursor::kArrow; }
+  // Typed text goes here while it has the focus (a host feeds its input method then).
+  virtual bool takesText() const { return false; }
 
  protected:
   friend class InputRouter;
@@ -382,6 +384,7 @@ class Edit : public Label {
   void setSelection(int anchor, int caret);
   bool acceptsFocus() const override { return true; }
   Cursor cursor() const override { return Cursor::kText; }
+  bool takesText() const override { return true; }
 
  protected:
   bool keyDown(const InputEvent& event, InputContext& context) override;

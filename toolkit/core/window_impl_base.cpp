@@ -316,6 +316,15 @@ WindowArea WindowImplBase::areaAt(Point point) const {
   return WindowArea::kClient;
 }
 
+bool WindowImplBase::textInputActive() const {
+  const Control* focused = router_ != nullptr ? router_->focused() : nullptr;
+  return enabled_ && focused != nullptr && focused->takesText() && focused->takesInput();
+}
+
+Rect WindowImplBase::textInputArea() const {
+  return textInputActive() ? router_->focused()->rect() : Rect{};
+}
+
 std::wstring WindowImplBase::toolTip() const { return router_ != nullptr ? router_->toolTip() : L""; }
 
 // ---- Timers ----

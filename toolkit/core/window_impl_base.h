@@ -119,6 +119,10 @@ class WindowImplBase : private InputContext {
   // ---- Input ----
   // The window's router: hot, pushed and focused controls, focus moves.
   InputRouter& input() { return *router_; }
+  // Whether typed text has a control to go to (a host then feeds keys to its input method
+  // first), and where that control is.
+  bool textInputActive() const;
+  Rect textInputArea() const;
   // The tool tip for where the pointer is; empty for none.
   std::wstring toolTip() const;
 
