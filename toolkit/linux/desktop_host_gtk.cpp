@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "toolkit/desktop_host.h"
 #include "utility/base/strings.h"
+#include "utility/skin/resources.h"
 
 namespace toolkit {
 namespace {
@@ -246,8 +248,18 @@ void GtkWindowHost::onRealize(GtkWidget* /*widget*/, gpointer self) {
 }
 
 void GtkWindowHost::setIcon(int resourceId) {
-  // The executable's icon resources are not desktop icons; the theme's name for it stands in.
-  gtk_window_set_icon_name(GTK_WINDOW(top_), resourceId != 0 ? "application-x-executable" : nullptr);
+  // The executable's icon resource ("ICON", |resourceId|), an image file gdk-pixbuf reads; a
+  // program that carries none keeps the desktop's default.
+  const std::span<const uint8_t> bytes = utility::findResource(L"ICON", resourceId);
+  if (bytes.empty()) return;
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  if (gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), nullptr) &&
+      gdk_pixbuf_loader_close(loader, nullptr)) {
+    gtk_window_set_icon(GTK_WINDOW(top_), gdk_pixbuf_loader_get_pixbuf(loader));
+  } else {
+    gdk_pixbuf_loader_close(loader, nullptr);
+  }
+  g_object_unref(loader);
 }
 
 void GtkWindowHost::show(ShowCommand command) {

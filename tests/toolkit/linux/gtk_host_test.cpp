@@ -11,6 +11,7 @@
 #include "tests/toolkit/window/window_test_support.h"
 #include "toolkit/desktop_host.h"
 #include "utility/base/strings.h"
+#include "utility/skin/resources.h"
 
 namespace toolkit::testing {
 namespace {
@@ -120,6 +121,40 @@ TEST_F(GtkHostTest, TheCaptionDragMovesTheWindow) {
   })) << window.host()->frame().left << "," << window.host()->frame().top;
   ASSERT_TRUE(xdotool("mouseup 1"));
   EXPECT_EQ(window.seen, std::vector<std::wstring>{}) << "a caption drag is no click";
+}
+
+GtkWindow* toplevelTitled(const char* title) {
+  GList* all = gtk_window_list_toplevels();
+  GtkWindow* found = nullptr;
+  for (GList* it = all; it != nullptr; it = it->next) {
+    const char* t = gtk_window_get_title(GTK_WINDOW(it->data));
+    if (t != nullptr && std::string(t) == title) found = GTK_WINDOW(it->data);
+  }
+  g_list_free(all);
+  return found;
+}
+
+TEST_F(GtkHostTest, TheIconComesFromTheExecutablesIconResource) {
+  GdkPixbuf* image = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 16, 16);
+  gdk_pixbuf_fill(image, 0x268fd6ff);
+  gchar* png = nullptr;
+  gsize size = 0;
+  ASSERT_TRUE(gdk_pixbuf_save_to_buffer(image, &png, &size, "png", nullptr, nullptr));
+  g_object_unref(image);
+  utility::registerResourceForTesting(L"ICON", 107,
+                                      std::span<const uint8_t>(reinterpret_cast<uint8_t*>(png), size));
+  RecordingWindow window(L"gtk.xml");
+  ASSERT_TRUE(window.create(nullptr, L"icon test"));
+  GtkWindow* native = toplevelTitled("icon test");
+  ASSERT_NE(native, nullptr);
+  window.setIcon(108);  // no such resource: no icon
+  EXPECT_EQ(gtk_window_get_icon(native), nullptr);
+  window.setIcon(107);
+  GdkPixbuf* icon = gtk_window_get_icon(native);
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(gdk_pixbuf_get_width(icon), 16);
+  utility::unregisterResourceForTesting(L"ICON", 107);
+  g_free(png);
 }
 
 TEST_F(GtkHostTest, ABrokenLayoutShowsItsBoxAndExitsWithCodeOne) {
