@@ -103,6 +103,8 @@ class WindowHost {
   // Empty hides the tool tip.
   virtual void setToolTip(std::wstring_view text) = 0;
   virtual void setCursor(Cursor cursor) = 0;
+  // Device pixels per layout pixel (2 and more on high-DPI screens: the enlarged images).
+  virtual int scaleFactor() const { return 1; }
 };
 
 class WindowHostFactory {

@@ -98,6 +98,8 @@ class WindowImplBase : private InputContext {
   void setTitle(std::wstring_view title);
   const std::wstring& title() const { return title_; }
   void setIcon(int resourceId);
+  // Device pixels per layout pixel of the screen the window is on; 1 without a native window.
+  int scaleFactor() const { return host_ != nullptr ? host_->scaleFactor() : 1; }
 
   // ---- Layout and controls ----
   const WindowDescription& description() const { return description_; }

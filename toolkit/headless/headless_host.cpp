@@ -80,6 +80,8 @@ void HeadlessWindow::setFrame(const Rect& frame) { frame_ = frame; }
 
 Rect HeadlessWindow::workArea() const { return desktop_.workArea(); }
 
+int HeadlessWindow::scaleFactor() const { return desktop_.scaleFactor; }
+
 bool HeadlessWindow::active() const { return desktop_.activeWindow() == this; }
 
 bool HeadlessWindow::startTimer(uint32_t id, uint32_t periodMs) {

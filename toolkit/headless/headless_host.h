@@ -48,6 +48,7 @@ class HeadlessWindow : public WindowHost {
   void openDropList(Combo& combo) override { dropList_ = &combo; }
   void setToolTip(std::wstring_view text) override { toolTip_ = std::wstring(text); }
   void setCursor(Cursor cursor) override { cursor_ = cursor; }
+  int scaleFactor() const override;
 
   // ---- What the window asked for ----
   WindowImplBase& window() const { return window_; }
@@ -158,6 +159,8 @@ class HeadlessDesktop : public WindowHostFactory {
   std::vector<HeadlessWindow*> stacking() const;
   HeadlessWindow* activeWindow() const { return active_; }
   const Rect& workArea() const { return workArea_; }
+  // The screen's device pixels per layout pixel (1 unless set).
+  int scaleFactor = 1;
   std::wstring clipboard;
 
   // ---- WindowHostFactory ----

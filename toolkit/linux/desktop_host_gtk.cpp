@@ -104,6 +104,7 @@ class GtkWindowHost : public WindowHost {
     gtk_widget_set_tooltip_text(area_, text.empty() ? nullptr : utf8(text).c_str());
   }
   void setCursor(Cursor cursor) override;
+  int scaleFactor() const override { return gtk_widget_get_scale_factor(top_); }
 
  private:
   struct TimerData {

@@ -304,6 +304,9 @@ TEST_F(WindowBaseTest, ShowRaiseTopmostAndCentre) {
   EXPECT_EQ(ha.title(), L"Installer");
   EXPECT_EQ(a.title(), L"Installer");
   EXPECT_EQ(ha.icon(), 107);
+  EXPECT_EQ(a.scaleFactor(), 1);
+  desktop.scaleFactor = 2;
+  EXPECT_EQ(a.scaleFactor(), 2);
 
   a.showWindow();
   b.showWindow(true, false);
