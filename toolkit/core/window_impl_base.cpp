@@ -212,7 +212,8 @@ void WindowImplBase::updatePointerLooks() {
 }
 
 void WindowImplBase::dropListChosen(Combo& combo, int index) {
-  if (host_ == nullptr || index < 0) return;
+  // A choice for a combo that was disabled or hidden while its list was open is dropped.
+  if (host_ == nullptr || index < 0 || !enabled_ || !combo.takesInput()) return;
   if (combo.selectItem(index)) invalidate(combo.rect());
 }
 

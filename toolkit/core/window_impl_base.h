@@ -143,7 +143,8 @@ class WindowImplBase : private InputContext {
 
   // ---- Entry points of the host ----
   void deliver(const WindowMessage& message);
-  // The user chose item |index| of |combo|'s drop list (-1: closed without a choice).
+  // The user chose item |index| of |combo|'s drop list (-1: closed without a choice). Dropped
+  // when the window or the combo no longer takes input.
   void dropListChosen(Combo& combo, int index);
 
  private:

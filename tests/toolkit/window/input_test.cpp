@@ -211,6 +211,11 @@ TEST_F(InputTest, ComboOpensItsDropListAndTheChosenItemCarriesItsUserData) {
   EXPECT_EQ(h.dropList(), &combo);
   EXPECT_EQ(window.seen, (Seen{L"dropdown:combo", L"itemselect:combo", L"itemselect:combo",
                                L"dropdown:combo"}));
+
+  // Disabled while its list is open: the choice is dropped.
+  combo.setEnabled(false);
+  EXPECT_TRUE(h.chooseDropItem(0));
+  EXPECT_EQ(combo.selectedIndex(), 1);
 }
 
 // One edit case: keys and texts given to a focused edit, what it then holds.
