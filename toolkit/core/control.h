@@ -382,6 +382,10 @@ class Edit : public Label {
   std::wstring selectedText() const;
   // Selects from |anchor| to |caret| (clamped to the text); the caret goes to |caret|.
   void setSelection(int anchor, int caret);
+  // The first shown pixel column of the text: input keeps the caret inside the text area (the
+  // rectangle less the text padding), and the painter draws the text shifted left by this much.
+  // A password is measured as '*' characters.
+  int scrollX() const { return scrollX_; }
   bool acceptsFocus() const override { return true; }
   Cursor cursor() const override { return Cursor::kText; }
   bool takesText() const override { return true; }
@@ -396,12 +400,15 @@ class Edit : public Label {
   // Replaces the selection with |text| within the length limit; "textchanged" on a change.
   void replaceSelection(std::wstring_view text, InputContext& context);
   int caretAt(int x, const TextMeasurer& measurer) const;
+  std::wstring shownText() const;
+  void keepCaretVisible(const TextMeasurer& measurer);
 
   bool readOnly_ = false;
   int maxChars_ = 255;
   bool password_ = false;
   int caret_ = 0;
   int anchor_ = 0;
+  int scrollX_ = 0;
 };
 
 // Several lines of text, scrolled.

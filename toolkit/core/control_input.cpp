@@ -302,6 +302,7 @@ void Edit::replaceSelection(std::wstring_view inserted, InputContext& context) {
   setText(std::move(next));
   const int at = start + static_cast<int>(add.size());
   setSelection(at, at);
+  keepCaretVisible(context.measurer());
   context.invalidate(rect());
   notify(L"textchanged");
 }
@@ -311,6 +312,7 @@ bool Edit::keyDown(const InputEvent& event, InputContext& context) {
   const int length = static_cast<int>(text().size());
   auto moveTo = [&](int position) {
     setSelection(shift ? anchor_ : position, position);
+    keepCaretVisible(context.measurer());
     context.invalidate(rect());
     return true;
   };
@@ -346,6 +348,7 @@ bool Edit::keyDown(const InputEvent& event, InputContext& context) {
   }
   if (shortcut(event, Key::kA)) {
     setSelection(0, length);
+    keepCaretVisible(context.measurer());
     context.invalidate(rect());
     return true;
   }
@@ -373,9 +376,25 @@ bool Edit::textInput(std::wstring_view text, InputContext& context) {
   return true;
 }
 
+std::wstring Edit::shownText() const {
+  return password() ? std::wstring(text().size(), L'*') : text();
+}
+
+void Edit::keepCaretVisible(const TextMeasurer& measurer) {
+  const std::wstring shown = shownText();
+  const int view = std::max(0, rect().width() - textPadding().left - textPadding().right);
+  const int full = measurer.measure(shown, font(), 0).width;
+  const int at = measurer.measure(std::wstring_view(shown).substr(0, static_cast<size_t>(caret())),
+                                  font(), 0).width;
+  if (at - scrollX_ > view) scrollX_ = at - view;
+  if (at < scrollX_) scrollX_ = at;
+  // No empty room after the end of a text scrolled left.
+  scrollX_ = std::clamp(scrollX_, 0, std::max(0, full - view));
+}
+
 int Edit::caretAt(int x, const TextMeasurer& measurer) const {
-  const std::wstring shown = password() ? std::wstring(text().size(), L'*') : text();
-  const int offset = x - (rect().left + textPadding().left);
+  const std::wstring shown = shownText();
+  const int offset = x - (rect().left + textPadding().left) + scrollX_;
   int previous = 0;
   for (size_t i = 1; i <= shown.size(); ++i) {
     const int width = measurer.measure(std::wstring_view(shown).substr(0, i), font(), 0).width;
@@ -392,6 +411,7 @@ bool Edit::pointerInput(const InputEvent& event, InputContext& context) {
   // A press places the caret (Shift extends the selection); a drag extends it.
   const bool extend = event.type == InputType::kPointerMove || (event.modifiers & kShift) != 0;
   setSelection(extend ? anchor_ : at, at);
+  keepCaretVisible(context.measurer());
   context.invalidate(rect());
   return true;
 }
@@ -399,6 +419,7 @@ bool Edit::pointerInput(const InputEvent& event, InputContext& context) {
 void Edit::focusChanged(bool focused, bool byKeyboard, InputContext& context) {
   // Tabbing into an edit selects its text, as a caller replacing it expects.
   if (focused && byKeyboard) setSelection(0, static_cast<int>(text().size()));
+  keepCaretVisible(context.measurer());
   context.invalidate(rect());
 }
 

@@ -344,6 +344,29 @@ TEST_F(InputTest, EditCaretFollowsThePointerAndLeavingItSaysKillfocus) {
   EXPECT_EQ(window.seen, (Seen{L"killfocus:edit"}));
 }
 
+TEST_F(InputTest, ALongEditTextScrollsToKeepTheCaretInView) {
+  HeadlessWindow& h = open(window);
+  auto& edit = control<Edit>(L"edit");
+  h.click(L"edit");
+  h.type(std::wstring(100, L'x'));  // 700 pixels in a 400-pixel edit
+  EXPECT_EQ(edit.scrollX(), 300);
+  h.key(Key::kHome);
+  EXPECT_EQ(edit.scrollX(), 0);
+  h.key(Key::kRight);
+  EXPECT_EQ(edit.scrollX(), 0) << "still in view";
+  h.key(Key::kEnd);
+  EXPECT_EQ(edit.scrollX(), 300);
+  // A click goes to the character under the pointer in the scrolled text.
+  const int y = centre(L"edit").y;
+  h.clickAt(Point{edit.rect().left + 2, y});
+  EXPECT_EQ(edit.caret(), 43);  // 302 pixels into the text, nearest the edge at 301
+  EXPECT_EQ(edit.scrollX(), 300);
+  // Deleting from the end keeps no empty room after the text.
+  h.key(Key::kEnd);
+  for (int i = 0; i < 30; ++i) h.key(Key::kBackspace);
+  EXPECT_EQ(edit.scrollX(), 70 * 7 - 400);
+}
+
 TEST_F(InputTest, TabAndShiftTabMoveTheFocusInTreeOrder) {
   HeadlessWindow& h = open(window);
   control(L"other").setEnabled(false);
