@@ -58,9 +58,11 @@ void WindowImplBase::notify(std::wstring_view type, Control& sender) {
 }
 
 bool WindowImplBase::create(WindowImplBase* owner, std::wstring_view title, const WindowStyle& style) {
-  if (host_ != nullptr) return false;
+  // Once per object: its posted closes are cancelled for good when its window goes.
+  if (created_) return false;
   factory_ = windowHostFactory();
   if (factory_ == nullptr) return false;
+  created_ = true;
   LoadedLayout layout = loadLayoutFile(
       joinSkinPath(skinFolder(), skinFile()),
       [this](std::wstring_view tag) { return createControl(tag); }, factory_->layoutFiles());

@@ -67,7 +67,8 @@ class WindowImplBase : private InputContext {
   // ---- Life ----
   // Loads the layout and creates the hidden native window, owned by |owner| (may be null). A
   // broken layout goes to the factory's brokenLayout; false then, and when no host is set up.
-  // Owned windows are destroyed before their owner, as the window system does.
+  // Owned windows are destroyed before their owner, as the window system does. An object
+  // creates one window in its life: a second create, even after a failed one, is refused.
   bool create(WindowImplBase* owner, std::wstring_view title = {}, const WindowStyle& style = {});
   bool isWindow() const { return host_ != nullptr; }
   // Posts the close: the window closes after the current event, with |result|.
@@ -175,6 +176,7 @@ class WindowImplBase : private InputContext {
   std::unique_ptr<InputRouter> router_;
   Size clientSize_;
   std::wstring title_;
+  bool created_ = false;
   bool enabled_ = true;
   int result_ = 0;
   std::shared_ptr<ModalState> modal_;

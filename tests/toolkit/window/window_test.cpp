@@ -169,6 +169,7 @@ TEST_F(WindowBaseTest, CloseAndMinimiseButtonsHaveDefaults) {
   drain();
   EXPECT_EQ(window.finalMessages, 1);
   EXPECT_EQ(window.resultCode(), kResultOk);
+  EXPECT_FALSE(window.create(nullptr)) << "one window in an object's life";
 
   // The window manager's close gives 0.
   RecordingWindow other(L"main.xml");
