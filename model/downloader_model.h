@@ -26,7 +26,7 @@ class QvReporter;
 inline constexpr const wchar_t* kInstanceName = L"{2266E930-7040-4A6B-B7C8-E44663785cdd}";
 inline constexpr unsigned kShowInstanceMessage = 11123;
 
-class DownloaderModel {
+class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
  public:
   static DownloaderModel& instance();
   // Null when the model does not exist (before first use, after deletion).
@@ -91,6 +91,21 @@ class DownloaderModel {
   // (no desktop user was known at start), so nothing un-elevated can be started.
   static bool getShellToken(ShellToken& token, int& status);
 
+  // Installer download (main thread): starts the download thread, or waits for the player
+  // address first (see downloader_model_download.cpp). A second call while the thread is held
+  // starts nothing.
+  void startDownloadPlayer();
+  // Platform client progress (transfer thread): at most one posted progress per second.
+  bool onHttpProgress(const char* data, int length, int64_t received, int64_t total) override;
+  // The elapsed time the download logs: whole seconds rounded up to a multiple of 30.
+  static int roundedElapseSeconds(uint32_t startTick, uint32_t endTick);
+  // Tests: the wait task's period (0 restores 1000 ms), the tick count the download reads (null:
+  // the system's), and the process-wide count of wait-task runs.
+  static void setDefaultUrlPeriodForTesting(uint32_t periodMs);
+  static void setTickSourceForTesting(uint32_t (*tick)());
+  static int defaultUrlTicksForTesting();
+  static void resetDefaultUrlTicksForTesting();
+
   // Tests: runs in shutdown right after the instance lock has been let go.
   std::function<void()> onInstanceLockReleasedForTesting;
 
@@ -103,7 +118,7 @@ class DownloaderModel {
 
  private:
   DownloaderModel();
-  ~DownloaderModel();
+  ~DownloaderModel() override;
   DownloaderModel(const DownloaderModel&) = delete;
   DownloaderModel& operator=(const DownloaderModel&) = delete;
 
@@ -114,6 +129,10 @@ class DownloaderModel {
   void _prepareConfigRequest();
   void _threadGetPlayerUrl();
   void _getPackageByOpenID(std::vector<AppInfo>& apps, RemoteSettings& settings);
+  // Installer download
+  void _waitForPlayerUrl();
+  void _threadDownloadPlayer();
+  bool _downloadByNet(const std::wstring& target);
 
   std::wstring package_;
   utility::WorkThread configThread_;

@@ -7,6 +7,7 @@ namespace net {
 namespace {
 
 std::atomic<int64_t> gRemoteDocumentDeadlineMs{kRemoteDocumentDeadline.count()};
+std::atomic<int64_t> gLowRateWindowSeconds{kLowRateWindow.count()};
 
 }  // namespace
 
@@ -16,6 +17,12 @@ std::chrono::milliseconds remoteDocumentDeadline() {
 
 void setRemoteDocumentDeadlineForTesting(std::chrono::milliseconds deadline) {
   gRemoteDocumentDeadlineMs.store(deadline.count() > 0 ? deadline.count() : kRemoteDocumentDeadline.count());
+}
+
+std::chrono::seconds lowRateWindow() { return std::chrono::seconds(gLowRateWindowSeconds.load()); }
+
+void setLowRateWindowForTesting(std::chrono::seconds window) {
+  gLowRateWindowSeconds.store(window.count() > 0 ? window.count() : kLowRateWindow.count());
 }
 
 }  // namespace net

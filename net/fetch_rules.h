@@ -14,6 +14,11 @@ struct FetchRules {
   std::chrono::milliseconds deadline{0};
   // Refuse a plain-http address, and a redirect to one, at every hop.
   bool httpsOnly = false;
+  // A transfer that moves fewer than |minBytesPerSecond| on average over |minRateWindow| fails
+  // (a server that trickles must not hold a large download; curl's low-speed limit). Zero: only
+  // the stall and idle limits apply.
+  uint64_t minBytesPerSecond = 0;
+  std::chrono::seconds minRateWindow{0};
 };
 
 // The documents that configure a run are a few KiB: each fetch of one gets an overall limit of
@@ -22,5 +27,12 @@ inline constexpr std::chrono::milliseconds kRemoteDocumentDeadline{60000};
 std::chrono::milliseconds remoteDocumentDeadline();
 // Tests: a shorter limit (zero restores kRemoteDocumentDeadline).
 void setRemoteDocumentDeadlineForTesting(std::chrono::milliseconds deadline);
+
+// Large downloads (the full installer): at least 1 KiB/s over any 60 s.
+inline constexpr uint64_t kLowRateBytesPerSecond = 1024;
+inline constexpr std::chrono::seconds kLowRateWindow{60};
+std::chrono::seconds lowRateWindow();
+// Tests: a shorter window (zero restores kLowRateWindow).
+void setLowRateWindowForTesting(std::chrono::seconds window);
 
 }  // namespace net

@@ -102,12 +102,6 @@ void setTlsChecks(CURL* handle) {
   if (!bundle.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, bundle.c_str());
 }
 
-// A transfer during which nothing arrives for the stall limit ends (below 1 byte per second).
-void setStallLimit(CURL* handle) {
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, gStallSeconds.load());
-}
-
 bool startsWithHttps(const std::string& url) {
   return url.size() >= 8 && curl_strnequal(url.c_str(), "https://", 8) != 0;
 }
@@ -122,6 +116,15 @@ QvCurlDownloader::TransferSettings settingsFor(const std::string& url, const net
   settings.redirectProtocols = rules.httpsOnly || startsWithHttps(url) ? "https" : "http,https";
   settings.proxy = net::proxyForRequest(url);
   settings.timeoutMs = static_cast<long>(rules.deadline.count());
+  if (rules.minBytesPerSecond > 0 && rules.minRateWindow.count() > 0) {
+    // A transfer that trickles below the rules' rate for their window ends.
+    settings.lowSpeedLimit = static_cast<long>(rules.minBytesPerSecond);
+    settings.lowSpeedTime = static_cast<long>(rules.minRateWindow.count());
+  } else {
+    // A transfer during which nothing arrives for the stall limit ends (below 1 byte per second).
+    settings.lowSpeedLimit = 1;
+    settings.lowSpeedTime = gStallSeconds.load();
+  }
   return settings;
 }
 
@@ -159,6 +162,8 @@ void apply(CURL* handle, const QvCurlDownloader::TransferSettings& settings, Hop
   if (settings.connectTimeoutMs > 0) curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
   if (settings.timeoutMs > 0) curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, settings.timeoutMs);
   if (settings.maxRedirects >= 0) curl_easy_setopt(handle, CURLOPT_MAXREDIRS, settings.maxRedirects);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, settings.lowSpeedLimit);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, settings.lowSpeedTime);
 }
 
 // Runs the transfer and logs why a refused address or a passed deadline ended it.
@@ -180,6 +185,9 @@ CURLcode perform(const char* label, CURL* handle, const std::string& url,
     // libcurl reports its stall limit with the same code; the elapsed time tells them apart
     // (libcurl's own clock may end a few milliseconds short of ours).
     common::logPrint(label, __LINE__, L"no complete reply within %I64d ms", static_cast<int64_t>(settings.timeoutMs));
+  } else if (code == CURLE_OPERATION_TIMEDOUT && settings.lowSpeedLimit > 1) {
+    common::logPrint(label, __LINE__, L"transfer below %I64d bytes per second for %I64d s",
+                     static_cast<int64_t>(settings.lowSpeedLimit), static_cast<int64_t>(settings.lowSpeedTime));
   }
   return code;
 }
@@ -230,7 +238,6 @@ bool QvCurlDownloader::downloadMemory(const std::string& url, std::string& out, 
   HopGuard guard;
   apply(h, settings, guard);
   setTlsChecks(h);
-  setStallLimit(h);
   if (maxBytes != kNoLimit) {
     // Refuses a declared length over the limit before any byte arrives.
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
@@ -262,7 +269,6 @@ bool QvCurlDownloader::postRequest(const std::string& body, std::string& out, co
   HopGuard guard;
   apply(h, settings, guard);
   setTlsChecks(h);
-  setStallLimit(h);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
 
   net::CurlHeaderList headerList;
@@ -316,7 +322,6 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   HopGuard guard;
   apply(h, settings, guard);
   setTlsChecks(h);
-  setStallLimit(h);
   curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, kMaxReceiveSpeed);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);

@@ -31,7 +31,7 @@ class QvCurlDownloader {
   // written partly before a failure is left on disk.
   static bool downloadFile(const std::wstring& path, const std::string& url,
                            std::function<void(int percent)> onProgress);
-  // The same under |rules| (deadline and https only; the size is not limited).
+  // The same under |rules| (deadline, https only and the minimum rate; the size is not limited).
   static bool downloadFile(const std::wstring& path, const std::string& url,
                            std::function<void(int percent)> onProgress, const net::FetchRules& rules);
 
@@ -56,6 +56,8 @@ class QvCurlDownloader {
     long connectTimeoutMs = 0;      // CURLOPT_CONNECTTIMEOUT_MS (0: libcurl's own)
     long timeoutMs = 0;             // CURLOPT_TIMEOUT_MS (0: none)
     long maxRedirects = -1;         // CURLOPT_MAXREDIRS
+    long lowSpeedLimit = 0;         // CURLOPT_LOW_SPEED_LIMIT (bytes per second)
+    long lowSpeedTime = 0;          // CURLOPT_LOW_SPEED_TIME (seconds)
   };
   static void setBeforePerformHookForTesting(void (*hook)(const TransferSettings& settings));
   // Tests: the tick count the progress throttle reads (null: the system's).

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -195,6 +197,60 @@ class DeadlineWatch {
   std::thread thread_;
 };
 
+// Ends a request that moves fewer than |bytesPerSecond| on average over |window|, by cancelling
+// it from a thread of its own (as curl's low-speed limit does): a server that trickles resets
+// every idle time-out and would hold the transfer for hours. The window slides; it is sampled
+// ten times per window.
+class RateWatch {
+ public:
+  RateWatch(uint64_t bytesPerSecond, std::chrono::seconds window, GCancellable* cancellable) {
+    if (bytesPerSecond == 0 || window.count() <= 0) return;
+    const uint64_t least = bytesPerSecond * static_cast<uint64_t>(window.count());
+    const auto step = std::max<std::chrono::milliseconds>(std::chrono::milliseconds(100), window / 10);
+    thread_ = std::thread([this, least, window, step, cancellable] {
+      using Clock = std::chrono::steady_clock;
+      // (time, bytes so far) samples; the oldest one at least |window| old is the reference.
+      std::deque<std::pair<Clock::time_point, uint64_t>> samples{{Clock::now(), 0}};
+      std::unique_lock<std::mutex> lock(mutex_);
+      while (!changed_.wait_for(lock, step, [this] { return done_; })) {
+        const auto now = Clock::now();
+        samples.emplace_back(now, received_.load());
+        while (samples.size() > 1 && now - samples[1].first >= window) samples.pop_front();
+        if (now - samples.front().first < window) continue;
+        if (samples.back().second - samples.front().second >= least) continue;
+        expired_ = true;
+        g_cancellable_cancel(cancellable);
+        return;
+      }
+    });
+  }
+  ~RateWatch() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  RateWatch(const RateWatch&) = delete;
+  RateWatch& operator=(const RateWatch&) = delete;
+
+  void add(uint64_t bytes) { received_.fetch_add(bytes); }
+  bool expired() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return expired_;
+  }
+
+ private:
+  std::atomic<uint64_t> received_{0};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool done_ = false;
+  bool expired_ = false;
+  std::thread thread_;
+};
+
 // Once a connection stands, waiting for data is bounded by the receive time-out instead of the
 // connect time-out.
 void applyReceiveTimeout(GIOStream* stream, unsigned seconds) {
@@ -375,6 +431,13 @@ bool CHttpClient::sendAndReceive() {
                      static_cast<int64_t>(rules_.deadline.count()));
     return true;
   };
+  RateWatch rate(rules_.minBytesPerSecond, rules_.minRateWindow, handle->cancellable);
+  const auto ratePassed = [&] {
+    if (!rate.expired()) return false;
+    common::logPrint(label, __LINE__, L"transfer below %I64d bytes per second for %I64d s",
+                     static_cast<int64_t>(rules_.minBytesPerSecond), static_cast<int64_t>(rules_.minRateWindow.count()));
+    return true;
+  };
 
   GRef<GInputStream> body(soup_session_send(handle->session, message.get(), handle->cancellable, error.out()));
   if (!body) {
@@ -383,7 +446,7 @@ bool CHttpClient::sendAndReceive() {
       reportError(kStepSendRequest, state.refusedRedirect);
       return false;
     }
-    if (deadlinePassed()) {
+    if (deadlinePassed() || ratePassed()) {
       reportError(state.connected ? kStepSendRequest : kStepConnect, net::kInternetTimeout);
       return false;
     }
@@ -416,7 +479,9 @@ bool CHttpClient::sendAndReceive() {
     while (true) {
       const gssize n = g_input_stream_read(body.get(), buffer.get(), kReadChunk, handle->cancellable, error.out());
       if (n < 0) {
-        if (!deadlinePassed()) common::logPrint(label, __LINE__, L"read failed: %s", error.message().c_str());
+        if (!deadlinePassed() && !ratePassed()) {
+          common::logPrint(label, __LINE__, L"read failed: %s", error.message().c_str());
+        }
         break;
       }
       if (n == 0) {
@@ -431,6 +496,7 @@ bool CHttpClient::sendAndReceive() {
         break;
       }
       received += n;
+      rate.add(static_cast<uint64_t>(n));
       if (!sink_->onHttpRecvData(buffer.get(), static_cast<int>(n))) break;
     }
   }

@@ -2,7 +2,9 @@
 //   tarnwick_services [--host 127.0.0.1] [--port 47443] [--fixtures DIR] [--cert FILE --key FILE]
 //                     [--record FILE] [--installer-file FILE] [--installer-size BYTES]
 //                     [--faults FILE]
-// Runs until interrupted. Faults can also be posted as JSON to /__standin/faults; the recorded
+// Every full installer is the stand-in emulator program built beside this one, padded to 32 MiB
+// (--installer-file and --installer-size choose another file or size; a large one for a
+// benchmark). Runs until interrupted. Faults can also be posted as JSON to /__standin/faults; the recorded
 // posts are served as JSON lines at /__standin/posts.
 #include <atomic>
 #include <chrono>
@@ -34,6 +36,8 @@ int usage() {
 
 int main(int argc, char** argv) {
   standin::Options options;
+  options.installerFile = TARNWICK_STANDIN_EMULATOR_FILE;
+  options.installerSize = 32u << 20;
   std::string host = "127.0.0.1";
   int port = 47443;
   std::string faultsFile;

@@ -103,7 +103,7 @@ bool stillPlanted(Planted kind, const std::string& target, const std::string& vi
 void ServicesTest::SetUp() {
   temp_ = std::make_unique<testsupport::TempFolder>("tarnwick-net");
   utility::setDriveTableForTesting({utility::Drive{L'C', temp_->path().string(), "ext4", ""}});
-  services_ = std::make_unique<standin::Services>();
+  services_ = std::make_unique<standin::Services>(servicesOptions());
   const int port = services_->start();
   ASSERT_GT(port, 0);
   values_ = deployment::withServicesAuthority(deployment::compiledValues(), L"127.0.0.1:" + std::to_wstring(port));

@@ -51,6 +51,8 @@ class ServicesTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // What the services of this test are made with (the default options unless a fixture says).
+  virtual standin::Options servicesOptions() const { return {}; }
 
   // "https://127.0.0.1:<port><path>"
   std::string url(const std::string& path) const;

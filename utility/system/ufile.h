@@ -27,6 +27,9 @@ bool moveFile(const std::wstring& from, const std::wstring& to, unsigned flags);
 // Tests: make every move take the copy path used across volumes.
 void setAlwaysCopyOnMoveForTesting(bool always);
 bool removeFile(const std::wstring& path);
+// Downloaded programs: lets everyone who may read the regular file at |path| run it (never
+// through a link; set-id bits cleared). False, logged, otherwise.
+bool setExecutable(const std::wstring& path);
 
 // Full path of the running executable.
 std::wstring moduleFileName();
@@ -41,8 +44,10 @@ void setDesktopDirForTesting(const std::string& hostPath);
 
 }  // namespace ufile
 
-// A file created (or truncated) for a download, opened for reading and writing and written chunk
-// by chunk. A link, folder, FIFO or device at the path is refused and left as it is.
+// A file created for a download, opened for reading and writing and written chunk by chunk. A
+// link, folder, FIFO or device at the path is refused and left as it is; otherwise a fresh file,
+// created exclusively in the target's folder, replaces whatever file had the name (it is never
+// opened, so a hard link planted there is not written through).
 class FileHandle {
  public:
   // Windows system error codes of a failed open, as callers log them ("GetLastError").

@@ -171,6 +171,23 @@ bool removeFile(const std::wstring& path) {
   return false;
 }
 
+bool setExecutable(const std::wstring& path) {
+  const std::string host = toHostPath(path);
+  struct stat st {};
+  const int fd = host.empty() ? -1 : posix::openRegularFile(host, O_RDONLY | O_NOFOLLOW, 0, &st);
+  int error = fd < 0 ? (host.empty() ? ENOENT : errno) : 0;
+  if (fd >= 0) {
+    // Execute for whoever may read it; set-id bits are never given.
+    const mode_t mode = (st.st_mode & 0777) | ((st.st_mode & 0444) >> 2);
+    if (::fchmod(fd, mode) != 0) error = errno;
+    ::close(fd);
+  }
+  if (error == 0) return true;
+  common::logPrint("utility::ufile::setExecutable", __LINE__, L"set executable [ %s ] failed! error = %d.",
+                   path.c_str(), error);
+  return false;
+}
+
 std::wstring moduleFileName() {
   char buffer[PATH_MAX + 1];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
@@ -222,11 +239,35 @@ bool FileHandle::open(const std::wstring& path, int& error) {
     error = kErrorPathNotFound;  // unknown drive
     return false;
   }
-  // The installer runs with administrator rights: a link planted at the path is not followed, a
-  // FIFO cannot hold up the open, and only a regular file is truncated and written.
-  fd_ = posix::openRegularFile(host, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW);
-  error = fd_ >= 0 ? 0 : windowsCreateError(errno);
-  return fd_ >= 0;
+  // The installer runs with administrator rights: a link, FIFO, folder or device planted at the
+  // path is refused and left as it is.
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    error = windowsCreateError(S_ISLNK(st.st_mode) ? ELOOP : EACCES);
+    return false;
+  }
+  // Never written through what is there: a fresh file, created exclusively beside the target
+  // (no link is followed, nothing planted under its unpredictable name), takes the target's
+  // name before the first byte. A file at the path, also one hard-linked elsewhere, is replaced
+  // as a name and never opened, and a link planted after the check above is replaced itself.
+  const size_t slash = host.rfind('/');
+  std::string temp = slash == std::string::npos ? std::string() : host.substr(0, slash + 1);
+  temp += ".tarnwick-dl-XXXXXX";
+  const int fd = g_mkstemp_full(temp.data(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0644);
+  if (fd < 0) {
+    error = windowsCreateError(errno);
+    return false;
+  }
+  if (::rename(temp.c_str(), host.c_str()) != 0) {
+    const int failure = errno;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    error = windowsCreateError(failure == EISDIR || failure == ENOTEMPTY ? EACCES : failure);
+    return false;
+  }
+  fd_ = fd;
+  error = 0;
+  return true;
 }
 
 bool FileHandle::write(const void* bytes, size_t count) { return fd_ >= 0 && posix::writeAll(fd_, bytes, count); }

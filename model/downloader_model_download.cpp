@@ -1,0 +1,181 @@
+// Installer download: the full emulator installer, from the remote address or, when none has
+// arrived by the fourth tick of the wait task, from the generation's fixed address; over the
+// platform client (two attempts) and then libcurl. Progress, success and failure reach the main
+// thread as posted tasks; the collection service and the log get the outcome.
+#include <rapidjson/document.h>
+
+#include <atomic>
+
+#include "model/config_imp.h"
+#include "model/downloader_model.h"
+#include "net/fetch_rules.h"
+#include "net/qv_curl_downloader.h"
+#include "telemetry/qv_reporter.h"
+#include "utility/base/clock.h"
+#include "utility/base/strings.h"
+#include "utility/system/log.h"
+#include "utility/system/ufile.h"
+
+namespace {
+
+constexpr uint32_t kDefaultUrlPeriodMs = 1000;
+constexpr uint32_t kProgressIntervalMs = 1000;
+// A libcurl reply smaller than this is an error page, not the installer.
+constexpr uint64_t kMinInstallerBytes = 1048576;
+
+// Runs of the wait task in this process (main thread only).
+int gDefaultUrlTicks = 0;
+std::atomic<uint32_t> gDefaultUrlPeriodMs{kDefaultUrlPeriodMs};
+std::atomic<uint32_t (*)()> gTickSource{nullptr};
+
+uint32_t readTick() {
+  if (auto source = gTickSource.load()) return source();
+  return utility::tickCount();
+}
+
+// The installer is run with administrator rights: it comes over https only (a redirect to plain
+// http is refused too), and a server that trickles below the minimum rate loses the transfer to
+// the fallback instead of holding it for hours.
+net::FetchRules installerRules() {
+  return net::FetchRules{.httpsOnly = true,
+                         .minBytesPerSecond = net::kLowRateBytesPerSecond,
+                         .minRateWindow = net::lowRateWindow()};
+}
+
+// False, logged, for a file at |file| smaller than the smallest installer (or none at all).
+bool largeEnough(const char* label, const std::wstring& file) {
+  uint64_t size = 0;
+  if (utility::ufile::fileSize(file, size) && size >= kMinInstallerBytes) return true;
+  common::logPrint(label, __LINE__, L"download refused: %I64u bytes, no installer", size);
+  return false;
+}
+
+}  // namespace
+
+void DownloaderModel::startDownloadPlayer() {
+  if (!getPlayerUrl().empty()) {
+    Runable* task = makeRunable(this, &DownloaderModel::_threadDownloadPlayer);
+    if (!downloadThread_.start(task)) task->release();  // held already: a second click starts nothing
+    return;
+  }
+  common::logPrint("DownloaderModel::startDownloadPlayer", __LINE__, L"start downloader. bug getting player url");
+  if (defaultUrlTimer_.id() != 0) return;  // already waiting
+  defaultUrlTimer_.start(gDefaultUrlPeriodMs.load(), makeRunable(this, &DownloaderModel::_waitForPlayerUrl));
+}
+
+// The wait task, at every tick of the default-URL timer (main thread).
+void DownloaderModel::_waitForPlayerUrl() {
+  const int ticks = gDefaultUrlTicks++;
+  if (ticks < 3 && getPlayerUrl().empty()) return;
+  // The address is used only once the config thread has ended (both of its documents), but the
+  // main loop is never held for it: a thread still fetching is looked at again at the next tick.
+  if (configThread_.isRunning()) return;
+  configThread_.stop(utility::kWaitForever);  // ended: returns at once
+  if (getPlayerUrl().empty()) {
+    setPlayerUrl(ConfigImp::instance().defaultPlayerUrl());
+    reportUiEvent(L"download_defaultUrl", openid_);
+  }
+  startDownloadPlayer();
+  defaultUrlTimer_.stop();
+}
+
+void DownloaderModel::_threadDownloadPlayer() {
+  const char* label = "DownloaderModel::_threadDownloadPlayer";
+  common::logPrint(label, __LINE__, L"download player");
+  if (!utility::ufile::exists(installPath_)) utility::ufile::makeDir(installPath_);
+  lastProgressTick_ = 0;
+  const std::wstring target = ConfigImp::instance().installerPath(installPath_);
+  downloadStartTick_ = readTick();
+
+  bool ok = _downloadByNet(target);
+  // A stopping model does not start a transfer that cannot be cancelled.
+  if (!ok && !downloadThread_.isStopRequested()) {
+    common::logPrint(label, __LINE__, L"download by qvcurl");
+    auto onProgress = [this](int percent) {
+      taskPoster_.postFunction([this, percent] {
+        if (onCurlProgress) onCurlProgress(percent);
+      });
+    };
+    ok = QvCurlDownloader::downloadFile(target, utility::wideToAnsi(getPlayerUrl()), onProgress, installerRules());
+    if (ok) ok = largeEnough(label, target);
+  }
+  // It is run next: it must be a program anyone who may read it can start.
+  if (ok) ok = utility::ufile::setExecutable(target);
+  const uint32_t endTick = readTick();
+
+  if (ok) {
+    taskPoster_.postFunction([this] {
+      if (onDownloadSuccess) onDownloadSuccess();
+    });
+  } else {
+    taskPoster_.postFunction([this] {
+      if (onDownloadFail) onDownloadFail();
+    });
+  }
+  if (ok) {
+    reporter_->report(L"download_success");
+    const int64_t duration = static_cast<int64_t>(readTick() - downloadStartTick_);
+    reporter_->report(L"download_duration", [duration](rapidjson::Value& properties, auto& allocator) {
+      properties.AddMember("duration", duration, allocator);
+    });
+  } else {
+    reporter_->report(L"download_fail");
+  }
+  common::logPrint(label, __LINE__, L"download finished, success = %d, elapse = %d", ok ? 1 : 0,
+                   roundedElapseSeconds(downloadStartTick_, endTick));
+}
+
+bool DownloaderModel::_downloadByNet(const std::wstring& target) {
+  const char* label = "DownloaderModel::_downloadByNet";
+  lastProgressTick_ = 0;
+  const std::wstring playerUrl = getPlayerUrl();
+  common::logPrint(label, __LINE__, L"start download player playerurl is %s", playerUrl.c_str());
+  const std::wstring temp = target + L".tmp";
+  if (utility::ufile::exists(temp)) utility::ufile::removeFile(temp);
+
+  const net::FetchRules rules = installerRules();
+  bool ok = downloadClient_.downloadToFile(playerUrl, temp, this, rules);
+  // A second real attempt: the client is not cancelled first, since a cancelled client stays
+  // stopped and would refuse it. A shutdown's cancel still ends it at once.
+  if (!ok && !downloadThread_.isStopRequested()) ok = downloadClient_.downloadToFile(playerUrl, temp, this, rules);
+  // Nothing smaller than an installer is accepted from this stack either (a 200 reply with an
+  // error page, an empty body).
+  if (ok) ok = largeEnough(label, temp);
+  if (!ok) {
+    common::logPrint(label, __LINE__, L"download file error file = %s", target.c_str());
+    return false;
+  }
+  utility::ufile::moveFile(temp, target, 1 | 2);
+  common::logPrint(label, __LINE__, L"download file success file = %s", target.c_str());
+  return true;
+}
+
+bool DownloaderModel::onHttpProgress(const char*, int, int64_t received, int64_t total) {
+  const uint32_t now = readTick();
+  // Unsigned difference: the tick count wraps after 49.7 days.
+  if (lastProgressTick_ != 0 && now - lastProgressTick_ < kProgressIntervalMs) return true;
+  lastProgressTick_ = now;
+  taskPoster_.postFunction([this, received, total] {
+    progressPercent_ = total > 0 ? static_cast<int>(static_cast<double>(received) / static_cast<double>(total) * 100.0) : 0;
+    if (onDownloadProgress) {
+      onDownloadProgress(progressPercent_, static_cast<int>(static_cast<uint32_t>(received)),
+                         static_cast<int>(static_cast<uint32_t>(total)));
+    }
+  });
+  return true;
+}
+
+int DownloaderModel::roundedElapseSeconds(uint32_t startTick, uint32_t endTick) {
+  const uint32_t seconds = (endTick - startTick) / 1000;
+  return static_cast<int>((seconds + 29) / 30 * 30);
+}
+
+void DownloaderModel::setDefaultUrlPeriodForTesting(uint32_t periodMs) {
+  gDefaultUrlPeriodMs.store(periodMs > 0 ? periodMs : kDefaultUrlPeriodMs);
+}
+
+void DownloaderModel::setTickSourceForTesting(uint32_t (*tick)()) { gTickSource.store(tick); }
+
+int DownloaderModel::defaultUrlTicksForTesting() { return gDefaultUrlTicks; }
+
+void DownloaderModel::resetDefaultUrlTicksForTesting() { gDefaultUrlTicks = 0; }
