@@ -35,11 +35,14 @@ uint32_t readTick() {
 
 // The installer is run with administrator rights: it comes over https only (a redirect to plain
 // http is refused too), and a server that trickles below the minimum rate loses the transfer to
-// the fallback instead of holding it for hours.
+// the fallback instead of holding it for hours. An error page is never taken for the installer,
+// however large, nor a body whose end cannot be told from a cut connection.
 net::FetchRules installerRules() {
   return net::FetchRules{.httpsOnly = true,
                          .minBytesPerSecond = net::kLowRateBytesPerSecond,
-                         .minRateWindow = net::lowRateWindow()};
+                         .minRateWindow = net::lowRateWindow(),
+                         .httpErrorsFail = true,
+                         .delimitedBodyOnly = true};
 }
 
 // False, logged, for a file at |file| smaller than the smallest installer (or none at all).

@@ -19,6 +19,12 @@ struct FetchRules {
   // the stall and idle limits apply.
   uint64_t minBytesPerSecond = 0;
   std::chrono::seconds minRateWindow{0};
+  // An error status (400 and above) fails the transfer on libcurl too, which would otherwise
+  // deliver the error page as the file (the platform client accepts 2xx only, always).
+  bool httpErrorsFail = false;
+  // A body that only the end of the connection delimits (no length, no chunks) fails: a
+  // connection cut short would look like its end, so a truncated file could not be told apart.
+  bool delimitedBodyOnly = false;
 };
 
 // The documents that configure a run are a few KiB: each fetch of one gets an overall limit of

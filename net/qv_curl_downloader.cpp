@@ -1,6 +1,7 @@
 #include "net/qv_curl_downloader.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstring>
 #include <new>
 
@@ -126,6 +127,29 @@ QvCurlDownloader::TransferSettings settingsFor(const std::string& url, const net
     settings.lowSpeedTime = gStallSeconds.load();
   }
   return settings;
+}
+
+// How the body of the last response is delimited: by a length, by chunks, or only by the end of
+// the connection (each new status line starts over).
+struct Framing {
+  bool length = false;
+  bool chunked = false;
+};
+
+bool headerIs(const std::string& line, const char* name) {
+  const size_t n = std::strlen(name);
+  return line.size() > n && curl_strnequal(line.c_str(), name, n) != 0;
+}
+
+size_t readFraming(char* bytes, size_t size, size_t count, void* data) {
+  auto* framing = static_cast<Framing*>(data);
+  const size_t n = size * count;
+  std::string line(bytes, n);
+  for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (line.rfind("http/", 0) == 0) *framing = Framing{};
+  else if (headerIs(line, "content-length:")) framing->length = true;
+  else if (headerIs(line, "transfer-encoding:") && line.find("chunked") != std::string::npos) framing->chunked = true;
+  return n;
 }
 
 // Follows a transfer hop by hop: once a hop was https, a later plain-http hop is not requested
@@ -323,6 +347,12 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   apply(h, settings, guard);
   setTlsChecks(h);
   curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, kMaxReceiveSpeed);
+  if (rules.httpErrorsFail) curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+  Framing framing;
+  if (rules.delimitedBodyOnly) {
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readFraming);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &framing);
+  }
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
@@ -330,7 +360,11 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
 
-  const CURLcode code = perform(label, h, url, settings, guard);
+  CURLcode code = perform(label, h, url, settings, guard);
+  if (code == CURLE_OK && rules.delimitedBodyOnly && !framing.length && !framing.chunked) {
+    common::logPrint(label, __LINE__, L"reply without length or chunks refused");
+    code = CURLE_PARTIAL_FILE;
+  }
   bool ok = true;
   if (code != CURLE_OK) {
     common::logPrint(label, __LINE__, L"download error %s", errorText(code, utility::kCodePageUtf8).c_str());

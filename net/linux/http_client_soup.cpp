@@ -471,6 +471,13 @@ bool CHttpClient::sendAndReceive() {
                              ? soup_message_headers_get_content_length(responseHeaders)
                              : -1;
 
+  if (rules_.delimitedBodyOnly && soup_message_headers_get_encoding(responseHeaders) == SOUP_ENCODING_EOF) {
+    common::logPrint(label, __LINE__, L"reply without length or chunks refused");
+    g_cancellable_cancel(handle->cancellable);
+    g_input_stream_close(body.get(), handle->cancellable, nullptr);
+    g_signal_handlers_disconnect_by_data(message.get(), &state);
+    return false;
+  }
   bool ok = false;
   bool finished = false;
   if (sink_->onHttpRecvHeader(length, status)) {

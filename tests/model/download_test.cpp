@@ -8,7 +8,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -105,6 +107,16 @@ void releaseOpen() {
   std::lock_guard<std::mutex> lock(gGate.mutex);
   gGate.released = true;
   gGate.changed.notify_all();
+}
+
+// Plants a hard link to |gVictim| at |gPlantAt| when the platform client opens its request,
+// after the model has cleared the way for its temporary file.
+std::string gVictim;
+std::string gPlantAt;
+void plantHardLinkHook(utility::CHttpClient*, utility::CHttpClient::OpenStage stage) {
+  if (stage != utility::CHttpClient::OpenStage::kEntered) return;
+  std::error_code error;
+  std::filesystem::create_hard_link(gVictim, gPlantAt, error);
 }
 
 std::atomic<uint32_t> gTick{0};
@@ -357,6 +369,47 @@ TEST_F(Download, TransfersBelowTheMinimumRateFail) {
   }
 }
 
+// Hard links to a file elsewhere, at the target and (planted while the request opens, after the
+// model removed any) at its temporary name: neither stack writes through them.
+TEST_F(Download, PlantedHardLinksAreNotWrittenThrough) {
+  struct Case {
+    const char* label;
+    standin::Fault fault;
+    bool curlTried;
+  };
+  const Case cases[] = {
+      {"platform stack", {}, false},
+      {"libcurl", {.status = 503, .times = 2}, true},
+  };
+  const std::string victim = hostPath("victim.txt");
+  const std::string kept = "precious settings\n";
+  std::filesystem::create_directories(hostPath("Tarnwick/Tarnwick9"));
+  gVictim = victim;
+  gPlantAt = installerHostPath() + ".tmp";
+  utility::CHttpClient::setOpenHookForTesting(&plantHardLinkHook);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    DownloaderModelTest::destroy(model_);
+    model_ = DownloaderModelTest::make(*reporter_, installPath());
+    successes_ = failures_ = 0;
+    model_->onDownloadSuccess = [this] { ++successes_; };
+    model_->onDownloadFail = [this] { ++failures_; };
+    std::ofstream(victim, std::ios::binary | std::ios::trunc) << kept;
+    std::filesystem::remove(installerHostPath());
+    std::filesystem::create_hard_link(victim, installerHostPath());
+    services_->setFault(kRemoteInstaller, c.fault);
+    log_.clear();
+    model_->setPlayerUrl(wurl(kRemoteInstaller));
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runUntilFinished());
+    EXPECT_EQ(successes_, 1);
+    EXPECT_EQ(log_.contains(L"download by qvcurl"), c.curlTried);
+    EXPECT_EQ(readFile(victim), kept);
+    EXPECT_TRUE(readFile(installerHostPath()) == servedInstaller());
+    std::filesystem::remove(gPlantAt);
+  }
+}
+
 TEST_F(Download, ASecondClickStartsNothing) {
   model_->setPlayerUrl(wurl(kRemoteInstaller));
   model_->startDownloadPlayer();
@@ -489,6 +542,88 @@ TEST_F(Download, WaitingForTheConfigThreadKeepsTheMainLoopTurning) {
   };
   EXPECT_LT(at(kCampaign), at(kRemoteInstaller));
   EXPECT_LT(at(kRemoteInstaller), static_cast<long>(requests.size()));
+}
+
+// Every fault a server or the path to it can show, faced by both stacks in turn (the platform
+// stack twice, then libcurl): no crash, no hang past the time-outs (the minimum-rate window is
+// 2 s here), and never a truncated or foreign installer accepted. Prints the matrix.
+TEST_F(Download, FaultMatrix) {
+  net::setLowRateWindowForTesting(std::chrono::seconds(2));
+  standin::Services rogue({.certFile = nettest::certFile("rogue-server.pem"), .keyFile = nettest::certFile("rogue-server.key"),
+                           .installerFile = STANDIN_EMULATOR, .installerSize = kInstallerSize});
+  standin::Services wrongHost({.certFile = nettest::certFile("wronghost-server.pem"),
+                               .keyFile = nettest::certFile("wronghost-server.key"),
+                               .installerFile = STANDIN_EMULATOR, .installerSize = kInstallerSize});
+  ASSERT_GT(rogue.start(), 0);
+  ASSERT_GT(wrongHost.start(), 0);
+  const std::string errorPage =
+      "<html><head><title>Service unavailable</title></head><body><h1>Please try again later</h1></body></html>";
+  struct Case {
+    const char* label;
+    standin::Fault fault;
+    standin::Services* server;  // null: the test's services
+    bool installer;             // the whole installer is what the fault still delivers
+  };
+  const Case cases[] = {
+      {"stalled body", {.stallAfterBytes = 65536}, nullptr, false},
+      {"headers never come", {.delayMs = 600000}, nullptr, false},
+      {"drop after 100 KiB", {.dropAfterBytes = 102400}, nullptr, false},
+      {"404", {.status = 404}, nullptr, false},
+      {"404 with a 2 MiB page", {.status = 404, .replaceBody = true, .body = std::string(2u << 20, 'x')}, nullptr, false},
+      {"500", {.status = 500}, nullptr, false},
+      {"429 rate-limited", {.status = 429}, nullptr, false},
+      {"redirect cycle", {.redirects = 1000}, nullptr, false},
+      {"truncated one byte short of its length", {.dropAfterBytes = static_cast<int64_t>(kInstallerSize) - 1}, nullptr, false},
+      {"wrong-host certificate", {}, &wrongHost, false},
+      {"untrusted certificate", {}, &rogue, false},
+      {"trickle below 1 KiB/s", {.bytesPerSecond = 300}, nullptr, false},
+      // Without a length or chunks, the end of the connection ends the body: a cut would look the
+      // same, so neither stack takes such a reply for the installer.
+      {"no length", {.omitLength = true}, nullptr, false},
+      {"no length, dropped after 2 MiB", {.dropAfterBytes = 2u << 20, .omitLength = true}, nullptr, false},
+      {"zero bytes", {.replaceBody = true, .body = ""}, nullptr, false},
+      {"200 with an error page", {.replaceBody = true, .body = errorPage}, nullptr, false},
+  };
+  std::string matrix = "fault                                    | platform stack   | libcurl\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    DownloaderModelTest::destroy(model_);
+    model_ = DownloaderModelTest::make(*reporter_, installPath());
+    successes_ = failures_ = 0;
+    model_->onDownloadSuccess = [this] { ++successes_; };
+    model_->onDownloadFail = [this] { ++failures_; };
+    services_->clearFaults();
+    services_->clearRecords();
+    standin::Services& server = c.server != nullptr ? *c.server : *services_;
+    if (c.server == nullptr) services_->setFault(kRemoteInstaller, c.fault);
+    std::filesystem::remove(installerHostPath());
+    log_.clear();
+
+    const auto started = std::chrono::steady_clock::now();
+    model_->setPlayerUrl(utility::utf8ToWide(server.baseUrl() + kRemoteInstaller));
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runUntilFinished());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+
+    const bool platformAccepted = log_.containsPart(L"download file success file = ");
+    const bool curlTried = log_.contains(L"download by qvcurl");
+    const bool curlAccepted = curlTried && successes_ == 1;
+    EXPECT_EQ(successes_ + failures_, 1);
+    EXPECT_EQ(successes_ == 1, c.installer);
+    if (successes_ == 1) EXPECT_TRUE(readFile(installerHostPath()) == servedInstaller());
+    EXPECT_LT(seconds.count(), 60);
+    auto verdict = [&c](bool accepted, bool tried) {
+      if (!tried) return std::string("not needed");
+      if (!accepted) return std::string("refused");
+      return std::string(c.installer ? "accepted, whole" : "ACCEPTED WRONGLY");
+    };
+    std::string label = c.label;
+    label.resize(40, ' ');
+    std::string platform = verdict(platformAccepted, true);
+    platform.resize(16, ' ');
+    matrix += label + " | " + platform + " | " + verdict(curlAccepted, curlTried) + "\n";
+  }
+  std::printf("%s", matrix.c_str());
 }
 
 }  // namespace

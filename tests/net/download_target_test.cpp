@@ -61,6 +61,24 @@ class DownloadTargets : public nettest::ServicesTest {
     EXPECT_EQ(readFile(hostPath("existing.bin")), generated(kSize));
   }
 
+  // A file at the target that is hard-linked to a victim elsewhere is replaced as a name: the
+  // download gets a fresh file and the victim keeps its bytes (nothing is written through it).
+  void expectHardLinkReplaced(const std::function<bool(const std::wstring& path)>& download) {
+    namespace fs = std::filesystem;
+    fs::create_hard_link(hostPath("victim.txt"), hostPath("hard-linked.bin"));
+    EXPECT_TRUE(download(winPath("hard-linked.bin")));
+    EXPECT_EQ(readFile(hostPath("victim.txt")), kVictim);
+    EXPECT_EQ(fs::hard_link_count(hostPath("victim.txt")), 1u);
+    EXPECT_EQ(readFile(hostPath("hard-linked.bin")), generated(kSize));
+    // No temporary name is left beside it.
+    size_t names = 0;
+    for (const auto& entry : fs::directory_iterator(temp_->path())) {
+      names += entry.path().filename().string().rfind(".tarnwick-dl-", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(names, 0u);
+    fs::remove(hostPath("hard-linked.bin"));
+  }
+
   static constexpr const char* kVictim = "precious settings\n";
 };
 
@@ -72,6 +90,7 @@ TEST_F(DownloadTargets, CurlClientRefusesPlantedTargets) {
   // The target is checked before any traffic.
   EXPECT_TRUE(services_->requests().empty());
   expectExistingFileReplaced(download);
+  expectHardLinkReplaced(download);
 }
 
 TEST_F(DownloadTargets, HttpClientRefusesPlantedTargets) {
@@ -81,6 +100,7 @@ TEST_F(DownloadTargets, HttpClientRefusesPlantedTargets) {
   };
   expectEveryPlantedTargetRefused(download, L"onHttpErro create file error  5");
   expectExistingFileReplaced(download);
+  expectHardLinkReplaced(download);
 }
 
 }  // namespace
