@@ -23,6 +23,8 @@
 #include "net/http_client.h"
 #include "telemetry/qv_reporter.h"
 #include "tests/net/net_test_support.h"
+#include "tests/net/raw_server.h"
+#include "tests/net/tls_peers.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/strings.h"
 #include "utility/base/tasks.h"
@@ -318,15 +320,44 @@ TEST_F(Download, FallbackTable) {
                                                         "download_duration", "download_fail", "download_fail"}));
 }
 
+// The installer comes over https only: a plain-http address, and a redirect from https to plain
+// http, are refused by both stacks before anything plain is requested.
 TEST_F(Download, PlainHttpIsRefusedByBothStacks) {
-  const std::wstring address = L"http://127.0.0.1:" + std::to_wstring(services_->port()) + L"/download/full/en/Tarnwick9_setup.exe";
-  model_->setPlayerUrl(address);
-  model_->startDownloadPlayer();
-  ASSERT_TRUE(runUntilFinished());
-  EXPECT_EQ(failures_, 1);
-  EXPECT_TRUE(services_->requests().empty());
-  EXPECT_TRUE(log_.contains(L"plain http refused: " + address));
-  EXPECT_TRUE(log_.contains(L"address refused, only https allowed: " + address));
+  const std::string evil(2u << 20, 'e');
+  nettest::RawServer plain("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(evil.size()) +
+                           "\r\nConnection: close\r\n\r\n" + evil);
+  const std::string plainUrl = "http://127.0.0.1:" + std::to_string(plain.port()) + "/Tarnwick9_setup.exe";
+  nettest::RedirectServer toPlain(plainUrl);
+  ASSERT_GT(toPlain.port(), 0);
+  struct Case {
+    const char* label;
+    std::string address;
+    std::wstring platformRecord;
+    std::wstring curlRecord;
+  };
+  const std::wstring wplain = utility::utf8ToWide(plainUrl);
+  const Case cases[] = {
+      {"plain http address", plainUrl, L"plain http refused: " + wplain, L"address refused, only https allowed: " + wplain},
+      {"https redirected to plain http", toPlain.url("/Tarnwick9_setup.exe"), L"redirect to " + wplain + L" refused",
+       L"address refused, only https allowed: " + wplain},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    DownloaderModelTest::destroy(model_);
+    model_ = DownloaderModelTest::make(*reporter_, installPath());
+    successes_ = failures_ = 0;
+    model_->onDownloadSuccess = [this] { ++successes_; };
+    model_->onDownloadFail = [this] { ++failures_; };
+    log_.clear();
+    model_->setPlayerUrl(utility::utf8ToWide(c.address));
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runUntilFinished());
+    EXPECT_EQ(failures_, 1);
+    EXPECT_TRUE(log_.contains(c.platformRecord)) << utility::wideToUtf8(c.platformRecord);
+    EXPECT_TRUE(log_.contains(c.curlRecord)) << utility::wideToUtf8(c.curlRecord);
+    EXPECT_EQ(readFile(installerHostPath()).find('e'), std::string::npos);
+  }
+  EXPECT_TRUE(plain.requests().empty());
 }
 
 // A server that trickles below 1 KiB/s over the window (2 s here) loses the transfer, on either
