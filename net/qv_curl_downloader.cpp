@@ -129,8 +129,8 @@ QvCurlDownloader::TransferSettings settingsFor(const std::string& url, const net
   return settings;
 }
 
-// How the body of the last response is delimited: by a length, by chunks, or only by the end of
-// the connection (each new status line starts over).
+// How the body of the last response is delimited: by a length, by chunks (or the frames of
+// HTTP/2 and later), or only by the end of the connection (each new status line starts over).
 struct Framing {
   bool length = false;
   bool chunked = false;
@@ -146,7 +146,11 @@ size_t readFraming(char* bytes, size_t size, size_t count, void* data) {
   const size_t n = size * count;
   std::string line(bytes, n);
   for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (line.rfind("http/", 0) == 0) *framing = Framing{};
+  if (line.rfind("http/", 0) == 0) {
+    // HTTP/2 and later frame every body: its end is never the connection's.
+    *framing = Framing{};
+    framing->chunked = line.rfind("http/1", 0) != 0;
+  }
   else if (headerIs(line, "content-length:")) framing->length = true;
   else if (headerIs(line, "transfer-encoding:") && line.find("chunked") != std::string::npos) framing->chunked = true;
   return n;

@@ -293,3 +293,23 @@ TEST_F(UFileOnDisk, FileHandleReplacesAndWritesWholeCounts) {
 }
 
 }  // namespace
+
+namespace {
+
+// A downloaded program becomes runnable for whoever may read it; nothing else is touched.
+TEST_F(UFileOnDisk, SetExecutableGivesExecuteWhereReadIsAllowed) {
+  ASSERT_TRUE(makeOneOfEachKind("program"));
+  fs::permissions(root_ / "c/file.bin", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_TRUE(utility::ufile::setExecutable(L"C:\\file.bin"));
+  EXPECT_EQ(fs::status(root_ / "c/file.bin").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::owner_exec | fs::perms::group_read |
+                fs::perms::group_exec);
+  fs::permissions(root_ / "c/file.bin", fs::perms::owner_read | fs::perms::owner_write);
+  for (const wchar_t* path : {L"C:\\link", L"C:\\folder", L"C:\\fifo", L"C:\\missing", L"Q:\\file.bin"}) {
+    EXPECT_FALSE(utility::ufile::setExecutable(path)) << utility::wideToUtf8(path);
+  }
+  // The link's target was not changed through it.
+  EXPECT_EQ(fs::status(root_ / "c/file.bin").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+}  // namespace
