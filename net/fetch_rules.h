@@ -22,8 +22,9 @@ struct FetchRules {
   // An error status (400 and above) fails the transfer on libcurl too, which would otherwise
   // deliver the error page as the file (the platform client accepts 2xx only, always).
   bool httpErrorsFail = false;
-  // A body that only the end of the connection delimits (no length, no chunks) fails: a
-  // connection cut short would look like its end, so a truncated file could not be told apart.
+  // A body whose end cannot be told from a cut connection fails, so a truncated file is never
+  // taken for a whole one: on libcurl one without a length or chunks, on the platform client one
+  // without a length (libsoup reads a chunked body cut at a chunk boundary as complete).
   bool delimitedBodyOnly = false;
 };
 

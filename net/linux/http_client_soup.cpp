@@ -471,8 +471,10 @@ bool CHttpClient::sendAndReceive() {
                              ? soup_message_headers_get_content_length(responseHeaders)
                              : -1;
 
-  if (rules_.delimitedBodyOnly && soup_message_headers_get_encoding(responseHeaders) == SOUP_ENCODING_EOF) {
-    common::logPrint(label, __LINE__, L"reply without length or chunks refused");
+  // libsoup reads a chunked body that is cut at a chunk boundary as complete: here only a length
+  // tells a whole body from a cut one.
+  if (rules_.delimitedBodyOnly && soup_message_headers_get_encoding(responseHeaders) != SOUP_ENCODING_CONTENT_LENGTH) {
+    common::logPrint(label, __LINE__, L"reply without length refused");
     g_cancellable_cancel(handle->cancellable);
     g_input_stream_close(body.get(), handle->cancellable, nullptr);
     g_signal_handlers_disconnect_by_data(message.get(), &state);

@@ -352,7 +352,8 @@ struct Services::Impl {
 void Services::Impl::deliver(const Body& body, int status, const Fault& fault, httplib::Response& response) {
   response.status = status;
   const bool shaped =
-      fault.bytesPerSecond > 0 || fault.dropAfterBytes >= 0 || fault.stallAfterBytes >= 0 || fault.omitLength;
+      fault.bytesPerSecond > 0 || fault.dropAfterBytes >= 0 || fault.stallAfterBytes >= 0 || fault.omitLength ||
+      fault.chunked;
   if (!shaped && body.bytes) {
     response.set_content(*body.bytes, body.contentType);
     return;
@@ -378,7 +379,15 @@ void Services::Impl::deliver(const Body& body, int status, const Fault& fault, h
     }
     return writeBody(body, offset, static_cast<size_t>(n), sink);
   };
-  if (fault.omitLength) {
+  if (fault.chunked) {
+    response.set_chunked_content_provider(body.contentType, [sendFrom, size](size_t offset, httplib::DataSink& sink) {
+      if (offset >= size) {
+        sink.done();
+        return true;
+      }
+      return sendFrom(offset, sink);
+    });
+  } else if (fault.omitLength) {
     response.set_content_provider(body.contentType, [sendFrom, size](size_t offset, httplib::DataSink& sink) {
       if (offset >= size) {
         sink.done();
@@ -580,6 +589,8 @@ bool Services::setFaultsFromJson(const std::string& json) {
         fault.body = std::string(v.GetString(), v.GetStringLength());
       } else if (key == "omitLength" && v.IsBool()) {
         fault.omitLength = v.GetBool();
+      } else if (key == "chunked" && v.IsBool()) {
+        fault.chunked = v.GetBool();
       } else if (v.IsInt64()) {
         const int64_t n = v.GetInt64();
         if (key == "status") fault.status = static_cast<int>(n);

@@ -20,6 +20,7 @@ struct Fault {
   uint64_t bytesPerSecond = 0;      // send the body at this rate (0: as fast as possible)
   int64_t dropAfterBytes = -1;      // close the connection after this many body bytes
   bool omitLength = false;          // send no Content-Length: the body ends with the connection
+  bool chunked = false;             // send the body in chunks, without Content-Length
   int redirects = 0;                // answer through a chain of this many redirects first
   int64_t stallAfterBytes = -1;     // after this many body bytes send nothing until stop
   bool replaceBody = false;         // answer with |body| instead (broken documents, empty replies)

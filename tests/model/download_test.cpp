@@ -612,6 +612,9 @@ TEST_F(Download, FaultMatrix) {
       // same, so neither stack takes such a reply for the installer.
       {"no length", {.omitLength = true}, nullptr, false},
       {"no length, dropped after 2 MiB", {.dropAfterBytes = 2u << 20, .omitLength = true}, nullptr, false},
+      // The platform client needs a length to tell a cut body from a whole one; libcurl reads chunks.
+      {"chunks, no length", {.chunked = true}, nullptr, true},
+      {"chunks, dropped after 2 MiB", {.dropAfterBytes = 2u << 20, .chunked = true}, nullptr, false},
       {"zero bytes", {.replaceBody = true, .body = ""}, nullptr, false},
       {"200 with an error page", {.replaceBody = true, .body = errorPage}, nullptr, false},
   };
