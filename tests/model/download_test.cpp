@@ -163,6 +163,7 @@ class Download : public nettest::ServicesTest {
     model_->onDownloadSuccess = [this] { ++successes_; };
     model_->onDownloadFail = [this] { ++failures_; };
     model_->onDownloadProgress = [this](int percent, int, int) { progress_.push_back(percent); };
+    model_->onCurlProgress = [this](int percent) { curlProgress_.push_back(percent); };
   }
 
   void TearDown() override {
@@ -229,6 +230,7 @@ class Download : public nettest::ServicesTest {
   int successes_ = 0;
   int failures_ = 0;
   std::vector<int> progress_;
+  std::vector<int> curlProgress_;
 };
 
 TEST_F(Download, PlatformStackDeliversTheStandInEmulatorAsARunnableInstaller) {
@@ -254,6 +256,11 @@ TEST_F(Download, PlatformStackDeliversTheStandInEmulatorAsARunnableInstaller) {
   }
   EXPECT_FALSE(log_.contains(L"download by qvcurl"));
   EXPECT_TRUE(log_.containsPart(L"download finished, success = 1, elapse = "));
+  // The first chunk's progress goes out at once; percentages only grow and stay within 100.
+  ASSERT_FALSE(progress_.empty());
+  EXPECT_TRUE(std::is_sorted(progress_.begin(), progress_.end()));
+  EXPECT_LE(progress_.back(), 100);
+  EXPECT_TRUE(curlProgress_.empty());
 
   int64_t duration = -1;
   EXPECT_EQ(reportedEvents(&duration), (std::vector<std::string>{"download_success", "download_duration"}));
@@ -295,6 +302,8 @@ TEST_F(Download, FallbackTable) {
     successes_ = failures_ = 0;
     model_->onDownloadSuccess = [this] { ++successes_; };
     model_->onDownloadFail = [this] { ++failures_; };
+    curlProgress_.clear();
+    model_->onCurlProgress = [this](int percent) { curlProgress_.push_back(percent); };
     services_->clearRecords();
     services_->clearFaults();
     services_->setFault(kRemoteInstaller, c.fault);
@@ -312,6 +321,11 @@ TEST_F(Download, FallbackTable) {
     EXPECT_EQ(log_.containsPart(L"download finished, success = 0"), !c.success);
     if (c.success) {
       EXPECT_TRUE(readFile(installerHostPath()) == servedInstaller());
+      // libcurl's progress reaches the main thread too (its first report as soon as the size is known).
+      if (c.curlTried) {
+        EXPECT_FALSE(curlProgress_.empty());
+      }
+      for (const int percent : curlProgress_) EXPECT_LT(percent, 100);
     } else {
       EXPECT_TRUE(log_.contains(L"download file error file = C:\\Tarnwick\\Tarnwick9\\Tarnwick.exe"));
     }
