@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/download_impl.h"
+#include "app/headless_job.h"
 #include "model/downloader_model.h"
 #include "utility/system/dev_overrides.h"
 #include "utility/system/privilege.h"
@@ -55,13 +56,18 @@ int main(int argc, char** argv) {
 
   const std::wstring commandLine = commandLineText(argc, argv);
   DownloadImpl app;
+  int exitCode = 0;
   if (app.entrance(commandLine.c_str())) {
     // Development builds: start the installed emulator at once, as the finish page's button
     // does (tests of the launch as the desktop user).
     if (utility::devOverride("TARNWICK_LAUNCH_AT_START")) DownloaderModel::instance().runPlayerWithPackage();
+    // Development builds: the whole job at once, with no window.
+    const bool headless = app::headlessJobRequested();
+    if (headless) app::startHeadlessJob();
     utility::MainLoop::run();
+    if (headless) exitCode = app::headlessJobExitCode();
   }
   app.shutdown();
   common::flushLog(2000);
-  return 0;
+  return exitCode;
 }

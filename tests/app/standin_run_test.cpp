@@ -1,6 +1,9 @@
 // The whole executable against the stand-in services: what a run reports.
 #include <rapidjson/document.h>
 
+#include <algorithm>
+#include <fstream>
+
 #include "standin/services/services.h"
 #include "tests/app/installer_process.h"
 
@@ -8,6 +11,8 @@ namespace {
 
 class InstallerAgainstServices : public InstallerProcess {
  protected:
+  explicit InstallerAgainstServices(standin::Options options = {}) : services_(std::move(options)) {}
+
   void SetUp() override {
     InstallerProcess::SetUp();
     ASSERT_GT(services_.start(), 0);
@@ -55,6 +60,63 @@ TEST_F(InstallerAgainstServices, OneRunReportsItsStartOnceAndASecondInstanceNoth
   EXPECT_EQ(collectionEvents(), std::vector<std::string>{"run_downloader"});
   EXPECT_EQ(analyticsEvents(), std::vector<std::string>{"download_run:35036"});
   for (const auto& post : services_.posts()) EXPECT_TRUE(post.accepted) << post.path << ": " << post.reason;
+}
+
+// The development switch that does the whole job with no window: the download of the stand-in
+// emulator served as the full installer, its silent installation, the personalised data folder
+// and the emulator's start, then the end of the run with its result.
+class HeadlessJob : public InstallerAgainstServices {
+ protected:
+  HeadlessJob() : InstallerAgainstServices(servedEmulator()) {}
+  static standin::Options servedEmulator() {
+    standin::Options options;
+    options.installerFile = STANDIN_EMULATOR;
+    options.installerSize = 2u << 20;  // past the 1 MiB a download must reach
+    return options;
+  }
+
+  // The "role" of every record the stand-in programs wrote, in order.
+  std::vector<std::string> recordedRoles() const {
+    std::vector<std::string> roles;
+    std::ifstream in(world_ / "standin-record.jsonl");
+    for (std::string line; std::getline(in, line);) {
+      rapidjson::Document record;
+      if (!record.Parse(line.c_str()).HasParseError() && record.HasMember("role")) {
+        roles.push_back(record["role"].GetString());
+      }
+    }
+    return roles;
+  }
+};
+
+TEST_F(HeadlessJob, DownloadsInstallsPersonalisesAndStartsTheEmulatorThenEnds) {
+  fs::create_directories(world_ / "home/Desktop");
+  extraEnv_.push_back("TARNWICK_AUTOMATION=install");
+  extraEnv_.push_back("TARNWICK_STANDIN_RECORD=" + (world_ / "standin-record.jsonl").string());
+  extraEnv_.push_back("XDG_DESKTOP_DIR=" + (world_ / "home/Desktop").string());
+
+  const pid_t run = start("Tarnwick9_en_35036_x.exe", {});
+  ASSERT_EQ(wait(run, std::chrono::seconds(120)), 0) << log();
+
+  const fs::path folder = world_ / "home/Tarnwick/Tarnwick9";
+  EXPECT_TRUE(fs::is_regular_file(folder / "corvide.exe"));
+  EXPECT_TRUE(fs::is_regular_file(folder / "data/data.ini"));
+  EXPECT_EQ(recordedRoles(), (std::vector<std::string>{"installer", "emulator"}));
+  const std::vector<std::string> events = collectionEvents();
+  for (const char* key : {"run_downloader", "download_success", "install_success"}) {
+    EXPECT_NE(std::find(events.begin(), events.end(), key), events.end()) << key;
+  }
+  for (const auto& post : services_.posts()) EXPECT_TRUE(post.accepted) << post.path << ": " << post.reason;
+}
+
+// Without the switch the run waits for the user (the window's buttons): nothing is downloaded.
+TEST_F(HeadlessJob, WithoutTheSwitchNothingIsDownloaded) {
+  const pid_t run = start("Tarnwick9_en_35036_x.exe", {});
+  ASSERT_TRUE(waitForLog("DownloadImpl::showMainFrame\t("));
+  kill(run, SIGTERM);
+  ASSERT_EQ(wait(run), 0);
+  EXPECT_FALSE(fs::exists(world_ / "home/Tarnwick/Tarnwick9/Tarnwick.exe"));
+  EXPECT_EQ(log().find("start download player"), std::string::npos);
 }
 
 }  // namespace
