@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 
+#include "standin/services/services.h"
 #include "tests/app/installer_process.h"
 
 namespace {
@@ -281,6 +282,49 @@ TEST_P(RootStartForDesktopUser, LinksInTheUsersFoldersCannotReachRootsFiles) {
   std::string secret((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(secret, "root's");
   EXPECT_EQ(notOwnedBy(user_.uid, vault), std::vector<std::string>{});
+}
+
+// The whole job (development switch, no window) started as root for the desktop user: the
+// downloaded installer, the installed emulator, data.ini, the launcher on the desktop, the
+// registry and the log all belong to that user, and the installer and the emulator ran as that
+// user.
+TEST_P(RootStartForDesktopUser, TheWholeJobInstallsAndStartsAsThatUser) {
+  standin::Options options;
+  options.installerFile = STANDIN_EMULATOR;
+  options.installerSize = 2u << 20;
+  standin::Services services(options);
+  ASSERT_GT(services.start(), 0);
+  std::erase(extraEnv_, std::string("TARNWICK_LAUNCH_AT_START=1"));
+  // The user's desktop in the test's world (HOME becomes the user's real home after the drop).
+  fs::create_directories(world_ / "home/Desktop");
+  fs::create_directories(world_ / "home/.config");
+  std::ofstream(world_ / "home/.config/user-dirs.dirs")
+      << "XDG_DESKTOP_DIR=\"" << (world_ / "home/Desktop").string() << "\"\n";
+  extraEnv_.push_back("TARNWICK_AUTOMATION=install");
+  extraEnv_.push_back("TARNWICK_SERVICES=127.0.0.1:" + std::to_string(services.port()));
+  giveWorldTo(user_);
+
+  const pid_t installer = start(kInstaller, {});
+  ASSERT_EQ(wait(installer, std::chrono::seconds(120)), 0) << log();
+  services.stop();
+  // The emulator is started detached: its record may come after the installer has ended.
+  ASSERT_EQ(launches().size(), 1u) << log();
+
+  std::vector<std::pair<std::string, unsigned>> ran;  // role and user of every stand-in run
+  std::ifstream in(record_);
+  for (std::string line; std::getline(in, line);) {
+    rapidjson::Document doc;
+    if (!doc.Parse(line.c_str()).HasParseError()) ran.emplace_back(doc["role"].GetString(), doc["uid"].GetUint());
+  }
+  using Ran = std::vector<std::pair<std::string, unsigned>>;
+  EXPECT_EQ(ran, (Ran{{"installer", user_.uid}, {"emulator", user_.uid}})) << log();
+  const fs::path folder = world_ / "home/Tarnwick/Tarnwick9";
+  for (const fs::path& written : {folder / "Tarnwick.exe", folder / "corvidectl.exe", folder / "data/data.ini",
+                                  world_ / "home/.config/tarnwick/registry"}) {
+    EXPECT_TRUE(fs::exists(written)) << written;
+  }
+  EXPECT_FALSE(fs::is_empty(world_ / "home/Desktop")) << "no launcher on the desktop";
+  EXPECT_EQ(notOwnedBy(user_.uid), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
