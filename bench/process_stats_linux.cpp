@@ -1,7 +1,14 @@
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "bench/process_stats.h"
 
@@ -15,20 +22,65 @@ double threadCpuSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-ChildRun runChild(const std::vector<std::string>& argv) {
+ChildRun runChild(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // This process's environment, with |environment| taking the place of variables of the same name.
+  std::vector<std::string> merged;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    bool replaced = false;
+    for (const std::string& given : environment) replaced = replaced || given.rfind(name, 0) == 0;
+    if (!replaced) merged.push_back(entry);
+  }
+  merged.insert(merged.end(), environment.begin(), environment.end());
+  std::vector<char*> env;
+  for (std::string& e : merged) env.push_back(e.data());
+  env.push_back(nullptr);
+
   pid_t pid = -1;
   ChildRun run;
-  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return run;
+  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), env.data()) != 0) return run;
   int status = 0;
   rusage usage{};
   if (wait4(pid, &status, 0, &usage) != pid) return run;
   run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  run.maxRssBytes = static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // KiB on Linux
   return run;
+}
+
+Memory ownMemory() {
+  Memory memory;
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    unsigned long long kib = 0;
+    if (std::sscanf(line.c_str(), "VmRSS: %llu kB", &kib) == 1) memory.residentBytes = kib * 1024;
+    if (std::sscanf(line.c_str(), "VmHWM: %llu kB", &kib) == 1) memory.peakBytes = kib * 1024;
+  }
+  return memory;
+}
+
+bool resetPeakMemory() {
+  // "5" resets the peak resident set size (Documentation/filesystems/proc.rst, clear_refs).
+  const int fd = ::open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::write(fd, "5", 1) == 1;
+  ::close(fd);
+  return ok;
+}
+
+void flushFileData() { ::sync(); }
+
+std::string loadAverage() {
+  std::ifstream file("/proc/loadavg");
+  std::string one, five, fifteen;
+  file >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
 }
 
 }  // namespace benchsupport
