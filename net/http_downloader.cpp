@@ -1,5 +1,6 @@
 #include "net/http_downloader.h"
 
+#include <cstring>
 #include <new>
 
 #include "net/wininet_errors.h"
@@ -51,6 +52,10 @@ bool CHttpDownload2FileSink::onHttpRecvHeader(int64_t contentLength, int status)
   }
   total_ = contentLength > 0 ? contentLength : kAssumedTotal;
   received_ = 0;
+  held_ = 0;
+  writeFailed_ = false;
+  // Without a batch every chunk is written as it comes.
+  if (!batch_) batch_.reset(new (std::nothrow) char[kWriteBatch]);
   int error = 0;
   if (!file_.open(path_, error)) {
     common::logPrint("utility::CHttpDownload2FileSink::onHttpRecvHeader", __LINE__,
@@ -62,18 +67,43 @@ bool CHttpDownload2FileSink::onHttpRecvHeader(int64_t contentLength, int status)
 
 bool CHttpDownload2FileSink::onHttpRecvData(const char* data, int length) {
   if (stopRequested_.load()) return false;
+  if (length < 0) return false;
   received_ += length;
   if (progress_ != nullptr && !progress_->onHttpProgress(data, length, received_, total_)) return false;
-  return length >= 0 && file_.write(data, static_cast<size_t>(length));
+  return hold(data, static_cast<size_t>(length));
+}
+
+bool CHttpDownload2FileSink::hold(const char* data, size_t length) {
+  if (held_ + length > kWriteBatch && !flush()) return false;
+  if (!batch_ || length >= kWriteBatch) {
+    if (file_.write(data, length)) return true;
+    writeFailed_ = true;
+    return false;
+  }
+  std::memcpy(batch_.get() + held_, data, length);
+  held_ += length;
+  return true;
+}
+
+bool CHttpDownload2FileSink::flush() {
+  if (held_ == 0) return !writeFailed_;
+  const bool written = file_.write(batch_.get(), held_);
+  held_ = 0;
+  if (!written) writeFailed_ = true;
+  return written;
 }
 
 void CHttpDownload2FileSink::onHttpError(int step, int systemError) {
+  flush();  // what arrived stays in the file
   file_.close();
   common::logPrint("utility::CHttpDownload2FileSink::onHttpError", __LINE__, L"onHttpErro %d, %d", step,
                    systemError);
 }
 
-void CHttpDownload2FileSink::onHttpFinish() { file_.close(); }
+void CHttpDownload2FileSink::onHttpFinish() {
+  flush();
+  file_.close();
+}
 
 bool CHttpDownloader::run(const std::wstring& url, CHttpClient::IHttpClientSink& sink,
                           const net::FetchRules& rules) {
@@ -97,8 +127,14 @@ bool CHttpDownloader::downloadToFile(const std::wstring& url, const std::wstring
                                      IHttpDownloadSink* progress, const net::FetchRules& rules) {
   CHttpDownload2FileSink sink(path, stopRequested_, progress);
   const bool ok = run(url, sink, rules);
-  sink.onHttpFinish();  // the file is closed whatever the outcome
-  return ok;
+  sink.onHttpFinish();  // the file holds what arrived and is closed, whatever the outcome
+  // The last batch reaches the file after the transfer: a body that could not be written whole
+  // is no download.
+  if (ok && sink.writeFailed()) {
+    common::logPrint("utility::CHttpDownloader::downloadToFile", __LINE__, L"file not written whole: %s",
+                     path.c_str());
+  }
+  return ok && !sink.writeFailed();
 }
 
 void CHttpDownloader::cancel() {

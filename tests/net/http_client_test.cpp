@@ -9,6 +9,7 @@
 #include "net/wininet_errors.h"
 #include "tests/net/net_test_support.h"
 #include "tests/net/raw_server.h"
+#include "tests/support/test_fs.h"
 #include "utility/base/strings.h"
 
 namespace {
@@ -292,6 +293,41 @@ TEST_F(HttpDownloader, ProgressSinkSeesEveryChunkAndCanStop) {
   refusing.refuseAt = 1;
   EXPECT_FALSE(downloader.downloadToFile(wurl("/files/small.bin"), winPath("b.bin"), &refusing));
   EXPECT_EQ(refusing.lengths.size(), 1u);
+}
+
+// Chunks reach the file in batches, the last one after the transfer has ended: wherever a write
+// fails (the last batch, an earlier one), the download fails and the file keeps what was written.
+TEST_F(HttpDownloader, AFileThatCannotBeWrittenWholeIsNoDownload) {
+  constexpr uint64_t kLarge = 1 << 20;
+  services_->addGeneratedFile("/files/large.bin", kLarge);
+  struct Case {
+    const char* label;
+    const char* path;
+    uint64_t size;
+    uint64_t limit;  // the largest file this process may write
+  };
+  const Case cases[] = {
+      {"the last batch does not fit", "/files/small.bin", kSmall, kSmall - 1000},
+      {"an earlier batch does not fit", "/files/large.bin", kLarge, 600000},
+  };
+  static_assert(kSmall < utility::CHttpDownload2FileSink::kWriteBatch);
+  static_assert(kLarge > 3 * utility::CHttpDownload2FileSink::kWriteBatch);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string file = std::string("limited-") + std::to_string(&c - cases) + ".bin";
+    CHttpDownloader downloader;
+    {
+      testfs::FileSizeLimit limit(c.limit);
+      ASSERT_TRUE(limit.active());
+      EXPECT_FALSE(downloader.downloadToFile(wurl(c.path), winPath(file), nullptr));
+    }
+    const std::string partial = readFile(hostPath(file));
+    EXPECT_EQ(partial.size(), c.limit);
+    EXPECT_EQ(partial, generated(partial.size()));
+    // Without the limit the same download is whole.
+    EXPECT_TRUE(downloader.downloadToFile(wurl(c.path), winPath(file), nullptr));
+    EXPECT_EQ(readFile(hostPath(file)), generated(c.size));
+  }
 }
 
 TEST_F(HttpDownloader, CancelFromAnotherThreadStopsForGood) {

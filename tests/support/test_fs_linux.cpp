@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,4 +30,23 @@ OpenDescriptors descriptorsOn(const std::string& path) {
   return found;
 }
 
+FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return;
+  oldSoft_ = limit.rlim_cur;
+  oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+  limit.rlim_cur = bytes;
+  active_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit limit{};
+  if (active_ && ::getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+    limit.rlim_cur = oldSoft_;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ::signal(SIGXFSZ, oldHandler_);
+}
+
 }  // namespace testfs
+
