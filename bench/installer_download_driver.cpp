@@ -64,12 +64,14 @@ int main(int argc, char** argv) {
   bool ok = false;
   int progressPosts = 0;
   benchsupport::Memory idle;
+  benchsupport::CpuTimes cpuBefore, cpuAfter;
   bool peakReset = false;
   Clock::time_point stageStart = Clock::now();
   Clock::time_point downloadStart, downloadEnd;
   model.onDownloadProgress = [&](int, int, int) { ++progressPosts; };
   const auto finish = [&](bool success) {
     downloadEnd = Clock::now();
+    cpuAfter = benchsupport::ownCpuTimes();
     ok = success;
     stage = Stage::done;
     utility::MainLoop::quit();
@@ -95,6 +97,7 @@ int main(int argc, char** argv) {
         idle = benchsupport::ownMemory();
         peakReset = benchsupport::resetPeakMemory();
         stage = Stage::downloading;
+        cpuBefore = benchsupport::ownCpuTimes();
         downloadStart = Clock::now();
         model.startDownloadPlayer();
         break;
@@ -119,6 +122,8 @@ int main(int argc, char** argv) {
     out << "ok " << (ok ? 1 : 0) << "\n"
         << "seconds " << std::chrono::duration<double>(downloadEnd - downloadStart).count() << "\n"
         << "bytes " << size << "\n"
+        << "cpu_user " << cpuAfter.user - cpuBefore.user << "\n"
+        << "cpu_system " << cpuAfter.system - cpuBefore.system << "\n"
         << "idle_rss " << idle.residentBytes << "\n"
         << "peak_rss " << (peakReset ? after.peakBytes : 0) << "\n"
         << "progress_posts " << progressPosts << "\n"

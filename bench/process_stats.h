@@ -13,6 +13,7 @@ double threadCpuSeconds();
 struct ChildRun {
   bool ok = false;         // started and exited with status 0
   double cpuSeconds = 0;   // user + system of the child
+  double systemSeconds = 0;  // of which in the kernel
   uint64_t maxRssBytes = 0;  // the child's peak resident set over its whole life
 };
 
@@ -24,6 +25,13 @@ struct Memory {
   uint64_t residentBytes = 0;  // now (VmRSS)
   uint64_t peakBytes = 0;      // the high-water mark (VmHWM), since start or the last reset
 };
+
+struct CpuTimes {
+  double user = 0;
+  double system = 0;
+};
+// CPU seconds this process (all its threads) has used so far.
+CpuTimes ownCpuTimes();
 
 // This process's resident set; zeros when it cannot be read.
 Memory ownMemory();

@@ -49,8 +49,16 @@ ChildRun runChild(const std::vector<std::string>& argv, const std::vector<std::s
   run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  run.systemSeconds = static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6;
   run.maxRssBytes = static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // KiB on Linux
   return run;
+}
+
+CpuTimes ownCpuTimes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return {static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6,
+          static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6};
 }
 
 Memory ownMemory() {

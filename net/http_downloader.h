@@ -67,7 +67,7 @@ class CHttpDownload2MemSink : public CHttpClient::IHttpClientSink {
 };
 
 // Chunks reach the file in batches of up to kWriteBatch bytes: one write per TLS record (16 KiB)
-// costs twice the system time of 256 KiB writes. Everything received is in the file once
+// costs two to three times the kernel time of 256 KiB writes. Everything received is in the file once
 // onHttpFinish has run (also after a failure); a failed write fails the download.
 class CHttpDownload2FileSink : public CHttpClient::IHttpClientSink {
  public:
