@@ -12,7 +12,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev libpugixml-dev
   clang libclang-rt-14-dev
   tinyproxy desktop-file-utils xvfb xauth xdotool
-  fonts-wqy-microhei
+  libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev
+  fonts-wqy-microhei fonts-dejavu-core
 )
 
 SUDO=""

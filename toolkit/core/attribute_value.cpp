@@ -185,6 +185,13 @@ Parsed<ImageAttribute> parseImage(std::wstring_view text) {
       auto color = parseColor(value);
       if (!color) return Parsed<ImageAttribute>::failure(L"image mask: " + color.error());
       image.mask = color.value();
+    } else if (key == L"fade") {
+      auto fade = parseInt(value);
+      if (!fade) return Parsed<ImageAttribute>::failure(L"image fade: " + fade.error());
+      if (fade.value() < 0 || fade.value() > 255) {
+        return Parsed<ImageAttribute>::failure(L"image fade out of range 0..255: " + quoted(value));
+      }
+      image.fade = fade.value();
     } else {
       return Parsed<ImageAttribute>::failure(L"unknown image item " + quoted(key) + L" in " +
                                         quoted(text));

@@ -1,8 +1,8 @@
 // The value texts of layout attributes: integers, rectangles "l,t,r,b", sizes "w,h", colours
 // ("#AARRGGBB", "#RRGGBB", "0xAARRGGBB"), booleans, alignment words and the image syntax
-// "file='x.png' source='l,t,r,b' corner='l,t,r,b' dest='l,t,r,b' mask='#FFFF00FF'" (or a bare
-// file name). Every parser returns a result; a malformed text gives a message naming the text
-// and what was wrong with it, never an exception.
+// "file='x.png' source='l,t,r,b' corner='l,t,r,b' dest='l,t,r,b' mask='#FFFF00FF' fade='128'"
+// (or a bare file name). Every parser returns a result; a malformed text gives a message naming
+// the text and what was wrong with it, never an exception.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +41,7 @@ struct ImageAttribute {
   Rect corner;                 // nine-grid corners that keep their size
   std::optional<Rect> dest;    // where in the control; the whole control when absent
   std::optional<Color> mask;   // pixels of this colour are drawn transparent
+  int fade = 255;              // opacity of the whole image, 0 (invisible) to 255
   bool empty() const { return file.empty(); }
   bool operator==(const ImageAttribute&) const = default;
 };

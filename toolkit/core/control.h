@@ -22,6 +22,8 @@ class Container;
 class InputContext;
 class InputRouter;
 
+class Painter;
+
 // Sizes, positions and spacings are kept within +-kMaxExtent pixels, so that no sum of them in a
 // layout can overflow; a layout attribute beyond it is refused.
 inline constexpr int kMaxExtent = 100000;
@@ -109,6 +111,18 @@ class Control {
   const std::wstring& userData() const { return userData_; }
   void setUserData(std::wstring data) { userData_ = std::move(data); }
 
+  // Sets the input state directly (drawing tests; a window's InputRouter keeps it otherwise, see
+  // isHot() and the others below).
+  void setHot(bool value) { hot_ = value; }
+  void setPushed(bool value) { pushed_ = value; }
+  void setFocused(bool value) { focused_ = value; }
+
+  // ---- Drawing (control_paint.cpp) ----
+  // Draws the control at rect(): background colour and image, state image, text, border; a
+  // container then draws its visible children clipped to its rectangle. Hidden controls draw
+  // nothing.
+  virtual void paint(Painter& painter);
+
   // The size the control asks for in a container offering |available|; 0 in a dimension means
   // "as much as there is". Min/max are applied by the container.
   virtual Size estimateSize(Size available, const TextMeasurer& measurer) const;
@@ -149,6 +163,10 @@ class Control {
   // A press on the control, a move while it holds the press, or the wheel over it.
   virtual bool pointerInput(const InputEvent& /*event*/, InputContext& /*context*/) { return false; }
   virtual void focusChanged(bool /*focused*/, bool /*byKeyboard*/, InputContext& /*context*/) {}
+
+  // The steps of paint() a class changes.
+  virtual void paintStatusImage(Painter& /*painter*/) {}
+  virtual void paintText(Painter& /*painter*/) {}
 
   Rect rect_;
 
@@ -206,6 +224,7 @@ class Container : public Control {
   Control* find(std::wstring_view name);
 
   void arrange(const Rect& rect, const TextMeasurer& measurer) override;
+  void paint(Painter& painter) override;
 
  protected:
   virtual void onChildAdded(Control& /*child*/, int /*index*/) {}
@@ -279,6 +298,11 @@ class Label : public Control {
   void setAutoCalcWidth(bool value) { autoCalcWidth_ = value; }
   Color disabledTextColor() const { return disabledTextColor_; }
 
+ protected:
+  void paintText(Painter& painter) override;
+  // Draws the text (markup() when "showhtml" is on) in the colour given, inside the text padding.
+  void paintLabelText(Painter& painter, Color color);
+
  private:
   HAlign align_ = HAlign::kLeft;
   VAlign valign_ = VAlign::kCenter;
@@ -321,6 +345,12 @@ class Button : public Label {
   void activate(InputContext& context) override;
   bool keyDown(const InputEvent& event, InputContext& context) override;
 
+ protected:
+  void paintStatusImage(Painter& painter) override;
+  void paintText(Painter& painter) override;
+  // The text colour for the current state (disabled, pushed, hot, normal).
+  virtual Color stateTextColor() const;
+
  private:
   ImageAttribute normalImage_;
   ImageAttribute hotImage_;
@@ -352,6 +382,9 @@ class Option : public Button {
  protected:
   // Input (control_input.cpp): "click", then a check box toggles and a radio button selects.
   void activate(InputContext& context) override;
+
+  void paintStatusImage(Painter& painter) override;
+  Color stateTextColor() const override;
 
  private:
   void setSelectedQuietly(bool selected);
@@ -396,6 +429,9 @@ class Edit : public Label {
   bool pointerInput(const InputEvent& event, InputContext& context) override;
   void focusChanged(bool focused, bool byKeyboard, InputContext& context) override;
 
+ protected:
+  void paintText(Painter& painter) override;
+
  private:
   // Replaces the selection with |text| within the length limit; "textchanged" on a change.
   void replaceSelection(std::wstring_view text, InputContext& context);
@@ -431,6 +467,9 @@ class RichEdit : public Control {
   bool keyDown(const InputEvent& event, InputContext& context) override;
   bool pointerInput(const InputEvent& event, InputContext& context) override;
 
+ protected:
+  void paintText(Painter& painter) override;
+
  private:
   bool readOnly_ = false;
   bool wordBreak_ = true;
@@ -450,6 +489,12 @@ class Progress : public Label {
   const ImageAttribute& foreImage() const { return foreImage_; }
   Color foreColor() const { return foreColor_; }
   bool horizontal() const { return horizontal_; }
+  // The filled part of |rect| at value(): value percent of the width (of the height, from the
+  // bottom, when vertical), rounded down.
+  Rect filledRect(const Rect& rect) const;
+
+ protected:
+  void paintStatusImage(Painter& painter) override;
 
  private:
   int value_ = 0;

@@ -92,6 +92,9 @@ TEST(AttributeValueTest, ImageSyntax) {
   EXPECT_EQ(full.value().corner, (Rect{4, 4, 4, 4}));
   EXPECT_EQ(full.value().dest, (Rect{1, 2, 27, 26}));
   EXPECT_EQ(full.value().mask, Color{0xFFFF00FFu});
+  EXPECT_EQ(full.value().fade, 255);
+  EXPECT_EQ(parseImage(L"file='x.png' fade='0'").value().fade, 0);
+  EXPECT_EQ(parseImage(L"file='x.png' fade='128'").value().fade, 128);
 
   auto bare = parseImage(L"bg.png");
   ASSERT_TRUE(bare.ok());
@@ -120,7 +123,10 @@ TEST(AttributeValueTest, MalformedImagesNameTheFault) {
       {L"file='x.png' source='0,0,28'", L"image source: not a rectangle"},
       {L"file='x.png' corner='a,b,c,d'", L"image corner: not a rectangle"},
       {L"file='x.png' mask='pink'", L"image mask: not a colour"},
-      {L"file='x.png' fade='100'", L"unknown image item \"fade\""},
+      {L"file='x.png' hole='true'", L"unknown image item \"hole\""},
+      {L"file='x.png' fade='256'", L"image fade out of range 0..255"},
+      {L"file='x.png' fade='-1'", L"image fade out of range 0..255"},
+      {L"file='x.png' fade='half'", L"image fade: "},
       {L"file='x.png", L"unclosed quote"},
       {L"source='0,0,1,1'", L"image without a file"},
       {L"file='x.png'source='0,0,1,1'", L"no blank after a quoted value"},

@@ -1,0 +1,87 @@
+#include "toolkit/cairo/offscreen_renderer.h"
+
+#include <cairo.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "toolkit/cairo/linux/image_cache_cairo.h"
+#include "toolkit/cairo/linux/painter_cairo.h"
+
+namespace toolkit {
+
+struct OffscreenRenderer::Images {
+  explicit Images(ImageFileReader files) : cache(std::move(files)) {}
+  ImageCache cache;
+  // Made on first use and rebuilt when the fonts change.
+  std::unique_ptr<CairoPainter> measurer;
+  unsigned measurerFonts = 0;
+};
+
+OffscreenRenderer::OffscreenRenderer(ImageFileReader files)
+    : images_(std::make_unique<Images>(std::move(files))) {}
+
+OffscreenRenderer::~OffscreenRenderer() = default;
+
+int OffscreenRenderer::imageDecodeCount() const { return images_->cache.decodeCount(); }
+
+const TextMeasurer& OffscreenRenderer::measurer() {
+  if (!images_->measurer || images_->measurerFonts != fonts_.generation()) {
+    images_->measurer = std::make_unique<CairoPainter>(nullptr, 1.0, fonts_, images_->cache);
+    images_->measurerFonts = fonts_.generation();
+  }
+  return *images_->measurer;
+}
+
+OffscreenImage OffscreenRenderer::render(Control& root, Size size, double scale) {
+  if (size.width <= 0 || size.height <= 0) return {};
+  root.arrange(Rect{0, 0, size.width, size.height}, measurer());
+  return paint(root, size, scale);
+}
+
+OffscreenImage OffscreenRenderer::paint(Control& root, Size size, double scale) {
+  if (size.width <= 0 || size.height <= 0 || !(scale > 0)) return {};
+  OffscreenImage image;
+  image.width = static_cast<int>(std::ceil(size.width * scale));
+  image.height = static_cast<int>(std::ceil(size.height * scale));
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return {};
+  }
+  cairo_t* cr = cairo_create(surface);
+  {
+    CairoPainter painter(cr, scale, fonts_, images_->cache);
+    root.paint(painter);
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < image.height; ++y) {
+    std::memcpy(&image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width)],
+                data + static_cast<ptrdiff_t>(y) * stride,
+                static_cast<size_t>(image.width) * sizeof(uint32_t));
+  }
+  cairo_surface_destroy(surface);
+  return image;
+}
+
+bool writePng(const OffscreenImage& image, const std::string& path) {
+  if (image.empty()) return false;
+  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, image.width);
+  std::vector<unsigned char> data(static_cast<size_t>(stride) * static_cast<size_t>(image.height));
+  for (int y = 0; y < image.height; ++y) {
+    std::memcpy(data.data() + static_cast<ptrdiff_t>(y) * stride,
+                &image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width)],
+                static_cast<size_t>(image.width) * sizeof(uint32_t));
+  }
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(
+      data.data(), CAIRO_FORMAT_ARGB32, image.width, image.height, stride);
+  const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+  cairo_surface_destroy(surface);
+  return ok;
+}
+
+}  // namespace toolkit

@@ -1,0 +1,175 @@
+// How each control class draws itself through a Painter.
+#include <algorithm>
+#include <cstdint>
+
+#include "toolkit/core/control.h"
+#include "toolkit/core/painter.h"
+
+namespace toolkit {
+namespace {
+
+bool hasAlpha(Color color) { return (color >> 24) != 0; }
+
+bool intersects(const Rect& a, const Rect& b) {
+  return std::max(a.left, b.left) < std::min(a.right, b.right) &&
+         std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
+}
+
+Rect deflate(const Rect& rect, const Rect& by) {
+  Rect inner{rect.left + by.left, rect.top + by.top, rect.right - by.right, rect.bottom - by.bottom};
+  if (inner.right < inner.left) inner.right = inner.left;
+  if (inner.bottom < inner.top) inner.bottom = inner.top;
+  return inner;
+}
+
+// The first image that is set, or null.
+const ImageAttribute* firstSet(std::initializer_list<const ImageAttribute*> images) {
+  for (const ImageAttribute* image : images) {
+    if (!image->empty()) return image;
+  }
+  return nullptr;
+}
+
+// A keyboard focus mark that does not depend on the skin's images.
+constexpr Color kFocusColor = 0xC0268FD6u;
+
+}  // namespace
+
+// ---- Control ----
+
+void Control::paint(Painter& painter) {
+  if (!visible_) return;
+  if (hasAlpha(bkColor_)) painter.fillRect(rect_, bkColor_);
+  if (!bkImage_.empty()) painter.drawImage(rect_, bkImage_);
+  paintStatusImage(painter);
+  paintText(painter);
+  if (borderSize_ > 0 && hasAlpha(borderColor_)) painter.drawBorder(rect_, borderSize_, borderColor_);
+}
+
+// ---- Container ----
+
+void Container::paint(Painter& painter) {
+  if (!visible()) return;
+  ClipScope clip(painter, rect_);
+  Control::paint(painter);
+  for (auto& child : children_) {
+    if (!child->visible() || !intersects(child->rect(), rect_)) continue;
+    child->paint(painter);
+  }
+}
+
+// ---- Label ----
+
+void Label::paintLabelText(Painter& painter, Color color) {
+  if (text().empty()) return;
+  TextStyle style;
+  style.font = font();
+  style.color = color;
+  style.align = align_;
+  style.valign = valign_;
+  style.wordBreak = wordBreak_;
+  style.endEllipsis = endEllipsis_;
+  painter.drawText(deflate(rect_, textPadding_), markup(), style);
+}
+
+void Label::paintText(Painter& painter) {
+  paintLabelText(painter, enabled() ? textColor() : disabledTextColor_);
+}
+
+// ---- Button ----
+
+Color Button::stateTextColor() const {
+  if (!enabled()) return disabledTextColor();
+  if (isPushed() && hasAlpha(pushedTextColor_)) return pushedTextColor_;
+  if ((isHot() || isPushed()) && hasAlpha(hotTextColor_)) return hotTextColor_;
+  return textColor();
+}
+
+void Button::paintStatusImage(Painter& painter) {
+  const ImageAttribute* image = nullptr;
+  if (!enabled()) {
+    image = firstSet({&disabledImage_, &normalImage_});
+  } else if (isPushed()) {
+    if (hasAlpha(pushedBkColor_)) painter.fillRect(rect_, pushedBkColor_);
+    image = firstSet({&pushedImage_, &hotImage_, &normalImage_});
+  } else if (isHot()) {
+    if (hasAlpha(hotBkColor_)) painter.fillRect(rect_, hotBkColor_);
+    image = firstSet({&hotImage_, &normalImage_});
+  } else {
+    image = firstSet({&normalImage_});
+  }
+  if (image != nullptr) painter.drawImage(rect_, *image);
+}
+
+void Button::paintText(Painter& painter) {
+  paintLabelText(painter, stateTextColor());
+  if (isFocused() && enabled()) painter.drawBorder(rect_, 1, kFocusColor);
+}
+
+// ---- Option ----
+
+Color Option::stateTextColor() const {
+  if (enabled() && selected_ && hasAlpha(selectedTextColor_)) return selectedTextColor_;
+  return Button::stateTextColor();
+}
+
+void Option::paintStatusImage(Painter& painter) {
+  // A selected option shows its selected image instead of the state images.
+  if (selected_ && !selectedImage_.empty()) {
+    painter.drawImage(rect_, selectedImage_);
+    return;
+  }
+  Button::paintStatusImage(painter);
+}
+
+// ---- Edit, RichEdit ----
+
+void Edit::paintText(Painter& painter) {
+  if (text().empty()) return;
+  TextStyle style;
+  style.font = font();
+  style.color = enabled() ? textColor() : disabledTextColor();
+  style.align = align();
+  style.valign = VAlign::kCenter;
+  // The text as typed: no markup, whatever "showhtml" says.
+  MarkupText shown{password_ ? std::wstring(text().size(), L'\u25CF') : text(), {}};
+  painter.drawText(deflate(rect_, textPadding()), shown, style);
+}
+
+void RichEdit::paintText(Painter& painter) {
+  if (text().empty()) return;
+  TextStyle style;
+  style.font = font();
+  style.color = textColor();
+  style.align = HAlign::kLeft;
+  style.valign = VAlign::kTop;
+  style.wordBreak = wordBreak_;
+  painter.drawText(rect_, MarkupText{text(), {}}, style);
+}
+
+// ---- Progress ----
+
+Rect Progress::filledRect(const Rect& rect) const {
+  if (horizontal_) {
+    const int width = static_cast<int>(static_cast<int64_t>(std::max(0, rect.width())) * value_ / 100);
+    return Rect{rect.left, rect.top, rect.left + width, rect.bottom};
+  }
+  const int height = static_cast<int>(static_cast<int64_t>(std::max(0, rect.height())) * value_ / 100);
+  return Rect{rect.left, rect.bottom - height, rect.right, rect.bottom};
+}
+
+void Progress::paintStatusImage(Painter& painter) {
+  const Rect filled = filledRect(rect_);
+  if (filled.width() <= 0 || filled.height() <= 0) return;
+  if (!foreImage_.empty()) {
+    // The fore image is stretched (nine-grid) over the filled part.
+    ImageAttribute fore = foreImage_;
+    fore.dest = Rect{filled.left - rect_.left, filled.top - rect_.top, filled.right - rect_.left,
+                     filled.bottom - rect_.top};
+    painter.drawImage(rect_, fore);
+  } else if (hasAlpha(foreColor_)) {
+    painter.fillRect(filled, foreColor_);
+  }
+}
+
+}  // namespace toolkit
