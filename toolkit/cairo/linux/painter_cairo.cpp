@@ -292,30 +292,30 @@ void CairoPainter::drawText(const Rect& rect, const MarkupText& text, const Text
   }
   const MarkupTextUtf8 utf8 = toUtf8(text);
   PangoLayout* layout = impl_->layout(utf8.text, utf8.runs, style.font);
+  // Alignment is visual (left is the left edge) whatever the text's direction; the direction,
+  // taken from the text itself, orders its words. Pango counts alignment from the paragraph's
+  // start, so a right-to-left paragraph gets it mirrored.
+  PangoLayoutLine* first = pango_layout_get_line_readonly(layout, 0);
+  const bool rtl = first != nullptr && first->resolved_dir == PANGO_DIRECTION_RTL;
+  HAlign align = style.align;
   const bool fitted = style.wordBreak || style.endEllipsis;
   if (fitted) {
-    // Pango places the lines: alignment counts from the text's own start, so a right-to-left
-    // paragraph aligned "left" starts at the right edge.
+    if (rtl && align != HAlign::kCenter) align = align == HAlign::kLeft ? HAlign::kRight : HAlign::kLeft;
     pango_layout_set_width(layout, rect.width() * PANGO_SCALE);
     if (style.wordBreak) pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     if (style.endEllipsis) {
       pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
       pango_layout_set_height(layout, style.wordBreak ? rect.height() * PANGO_SCALE : 0);
     }
-    pango_layout_set_alignment(layout, style.align == HAlign::kCenter ? PANGO_ALIGN_CENTER
-                                       : style.align == HAlign::kRight ? PANGO_ALIGN_RIGHT
-                                                                       : PANGO_ALIGN_LEFT);
+    pango_layout_set_alignment(layout, align == HAlign::kCenter  ? PANGO_ALIGN_CENTER
+                                       : align == HAlign::kRight ? PANGO_ALIGN_RIGHT
+                                                                 : PANGO_ALIGN_LEFT);
   }
   PangoRectangle logical;
   pango_layout_get_pixel_extents(layout, nullptr, &logical);
   double x = rect.left;
   if (!fitted) {
-    // One unbroken line placed here, with the same rule for right-to-left text.
-    HAlign align = style.align;
-    PangoLayoutLine* first = pango_layout_get_line_readonly(layout, 0);
-    if (first != nullptr && first->resolved_dir == PANGO_DIRECTION_RTL && align != HAlign::kCenter) {
-      align = align == HAlign::kLeft ? HAlign::kRight : HAlign::kLeft;
-    }
+    // One unbroken line, placed here.
     if (align == HAlign::kCenter) x += (rect.width() - logical.width) / 2.0;
     if (align == HAlign::kRight) x += rect.width() - logical.width;
     x -= logical.x;
