@@ -372,6 +372,18 @@ TEST_F(PainterCairoTextTest, ColourMarkupColoursItsRunOnly) {
   EXPECT_GT(countPixels(image, Rect{0, 0, runStart - 1, 40}, dark), 10) << "the rest stays black";
 }
 
+TEST_F(PainterCairoTextTest, DrawingLibraryMarkupIsShownAsText) {
+  // Only the label markup styles text; anything else, however it looks, is drawn as written.
+  const std::wstring text = L"<span foreground='red'>x</span><b>y</b>&amp;";
+  OffscreenImage image = renderLabel(text, {600, 40});
+  EXPECT_EQ(countPixels(image, whole(image), [](uint32_t p) { return near(p, kRed, 60); }), 0);
+  int lastInk = 0;
+  for (int x = 0; x < image.width; ++x) {
+    if (countPixels(image, Rect{x, 0, x + 1, 40}, dark) > 0) lastInk = x;
+  }
+  EXPECT_NEAR(lastInk, measure(text).width, 4) << "every character of the tags is drawn";
+}
+
 // The longest row of dark pixels in |area|.
 int longestDarkRow(const OffscreenImage& image, const Rect& area) {
   int best = 0;

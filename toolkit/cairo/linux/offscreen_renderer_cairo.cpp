@@ -44,7 +44,13 @@ OffscreenImage OffscreenRenderer::paint(Control& root, Size size, double scale) 
   OffscreenImage image;
   image.width = static_cast<int>(std::ceil(size.width * scale));
   image.height = static_cast<int>(std::ceil(size.height * scale));
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+  // Cairo draws straight into the image's pixels: ARGB32 rows of exactly width words.
+  const int stride = image.width * static_cast<int>(sizeof(uint32_t));
+  if (cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, image.width) != stride) return {};
+  image.pixels.assign(static_cast<size_t>(image.width) * static_cast<size_t>(image.height), 0u);
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(image.pixels.data()), CAIRO_FORMAT_ARGB32, image.width,
+      image.height, stride);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface);
     return {};
@@ -55,15 +61,7 @@ OffscreenImage OffscreenRenderer::paint(Control& root, Size size, double scale) 
     root.paint(painter);
   }
   cairo_destroy(cr);
-  cairo_surface_flush(surface);
-  image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
-  const unsigned char* data = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  for (int y = 0; y < image.height; ++y) {
-    std::memcpy(&image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width)],
-                data + static_cast<ptrdiff_t>(y) * stride,
-                static_cast<size_t>(image.width) * sizeof(uint32_t));
-  }
+  cairo_surface_finish(surface);
   cairo_surface_destroy(surface);
   return image;
 }
