@@ -1,4 +1,4 @@
-// A window of the installer's size (640 x 400, about 60 controls) built from its layout text,
+// A window of the installer's size (640 x 400, 60 controls) built from its layout text,
 // laid out and painted offscreen for the first time, against a reference in the same run that
 // draws the same rectangles, images and texts with Cairo and Pango directly (no toolkit). At the
 // end the ratio toolkit / reference is printed, and the first frame's time against its aim (5 ms).
@@ -55,7 +55,7 @@ toolkit::ImageFileReader reader() {
 }
 
 // The main window's shape: title bar, a choose page with path row, options and buttons, a
-// progress page, a footer. 60 controls.
+// progress page, a footer: 60 controls.
 const std::wstring& layoutText() {
   static const std::wstring text = [] {
     std::wstring x =
@@ -80,7 +80,7 @@ const std::wstring& layoutText() {
         L"<Edit text=\"C:\\Program Files\\Tarnwick\" bkcolor=\"#FFFFFFFF\" bordersize=\"1\" bordercolor=\"#FFCCCCCC\" textpadding=\"6,0,6,0\"/>"
         L"<Button width=\"28\" normalimage=\"file='browse_button.png' source='0,0,28,28' corner='4,4,4,4'\"/>"
         L"</HorizontalLayout>";
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
       x += L"<HorizontalLayout height=\"20\" childpadding=\"8\">"
            L"<Option width=\"20\" group=\"g\" bkcolor=\"#FFDDDDDD\"/>"
            L"<Label text=\"Option number " + std::to_wstring(i) + L" with a longer description\" endellipsis=\"true\"/>"
