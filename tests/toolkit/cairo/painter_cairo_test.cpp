@@ -391,6 +391,37 @@ TEST_F(PainterCairoTextTest, DrawingLibraryMarkupIsShownAsText) {
   EXPECT_NEAR(lastInk, measure(text).width, 4) << "every character of the tags is drawn";
 }
 
+TEST_F(PainterCairoTextTest, HostileTextsDrawWithoutComplaint) {
+  // Texts from outside may carry anything: the drawing library is never given invalid text.
+  int complaints = 0;
+  const guint handler = g_log_set_handler(
+      "Pango", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL),
+      [](const gchar*, GLogLevelFlags, const gchar*, gpointer count) { ++*static_cast<int*>(count); },
+      &complaints);
+  const std::wstring texts[] = {
+      std::wstring(L"nul\0inside", 11),
+      std::wstring(L"<c #ff0000>a\0b</c>", 19),
+      std::wstring(1, static_cast<wchar_t>(0xD800)) + L"lone surrogate",
+      std::wstring(1, static_cast<wchar_t>(0x110000)) + L"beyond Unicode",
+      std::wstring(100000, L'W'),
+      L"<u><c #268fd6><u>nested</c></u>",
+  };
+  for (const std::wstring& text : texts) {
+    OffscreenImage image = renderLabel(text);
+    EXPECT_GT(countPixels(image, whole(image), [](uint32_t p) { return p != kWhite; }), 0)
+        << text.size();
+    EXPECT_GT(measure(text).width, 0) << text.size();
+    EXPECT_LE(measure(text).width, kMaxExtent) << text.size();
+  }
+  // A million marks with nothing to sit on: nothing sensible to see, but drawn and measured within
+  // bounds, without complaint.
+  const std::wstring marks(1000000, L'\u0301');
+  renderLabel(marks);
+  EXPECT_LE(measure(marks).width, kMaxExtent);
+  g_log_remove_handler("Pango", handler);
+  EXPECT_EQ(complaints, 0);
+}
+
 // The longest row of dark pixels in |area|.
 int longestDarkRow(const OffscreenImage& image, const Rect& area) {
   int best = 0;

@@ -60,6 +60,26 @@ Axis makeAxis(int start, int end, int low, int high, int from, int to, double ra
   return axis;
 }
 
+// Pango keeps positions in 1/1024 pixel in ints, which one line of a few hundred thousand
+// characters overflows (the text then measures 0). No window shows that much: one line is cut
+// after (2^18 / font size) characters, about 21000 at size 12; broken text after 2^18.
+constexpr size_t kLineBudget = size_t{1} << 18;
+constexpr size_t kMaxBrokenChars = size_t{1} << 18;
+
+size_t charLimit(bool broken, int fontSize) {
+  return broken ? kMaxBrokenChars : std::max<size_t>(256, kLineBudget / static_cast<size_t>(std::max(1, fontSize)));
+}
+
+// The byte length of the first |chars| characters of UTF-8 |text| (all of it when shorter).
+size_t prefixBytes(const std::string& text, size_t chars) {
+  size_t at = 0;
+  for (size_t n = 0; at < text.size() && n < chars; ++n) {
+    ++at;
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+  }
+  return at;
+}
+
 }  // namespace
 
 struct CairoPainter::Impl {
@@ -110,17 +130,21 @@ struct CairoPainter::Impl {
   }
 
   // A layout of |text| in font |id|, with the font's own underline and |runs| as attributes.
-  PangoLayout* layout(const std::string& text, const std::vector<MarkupRun>& runs, int id) const {
+  // Over-long text is cut (see charLimit); |broken| for text broken into lines.
+  PangoLayout* layout(const std::string& text, const std::vector<MarkupRun>& runs, int id,
+                      bool broken) const {
     PangoLayout* layout = pango_layout_new(context);
     pango_layout_set_font_description(layout, description(id));
-    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    const size_t length = prefixBytes(text, charLimit(broken, font(id).size));
+    pango_layout_set_text(layout, text.data(), static_cast<int>(length));
     PangoAttrList* attributes = pango_attr_list_new();
     if (font(id).underline) {
       pango_attr_list_insert(attributes, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
     }
     for (const MarkupRun& run : runs) {
+      if (run.start >= length) break;
       const auto start = static_cast<guint>(run.start);
-      const auto end = static_cast<guint>(run.start + run.length);
+      const auto end = static_cast<guint>(std::min(run.start + run.length, length));
       auto add = [&](PangoAttribute* attribute) {
         attribute->start_index = start;
         attribute->end_index = end;
@@ -292,7 +316,7 @@ void CairoPainter::drawText(const Rect& rect, const MarkupText& text, const Text
     return;
   }
   const MarkupTextUtf8 utf8 = toUtf8(text);
-  PangoLayout* layout = impl_->layout(utf8.text, utf8.runs, style.font);
+  PangoLayout* layout = impl_->layout(utf8.text, utf8.runs, style.font, style.wordBreak);
   // Alignment is visual (left is the left edge) whatever the text's direction; the direction,
   // taken from the text itself, orders its words. Pango counts alignment from the paragraph's
   // start, so a right-to-left paragraph gets it mirrored.
@@ -362,7 +386,7 @@ void CairoPainter::popClip() {
 
 Size CairoPainter::measure(std::wstring_view text, int fontId, int maxWidth) const {
   if (text.empty()) return Size{};
-  PangoLayout* layout = impl_->layout(utility::wideToUtf8(text), {}, fontId);
+  PangoLayout* layout = impl_->layout(utility::wideToUtf8(text), {}, fontId, maxWidth > 0);
   if (maxWidth > 0) {
     pango_layout_set_width(layout, maxWidth * PANGO_SCALE);
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
