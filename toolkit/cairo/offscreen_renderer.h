@@ -45,8 +45,9 @@ class OffscreenRenderer {
   // Paints |root| as it is arranged, without a layout pass.
   OffscreenImage paint(Control& root, Size size, double scale = 1.0);
 
-  // The text measurer of this renderer's fonts (for a layout pass of the caller's own).
-  const TextMeasurer& measurer();
+  // The text measurer of this renderer's fonts at |scale| (for a layout pass of the caller's
+  // own); valid until the next call with another scale.
+  const TextMeasurer& measurer(double scale = 1.0);
 
   // How many image files were decoded so far (each at most once).
   int imageDecodeCount() const;

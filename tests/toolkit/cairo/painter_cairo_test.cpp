@@ -492,6 +492,40 @@ TEST_F(PainterCairoTextTest, MeasurementsKeepTheirRelations) {
   EXPECT_EQ(label.estimateSize({500, 40}, renderer_.measurer()).width, longer.width + 20);
 }
 
+TEST_F(PainterCairoTextTest, TextIsMeasuredAsItIsDrawnAtEveryScale) {
+  // Hinting makes a text's width differ from scale to scale; a label sized by its text must hold
+  // all of it at the scale it is drawn at.
+  renderer_.fonts().setLayoutFonts({FontDescription{0, L"\u5FAE\u8F6F\u96C5\u9ED1", 13, false, false, false, true}});
+  auto lastInk = [](const OffscreenImage& image) {
+    int last = -1;
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) {
+        if (dark(image.pixel(x, y))) last = std::max(last, x);
+      }
+    }
+    return last;
+  };
+  for (const double scale : {1.0, 1.5, 2.0}) {
+    for (const wchar_t* text : {L"llllllllllllllllllllll", L"iiiiiiiiiiiiiiiiiiiiiiii", L"Custom installation folder"}) {
+      auto frame = [&](bool sized) {
+        HorizontalLayout row;
+        setAll(row, {{L"bkcolor", L"#FFFFFF"}});
+        auto& label = row.add(std::make_unique<Label>());
+        setAll(label, {{L"endellipsis", L"true"}, {L"font", L"0"}});
+        if (sized) {
+          setAll(label, {{L"autocalcwidth", L"true"}});
+        } else {
+          setAll(label, {{L"width", L"380"}});
+        }
+        row.add(std::make_unique<Control>());
+        label.setText(text);
+        return lastInk(render(row, {400, 30}, scale));
+      };
+      EXPECT_EQ(frame(true), frame(false)) << std::wstring(text) << " at " << scale;
+    }
+  }
+}
+
 TEST_F(PainterCairoTextTest, AlignmentAndEllipsisKeepTextInItsRectangle) {
   auto inkColumns = [](const OffscreenImage& image) {
     int first = image.width, last = -1;

@@ -16,6 +16,7 @@ struct OffscreenRenderer::Images {
   // Made on first use and rebuilt when the fonts change.
   std::unique_ptr<CairoPainter> measurer;
   unsigned measurerFonts = 0;
+  double measurerScale = 1.0;
 };
 
 OffscreenRenderer::OffscreenRenderer(ImageFileReader files)
@@ -25,17 +26,20 @@ OffscreenRenderer::~OffscreenRenderer() = default;
 
 int OffscreenRenderer::imageDecodeCount() const { return images_->cache.decodeCount(); }
 
-const TextMeasurer& OffscreenRenderer::measurer() {
-  if (!images_->measurer || images_->measurerFonts != fonts_.generation()) {
-    images_->measurer = std::make_unique<CairoPainter>(nullptr, 1.0, fonts_, images_->cache);
+const TextMeasurer& OffscreenRenderer::measurer(double scale) {
+  // Text is measured hinted as it will be drawn: at the scale of the frame.
+  if (!images_->measurer || images_->measurerFonts != fonts_.generation() ||
+      images_->measurerScale != scale) {
+    images_->measurer = std::make_unique<CairoPainter>(nullptr, scale, fonts_, images_->cache);
     images_->measurerFonts = fonts_.generation();
+    images_->measurerScale = scale;
   }
   return *images_->measurer;
 }
 
 OffscreenImage OffscreenRenderer::render(Control& root, Size size, double scale) {
-  if (size.width <= 0 || size.height <= 0) return {};
-  root.arrange(Rect{0, 0, size.width, size.height}, measurer());
+  if (size.width <= 0 || size.height <= 0 || !(scale > 0)) return {};
+  root.arrange(Rect{0, 0, size.width, size.height}, measurer(scale));
   return paint(root, size, scale);
 }
 
