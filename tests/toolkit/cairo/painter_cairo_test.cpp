@@ -213,6 +213,27 @@ TEST_F(PainterCairoTest, MaskColourBecomesTransparentAndDestPlacesTheImage) {
   EXPECT_TRUE(near(half.pixel(1, 1), 0xFF7F7FFFu, 2)) << std::hex << half.pixel(1, 1);
 }
 
+TEST_F(PainterCairoTest, ExtremeImageRectanglesStayHarmless) {
+  files_.files[L"icon.png"] = solidPng(10, 10, kBlue);
+  const wchar_t* images[] = {
+      L"file='icon.png' source='0,0,2147483647,2147483647' corner='2147483647,0,0,2147483647'",
+      L"file='icon.png' source='-2147483648,-2147483648,5,5'",
+      L"file='icon.png' dest='-2147483648,-2147483648,2147483647,2147483647'",
+      L"file='icon.png' dest='2147483647,0,-2147483648,10'",
+      L"file='icon.png' corner='-5,-5,-5,-5'",
+      L"file='icon.png' corner='9,9,9,9'",
+  };
+  for (const wchar_t* text : images) {
+    for (const double scale : {1.0, 2.0}) {
+      OffscreenImage image = renderImage(text, {10, 10}, scale);
+      EXPECT_EQ(image.width, static_cast<int>(10 * scale)) << std::wstring(text);
+    }
+  }
+  // Corners larger than the control shrink together and still fill it.
+  OffscreenImage image = renderImage(L"file='icon.png' corner='9,9,9,9'", {6, 6});
+  EXPECT_EQ(countPixels(image, whole(image), [](uint32_t p) { return p == kBlue; }), 36);
+}
+
 TEST_F(PainterCairoTest, ImageAlphaBlendsOverTheBackground) {
   files_.files[L"glass.png"] = makePng(4, 4, [](int, int) { return 0x80000080u; });  // half blue
   OffscreenImage image = renderImage(L"glass.png", {4, 4});

@@ -247,25 +247,28 @@ bool CairoPainter::drawImage(const Rect& rect, const ImageAttribute& image) {
   if (!cached) return false;
   const int factor = cached->factor;
 
-  // The source part in the file's pixels (a variant's are doubled), kept inside the file.
-  Rect source = image.source.value_or(Rect{0, 0, cached->width / factor, cached->height / factor});
+  // The source part in the file's pixels (a variant's are doubled), kept inside the file. The
+  // attribute's rectangles are held within the toolkit's extent first, so no product overflows.
+  Rect source = clampExtent(
+      image.source.value_or(Rect{0, 0, cached->width / factor, cached->height / factor}));
   source = Rect{std::clamp(source.left * factor, 0, cached->width),
                 std::clamp(source.top * factor, 0, cached->height),
                 std::clamp(source.right * factor, 0, cached->width),
                 std::clamp(source.bottom * factor, 0, cached->height)};
   if (source.width() <= 0 || source.height() <= 0) return false;
 
-  Rect target = rect;
+  Rect target = clampExtent(rect);
   if (image.dest) {
-    target = Rect{rect.left + image.dest->left, rect.top + image.dest->top,
-                  rect.left + image.dest->right, rect.top + image.dest->bottom};
+    const Rect dest = clampExtent(*image.dest);
+    target = clampExtent(Rect{target.left + dest.left, target.top + dest.top, target.left + dest.right,
+                              target.top + dest.bottom});
   }
   const Rect device = impl_->device(target);
   if (device.width() <= 0 || device.height() <= 0) return false;
 
   // Corners keep their size: one image pixel of a variant is 1/factor layout pixel.
   const double ratio = impl_->scale / factor;
-  const Rect& corner = image.corner;
+  const Rect corner = clampExtent(image.corner);
   const Axis xs = makeAxis(source.left, source.right, corner.left * factor, corner.right * factor,
                            device.left, device.right, ratio);
   const Axis ys = makeAxis(source.top, source.bottom, corner.top * factor, corner.bottom * factor,
