@@ -1,7 +1,7 @@
 // The control tree: a base control with the size rules and looks every control shares, the
 // containers that place their children (vertical, horizontal, tab pages) and the control classes
-// a layout names by tag. Controls hold their attributes and state; drawing and input belong to
-// the painter and the hosts.
+// a layout names by tag. Controls hold their attributes and state and draw themselves through
+// the painter interface (control_paint.cpp); the drawing library and input belong to the hosts.
 #pragma once
 
 #include <functional>

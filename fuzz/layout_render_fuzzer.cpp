@@ -1,0 +1,77 @@
+// Feeds arbitrary text to the layout loader as a layout and paints whatever tree it builds
+// offscreen with the Cairo + Pango painter, at scale 1 and 2, with a few skin images (one in two
+// sizes for the enlarged variant, one that is not an image).
+#include <cairo.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/cairo/offscreen_renderer.h"
+#include "toolkit/core/layout_loader.h"
+
+namespace {
+
+std::wstring toText(const uint8_t* data, size_t size) {
+  std::wstring text;
+  text.reserve(size);
+  for (size_t i = 0; i < size; ++i) text.push_back(static_cast<wchar_t>(data[i]));
+  return text;
+}
+
+std::vector<uint8_t> png(int width, int height) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_source_rgba(cr, 0.2, 0.5, 0.8, 0.7);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  std::vector<uint8_t> bytes;
+  cairo_surface_write_to_png_stream(
+      surface,
+      [](void* closure, const unsigned char* data, unsigned int length) {
+        auto* out = static_cast<std::vector<uint8_t>*>(closure);
+        out->insert(out->end(), data, data + length);
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &bytes);
+  cairo_surface_destroy(surface);
+  return bytes;
+}
+
+const std::map<std::wstring, std::vector<uint8_t>>& files() {
+  static const std::map<std::wstring, std::vector<uint8_t>> all = {
+      {L"a.png", png(60, 28)},
+      {L"Enalarge/a.png", png(120, 56)},
+      {L"b.png", png(1, 1)},
+      {L"c.png", {'n', 'o', 't', ' ', 'p', 'n', 'g'}},
+  };
+  return all;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  toolkit::LoadedLayout loaded = toolkit::loadLayout(toText(data, size), L"fuzz.xml");
+  if (!loaded.ok()) return 0;
+  toolkit::Size window = loaded.window.size;
+  // Frames of any size would only measure memory; the drawing paths are the same.
+  if (window.width <= 0 || window.width > 400) window.width = 200;
+  if (window.height <= 0 || window.height > 400) window.height = 100;
+  toolkit::OffscreenRenderer renderer([](const std::wstring& name) {
+    auto found = files().find(name);
+    return found == files().end() ? std::vector<uint8_t>{} : found->second;
+  });
+  renderer.fonts().setLayoutFonts(loaded.window.fonts);
+  for (const double scale : {1.0, 2.0}) {
+    const toolkit::OffscreenImage image = renderer.render(*loaded.root, window, scale);
+    if (image.width != static_cast<int>(window.width * scale)) __builtin_trap();
+    if (image.pixels.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) {
+      __builtin_trap();
+    }
+  }
+  if (renderer.imageDecodeCount() > static_cast<int>(files().size())) __builtin_trap();
+  return 0;
+}
