@@ -603,6 +603,38 @@ TEST_F(PainterCairoTest, ContainersClipTheirChildren) {
   EXPECT_EQ(countPixels(image, Rect{20, 0, 60, 10}, [](uint32_t p) { return p == kRed; }), 0);
 }
 
+TEST_F(PainterCairoTest, PainterDrawsInTheContextsOwnCoordinates) {
+  // A host may hand over a context already moved (a widget inside a window): everything lands
+  // moved with it, clips included.
+  files_.files[L"icon.png"] = solidPng(4, 4, kBlue);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 40, 20);
+  cairo_t* cr = cairo_create(surface);
+  cairo_translate(cr, 10, 5);
+  VerticalLayout box;
+  setAll(box, {{L"bkcolor", L"#FFFFFF"}});
+  auto& icon = box.add(std::make_unique<Control>());
+  setAll(icon, {{L"bkimage", L"icon.png"}, {L"height", L"4"}});
+  auto& spill = box.add(std::make_unique<Control>());
+  setAll(spill, {{L"float", L"true"}, {L"pos", L"0,0,30,30"}, {L"bkcolor", L"#FF0000"}});
+  {
+    ImageCache images(files_.reader());
+    CairoPainter painter(cr, 1.0, renderer_.fonts(), images);
+    box.arrange(Rect{0, 0, 10, 10}, painter);
+    box.paint(painter);
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  auto pixel = [&](int x, int y) {
+    return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface) +
+                                             y * cairo_image_surface_get_stride(surface))[x];
+  };
+  EXPECT_EQ(pixel(9, 4), 0u) << "nothing outside the moved box";
+  EXPECT_EQ(pixel(10, 5), kRed) << "the float over the image";
+  EXPECT_EQ(pixel(19, 14), kRed);
+  EXPECT_EQ(pixel(20, 15), 0u) << "the float is clipped to the box";
+  cairo_surface_destroy(surface);
+}
+
 TEST_F(PainterCairoTest, ScreenshotIsWrittenAsPng) {
   Control control;
   control.setBkColor(kBlue);
