@@ -4,8 +4,8 @@ find_package(Threads REQUIRED)
 pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0 gio-2.0 gio-unix-2.0)
 pkg_check_modules(SOUP REQUIRED IMPORTED_TARGET libsoup-3.0)
 pkg_check_modules(GTK REQUIRED IMPORTED_TARGET gtk+-3.0)
-# Drawing of the toolkit: Cairo, Pango on Cairo, gdk-pixbuf (PNG and JPEG), fontconfig.
-pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo pangocairo pango gdk-pixbuf-2.0 fontconfig)
+# Drawing of the toolkit: Cairo, Pango on Cairo, gdk-pixbuf (PNG and JPEG).
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo pangocairo pango gdk-pixbuf-2.0)
 pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 find_package(CURL REQUIRED)
 find_package(OpenSSL REQUIRED)

@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev libpugixml-dev
   clang libclang-rt-14-dev
   tinyproxy desktop-file-utils xvfb xauth xdotool
-  libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev libfontconfig-dev
+  libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev
   fonts-wqy-microhei fonts-dejavu-core
 )
 

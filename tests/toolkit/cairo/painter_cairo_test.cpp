@@ -118,13 +118,6 @@ bool dark(uint32_t pixel) {
          (pixel & 0xFF) < 100;
 }
 
-// Font caches live as long as the process; freed at the end so the leak check sees only leaks.
-class DrawingCaches : public testing::Environment {
- public:
-  void TearDown() override { releaseDrawingCaches(); }
-};
-const testing::Environment* const kDrawingCaches = testing::AddGlobalTestEnvironment(new DrawingCaches);
-
 class PainterCairoTest : public testing::Test {
  protected:
   OffscreenImage render(Control& root, Size size, double scale = 1.0) {

@@ -1,7 +1,6 @@
 #include "toolkit/cairo/linux/painter_cairo.h"
 
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -418,12 +417,6 @@ bool CairoPainter::fontCovers(int fontId, char32_t c) const {
   const bool covers = pango_font_has_char(font, static_cast<gunichar>(c)) != FALSE;
   g_object_unref(font);
   return covers;
-}
-
-void releaseDrawingCaches() {
-  pango_cairo_font_map_set_default(nullptr);
-  cairo_debug_reset_static_data();
-  FcFini();
 }
 
 }  // namespace toolkit

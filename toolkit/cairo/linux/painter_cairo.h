@@ -48,8 +48,4 @@ class CairoPainter : public Painter {
   std::unique_ptr<Impl> impl_;
 };
 
-// Frees what Pango, fontconfig and Cairo keep for the whole process (font maps, font caches),
-// so that a leak check at exit sees only real leaks. No painter may be alive or made afterwards.
-void releaseDrawingCaches();
-
 }  // namespace toolkit
