@@ -13,14 +13,15 @@ struct _cairo;  // cairo_t, known to the painter only
 
 namespace toolkit {
 
-// Paints |window| into |context| (a cairo_t in client coordinates); |dirty| is the area that
-// needs it. Called by the host on every redraw, after the window is laid out.
-using CairoPainter = std::function<void(_cairo* context, WindowImplBase& window, const Rect& dirty)>;
+// Paints |window| into |context| (a cairo_t in client coordinates, its surface's device scale the
+// screen's); |dirty| is the area that needs it. Called by the host on every redraw, after the
+// window is laid out. The Cairo + Pango painter's hook is toolkit::paintWindow (cairo_drawing.h).
+using CairoPaintHook = std::function<void(_cairo* context, WindowImplBase& window, const Rect& dirty)>;
 
 // The desktop host, the process's host factory while it lives; null when there is no display.
 // Without a painter the windows are filled white. |files| as in WindowHostFactory::layoutFiles.
 std::unique_ptr<WindowHostFactory> createDesktopHost(const TextMeasurer& measurer,
-                                                     CairoPainter painter,
+                                                     CairoPaintHook painter,
                                                      LayoutFileReader files = {});
 
 }  // namespace toolkit

@@ -12,6 +12,8 @@
 #include "toolkit/core/font_table.h"
 #include "toolkit/core/painter.h"
 
+struct _cairo;  // cairo_t, known to the painter only
+
 namespace toolkit {
 
 // Pixels 0xAARRGGBB, alpha premultiplied, rows top to bottom without padding.
@@ -30,13 +32,16 @@ struct OffscreenImage {
 // One per window: keeps the window's fonts and its decoded images from one frame to the next.
 class OffscreenRenderer {
  public:
-  // |files| empty: images are read through the skin.
+  // |files| empty: images are read through the skin. The renderer draws with fonts() of its own.
   explicit OffscreenRenderer(ImageFileReader files = {});
+  // Draws with |fonts| (a window's table, which outlives the renderer) instead of its own.
+  explicit OffscreenRenderer(const FontTable& fonts, ImageFileReader files = {});
   ~OffscreenRenderer();
   OffscreenRenderer(const OffscreenRenderer&) = delete;
   OffscreenRenderer& operator=(const OffscreenRenderer&) = delete;
 
-  // The layout's fonts and the shared ones (see FontTable for which wins).
+  // The renderer's own fonts: the layout's and the shared ones (see FontTable for which wins).
+  // Not used by a renderer made with a window's table.
   FontTable& fonts() { return fonts_; }
 
   // Arranges |root| in (0, 0, size) (layout pixels) and paints it on a transparent image of
@@ -44,6 +49,10 @@ class OffscreenRenderer {
   OffscreenImage render(Control& root, Size size, double scale = 1.0);
   // Paints |root| as it is arranged, without a layout pass.
   OffscreenImage paint(Control& root, Size size, double scale = 1.0);
+  // Paints |root| as it is arranged onto |context| (a cairo_t whose user space is in device
+  // pixels: a window's surface with its device scale taken out), |scale| device pixels per layout
+  // pixel. What lies outside |dirty| (layout pixels) is not drawn.
+  void paintOn(_cairo* context, Control& root, double scale, const Rect& dirty);
 
   // The text measurer of this renderer's fonts at |scale| (for a layout pass of the caller's
   // own); valid until the next call with another scale.
@@ -54,7 +63,10 @@ class OffscreenRenderer {
 
  private:
   struct Images;
+  const FontTable& activeFonts() const { return external_ != nullptr ? *external_ : fonts_; }
+
   FontTable fonts_;
+  const FontTable* external_ = nullptr;
   std::unique_ptr<Images> images_;
 };
 

@@ -8,6 +8,11 @@ namespace {
 
 WindowHostFactory* gFactory = nullptr;
 
+WindowDrawingMaker& drawingMaker() {
+  static WindowDrawingMaker maker;
+  return maker;
+}
+
 bool contains(const Rect& rect, Point point) {
   return point.x >= rect.left && point.x < rect.right && point.y >= rect.top &&
          point.y < rect.bottom;
@@ -29,6 +34,7 @@ class NoMeasurer : public TextMeasurer {
 
 void setWindowHostFactory(WindowHostFactory* factory) { gFactory = factory; }
 WindowHostFactory* windowHostFactory() { return gFactory; }
+void setWindowDrawingMaker(WindowDrawingMaker maker) { drawingMaker() = std::move(maker); }
 
 WindowImplBase::WindowImplBase() = default;
 
@@ -73,10 +79,7 @@ bool WindowImplBase::create(WindowImplBase* owner, std::wstring_view title, cons
   owner_ = owner;
   if (owner != nullptr) owner->owned_.push_back(this);
   description_ = std::move(layout.window);
-  for (const FontDescription& font : description_.fonts) {
-    fonts_[font.id] = font;
-    if (font.isDefault) defaultFont_ = font;
-  }
+  fonts_.setLayoutFonts(description_.fonts);
   root_ = std::move(layout.root);
   root_->setNotifyHandler([this](std::wstring_view type, Control& sender) { notify(type, sender); });
   router_ = std::make_unique<InputRouter>(*root_, static_cast<InputContext&>(*this));
@@ -87,9 +90,15 @@ bool WindowImplBase::create(WindowImplBase* owner, std::wstring_view title, cons
     detachFromOwner();
     return false;
   }
+  if (drawingMaker()) drawing_ = drawingMaker()(*this);
   setTitle(title);
   relayout();
+  const unsigned fontsBefore = fonts_.generation();
+  inInitWindow_ = true;
   initWindow();
+  inInitWindow_ = false;
+  // Fonts registered in initWindow change what the texts measure.
+  if (fonts_.generation() != fontsBefore && host_ != nullptr) relayout();
   return true;
 }
 
@@ -151,6 +160,7 @@ void WindowImplBase::destroyWindow() {
   router_->cancelPointer();
   poster_.cancel();
   host_.reset();
+  drawing_.reset();
   onFinalMessage();
 }
 
@@ -343,27 +353,31 @@ void WindowImplBase::killTimer(uint32_t id) {
 // ---- Fonts ----
 
 void WindowImplBase::addFont(FontDescription font) {
-  if (font.isDefault) defaultFont_ = font;
-  fonts_[font.id] = std::move(font);
+  fonts_.addShared(font);
+  fontsChanged();
 }
 
 void WindowImplBase::setDefaultFont(FontDescription font) {
   font.isDefault = true;
-  defaultFont_ = std::move(font);
+  font.id = -1;
+  fonts_.addShared(font);
+  fontsChanged();
 }
 
-const FontDescription* WindowImplBase::font(int id) const {
-  if (id >= 0) {
-    auto found = fonts_.find(id);
-    if (found != fonts_.end()) return &found->second;
-  }
-  return defaultFont_ ? &*defaultFont_ : nullptr;
+void WindowImplBase::fontsChanged() {
+  if (host_ == nullptr || inInitWindow_) return;
+  relayout();
+  invalidate(Rect{0, 0, clientSize_.width, clientSize_.height});
 }
+
+const FontDescription* WindowImplBase::font(int id) const { return &fonts_.font(id); }
 
 // ---- InputContext ----
 
 const TextMeasurer& WindowImplBase::measurer() const {
   static const NoMeasurer kNone;
+  // The painter's measurer with this window's fonts, at the scale the window is drawn at.
+  if (drawing_ != nullptr) return drawing_->measurer(scaleFactor());
   return factory_ != nullptr ? factory_->measurer() : kNone;
 }
 

@@ -7,9 +7,9 @@
 // Life: create() -> shown, used -> close(result) (posted) -> kClose message -> kDestroy message
 // -> native window gone -> onFinalMessage(), which may delete the object.
 //
-// Shared fonts: the layout's Font elements are registered when it loads; fonts the window code
-// registers with addFont/setDefaultFont (in initWindow or later) replace a layout font of the
-// same id, and the default font likewise. An id nobody registered draws in the default font.
+// Fonts: one FontTable per window, read by the layout pass and the painter alike. For an id both
+// the layout (Font elements) and the window code (addFont/setDefaultFont) define, the layout's
+// font wins; see FontTable and docs/architecture.md.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,9 @@
 
 #include "toolkit/core/control.h"
 #include "toolkit/core/control_input.h"
+#include "toolkit/core/font_table.h"
 #include "toolkit/core/layout_loader.h"
+#include "toolkit/core/window_drawing.h"
 #include "toolkit/core/window_host.h"
 #include "utility/base/tasks.h"
 
@@ -136,11 +138,18 @@ class WindowImplBase : private InputContext {
   void killTimer(uint32_t id);
 
   // ---- Shared fonts ----
+  // Registered as the window's shared fonts: they fill the ids the layout does not define (the
+  // layout's own font wins for an id both define), and the shared default stands when the layout
+  // names none. A change lays the window out again and repaints it.
   void addFont(FontDescription font);
   void setDefaultFont(FontDescription font);
-  // The font of |id|; -1 and ids nobody registered give the default font. Null when there is
-  // none at all.
+  // The font of |id|; -1 and ids nobody registered give the default font (the built-in one when
+  // nobody named a default). Never null.
   const FontDescription* font(int id) const;
+  // The table the layout pass and the painter read.
+  const FontTable& fonts() const { return fonts_; }
+  // What draws this window and measures its texts; null when no painter library made one.
+  WindowDrawing* drawing() const { return drawing_.get(); }
 
   // ---- Entry points of the host ----
   void deliver(const WindowMessage& message);
@@ -166,6 +175,7 @@ class WindowImplBase : private InputContext {
   // Destroys the native window and ends with onFinalMessage (may delete this).
   void destroyWindow();
   void detachFromOwner();
+  void fontsChanged();
 
   WindowHostFactory* factory_ = nullptr;
   std::unique_ptr<WindowHost> host_;
@@ -177,11 +187,12 @@ class WindowImplBase : private InputContext {
   Size clientSize_;
   std::wstring title_;
   bool created_ = false;
+  bool inInitWindow_ = false;
   bool enabled_ = true;
   int result_ = 0;
   std::shared_ptr<ModalState> modal_;
-  std::map<int, FontDescription> fonts_;
-  std::optional<FontDescription> defaultFont_;
+  FontTable fonts_;
+  std::unique_ptr<WindowDrawing> drawing_;
   std::wstring shownToolTip_;
   Cursor shownCursor_ = Cursor::kArrow;
   utility::TaskPoster poster_;

@@ -145,7 +145,7 @@ class GtkWindowHost : public WindowHost {
 
 class GtkDesktop : public WindowHostFactory {
  public:
-  GtkDesktop(const TextMeasurer& measurer, CairoPainter painter, LayoutFileReader files)
+  GtkDesktop(const TextMeasurer& measurer, CairoPaintHook painter, LayoutFileReader files)
       : measurer_(measurer), painter_(std::move(painter)), files_(std::move(files)),
         previous_(windowHostFactory()) {
     setWindowHostFactory(this);
@@ -178,11 +178,11 @@ class GtkDesktop : public WindowHostFactory {
     std::_Exit(1);
   }
 
-  const CairoPainter& painter() const { return painter_; }
+  const CairoPaintHook& painter() const { return painter_; }
 
  private:
   const TextMeasurer& measurer_;
-  CairoPainter painter_;
+  CairoPaintHook painter_;
   LayoutFileReader files_;
   WindowHostFactory* previous_;
 };
@@ -541,7 +541,7 @@ void GtkWindowHost::onSize(GtkWidget* /*widget*/, GdkRectangle* allocation, gpoi
 }  // namespace
 
 std::unique_ptr<WindowHostFactory> createDesktopHost(const TextMeasurer& measurer,
-                                                     CairoPainter painter, LayoutFileReader files) {
+                                                     CairoPaintHook painter, LayoutFileReader files) {
   if (!gtk_init_check(nullptr, nullptr)) return nullptr;
   return std::make_unique<GtkDesktop>(measurer, std::move(painter), std::move(files));
 }

@@ -378,11 +378,12 @@ TEST_F(WindowBaseTest, CaptionDragsAndSizeBoxEdges) {
   EXPECT_EQ(h.frame(), (Rect{before.left + 50, before.top + 20, before.right + 50, before.bottom + 20}));
 }
 
-TEST_F(WindowBaseTest, FontsTheWindowRegistersWinOverTheLayoutsOfTheSameId) {
+TEST_F(WindowBaseTest, LayoutFontsWinAndTheWindowsSharedFontsFillTheOtherIds) {
   RecordingWindow window(L"main.xml");
   window.onInit = [](WindowImplBase& w) {
     w.addFont(FontDescription{2, L"Window Face", 20});
     w.addFont(FontDescription{5, L"Window Face", 22});
+    w.setDefaultFont(FontDescription{-1, L"Default Face", 13});
   };
   ASSERT_TRUE(window.create(nullptr));
   struct Case {
@@ -390,23 +391,27 @@ TEST_F(WindowBaseTest, FontsTheWindowRegistersWinOverTheLayoutsOfTheSameId) {
     const wchar_t* face;
     int size;
   };
-  const Case before[] = {{1, L"Sans", 12}, {2, L"Window Face", 20}, {5, L"Window Face", 22},
-                         {9, L"Sans", 12}, {-1, L"Sans", 12}};
-  for (const Case& c : before) {
+  // The layout declares 1 (its default) and 2.
+  const Case cases[] = {{1, L"Sans", 12}, {2, L"Sans", 14}, {5, L"Window Face", 22},
+                        {9, L"Sans", 12}, {-1, L"Sans", 12}};
+  for (const Case& c : cases) {
     const FontDescription* font = window.font(c.id);
     ASSERT_NE(font, nullptr) << c.id;
     EXPECT_EQ(font->face, c.face) << c.id;
     EXPECT_EQ(font->size, c.size) << c.id;
+    EXPECT_EQ(window.fonts().font(c.id), *font) << "one table for layout and painting";
   }
-  window.setDefaultFont(FontDescription{-1, L"Default Face", 12});
-  EXPECT_EQ(window.font(-1)->face, L"Default Face");
-  EXPECT_EQ(window.font(9)->face, L"Default Face");
-  EXPECT_EQ(window.font(1)->face, L"Sans") << "id 1 keeps its font";
 
+  // A layout without fonts: the shared default stands, else the built-in one.
   RecordingWindow box(L"box.xml");
   box.folder = L"common";
   ASSERT_TRUE(box.create(nullptr));
-  EXPECT_EQ(box.font(-1), nullptr) << "no font at all";
+  EXPECT_EQ(*box.font(-1), FontTable::builtinDefault());
+  box.setDefaultFont(FontDescription{-1, L"Default Face", 13});
+  box.addFont(FontDescription{3, L"Window Face", 16});
+  EXPECT_EQ(box.font(-1)->face, L"Default Face");
+  EXPECT_EQ(box.font(7)->face, L"Default Face");
+  EXPECT_EQ(box.font(3)->size, 16);
 }
 
 TEST_F(WindowBaseTest, ScreenshotsGoThroughTheRegisteredRenderer) {

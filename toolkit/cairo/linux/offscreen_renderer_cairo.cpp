@@ -22,16 +22,20 @@ struct OffscreenRenderer::Images {
 OffscreenRenderer::OffscreenRenderer(ImageFileReader files)
     : images_(std::make_unique<Images>(std::move(files))) {}
 
+OffscreenRenderer::OffscreenRenderer(const FontTable& fonts, ImageFileReader files)
+    : external_(&fonts), images_(std::make_unique<Images>(std::move(files))) {}
+
 OffscreenRenderer::~OffscreenRenderer() = default;
 
 int OffscreenRenderer::imageDecodeCount() const { return images_->cache.decodeCount(); }
 
 const TextMeasurer& OffscreenRenderer::measurer(double scale) {
   // Text is measured hinted as it will be drawn: at the scale of the frame.
-  if (!images_->measurer || images_->measurerFonts != fonts_.generation() ||
+  const FontTable& fonts = activeFonts();
+  if (!images_->measurer || images_->measurerFonts != fonts.generation() ||
       images_->measurerScale != scale) {
-    images_->measurer = std::make_unique<CairoPainter>(nullptr, scale, fonts_, images_->cache);
-    images_->measurerFonts = fonts_.generation();
+    images_->measurer = std::make_unique<CairoPainter>(nullptr, scale, fonts, images_->cache);
+    images_->measurerFonts = fonts.generation();
     images_->measurerScale = scale;
   }
   return *images_->measurer;
@@ -61,13 +65,20 @@ OffscreenImage OffscreenRenderer::paint(Control& root, Size size, double scale) 
   }
   cairo_t* cr = cairo_create(surface);
   {
-    CairoPainter painter(cr, scale, fonts_, images_->cache);
+    CairoPainter painter(cr, scale, activeFonts(), images_->cache);
     root.paint(painter);
   }
   cairo_destroy(cr);
   cairo_surface_finish(surface);
   cairo_surface_destroy(surface);
   return image;
+}
+
+void OffscreenRenderer::paintOn(cairo_t* context, Control& root, double scale, const Rect& dirty) {
+  if (context == nullptr || !(scale > 0) || dirty.width() <= 0 || dirty.height() <= 0) return;
+  CairoPainter painter(context, scale, activeFonts(), images_->cache);
+  ClipScope clip(painter, dirty);
+  root.paint(painter);
 }
 
 bool writePng(const OffscreenImage& image, const std::string& path) {
