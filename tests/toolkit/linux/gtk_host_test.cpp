@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/toolkit/linux/x_session_support.h"
 #include "tests/toolkit/window/window_test_support.h"
 #include "toolkit/desktop_host.h"
 #include "utility/base/strings.h"
@@ -39,8 +40,6 @@ std::vector<uint8_t> layoutFile(const std::wstring& name) {
   }
   return {};
 }
-
-bool xdotool(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()) == 0; }
 
 // Runs the GLib loop until |done| or a generous limit (never an assertion on time).
 bool pumpUntil(const std::function<bool()>& done) {
@@ -77,8 +76,6 @@ class GtkHostTest : public ::testing::Test {
     const Rect frame = window.host()->frame();
     return Point{frame.left + r.left + r.width() / 2, frame.top + r.top + r.height() / 2};
   }
-
-  static std::string at(Point p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
 
   FixedMeasurer measurer;
   int paints = 0;
