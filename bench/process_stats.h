@@ -42,4 +42,13 @@ void flushFileData();
 // The 1, 5 and 15 minute load averages as the system gives them ("1.82 1.59 2.61").
 std::string loadAverage();
 
+// Start-up of a window program: run until it prints |line| on its standard output.
+struct FirstLine {
+  bool ok = false;          // started and printed the line
+  double wallSeconds = 0;   // from the start to the line
+  long residentKiB = 0;     // its resident memory (VmRSS) when the line came
+};
+// Runs |argv|, waits for |line|, reads the child's resident memory, then ends it (SIGTERM).
+FirstLine runUntilLine(const std::vector<std::string>& argv, const std::string& line);
+
 }  // namespace benchsupport

@@ -1,5 +1,10 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -89,6 +94,51 @@ std::string loadAverage() {
   std::string one, five, fifteen;
   file >> one >> five >> fifteen;
   return one + " " + five + " " + fifteen;
+}
+
+FirstLine runUntilLine(const std::vector<std::string>& argv, const std::string& line) {
+  FirstLine result;
+  int out[2];
+  if (pipe(out) != 0) return result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  const auto start = std::chrono::steady_clock::now();
+  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (spawned != 0) {
+    close(out[0]);
+    return result;
+  }
+  std::string text;
+  char buffer[256];
+  for (;;) {
+    const ssize_t got = read(out[0], buffer, sizeof buffer);
+    if (got <= 0) break;
+    text.append(buffer, static_cast<size_t>(got));
+    if (text.find(line + "\n") != std::string::npos) {
+      result.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      result.ok = true;
+      break;
+    }
+  }
+  if (result.ok) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string row; std::getline(status, row);) {
+      if (row.rfind("VmRSS:", 0) == 0) result.residentKiB = std::stol(row.substr(6));
+    }
+  }
+  kill(pid, SIGTERM);
+  close(out[0]);
+  int exitStatus = 0;
+  waitpid(pid, &exitStatus, 0);
+  return result;
 }
 
 }  // namespace benchsupport
