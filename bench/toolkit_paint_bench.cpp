@@ -147,6 +147,19 @@ void BM_Toolkit_Repaint(benchmark::State& state) {
   }
 }
 
+// The layout pass alone, as the window base runs it before every pointer event (texts measured
+// by the painter): set against a repaint to see whether a change flag would pay.
+void BM_Toolkit_LayoutPass(benchmark::State& state) {
+  toolkit::LoadedLayout layout = toolkit::loadLayout(layoutText(), L"bench.xml");
+  toolkit::OffscreenRenderer renderer(reader());
+  renderer.fonts().setLayoutFonts(layout.window.fonts);
+  renderer.render(*layout.root, layout.window.size);
+  const toolkit::Size size = layout.window.size;
+  for (auto _ : state) {
+    layout.root->arrange(toolkit::Rect{0, 0, size.width, size.height}, renderer.measurer());
+  }
+}
+
 // The reference: the same frame drawn straight with Cairo and Pango from a list of what the
 // toolkit drew (rectangles, images decoded each time, texts), with no tree, layout or parsing.
 struct Drawn {
@@ -250,6 +263,7 @@ void BM_Reference_CairoPango(benchmark::State& state) {
 
 BENCHMARK(BM_Toolkit_FirstFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Toolkit_Repaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Toolkit_LayoutPass)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Reference_CairoPango)->Unit(benchmark::kMillisecond);
 
 // Prints the usual table, then the toolkit's times against the reference's (CPU time).
@@ -271,7 +285,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     for (const auto& [name, time] : medians_) times_[name] = time;
     const double reference = times_["BM_Reference_CairoPango"];
-    for (const char* name : {"BM_Toolkit_FirstFrame", "BM_Toolkit_Repaint"}) {
+    for (const char* name : {"BM_Toolkit_FirstFrame", "BM_Toolkit_Repaint", "BM_Toolkit_LayoutPass"}) {
       if (times_.count(name) == 0 || reference <= 0) continue;
       std::printf("%s / reference: %.2f\n", name, times_[name] / reference);
     }
