@@ -416,9 +416,12 @@ class Edit : public Label {
   // Selects from |anchor| to |caret| (clamped to the text); the caret goes to |caret|.
   void setSelection(int anchor, int caret);
   // The first shown pixel column of the text: input keeps the caret inside the text area (the
-  // rectangle less the text padding), and the painter draws the text shifted left by this much.
-  // A password is measured as '*' characters.
+  // rectangle less the text padding), and the text is drawn from the area's left edge shifted
+  // left by this much (an edit's text is always placed from the left, as input measures it).
   int scrollX() const { return scrollX_; }
+  // The text as drawn and measured: a password shows one kPasswordChar per character.
+  std::wstring shownText() const;
+  static constexpr wchar_t kPasswordChar = L'\u25CF';
   bool acceptsFocus() const override { return true; }
   Cursor cursor() const override { return Cursor::kText; }
   bool takesText() const override { return true; }
@@ -436,7 +439,6 @@ class Edit : public Label {
   // Replaces the selection with |text| within the length limit; "textchanged" on a change.
   void replaceSelection(std::wstring_view text, InputContext& context);
   int caretAt(int x, const TextMeasurer& measurer) const;
-  std::wstring shownText() const;
   void keepCaretVisible(const TextMeasurer& measurer);
 
   bool readOnly_ = false;

@@ -377,7 +377,7 @@ bool Edit::textInput(std::wstring_view text, InputContext& context) {
 }
 
 std::wstring Edit::shownText() const {
-  return password() ? std::wstring(text().size(), L'*') : text();
+  return password() ? std::wstring(text().size(), kPasswordChar) : text();
 }
 
 void Edit::keepCaretVisible(const TextMeasurer& measurer) {

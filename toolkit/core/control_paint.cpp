@@ -32,6 +32,8 @@ const ImageAttribute* firstSet(std::initializer_list<const ImageAttribute*> imag
 
 // A keyboard focus mark that does not depend on the skin's images.
 constexpr Color kFocusColor = 0xC0268FD6u;
+// Behind the selected text of a focused edit.
+constexpr Color kSelectionColor = 0x60268FD6u;
 
 }  // namespace
 
@@ -125,15 +127,37 @@ void Option::paintStatusImage(Painter& painter) {
 // ---- Edit, RichEdit ----
 
 void Edit::paintText(Painter& painter) {
-  if (text().empty()) return;
-  TextStyle style;
-  style.font = font();
-  style.color = enabled() ? textColor() : disabledTextColor();
-  style.align = align();
-  style.valign = VAlign::kCenter;
-  // The text as typed: no markup, whatever "showhtml" says.
-  MarkupText shown{password_ ? std::wstring(text().size(), L'\u25CF') : text(), {}};
-  painter.drawText(deflate(rect_, textPadding()), shown, style);
+  const Rect area = deflate(rect_, textPadding());
+  const bool focused = isFocused() && enabled();
+  if (text().empty() && !focused) return;
+  ClipScope clip(painter, area);
+  // The text as typed (no markup, whatever "showhtml" says), from the left edge scrolled by
+  // scrollX(), so that what input measures is what is drawn.
+  const std::wstring shown = shownText();
+  const int origin = area.left - scrollX();
+  auto offset = [&](int index) {
+    return painter.measure(std::wstring_view(shown).substr(0, static_cast<size_t>(index)), font(), 0).width;
+  };
+  if (focused && selectionStart() != selectionEnd()) {
+    painter.fillRect(Rect{origin + offset(selectionStart()), area.top + 2, origin + offset(selectionEnd()),
+                          area.bottom - 2},
+                     kSelectionColor);
+  }
+  if (!shown.empty()) {
+    TextStyle style;
+    style.font = font();
+    style.color = enabled() ? textColor() : disabledTextColor();
+    style.align = HAlign::kLeft;
+    style.valign = VAlign::kCenter;
+    const int width = std::max(area.width() + scrollX(), painter.measure(shown, font(), 0).width);
+    painter.drawText(Rect{origin, area.top, origin + width, area.bottom}, MarkupText{shown, {}}, style);
+  }
+  if (focused && !readOnly()) {
+    const int x = origin + offset(caret());
+    const int height = std::max(1, painter.measure(L"X", font(), 0).height);
+    const int top = area.top + std::max(0, (area.height() - height) / 2);
+    painter.fillRect(Rect{x, top, x + 1, std::min(area.bottom, top + height)}, textColor() | 0xFF000000u);
+  }
 }
 
 void RichEdit::paintText(Painter& painter) {
@@ -144,7 +168,12 @@ void RichEdit::paintText(Painter& painter) {
   style.align = HAlign::kLeft;
   style.valign = VAlign::kTop;
   style.wordBreak = wordBreak_;
-  painter.drawText(rect_, MarkupText{text(), {}}, style);
+  // Scrolled up by scrollY(): the text's whole height from above the rectangle, clipped to it.
+  ClipScope clip(painter, rect_);
+  const int height = std::max(rect_.height() + scrollY_,
+                              painter.measure(text(), font(), wordBreak_ ? rect_.width() : 0).height);
+  painter.drawText(Rect{rect_.left, rect_.top - scrollY_, rect_.right, rect_.top - scrollY_ + height},
+                   MarkupText{text(), {}}, style);
 }
 
 // ---- Progress ----

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "toolkit/core/control.h"
+#include "toolkit/core/control_input.h"
 #include "toolkit/core/font_table.h"
 #include "toolkit/core/painter.h"
 
@@ -34,8 +35,11 @@ class RecordingPainter : public Painter {
   }
   void pushClip(const Rect& r) override { add(L"clip " + rect(r)); }
   void popClip() override { add(L"unclip"); }
-  Size measure(std::wstring_view text, int, int) const override {
-    return Size{static_cast<int>(text.size()) * 8, 16};
+  // 8 pixels a character, 16 a line; lines break at |maxWidth|.
+  Size measure(std::wstring_view text, int, int maxWidth) const override {
+    const int width = static_cast<int>(text.size()) * 8;
+    if (maxWidth <= 0 || width <= maxWidth) return Size{width, 16};
+    return Size{maxWidth, 16 * ((width + maxWidth - 1) / maxWidth)};
   }
 
   std::vector<std::wstring> calls;
@@ -183,16 +187,71 @@ TEST(ControlPaintTest, TextsAreDrawnAsTheirClassShowsThem) {
   Edit password;
   setAll(password, {{L"text", L"<u>x</u>"}, {L"password", L"true"}, {L"showhtml", L"true"}});
   EXPECT_EQ(paintCalls(password),
-            std::vector<std::wstring>{L"text 0,0,100,30 \u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF FF000000 runs 0"});
+            (std::vector<std::wstring>{L"clip 0,0,100,30",
+                                       L"text 0,0,100,30 \u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF FF000000 runs 0",
+                                       L"unclip"}));
 
   RichEdit licence;
   setAll(licence, {{L"text", L"Terms"}});
-  EXPECT_EQ(paintCalls(licence), std::vector<std::wstring>{L"text 0,0,100,30 Terms FF000000 runs 0"});
+  EXPECT_EQ(paintCalls(licence), (std::vector<std::wstring>{L"clip 0,0,100,30",
+                                                             L"text 0,0,100,30 Terms FF000000 runs 0", L"unclip"}));
 
   Combo combo;
   combo.addItem(L"English", L"en_US");
   combo.selectItem(0);
   EXPECT_EQ(paintCalls(combo), std::vector<std::wstring>{L"text 0,0,100,30 English FF000000 runs 0"});
+}
+
+// What input needs of a window, with the recording painter's measure (8 pixels a character).
+class PaintInputContext : public InputContext {
+ public:
+  const TextMeasurer& measurer() const override { return painter; }
+  std::wstring clipboardText() override { return {}; }
+  void setClipboardText(std::wstring_view) override {}
+  void openDropList(Combo&) override {}
+  void invalidate(const Rect&) override {}
+  RecordingPainter painter;
+};
+
+// Edits and rich edits are drawn where input placed their caret and scrolled them: the text
+// shifted by the scroll, the caret and the selection of a focused edit at the measured offsets.
+TEST(ControlPaintTest, EditsAreDrawnAsInputScrolledThem) {
+  VerticalLayout root;
+  auto& edit = static_cast<Edit&>(root.add(std::make_unique<Edit>()));
+  setAll(edit, {{L"height", L"30"}, {L"textpadding", L"4,0,4,0"}, {L"password", L"true"}});
+  auto& licence = static_cast<RichEdit&>(root.add(std::make_unique<RichEdit>()));
+  setAll(licence, {{L"text", L"aaaaaaaaaaaaaaaaaaaa"}, {L"height", L"30"}});
+  PaintInputContext context;
+  InputRouter router(root, context);
+  root.arrange(Rect{0, 0, 100, 60}, context.painter);
+  ASSERT_TRUE(router.setFocus(&edit));
+  // 20 characters of 8 pixels in a text area of 92: the caret at the end scrolls by 68.
+  router.handle(InputEvent::typed(L"abcdefghijklmnopqrst"));
+  ASSERT_EQ(edit.scrollX(), 68);
+  RecordingPainter painter;
+  edit.paint(painter);
+  const std::wstring bullets(20, Edit::kPasswordChar);
+  EXPECT_EQ(painter.calls, (std::vector<std::wstring>{L"clip 4,0,96,30", L"text -64,0,96,30 " + bullets + L" FF000000 runs 0",
+                                                      L"fill 96,7,97,23 FF000000", L"unclip"}));
+  // Shift+Home selects back to the start: the selection lies under the whole text.
+  router.handle(InputEvent::keyDown(Key::kHome, kShift));
+  painter.calls.clear();
+  edit.paint(painter);
+  ASSERT_EQ(edit.scrollX(), 0);
+  EXPECT_EQ(painter.calls, (std::vector<std::wstring>{L"clip 4,0,96,30", L"fill 4,2,164,28 60268FD6",
+                                                      L"text 4,0,164,30 " + bullets + L" FF000000 runs 0",
+                                                      L"fill 4,7,5,23 FF000000", L"unclip"}));
+
+  // One line of 16 pixels a wheel step scrolls by 3 lines (48), within a text of 20 lines in 30.
+  licence.setAttribute(L"wordbreak", L"true");
+  root.arrange(Rect{0, 0, 8, 60}, context.painter);
+  router.handle(InputEvent::wheel(Point{4, 40}, -1));
+  ASSERT_EQ(licence.scrollY(), 48);
+  painter.calls.clear();
+  licence.paint(painter);
+  EXPECT_EQ(painter.calls, (std::vector<std::wstring>{L"clip 0,30,8,60",
+                                                      L"text 0,-18,8,302 aaaaaaaaaaaaaaaaaaaa FF000000 runs 0",
+                                                      L"unclip"}));
 }
 
 TEST(FontTableTest, LayoutFontsWinOverSharedOnesOfTheSameId) {
