@@ -1,7 +1,6 @@
 // The fonts of one window by id: those its layout declares (Font elements) and the shared ones
-// the window registers in code. For an id both define, the layout's font wins: a layout is the
-// more specific description of its own window. The default font (id -1, or an id nobody
-// defines) is the layout's default, else the shared default, else the built-in one.
+// the window registers in code; the one table its layout pass and its painter both read. Which
+// wins for an id both define, and which default stands: docs/architecture.md, "Fonts".
 #pragma once
 
 #include <map>

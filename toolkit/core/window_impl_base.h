@@ -7,9 +7,8 @@
 // Life: create() -> shown, used -> close(result) (posted) -> kClose message -> kDestroy message
 // -> native window gone -> onFinalMessage(), which may delete the object.
 //
-// Fonts: one FontTable per window, read by the layout pass and the painter alike. For an id both
-// the layout (Font elements) and the window code (addFont/setDefaultFont) define, the layout's
-// font wins; see FontTable and docs/architecture.md.
+// Fonts: one FontTable per window, read by the layout pass and the painter alike; which font wins
+// for an id both the layout and the window code define: docs/architecture.md, "Fonts".
 #pragma once
 
 #include <cstdint>
@@ -138,9 +137,8 @@ class WindowImplBase : private InputContext {
   void killTimer(uint32_t id);
 
   // ---- Shared fonts ----
-  // Registered as the window's shared fonts: they fill the ids the layout does not define (the
-  // layout's own font wins for an id both define), and the shared default stands when the layout
-  // names none. A change lays the window out again and repaints it.
+  // Registered as the window's shared fonts (see fonts() for which wins). A change lays the window
+  // out again and repaints it.
   void addFont(FontDescription font);
   void setDefaultFont(FontDescription font);
   // The font of |id|; -1 and ids nobody registered give the default font (the built-in one when
