@@ -50,9 +50,11 @@ bool waitFor(const std::function<bool()>& done) {
 // its process id if a test leaves it running.
 class DemoRun {
  public:
-  explicit DemoRun(const std::string& arguments) : folder_("toolkit-demo") {
+  // |environment|: "NAME=value ..." for the demo only.
+  explicit DemoRun(const std::string& arguments, const std::string& environment = {})
+      : folder_("toolkit-demo") {
     const std::string dir = folder_.path().string();
-    const std::string command = "'" + std::string(TARNWICK_TOOLKIT_DEMO) + "' " + arguments + " > '" + dir +
+    const std::string command = environment + " '" + std::string(TARNWICK_TOOLKIT_DEMO) + "' " + arguments + " > '" + dir +
                                 "/out' 2> '" + dir + "/err' & echo $! > '" + dir + "/pid'; wait $!; echo $? > '" +
                                 dir + "/rc.tmp'; mv '" + dir + "/rc.tmp' '" + dir + "/rc'";
     runner_ = std::thread([command] { std::system(command.c_str()); });
@@ -145,6 +147,21 @@ TEST_F(DemoTest, RealInputArrivesAsNotificationsAndTheCaptionDragMovesTheWindow)
   ASSERT_TRUE(waitFor([&] { return demo.finished(); }));
   EXPECT_EQ(demo.exitCode(), 0);
   EXPECT_TRUE(demo.printed("notify click closebtn"));
+}
+
+// On a doubled screen the window has twice the pixels (painted from the enlarged images), and a
+// click lands on the control under it in layout pixels.
+TEST_F(DemoTest, OnADoubledScreenTheWindowIsTwiceAsLargeAndClicksFindTheirControls) {
+  DemoRun demo("--notify", "GDK_SCALE=2");
+  ASSERT_TRUE(waitFor([&] { return demo.printed("ready") || demo.finished(); })) << demo.errors();
+  ASSERT_FALSE(demo.finished()) << demo.errors();
+  const Rect frame = windowFrame("Toolkit demo", demo.folder() / "xdotool");
+  EXPECT_EQ(frame.width(), 2 * 560);
+  EXPECT_EQ(frame.height(), 2 * 420);
+  const Rect ok = demo.controls().at("okbtn");
+  const Point centre{frame.left + ok.left + ok.right, frame.top + ok.top + ok.bottom};  // 2 x the centre
+  ASSERT_TRUE(xdotool("mousemove --sync " + at(centre) + " click 1"));
+  EXPECT_TRUE(waitFor([&] { return demo.printed("notify click okbtn"); })) << readFile(demo.folder() / "out");
 }
 
 TEST_F(DemoTest, ABrokenLayoutExitsWithCodeOneAndPrintsWhereItIsBroken) {

@@ -31,18 +31,25 @@ inline std::string xdotoolOutput(const std::string& arguments, const std::filesy
   return text.str();
 }
 
-// The top-left corner of the first window titled exactly |title| (waits until there is one);
-// {-1, -1} when xdotool cannot tell.
-inline Point windowPosition(const std::string& title, const std::filesystem::path& scratch) {
+// The frame (screen pixels) of the first window titled exactly |title| (waits until there is
+// one); left -1 when xdotool cannot tell.
+inline Rect windowFrame(const std::string& title, const std::filesystem::path& scratch) {
   const std::string shell = xdotoolOutput(
       "search --sync --name '^" + title + "$' getwindowgeometry --shell", scratch);
-  Point p{-1, -1};
+  int x = -1, y = -1, width = 0, height = 0;
   std::istringstream lines(shell);
   for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("X=", 0) == 0) p.x = std::atoi(line.c_str() + 2);
-    if (line.rfind("Y=", 0) == 0) p.y = std::atoi(line.c_str() + 2);
+    if (line.rfind("X=", 0) == 0) x = std::atoi(line.c_str() + 2);
+    if (line.rfind("Y=", 0) == 0) y = std::atoi(line.c_str() + 2);
+    if (line.rfind("WIDTH=", 0) == 0) width = std::atoi(line.c_str() + 6);
+    if (line.rfind("HEIGHT=", 0) == 0) height = std::atoi(line.c_str() + 7);
   }
-  return p;
+  return Rect{x, y, x + width, y + height};
+}
+
+inline Point windowPosition(const std::string& title, const std::filesystem::path& scratch) {
+  const Rect frame = windowFrame(title, scratch);
+  return Point{frame.left, frame.top};
 }
 
 }  // namespace toolkit::testing
