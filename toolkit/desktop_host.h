@@ -19,7 +19,8 @@ namespace toolkit {
 using CairoPaintHook = std::function<void(_cairo* context, WindowImplBase& window, const Rect& dirty)>;
 
 // The desktop host, the process's host factory while it lives; null when there is no display.
-// Without a painter the windows are filled white. |files| as in WindowHostFactory::layoutFiles.
+// Without a painter the windows are filled white. |measurer| is for windows without a drawing
+// (see WindowHostFactory::measurer); |files| as in WindowHostFactory::layoutFiles.
 std::unique_ptr<WindowHostFactory> createDesktopHost(const TextMeasurer& measurer,
                                                      CairoPaintHook painter,
                                                      LayoutFileReader files = {});

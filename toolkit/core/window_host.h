@@ -113,7 +113,8 @@ class WindowHostFactory {
   // A hidden native window of |window|'s client size, owned by |owner| (null: none).
   virtual std::unique_ptr<WindowHost> createHost(WindowImplBase& window, WindowHost* owner,
                                                  const WindowStyle& style, Size clientSize) = 0;
-  // Measures texts for layout and input (the painter's fonts in a real host).
+  // Measures texts for layout and input of windows without a drawing of their own (a window
+  // the painter library made a WindowDrawing for measures with that, at its scale).
   virtual const TextMeasurer& measurer() const = 0;
   // Where layout files come from; empty: the skin (folder, then archive).
   virtual LayoutFileReader layoutFiles() const { return {}; }
