@@ -1,15 +1,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
