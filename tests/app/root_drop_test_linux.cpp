@@ -279,7 +279,8 @@ TEST_P(RootStartForDesktopUser, LinksInTheUsersFoldersCannotReachRootsFiles) {
   for (const auto& entry : fs::directory_iterator(vault)) inVault.push_back(entry.path().filename().string());
   EXPECT_EQ(inVault, std::vector<std::string>{"secret"});
   std::ifstream in(vault / "secret");
-  std::string secret((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string secret;
+  std::getline(in, secret);
   EXPECT_EQ(secret, "root's");
   EXPECT_EQ(notOwnedBy(user_.uid, vault), std::vector<std::string>{});
 }
@@ -338,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
         DesktopUserCase{"pkexec", {"PKEXEC_UID=%u"}, "PKEXEC_UID"},
         // A group sudo names counts only when it is one of the user's: root's group is not.
         DesktopUserCase{"sudoNamingRootsGroup", {"SUDO_UID=%u", "SUDO_GID=0"}, "SUDO_UID"}),
-    [](const ::testing::TestParamInfo<DesktopUserCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<DesktopUserCase>& testInfo) { return std::string(testInfo.param.name); });
 
 // Started as root and no desktop user known (none named, root named, a name that is no user):
 // it runs as root, says so, and the emulator's un-elevated start has no identity to run as.
