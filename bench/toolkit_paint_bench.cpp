@@ -11,38 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/png_fixture.h"
 #include "toolkit/cairo/offscreen_renderer.h"
 #include "toolkit/core/layout_loader.h"
 #include "utility/base/strings.h"
 
 namespace {
 
-std::vector<uint8_t> spritePng(int width, int height, uint32_t color) {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_source_rgba(cr, ((color >> 16) & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
-                        (color & 0xFF) / 255.0, 1.0);
-  cairo_paint(cr);
-  cairo_destroy(cr);
-  std::vector<uint8_t> bytes;
-  cairo_surface_write_to_png_stream(
-      surface,
-      [](void* closure, const unsigned char* data, unsigned int length) {
-        auto* out = static_cast<std::vector<uint8_t>*>(closure);
-        out->insert(out->end(), data, data + length);
-        return CAIRO_STATUS_SUCCESS;
-      },
-      &bytes);
-  cairo_surface_destroy(surface);
-  return bytes;
-}
-
 const std::map<std::wstring, std::vector<uint8_t>>& imageFiles() {
   static const std::map<std::wstring, std::vector<uint8_t>> files = {
-      {L"common/btn_bg.png", spritePng(60, 28, 0xFF268FD6)},
-      {L"common/btn_bg_default.png", spritePng(60, 28, 0xFFE0E0E0)},
-      {L"browse_button.png", spritePng(84, 28, 0xFFCCCCCC)},
-      {L"logo.png", spritePng(120, 32, 0xFF17171A)},
+      {L"common/btn_bg.png", testsupport::solidPng(60, 28, 0xFF268FD6)},
+      {L"common/btn_bg_default.png", testsupport::solidPng(60, 28, 0xFFE0E0E0)},
+      {L"browse_button.png", testsupport::solidPng(84, 28, 0xFFCCCCCC)},
+      {L"logo.png", testsupport::solidPng(120, 32, 0xFF17171A)},
   };
   return files;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/png_fixture.h"
 #include "toolkit/cairo/offscreen_renderer.h"
 #include "toolkit/core/layout_loader.h"
 
@@ -22,30 +23,11 @@ std::wstring toText(const uint8_t* data, size_t size) {
   return text;
 }
 
-std::vector<uint8_t> png(int width, int height) {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_source_rgba(cr, 0.2, 0.5, 0.8, 0.7);
-  cairo_paint(cr);
-  cairo_destroy(cr);
-  std::vector<uint8_t> bytes;
-  cairo_surface_write_to_png_stream(
-      surface,
-      [](void* closure, const unsigned char* data, unsigned int length) {
-        auto* out = static_cast<std::vector<uint8_t>*>(closure);
-        out->insert(out->end(), data, data + length);
-        return CAIRO_STATUS_SUCCESS;
-      },
-      &bytes);
-  cairo_surface_destroy(surface);
-  return bytes;
-}
-
 const std::map<std::wstring, std::vector<uint8_t>>& files() {
   static const std::map<std::wstring, std::vector<uint8_t>> all = {
-      {L"a.png", png(60, 28)},
-      {L"Enalarge/a.png", png(120, 56)},
-      {L"b.png", png(1, 1)},
+      {L"a.png", testsupport::solidPng(60, 28, 0xB33380CCu)},
+      {L"Enalarge/a.png", testsupport::solidPng(120, 56, 0xB33380CCu)},
+      {L"b.png", testsupport::solidPng(1, 1, 0xB33380CCu)},
       {L"c.png", {'n', 'o', 't', ' ', 'p', 'n', 'g'}},
   };
   return all;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/png_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "toolkit/cairo/linux/image_cache_cairo.h"
 #include "toolkit/cairo/linux/painter_cairo.h"
@@ -29,37 +30,13 @@ constexpr uint32_t kBlue = 0xFF0000FFu;
 constexpr uint32_t kGrey = 0xFF808080u;
 constexpr uint32_t kMagenta = 0xFFFF00FFu;
 
-// A PNG of |width| x |height| opaque pixels given by |pixel|.
-std::vector<uint8_t> makePng(int width, int height, const std::function<uint32_t(int, int)>& pixel) {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-  cairo_surface_flush(surface);
-  unsigned char* data = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  for (int y = 0; y < height; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
-    for (int x = 0; x < width; ++x) row[x] = pixel(x, y);
-  }
-  cairo_surface_mark_dirty(surface);
-  std::vector<uint8_t> bytes;
-  cairo_surface_write_to_png_stream(
-      surface,
-      [](void* closure, const unsigned char* chunk, unsigned int length) {
-        auto* out = static_cast<std::vector<uint8_t>*>(closure);
-        out->insert(out->end(), chunk, chunk + length);
-        return CAIRO_STATUS_SUCCESS;
-      },
-      &bytes);
-  cairo_surface_destroy(surface);
-  return bytes;
-}
-
 std::vector<uint8_t> solidPng(int width, int height, uint32_t color) {
-  return makePng(width, height, [color](int, int) { return color; });
+  return testsupport::pngOf(width, height, [color](int, int) { return color; });
 }
 
 // Thirds of the width in red, green, blue: a sprite of three states.
 std::vector<uint8_t> spritePng(int width, int height) {
-  return makePng(width, height, [width](int x, int) {
+  return testsupport::pngOf(width, height, [width](int x, int) {
     return x < width / 3 ? kRed : x < 2 * width / 3 ? kGreen : kBlue;
   });
 }
@@ -136,9 +113,9 @@ class PainterCairoTest : public testing::Test {
 };
 
 TEST_F(PainterCairoTest, NineGridCornersKeepTheirPixelsAtAnySize) {
-  files_.files[L"frame.png"] = makePng(20, 20, patternPixel);
-  files_.files[L"commonEnalarge/frame.png"] = makePng(40, 40, patternPixel);
-  files_.files[L"common/frame.png"] = makePng(20, 20, patternPixel);
+  files_.files[L"frame.png"] = testsupport::pngOf(20, 20, patternPixel);
+  files_.files[L"commonEnalarge/frame.png"] = testsupport::pngOf(40, 40, patternPixel);
+  files_.files[L"common/frame.png"] = testsupport::pngOf(20, 20, patternPixel);
   struct Case {
     const wchar_t* file;
     Size size;
@@ -185,7 +162,7 @@ TEST_F(PainterCairoTest, SourceRectangleTakesOnlyItsPartOfTheFile) {
 
 TEST_F(PainterCairoTest, MaskColourBecomesTransparentAndDestPlacesTheImage) {
   // Blue with a magenta square in the middle.
-  files_.files[L"icon.png"] = makePng(10, 10, [](int x, int y) {
+  files_.files[L"icon.png"] = testsupport::pngOf(10, 10, [](int x, int y) {
     return x >= 3 && x < 7 && y >= 3 && y < 7 ? kMagenta : kBlue;
   });
   OffscreenImage masked = renderImage(L"file='icon.png' mask='#FFFF00FF'", {10, 10});
@@ -228,7 +205,7 @@ TEST_F(PainterCairoTest, ExtremeImageRectanglesStayHarmless) {
 }
 
 TEST_F(PainterCairoTest, ImageAlphaBlendsOverTheBackground) {
-  files_.files[L"glass.png"] = makePng(4, 4, [](int, int) { return 0x80000080u; });  // half blue
+  files_.files[L"glass.png"] = testsupport::pngOf(4, 4, [](int, int) { return 0x80000080u; });  // half blue
   OffscreenImage image = renderImage(L"glass.png", {4, 4});
   EXPECT_TRUE(near(image.pixel(2, 2), 0xFF7F7FFFu, 2)) << std::hex << image.pixel(2, 2);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/png_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/toolkit/window/window_test_support.h"
 #include "toolkit/cairo/cairo_drawing.h"
@@ -17,26 +18,6 @@ namespace {
 
 constexpr uint32_t kRed = 0xFFFF0000u;
 constexpr uint32_t kBlue = 0xFF0000FFu;
-
-std::vector<uint8_t> solidPng(int width, int height, uint32_t color) {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_source_rgba(cr, ((color >> 16) & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
-                        (color & 0xFF) / 255.0, 1.0);
-  cairo_paint(cr);
-  cairo_destroy(cr);
-  std::vector<uint8_t> bytes;
-  cairo_surface_write_to_png_stream(
-      surface,
-      [](void* closure, const unsigned char* chunk, unsigned int length) {
-        auto* out = static_cast<std::vector<uint8_t>*>(closure);
-        out->insert(out->end(), chunk, chunk + length);
-        return CAIRO_STATUS_SUCCESS;
-      },
-      &bytes);
-  cairo_surface_destroy(surface);
-  return bytes;
-}
 
 // Font 2 is the layout's (30) and the window's (10): the layout's wins. Font 5 only the window's.
 constexpr const wchar_t* kLayout = LR"(<Window size="200,120">
@@ -57,8 +38,8 @@ class WindowDrawingTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     desktop.addLayout(L"drawn.xml", kLayout);
-    images[L"logo.png"] = solidPng(10, 10, kRed);
-    images[L"Enalarge/logo.png"] = solidPng(20, 20, kBlue);
+    images[L"logo.png"] = testsupport::solidPng(10, 10, kRed);
+    images[L"Enalarge/logo.png"] = testsupport::solidPng(20, 20, kBlue);
     useCairoDrawing([this](const std::wstring& name) {
       auto found = images.find(name);
       return found == images.end() ? std::vector<uint8_t>{} : found->second;
