@@ -159,7 +159,17 @@ class Download : public nettest::ServicesTest {
     DownloaderModel::resetDefaultUrlTicksForTesting();
     reporter_ = std::make_unique<QvReporter>(0xFFFFFFFFu);
     reporter_->init(L"35036", L"0123456789abcdef0123456789abcdef", L"en");
+    freshModel();
+  }
+
+  // A new model in place of the last one, its callbacks counted, the counts cleared (a row of a
+  // table starts from here).
+  void freshModel() {
+    if (model_ != nullptr) DownloaderModelTest::destroy(model_);
     model_ = DownloaderModelTest::make(*reporter_, installPath());
+    successes_ = failures_ = 0;
+    progress_.clear();
+    curlProgress_.clear();
     model_->onDownloadSuccess = [this] { ++successes_; };
     model_->onDownloadFail = [this] { ++failures_; };
     model_->onDownloadProgress = [this](int percent, int, int) { progress_.push_back(percent); };
@@ -297,13 +307,7 @@ TEST_F(Download, FallbackTable) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    DownloaderModelTest::destroy(model_);
-    model_ = DownloaderModelTest::make(*reporter_, installPath());
-    successes_ = failures_ = 0;
-    model_->onDownloadSuccess = [this] { ++successes_; };
-    model_->onDownloadFail = [this] { ++failures_; };
-    curlProgress_.clear();
-    model_->onCurlProgress = [this](int percent) { curlProgress_.push_back(percent); };
+    freshModel();
     services_->clearRecords();
     services_->clearFaults();
     services_->setFault(kRemoteInstaller, c.fault);
@@ -357,11 +361,7 @@ TEST_F(Download, PlainHttpIsRefusedByBothStacks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    DownloaderModelTest::destroy(model_);
-    model_ = DownloaderModelTest::make(*reporter_, installPath());
-    successes_ = failures_ = 0;
-    model_->onDownloadSuccess = [this] { ++successes_; };
-    model_->onDownloadFail = [this] { ++failures_; };
+    freshModel();
     log_.clear();
     model_->setPlayerUrl(utility::utf8ToWide(c.address));
     model_->startDownloadPlayer();
@@ -389,11 +389,7 @@ TEST_F(Download, TransfersBelowTheMinimumRateFail) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    DownloaderModelTest::destroy(model_);
-    model_ = DownloaderModelTest::make(*reporter_, installPath());
-    successes_ = failures_ = 0;
-    model_->onDownloadSuccess = [this] { ++successes_; };
-    model_->onDownloadFail = [this] { ++failures_; };
+    freshModel();
     services_->clearRecords();
     services_->setFault(kRemoteInstaller, c.fault);
     log_.clear();
@@ -434,11 +430,7 @@ TEST_F(Download, PlantedHardLinksAreNotWrittenThrough) {
   utility::CHttpClient::setOpenHookForTesting(&plantHardLinkHook);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    DownloaderModelTest::destroy(model_);
-    model_ = DownloaderModelTest::make(*reporter_, installPath());
-    successes_ = failures_ = 0;
-    model_->onDownloadSuccess = [this] { ++successes_; };
-    model_->onDownloadFail = [this] { ++failures_; };
+    freshModel();
     std::ofstream(victim, std::ios::binary | std::ios::trunc) << kept;
     std::filesystem::remove(installerHostPath());
     std::filesystem::create_hard_link(victim, installerHostPath());
@@ -635,11 +627,7 @@ TEST_F(Download, FaultMatrix) {
   std::string matrix = "fault                                    | platform stack   | libcurl\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    DownloaderModelTest::destroy(model_);
-    model_ = DownloaderModelTest::make(*reporter_, installPath());
-    successes_ = failures_ = 0;
-    model_->onDownloadSuccess = [this] { ++successes_; };
-    model_->onDownloadFail = [this] { ++failures_; };
+    freshModel();
     services_->clearFaults();
     services_->clearRecords();
     standin::Services& server = c.server != nullptr ? *c.server : *services_;
