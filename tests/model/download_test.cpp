@@ -207,8 +207,12 @@ class Download : public nettest::ServicesTest {
     utility::MainLoop::resetForTesting();
     return reached;
   }
+  // Until the result has reached the main thread and the download thread has written its last
+  // log record (which comes after the result is posted).
   bool runUntilFinished() {
-    return runLoopUntil([this] { return successes_ + failures_ > 0; });
+    return runLoopUntil([this] {
+      return successes_ + failures_ > 0 && log_.containsPart(L"download finished, success = ");
+    });
   }
 
   // Stops the reporter (its last cycle posts what is queued) and returns the collection events.
