@@ -1,0 +1,36 @@
+# Builds the skin folder that is packed into the executable: the files under SKIN_DIR (layouts,
+# texts) as they are, and every SVG under ART_DIR rendered with rsvg-convert to a PNG at its own
+# size, plus its enlarged variant at twice the pixels ("common/x.png" has it at
+# "commonEnalarge/x.png", a root image at "Enalarge/x.png"). Run at build time.
+foreach(var SKIN_DIR ART_DIR OUTPUT_DIR RSVG_CONVERT)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "RenderSkin.cmake: ${var} is not set")
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${OUTPUT_DIR}")
+file(MAKE_DIRECTORY "${OUTPUT_DIR}")
+file(COPY "${SKIN_DIR}/" DESTINATION "${OUTPUT_DIR}")
+file(GLOB_RECURSE images RELATIVE "${ART_DIR}" LIST_DIRECTORIES false "${ART_DIR}/*.svg")
+foreach(image IN LISTS images)
+  get_filename_component(folder "${image}" DIRECTORY)
+  get_filename_component(stem "${image}" NAME_WE)
+  if(folder STREQUAL "")
+    set(plain "${stem}.png")
+    set(enlarged "Enalarge/${stem}.png")
+  else()
+    set(plain "${folder}/${stem}.png")
+    set(enlarged "${folder}Enalarge/${stem}.png")
+  endif()
+  foreach(pair "1;${plain}" "2;${enlarged}")
+    list(GET pair 0 zoom)
+    list(GET pair 1 target)
+    get_filename_component(targetDir "${OUTPUT_DIR}/${target}" DIRECTORY)
+    file(MAKE_DIRECTORY "${targetDir}")
+    execute_process(
+      COMMAND "${RSVG_CONVERT}" --zoom ${zoom} --format png -o "${OUTPUT_DIR}/${target}" "${ART_DIR}/${image}"
+      RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "rsvg-convert could not render ${image} (${result})")
+    endif()
+  endforeach()
+endforeach()
