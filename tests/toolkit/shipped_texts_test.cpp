@@ -32,12 +32,14 @@ const std::vector<std::wstring> kKeys = {
     L"Reject", L"Accept", L"Yes", L"No", L"accept_protocol", L"titlename", L"installSucess",
     L"googleDriver_downloadingPage", L"googleDriver_downloadLow", L"googleDriver_downloadError",
     L"install_error_tip", L"download_error_tip", L"reDownload", L"download_error_tip2",
-    L"downloadBybrowser", L"download_slowtip", L"download_close", L"facebook_tip", L"minimize_tip"};
+    L"downloadBybrowser", L"download_slowtip", L"download_close", L"facebook_tip", L"minimize_tip",
+    L"confirm"};
 
 // Keys of the table that the string bundles do not carry.
 const std::set<std::wstring> kTableOnly = {
     L"MsgBox_xp", L"MsgBox_32", L"jump_download", L"do_exit", L"change_path_tip", L"path_noice",
-    L"path_more", L"path_ssd", L"path_ok", L"path_not", L"facebook_tip", L"minimize_tip"};
+    L"path_more", L"path_ssd", L"path_ok", L"path_not", L"facebook_tip", L"minimize_tip",
+    L"confirm"};
 
 const std::vector<std::pair<std::wstring, std::wstring>> kBundles = {
     {L"ar", L"ar_IL"}, {L"cn", L"zh_CN"}, {L"de", L"de_DE"}, {L"en", L"en_US"},
@@ -131,6 +133,7 @@ TEST_F(ShippedTextsTest, EnglishTexts) {
             L"performance, do you want to change the path?");
   EXPECT_EQ(en.at(L"Label_downloading"), L"Downloading...");
   EXPECT_EQ(en.at(L"MsgBox_exit"), L"Do you want to stop the installation?");
+  EXPECT_EQ(en.at(L"confirm"), L"Confirm");
   // A locale without a column shows the first locale column.
   EXPECT_EQ(column(L"hi_IN"), column(L"zh_CN"));
 }
