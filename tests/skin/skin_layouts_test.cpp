@@ -133,10 +133,11 @@ TEST_F(SkinLayoutsTest, MainWindowFactsPagesAndFirstState) {
     EXPECT_FALSE(root.find(hidden)->visible()) << utf8(hidden);
   }
   EXPECT_FALSE(root.find(L"homepageBtn")->parent()->visible()) << "the home-page row is hidden";
-  EXPECT_TRUE(dynamic_cast<Option*>(root.find(L"acceptprotocolopt"))->selected());
+  auto* accept = dynamic_cast<Option*>(root.find(L"acceptprotocolopt"));
+  ASSERT_NE(accept, nullptr);
+  EXPECT_TRUE(accept->selected());
   EXPECT_TRUE(root.find(L"logoControl")->visible());
-  auto* bar = dynamic_cast<Control*>(root.find(L"titlename")->parent());
-  EXPECT_EQ(bar->fixedHeight(), 40);
+  EXPECT_EQ(root.find(L"titlename")->parent()->fixedHeight(), 40) << "the title bar";
 }
 
 TEST_F(SkinLayoutsTest, BoxFacts) {

@@ -77,6 +77,7 @@ struct Shot {
   std::string name;
   std::wstring layout;
   std::function<void(WindowImplBase&)> prepare;
+  const wchar_t* hover = nullptr;  // a control shown in its hot state
 };
 
 std::vector<Shot> shots() {
@@ -100,6 +101,7 @@ std::vector<Shot> shots() {
   };
   return {
       {"main_choose", L"mainframe.xml", page(0)},
+      {"main_choose_hot", L"mainframe.xml", page(0), L"installnowbtn"},
       {"main_choose_custom", L"mainframe.xml",
        [](WindowImplBase& w) {
          setVisible(w, L"userdefinitionsui", true);
@@ -147,6 +149,7 @@ std::vector<Shot> shots() {
          if (auto* bar = w.findControl<Progress>(L"apkinstallprogressbar")) bar->setValue(4);
        }},
       {"main_finish", L"mainframe.xml", page(4)},
+      {"main_finish_hot", L"mainframe.xml", page(4), L"tastenowbtn"},
       {"box_notice", L"common/xml_messagebox.xml",
        box("MSGBox_noice", "download_slowtip", {{"download_close", false}, {"downloadBybrowser", true}})},
       {"box_error", L"common/xml_messagebox.xml",
@@ -196,6 +199,7 @@ int main(int argc, char** argv) {
       shot.prepare(window);
       window.relayout();
       window.show(ShowCommand::kShow);
+      if (shot.hover != nullptr) desktop.hostOf(window)->hover(shot.hover);
       const std::string file = (out / (shot.name + "_" + utility::wideToUtf8(locale) +
                                        (scale > 1 ? "@" + std::to_string(scale) + "x" : "") + ".png"))
                                    .string();
