@@ -1,7 +1,11 @@
 // The shipped skin as the executable packs it: every layout loads, has the controls the window
 // code looks up, names only images the archive holds (with their enlarged variants) at the
 // sprite sizes the code's source rectangles need, and every "@key" text exists in every locale.
+#include <cairo.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
 
 #include <map>
 #include <set>
@@ -263,6 +267,117 @@ TEST_F(SkinLayoutsTest, EveryTextKeyOfTheLayoutsAndTheWindowCodeIsInEveryLocale)
     for (const std::wstring& key : keys) {
       const auto it = map.find(key);
       EXPECT_TRUE(it != map.end() && !it->second.empty()) << utf8(std::wstring(locale) + L" " + key);
+    }
+  }
+}
+
+// ---- Contrast (WCAG 2: at least 4.5:1 for text) ----
+
+double luminance(Color color) {
+  auto channel = [](unsigned value) {
+    const double c = value / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel((color >> 16) & 0xFF) + 0.7152 * channel((color >> 8) & 0xFF) +
+         0.0722 * channel(color & 0xFF);
+}
+
+double contrast(Color a, Color b) {
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The opaque colour at the centre of |source| in a packed PNG, blended over |under|.
+Color faceColour(const std::vector<uint8_t>& png, const Rect& source, Color under) {
+  struct Reader {
+    const std::vector<uint8_t>* bytes;
+    size_t at = 0;
+  } reader{&png};
+  cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(
+      [](void* closure, unsigned char* data, unsigned int length) {
+        auto* r = static_cast<Reader*>(closure);
+        if (r->at + length > r->bytes->size()) return CAIRO_STATUS_READ_ERROR;
+        std::memcpy(data, r->bytes->data() + r->at, length);
+        r->at += length;
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &reader);
+  Color out = 0;
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    cairo_surface_flush(surface);
+    const int x = (source.left + source.right) / 2;
+    const int y = (source.top + source.bottom) / 2;
+    const uint32_t pixel = *reinterpret_cast<const uint32_t*>(
+        cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + x * 4);
+    // Premultiplied ARGB: add the background for what the pixel leaves uncovered.
+    const unsigned alpha =
+        cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32 ? pixel >> 24 : 255;
+    auto mix = [&](int shift) {
+      return ((pixel >> shift) & 0xFF) + ((under >> shift) & 0xFF) * (255 - alpha) / 255;
+    };
+    out = 0xFF000000u | (mix(16) << 16) | (mix(8) << 8) | mix(0);
+  }
+  cairo_surface_destroy(surface);
+  return out;
+}
+
+// The lightest backgrounds text stands on: the page's pale shapes and the boxes' white.
+constexpr Color kLightBackgrounds[] = {0xFFEAF3FBu, 0xFFFFFFFFu, 0xFFF5F7FAu};
+
+TEST_F(SkinLayoutsTest, TextOnEveryButtonFaceAndPageMeetsAaContrast) {
+  for (const auto& entry : kLayouts) {
+    LoadedLayout loaded = load(entry.first);
+    ASSERT_TRUE(loaded.ok());
+    std::vector<Control*> controls;
+    collect(*loaded.root, controls);
+    for (Control* control : controls) {
+      auto* label = dynamic_cast<Label*>(control);
+      if (label == nullptr || control->text().empty() || dynamic_cast<Edit*>(control) != nullptr) continue;
+      SCOPED_TRACE(utf8(entry.first + L" " + control->name() + L" " + control->text()));
+      auto* button = dynamic_cast<Button*>(control);
+      const Color text = control->textColor();
+      auto stateText = [&](Color state) { return state != 0 ? state : text; };
+      if (button != nullptr && !button->normalImage().empty()) {
+        const std::pair<const ImageAttribute*, Color> states[] = {
+            {&button->normalImage(), text},
+            {&button->hotImage(), stateText(button->hotTextColor())},
+            {&button->pushedImage(), stateText(button->pushedTextColor())}};
+        for (const auto& [image, colour] : states) {
+          if (image->empty()) continue;
+          const std::vector<uint8_t> png = file(image->file);
+          const Size size = pngSize(png);
+          const Rect source = image->source.value_or(Rect{0, 0, size.width, size.height});
+          const Color face = faceColour(png, source, 0xFFF5F7FAu);
+          EXPECT_GE(contrast(colour, face), 4.5) << utf8(image->file) << std::hex << " face " << face;
+        }
+      } else if (control->bkColor() != 0) {
+        EXPECT_GE(contrast(text, control->bkColor()), 4.5);
+        if (button != nullptr) {
+          for (Color bk : {button->hotBkColor(), button->pushedBkColor()}) {
+            if (bk != 0) {
+              EXPECT_GE(contrast(text, bk), 4.5);
+            }
+          }
+        }
+      } else {
+        for (Color background : kLightBackgrounds) {
+          EXPECT_GE(contrast(text, background), 4.5) << std::hex << background;
+          if (button != nullptr && button->hotTextColor() != 0) {
+            EXPECT_GE(contrast(button->hotTextColor(), background), 4.5);
+          }
+        }
+      }
+    }
+  }
+  // The box buttons the window code builds: text #17171A on the primary faces, #000000 on the
+  // secondary ones, in every state.
+  for (const auto& [name, text] : {std::pair{L"common/btn_bg.png", 0xFF17171Au},
+                                   std::pair{L"common/btn_bg_default.png", 0xFF000000u}}) {
+    const std::vector<uint8_t> png = file(name);
+    for (int cell = 0; cell < 3; ++cell) {
+      const Color face = faceColour(png, Rect{cell * 20, 0, cell * 20 + 20, 28}, 0xFFFFFFFFu);
+      EXPECT_GE(contrast(text, face), 4.5) << utf8(name) << " cell " << cell;
     }
   }
 }
