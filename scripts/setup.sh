@@ -14,7 +14,7 @@ PACKAGES=(
   tinyproxy desktop-file-utils xvfb xauth xdotool
   libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev
   fonts-wqy-microhei fonts-dejavu-core
-  librsvg2-bin
+  librsvg2-bin fonts-tlwg-loma-otf
 )
 
 SUDO=""

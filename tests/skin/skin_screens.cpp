@@ -4,7 +4,10 @@
 // texts of the same kind and add buttons with the looks the box code gives them, so a page looks
 // as it will with real content.
 //
-//   skin_screens <out-folder> [--scale <n>] [locale...]   (default: en_US zh_CN ar_IL ja_JP de_DE ru_RU)
+//   skin_screens <out-folder> [--scale <n>] [--skin <folder>] [locale... | all]
+//     (default: en_US zh_CN ar_IL ja_JP de_DE ru_RU; "all": the 19 locales of the text table)
+// Files in a --skin folder override the packed ones (edit a layout and look again without a
+// build). Texts that do not fit their controls are listed on standard error and end it with code 3.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -71,6 +74,39 @@ std::unique_ptr<Control> boxButton(const std::wstring& text, bool secondary) {
   button->setTextColor(secondary ? 0xFF000000u : 0xFF17171Au);
   button->setText(text);
   return button;
+}
+
+// Texts that do not fit their controls, drawn with the window's fonts: one line wider than the
+// control (less its text padding), or broken lines taller than it.
+void checkFit(Control& control, const TextMeasurer& measurer, const std::string& where, int& overflows) {
+  if (!control.visible()) return;
+  // A row of autosized texts can grow past its container even when each text fits itself.
+  if (const Container* parent = control.parent(); parent != nullptr && !control.isFloat()) {
+    const Rect& r = control.rect();
+    const Rect& p = parent->rect();
+    if (r.width() > 0 && (r.left < p.left || r.right > p.right || r.top < p.top || r.bottom > p.bottom)) {
+      std::fprintf(stderr, "outside its container: %s %s \"%s\"\n", where.c_str(),
+                   utility::wideToUtf8(control.name()).c_str(), utility::wideToUtf8(control.text()).c_str());
+      ++overflows;
+    }
+  }
+  if (Container* box = control.asContainer()) {
+    for (int i = 0; i < box->count(); ++i) checkFit(*box->childAt(i), measurer, where, overflows);
+    return;
+  }
+  auto* label = dynamic_cast<Label*>(&control);
+  if (label == nullptr || dynamic_cast<Edit*>(&control) != nullptr || control.text().empty()) return;
+  const std::wstring text = label->markup().text;
+  const Rect& pad = label->textPadding();
+  const int width = control.rect().width() - pad.left - pad.right;
+  const int height = control.rect().height() - pad.top - pad.bottom;
+  const Size size = measurer.measure(text, control.font(), label->wordBreak() ? width : 0);
+  if (size.width > width || size.height > height) {
+    std::fprintf(stderr, "does not fit: %s %s \"%s\" (%dx%d in %dx%d)\n", where.c_str(),
+                 utility::wideToUtf8(control.name()).c_str(), utility::wideToUtf8(text).c_str(),
+                 size.width, size.height, width, height);
+    ++overflows;
+  }
 }
 
 struct Shot {
@@ -164,32 +200,43 @@ std::vector<Shot> shots() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: skin_screens <out-folder> [--scale <n>] [locale...]\n");
+    std::fprintf(stderr, "usage: skin_screens <out-folder> [--scale <n>] [--skin <folder>] [locale... | all]\n");
     return 2;
   }
   const std::filesystem::path out = argv[1];
   int scale = 1;
+  std::wstring skinFolder;
   std::vector<std::wstring> locales;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--scale" && i + 1 < argc) {
       scale = std::atoi(argv[++i]);
+    } else if (arg == "--skin" && i + 1 < argc) {
+      skinFolder = utility::utf8ToWide(argv[++i]);
+      if (skinFolder.back() != L'/') skinFolder += L'/';
     } else {
       locales.push_back(utility::utf8ToWide(arg));
     }
   }
   if (locales.empty()) locales = {L"en_US", L"zh_CN", L"ar_IL", L"ja_JP", L"de_DE", L"ru_RU"};
+  if (locales.size() == 1 && locales[0] == L"all") {
+    locales = {L"zh_CN", L"zh_TW", L"en_US", L"ko_KR", L"vi_VN", L"th_TH", L"in_ID",
+               L"ja_JP", L"ru_RU", L"pt_PT", L"es_ES", L"ar_IL", L"tr_TR", L"fr_FR",
+               L"de_DE", L"it_IT", L"fa_IR", L"ms_MY", L"uk_UA"};
+  }
   std::error_code ignored;
   std::filesystem::create_directories(out, ignored);
 
   utility::TaskDispatcher::create();
   loadSkinArchive(129, L"multi_language.tsv");
+  if (!skinFolder.empty()) setResourceFolder(skinFolder);
   useCairoDrawing();
   NoMeasurer none;
   HeadlessDesktop desktop(none);
   desktop.scaleFactor = scale;
   const std::vector<uint8_t> table = utility::SkinArchive::instance().loadFile(L"multi_language.tsv");
   int failures = 0;
+  int overflows = 0;
   for (const std::wstring& locale : locales) {
     setCurrentLanguage(locale);
     loadTextTable(table);
@@ -203,6 +250,10 @@ int main(int argc, char** argv) {
       const std::string file = (out / (shot.name + "_" + utility::wideToUtf8(locale) +
                                        (scale > 1 ? "@" + std::to_string(scale) + "x" : "") + ".png"))
                                    .string();
+      if (window.drawing() != nullptr) {
+        checkFit(*window.root(), window.drawing()->measurer(scale), shot.name + " " + utility::wideToUtf8(locale),
+                 overflows);
+      }
       if (!desktop.hostOf(window)->screenshot(file)) {
         std::fprintf(stderr, "cannot write %s\n", file.c_str());
         ++failures;
@@ -211,5 +262,6 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("screenshots in %s\n", out.string().c_str());
-  return failures == 0 ? 0 : 1;
+  if (overflows > 0) std::fprintf(stderr, "%d texts do not fit\n", overflows);
+  return failures > 0 ? 1 : overflows > 0 ? 3 : 0;
 }
