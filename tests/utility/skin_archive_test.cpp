@@ -122,7 +122,8 @@ class TempDrive {
   testsupport::TempFolder root_{"tarnwick_skin"};
 };
 
-const fs::path kSkinSource = fs::path(TARNWICK_SOURCE_DIR) / "skin";
+// The folder the build packs: skin/ as it is, with the images drawn from skin_src/.
+const fs::path kSkinSource = fs::path(TARNWICK_SKIN_STAGE);
 
 std::span<const uint8_t> skinResource() {
   return findResource(SkinArchive::kResourceType, SkinArchive::kResourceId);
