@@ -109,6 +109,24 @@ void checkFit(Control& control, const TextMeasurer& measurer, const std::string&
   }
 }
 
+// The name of |locale| in its own language, from the text table's "Language" row.
+std::wstring languageName(const std::wstring& locale) {
+  const std::vector<uint8_t> bytes = utility::SkinArchive::instance().loadFile(L"multi_language.tsv");
+  const std::wstring table =
+      utility::utf8ToWide(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  std::vector<std::wstring> rows;
+  utility::split(table, L"\r\n", rows);
+  if (rows.size() < 2) return locale;
+  std::vector<std::wstring> header;
+  std::vector<std::wstring> names;
+  utility::split(rows[0], L"\t", header);
+  utility::split(rows[1], L"\t", names);
+  for (size_t i = 0; i < header.size() && i < names.size(); ++i) {
+    if (header[i] == locale) return names[i];
+  }
+  return locale;
+}
+
 struct Shot {
   std::string name;
   std::wstring layout;
@@ -148,6 +166,16 @@ std::vector<Shot> shots() {
          setText(w, L"installnowbtn", langString("Button_install_now"));
          if (Control* edit = w.findControl(L"pathedit")) {
            edit->setAttribute(L"bkimage", L"file='error_edit_bg.png' source='0,0,10,10' corner='4,4,4,4'");
+         }
+       }},
+      {"main_choose_language", L"mainframe.xml",
+       [](WindowImplBase& w) {
+         // The combo is hidden and empty in the shipped layout; a layout that offers languages
+         // shows it with its items.
+         if (auto* combo = w.findControl<Combo>(L"languageCombo")) {
+           combo->setVisible(true);
+           combo->addItem(languageName(currentLanguage()), currentLanguage());
+           combo->selectItem(0);
          }
        }},
       {"main_choose_disabled", L"mainframe.xml",
