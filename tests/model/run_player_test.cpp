@@ -109,6 +109,13 @@ class RunPlayer : public ::testing::Test {
     return texts;
   }
 
+  // The same records as one text, for failure messages.
+  std::string launchLogText() const {
+    std::string text;
+    for (const std::wstring& line : launchLog()) text += utility::wideToUtf8(line) + "\n";
+    return text;
+  }
+
   static bool runsAsRoot() { return utility::usystem::currentUserId() == 0; }
 
   std::optional<testsupport::TempFolder> folder_;
@@ -161,7 +168,7 @@ TEST_F(RunPlayer, ParametersByPackage) {
     log_.clear();
     DownloaderModelTest::runPlayerWithPackage(c.installPath, c.package);
     const std::vector<Launch> all = launches(++count);
-    ASSERT_EQ(all.size(), count);
+    ASSERT_EQ(all.size(), count) << launchLogText();
     EXPECT_EQ(all.back().args, c.args);
     EXPECT_EQ(all.back().uid, uid);
 
