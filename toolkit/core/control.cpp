@@ -367,6 +367,8 @@ AttributeError Label::setAttribute(std::wstring_view name, std::wstring_view val
   if (name == L"align") return apply(name, parseHAlign(value), [&](HAlign a) { align_ = a; });
   if (name == L"valign") return apply(name, parseVAlign(value), [&](VAlign a) { valign_ = a; });
   if (name == L"wordbreak") return apply(name, parseBool(value), [&](bool v) { wordBreak_ = v; });
+  // Older layouts and window code ask for several lines this way; it is the same as "wordbreak".
+  if (name == L"multiline") return apply(name, parseBool(value), [&](bool v) { wordBreak_ = v; });
   if (name == L"endellipsis") {
     return apply(name, parseBool(value), [&](bool v) { endEllipsis_ = v; });
   }
@@ -464,6 +466,13 @@ AttributeError Edit::setAttribute(std::wstring_view name, std::wstring_view valu
     return apply(name, parsed, [&](int v) { maxChars_ = v; });
   }
   if (name == L"password") return apply(name, parseBool(value), [&](bool v) { password_ = v; });
+  auto image = [&](ImageAttribute& target) {
+    return apply(name, parseImage(value), [&](const ImageAttribute& i) { target = i; });
+  };
+  if (name == L"normalimage") return image(normalImage_);
+  if (name == L"hotimage") return image(hotImage_);
+  if (name == L"focusedimage") return image(focusedImage_);
+  if (name == L"disabledimage") return image(disabledImage_);
   return Label::setAttribute(name, value);
 }
 

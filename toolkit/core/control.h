@@ -406,6 +406,12 @@ class Edit : public Label {
   // 0: no limit.
   int maxChars() const { return maxChars_; }
   bool password() const { return password_; }
+  // The frame by state: "normalimage", "hotimage", "focusedimage", "disabledimage" (a state
+  // without its own image shows the normal one).
+  const ImageAttribute& normalImage() const { return normalImage_; }
+  const ImageAttribute& hotImage() const { return hotImage_; }
+  const ImageAttribute& focusedImage() const { return focusedImage_; }
+  const ImageAttribute& disabledImage() const { return disabledImage_; }
 
   // ---- Editing (control_input.cpp): caret and selection as character indexes in text() ----
   int caret() const;
@@ -433,6 +439,7 @@ class Edit : public Label {
   void focusChanged(bool focused, bool byKeyboard, InputContext& context) override;
 
  protected:
+  void paintStatusImage(Painter& painter) override;
   void paintText(Painter& painter) override;
 
  private:
@@ -444,6 +451,10 @@ class Edit : public Label {
   bool readOnly_ = false;
   int maxChars_ = 255;
   bool password_ = false;
+  ImageAttribute normalImage_;
+  ImageAttribute hotImage_;
+  ImageAttribute focusedImage_;
+  ImageAttribute disabledImage_;
   int caret_ = 0;
   int anchor_ = 0;
   int scrollX_ = 0;

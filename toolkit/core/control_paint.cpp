@@ -126,6 +126,20 @@ void Option::paintStatusImage(Painter& painter) {
 
 // ---- Edit, RichEdit ----
 
+void Edit::paintStatusImage(Painter& painter) {
+  const ImageAttribute* image = nullptr;
+  if (!enabled()) {
+    image = firstSet({&disabledImage_, &normalImage_});
+  } else if (isFocused()) {
+    image = firstSet({&focusedImage_, &normalImage_});
+  } else if (isHot()) {
+    image = firstSet({&hotImage_, &normalImage_});
+  } else {
+    image = firstSet({&normalImage_});
+  }
+  if (image != nullptr) painter.drawImage(rect_, *image);
+}
+
 void Edit::paintText(Painter& painter) {
   const Rect area = deflate(rect_, textPadding());
   const bool focused = isFocused() && enabled();

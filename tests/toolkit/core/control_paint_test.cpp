@@ -113,6 +113,50 @@ TEST(ControlPaintTest, MissingStateImagesFallBackToTheNormalOne) {
   EXPECT_EQ(paintCalls(button).back(), L"border 0,0,100,30 1 C0268FD6") << "focus is visible";
 }
 
+// An edit's frame follows its state as a path field's does: the focused image while it has the
+// focus, hot under the pointer, disabled when disabled, the normal one otherwise or when the
+// state has none of its own.
+TEST(ControlPaintTest, EditFrameFollowsItsState) {
+  struct Case {
+    const char* state;
+    bool enabled, hot, focused, allImages;
+    const wchar_t* image;
+  } cases[] = {
+      {"normal", true, false, false, true, L"n.png"},
+      {"hot", true, true, false, true, L"h.png"},
+      {"focused", true, false, true, true, L"f.png"},
+      {"focused under the pointer", true, true, true, true, L"f.png"},
+      {"disabled", false, true, true, true, L"d.png"},
+      {"hot, no image of its own", true, true, false, false, L"n.png"},
+      {"focused, no image of its own", true, false, true, false, L"n.png"},
+  };
+  for (const Case& c : cases) {
+    Edit edit;
+    setAll(edit, {{L"normalimage", L"n.png"}});
+    if (c.allImages) {
+      setAll(edit, {{L"hotimage", L"h.png"}, {L"focusedimage", L"f.png"}, {L"disabledimage", L"d.png"}});
+    }
+    edit.setEnabled(c.enabled);
+    edit.setHot(c.hot);
+    edit.setFocused(c.focused);
+    const std::vector<std::wstring> calls = paintCalls(edit);
+    ASSERT_FALSE(calls.empty()) << c.state;
+    EXPECT_EQ(calls.front(), std::wstring(L"image 0,0,100,30 ") + c.image) << c.state;
+  }
+  Edit edit;
+  EXPECT_TRUE(edit.setAttribute(L"focusedimage", L"file='x.png' source='1,2'")) << "a malformed image is refused";
+}
+
+// "multiline" breaks a label's text into lines as "wordbreak" does.
+TEST(ControlPaintTest, MultilineLabelsBreakTheirText) {
+  Label label;
+  setAll(label, {{L"multiline", L"true"}});
+  EXPECT_TRUE(label.wordBreak());
+  setAll(label, {{L"multiline", L"false"}});
+  EXPECT_FALSE(label.wordBreak());
+  EXPECT_TRUE(label.setAttribute(L"multiline", L"maybe"));
+}
+
 TEST(ControlPaintTest, SelectedOptionShowsItsSelectedLook) {
   Option option;
   setAll(option, {{L"text", L"Accept"}, {L"normalimage", L"box.png"},
