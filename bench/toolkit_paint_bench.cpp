@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/png_fixture.h"
+#include "bench/ratio_reporter.h"
 #include "toolkit/cairo/offscreen_renderer.h"
 #include "toolkit/core/layout_loader.h"
 #include "utility/base/strings.h"
@@ -247,46 +248,23 @@ BENCHMARK(BM_Toolkit_Repaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Toolkit_LayoutPass)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Reference_CairoPango)->Unit(benchmark::kMillisecond);
 
-// Prints the usual table, then the toolkit's times against the reference's (CPU time).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const std::string name = run.run_name.str();
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians_[name] = run.GetAdjustedCPUTime();
-      } else if (run.run_type == Run::RT_Iteration) {
-        times_[name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
+// The toolkit's times against the reference's.
+void printSummary(const bench::Times& times) {
+  for (const char* name : {"BM_Toolkit_FirstFrame", "BM_Toolkit_Repaint", "BM_Toolkit_LayoutPass"}) {
+    if (times.count(name) == 0 || bench::ratioOf(times, name, "BM_Reference_CairoPango") <= 0) continue;
+    std::printf("%s / reference: %.2f\n", name, bench::ratioOf(times, name, "BM_Reference_CairoPango"));
   }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (const auto& [name, time] : medians_) times_[name] = time;
-    const double reference = times_["BM_Reference_CairoPango"];
-    for (const char* name : {"BM_Toolkit_FirstFrame", "BM_Toolkit_Repaint", "BM_Toolkit_LayoutPass"}) {
-      if (times_.count(name) == 0 || reference <= 0) continue;
-      std::printf("%s / reference: %.2f\n", name, times_[name] / reference);
-    }
-    if (times_.count("BM_Toolkit_FirstFrame") != 0) {
-      std::printf("first frame (build + layout + paint): %.2f ms (aim: under 5 ms)\n",
-                  times_["BM_Toolkit_FirstFrame"]);
-    }
+  if (const auto first = times.find("BM_Toolkit_FirstFrame"); first != times.end()) {
+    std::printf("first frame (build + layout + paint): %.2f ms (aim: under 5 ms)\n", first->second);
   }
-
- private:
-  std::map<std::string, double> medians_;
-  std::map<std::string, double> times_;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  bench::RatioReporter reporter(printSummary);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

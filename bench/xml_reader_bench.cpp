@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "utility/skin/resources.h"
 #include "utility/skin/skin_archive.h"
 #include "utility/base/strings.h"
@@ -171,47 +172,25 @@ BENCHMARK(BM_Pugixml_1MiB);
 BENCHMARK(BM_Pugixml_1MiB_FromWide);
 BENCHMARK(BM_SkinArchive_Unpack)->Unit(benchmark::kMillisecond);
 
-// Prints the usual table, then the ratios of the reader to its reference (CPU time, which other
-// work on the machine disturbs less than wall time).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      // With repetitions the median stands for the benchmark, else its single run.
-      const std::string name = run.run_name.str();
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians_[name] = run.GetAdjustedCPUTime();
-      } else if (run.run_type == Run::RT_Iteration) {
-        times_[name] = run.GetAdjustedCPUTime();
-      }
+// The ratios of the reader to its reference.
+void printSummary(const bench::Times& times) {
+  auto ratio = [&times](const char* what, const char* ours, const char* reference) {
+    if (const double r = bench::ratioOf(times, ours, reference); r > 0) {
+      std::printf("ratio reader/pugixml, %s: %.2f\n", what, r);
     }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (const auto& [name, time] : medians_) times_[name] = time;
-    ratio("shipped bundles", "BM_Reader_Bundles", "BM_Pugixml_Bundles");
-    ratio("1 MiB document", "BM_Reader_1MiB", "BM_Pugixml_1MiB");
-    ratio("1 MiB document, both from UTF-8", "BM_Reader_1MiB_FromUtf8", "BM_Pugixml_1MiB");
-    ratio("1 MiB document, both from wide text", "BM_Reader_1MiB", "BM_Pugixml_1MiB_FromWide");
-  }
-
- private:
-  void ratio(const char* what, const std::string& ours, const std::string& reference) {
-    if (!times_.count(ours) || !times_.count(reference) || times_[reference] <= 0) return;
-    std::printf("ratio reader/pugixml, %s: %.2f\n", what, times_[ours] / times_[reference]);
-  }
-  std::map<std::string, double> times_;
-  std::map<std::string, double> medians_;
-};
+  };
+  ratio("shipped bundles", "BM_Reader_Bundles", "BM_Pugixml_Bundles");
+  ratio("1 MiB document", "BM_Reader_1MiB", "BM_Pugixml_1MiB");
+  ratio("1 MiB document, both from UTF-8", "BM_Reader_1MiB_FromUtf8", "BM_Pugixml_1MiB");
+  ratio("1 MiB document, both from wide text", "BM_Reader_1MiB", "BM_Pugixml_1MiB_FromWide");
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  bench::RatioReporter reporter(printSummary);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
