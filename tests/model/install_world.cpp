@@ -15,8 +15,7 @@
 #include "utility/system/drive_table.h"
 #include "utility/system/ufile.h"
 
-InstallOutcome DownloaderModelTest::install(const InstallInput& input, QvReporter& reporter,
-                                            const std::function<void()>& whileModelLives) {
+DownloaderModel* DownloaderModelTest::modelFor(const InstallInput& input, QvReporter& reporter) {
   auto* model = new DownloaderModel();
   model->reporter_ = &reporter;
   model->openid_ = input.openid;
@@ -24,6 +23,12 @@ InstallOutcome DownloaderModelTest::install(const InstallInput& input, QvReporte
   model->installPath_ = input.installPath;
   model->googleId_ = input.googleId;
   model->remoteSettings_ = input.settings;
+  return model;
+}
+
+InstallOutcome DownloaderModelTest::install(const InstallInput& input, QvReporter& reporter,
+                                            const std::function<void()>& whileModelLives) {
+  DownloaderModel* model = modelFor(input, reporter);
   if (input.settingsFromDocument) {
     // The config thread's routine, here on this thread; its hand-over is a posted task.
     model->_prepareConfigRequest();
@@ -56,13 +61,7 @@ InstallOutcome DownloaderModelTest::install(const InstallInput& input, QvReporte
 bool DownloaderModelTest::deleteModelDuringInstall(const InstallInput& input, QvReporter& reporter,
                                                    const std::function<void()>& meanwhile,
                                                    const std::function<void()>& afterwards) {
-  auto* model = new DownloaderModel();
-  model->reporter_ = &reporter;
-  model->openid_ = input.openid;
-  model->language_ = input.language;
-  model->installPath_ = input.installPath;
-  model->googleId_ = input.googleId;
-  model->remoteSettings_ = input.settings;
+  DownloaderModel* model = modelFor(input, reporter);
   model->downloadStartTick_ = utility::tickCount();
   auto called = std::make_shared<bool>(false);
   model->onInstallFinished = [called](bool) { *called = true; };

@@ -45,6 +45,10 @@ class DownloaderModelTest {
   static bool deleteModelDuringInstall(const InstallInput& input, QvReporter& reporter,
                                        const std::function<void()>& meanwhile,
                                        const std::function<void()>& afterwards);
+
+ private:
+  // A new model holding |input| and reporting to |reporter|.
+  static DownloaderModel* modelFor(const InstallInput& input, QvReporter& reporter);
 };
 
 namespace installtest {
