@@ -1,0 +1,131 @@
+// The installer's main window: the layout "mainframe.xml" with its pages in the tab layout
+// "maintab". It turns the user's clicks into calls on the installer model and the model's
+// results (posted to the main thread) into pages, texts and progress. Main thread only, except
+// onHttpProgress and _threadDownloadApk, which run on the app-download thread and reach the
+// controls only through tasks posted with the window's poster.
+//
+// One concern per file:
+//   main_frame.cpp           set-up, notifications, install click and checks, page sequence,
+//                            end of installation, destroy handling
+//   main_frame_path.cpp      the installation folder: path rules, notices, folder browser
+//   main_frame_progress.cpp  download, installation and app progress displays
+//   main_frame_apk.cpp       app packages: dispatch, downloads, console tool, launch
+//   main_frame_language.cpp  the language switch and the texts of the controls
+//   main_frame_flows.cpp     close, download error, finish page and web links
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/http_downloader.h"
+#include "toolkit/core/window_impl_base.h"
+#include "utility/base/tasks.h"
+#include "utility/base/work_thread.h"
+
+class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownloader::IHttpDownloadSink {
+ public:
+  // The pages of "maintab".
+  enum Page : int { kChoosePage = 0, kLicencePage = 1, kProgressPage = 2, kApkPage = 3, kFinishPage = 4 };
+  // The app-installation animation's system timer.
+  static constexpr uint32_t kApkInstallTimerId = 800;
+  static constexpr uint32_t kInstallTickMs = 1500;
+  static constexpr uint32_t kApkInstallTickMs = 500;
+
+  CMainFrame();
+  ~CMainFrame() override;
+
+  // ---- WindowImplBase ----
+  std::wstring windowClassName() const override { return L"cmainframe"; }
+  std::wstring skinFolder() const override { return {}; }
+  std::wstring skinFile() const override { return L"mainframe.xml"; }
+  void initWindow() override;
+  void notify(std::wstring_view type, toolkit::Control& sender) override;
+  bool handleMessage(const toolkit::WindowMessage& message) override;
+  // Deletes the object and posts the quit message.
+  void onFinalMessage() override;
+
+  // ---- Pages (main_frame.cpp) ----
+  void selectTab(int index);
+  void showCustomPath(bool custom);
+  void onInstallClick();
+  bool checkBeforeInstall();
+  void onInstallFinished(bool ok);
+
+  // ---- Installation folder (main_frame_path.cpp) ----
+  void refreshInstallPage();
+  void changePathClac(bool checkSsd, const std::wstring& newPath);
+  void setInstallPath(const std::wstring& path);
+  void openFolderDialog();
+  static void tidyPath(std::wstring& path);
+  static std::wstring slashToBackslash(const std::wstring& path);
+
+  // ---- Progress (main_frame_progress.cpp) ----
+  void onDownloadProgress(int percent, int received, int total);
+  void onCurlProgress(int percent);
+  void onDownloadSuccess();
+  void onInstallTick();
+  // IHttpDownloadSink: the app downloads' progress, on the app-download thread.
+  bool onHttpProgress(const char* data, int length, int64_t received, int64_t total) override;
+  void showApkProgress(int64_t received, int64_t total);
+  void showApkInstalling();
+  void onApkInstallTick();
+
+  // ---- App packages (main_frame_apk.cpp) ----
+  void dispatchApps();
+  void startApkDownload();
+  void _threadDownloadApk();
+  static void setResolution(const std::wstring& folder, const std::wstring& resolution);
+  void launchWithPackage(const std::wstring& package);
+
+  // ---- Language (main_frame_language.cpp) ----
+  void onLanguageComSelected(toolkit::Control& sender);
+  void retextControls();
+  static std::wstring loadLicenseText();
+
+  // ---- Close, errors, finish page, links (main_frame_flows.cpp) ----
+  void onCloseClick();
+  void onDownloadFail();
+  void setFinishButtonMode(bool failed);
+  void onFinishButtonClick();
+  void openLicencePage();
+  void openCommunityPage();
+  void openHomePage();
+
+  // ---- Facts the tests read ----
+  int progressPercent() const { return progressPercent_; }
+  uint32_t downloadStartTick() const { return downloadStartTick_; }
+  bool quitOnClose() const { return quitOnClose_; }
+  bool startMode() const { return startMode_; }
+  int installTick() const { return installTick_; }
+  int apkIndex() const { return apkIndex_; }
+  uint32_t apkTimerId() const { return apkTimerId_; }
+  const std::wstring& currentAppName() const { return currentAppName_; }
+  // The app-installation animation's step: process-wide, 0 at start, never reset.
+  static int apkInstallStep();
+
+ private:
+  void onDestroy();
+  // Text, visibility and enabled state of a named control (no effect when the layout lacks it),
+  // each repainting what changed.
+  void setText(std::wstring_view name, const std::wstring& text);
+  void setVisible(std::wstring_view name, bool visible);
+  void setEnabled(std::wstring_view name, bool enabled);
+  void setProgress(std::wstring_view name, int value);
+  bool isVisible(std::wstring_view name) const;
+  void repaint();
+
+  utility::TaskTimer installTimer_;
+  int installTick_ = 0;
+  bool quitOnClose_ = false;
+  bool startMode_ = true;
+  int progressPercent_ = 0;
+  utility::WorkThread apkThread_;
+  utility::CHttpDownloader apkDownloader_;
+  utility::TaskPoster taskPoster_;
+  uint32_t lastApkProgressTick_ = 0;
+  int apkIndex_ = 0;
+  uint32_t apkTimerId_ = 0;
+  std::wstring currentAppName_;
+  uint32_t downloadStartTick_ = 0;
+};
