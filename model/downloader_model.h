@@ -45,6 +45,8 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   std::wstring getLocale() const { return locale_; }
   std::wstring getLanguage() const { return language_; }
   std::wstring getInstallPath() const { return installPath_; }
+  // The window's choice of folder (already completed into an installation path).
+  void setInstallPath(const std::wstring& path) { installPath_ = path; }
   std::wstring getBestPath() const { return bestPath_; }
   uint8_t getBestPathFlag() const { return bestPathFlag_; }
   std::wstring getPackage() const { return package_; }

@@ -54,6 +54,8 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
 
   // ---- Installation folder (main_frame_path.cpp) ----
   void refreshInstallPage();
+  // "browsebtn": asks first when a folder is already chosen, then the folder browser.
+  void onBrowseClick();
   void changePathClac(bool checkSsd, const std::wstring& newPath);
   void setInstallPath(const std::wstring& path);
   void openFolderDialog();

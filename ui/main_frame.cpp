@@ -1,0 +1,214 @@
+#include "ui/main_frame.h"
+
+#include <cstdio>
+
+#include "model/config_imp.h"
+#include "model/downloader_model.h"
+#include "telemetry/qv_reporter.h"
+#include "toolkit/text_table.h"
+#include "ui/msg/message_box.h"
+#include "utility/base/clock.h"
+#include "utility/base/main_loop.h"
+#include "utility/base/wformat.h"
+#include "utility/system/disk.h"
+
+using namespace toolkit;
+
+namespace {
+
+constexpr const wchar_t* kFace = L"微软雅黑";
+constexpr double kNeededFreeMiB = 1024.0;
+
+// The one-button error box of a refused start.
+void showStartError(CMainFrame* frame, const char* textKey) {
+  showMessageBox(frame, ButtonSpec{langString("confirm"), nullptr, true}, langString("MsgBox_error"),
+                 langString(textKey));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame() = default;
+
+CMainFrame::~CMainFrame() {
+  // The app thread reaches this object; it must be gone before the fields are.
+  apkDownloader_.cancel();
+  apkThread_.stop(1000);
+}
+
+void CMainFrame::initWindow() {
+  FontDescription base;
+  base.face = kFace;
+  base.size = 12;
+  setDefaultFont(base);
+  for (int id = 0; id <= 6; ++id) {
+    FontDescription font = base;
+    font.id = id;
+    font.size = 12 + 2 * id;
+    addFont(font);
+  }
+  refreshInstallPage();
+  setTitle(langString("Title_wndTitle"));
+  DownloaderModel& model = DownloaderModel::instance();
+  setText(L"pathedit", model.getInstallPath());
+
+  model.onDownloadProgress = [this](int percent, int received, int total) {
+    onDownloadProgress(percent, received, total);
+  };
+  model.onCurlProgress = [this](int percent) { onCurlProgress(percent); };
+  model.onDownloadSuccess = [this] { onDownloadSuccess(); };
+  model.onDownloadFail = [this] { onDownloadFail(); };
+  model.onInstallFinished = [this](bool ok) { onInstallFinished(ok); };
+
+  const bool generation9 = ConfigImp::instance().generation() == 9;
+  setVisible(L"logoControl9", generation9);
+  setVisible(L"logoControl", !generation9);
+  if (Control* home = findControl(L"homepageBtn")) {
+    home->setTextColor(0xFFFFFFFF);
+    home->setText(ConfigImp::instance().homePageUrl());
+  }
+  wchar_t link[256];
+  std::swprintf(link, 256, L"<u>%ls</u>", langString("protocol_accept_btn").c_str());
+  setText(L"protocollinkbtn", link);
+  repaint();
+}
+
+void CMainFrame::notify(std::wstring_view type, Control& sender) {
+  const std::wstring_view name = sender.name();
+  if (type == L"click") {
+    if (name == L"installnowbtn") return onInstallClick();
+    if (name == L"userdefinitionBtn") return showCustomPath(true);
+    if (name == L"backBtn") return showCustomPath(false);
+    if (name == L"browsebtn") return onBrowseClick();
+    if (name == L"protocollinkbtn" || name == L"confirmprotocolbtn") return openLicencePage();
+    if (name == L"joinfacebookBtn") return openCommunityPage();
+    if (name == L"closebtn") return onCloseClick();
+    if (name == L"homepageBtn") return openHomePage();
+    if (name == L"tastenowbtn") return onFinishButtonClick();
+  } else if (type == L"killfocus" && name == L"pathedit") {
+    return changePathClac(true, sender.text());
+  } else if (type == L"selectchanged" && name == L"acceptprotocolopt") {
+    return refreshInstallPage();
+  } else if (type == L"itemselect" && name == L"languageCombo") {
+    return onLanguageComSelected(sender);
+  }
+  WindowImplBase::notify(type, sender);
+}
+
+bool CMainFrame::handleMessage(const WindowMessage& message) {
+  if (message.type == MessageType::kTimer && message.timerId == kApkInstallTimerId) onApkInstallTick();
+  if (message.type == MessageType::kDestroy) onDestroy();
+  return WindowImplBase::handleMessage(message);
+}
+
+void CMainFrame::onFinalMessage() {
+  WindowImplBase::onFinalMessage();
+  delete this;
+  utility::MainLoop::quit();
+}
+
+void CMainFrame::selectTab(int index) {
+  if (auto* tab = findControl<TabLayout>(L"maintab")) tab->selectItem(index);
+  showCustomPath(!isVisible(L"userdefinitionBtn"));
+}
+
+void CMainFrame::showCustomPath(bool custom) {
+  setVisible(L"userdefinitionsui", custom);
+  setVisible(L"userdefinitionLayout", !custom);
+  setVisible(L"backLayout", custom);
+  setText(L"installnowbtn", langString(custom ? "Button_install_now" : "Button_install_fast"));
+}
+
+void CMainFrame::onInstallClick() {
+  if (!checkBeforeInstall()) return;
+  selectTab(kProgressPage);
+  setVisible(L"languageCombo", false);
+  downloadStartTick_ = utility::tickCount();
+  DownloaderModel::instance().startDownloadPlayer();
+  QvReporter::instance().report(L"start_downloader");
+}
+
+bool CMainFrame::checkBeforeInstall() {
+  auto* accept = findControl<Option>(L"acceptprotocolopt");
+  if (accept == nullptr || !accept->selected()) {
+    showStartError(this, "MsgBox_accept_protocol");
+    return false;
+  }
+  const std::wstring path = DownloaderModel::instance().getInstallPath();
+  if (!helper::disk::isValidInstallPath(path)) {
+    showStartError(this, "MsgBox_error_path");
+    return false;
+  }
+  if (helper::disk::freeSpaceMiB(path) < kNeededFreeMiB) {
+    showStartError(this, "MsgBox_disk_notEnough");
+    return false;
+  }
+  return true;
+}
+
+void CMainFrame::onInstallFinished(bool ok) {
+  installTimer_.stop();
+  if (ok) setProgress(L"installprogressbar", 100);
+  DownloaderModel& model = DownloaderModel::instance();
+  if (!model.getApps().empty()) return dispatchApps();
+  if (!model.getPackage().empty()) {
+    model.runPlayerWithPackage();
+    utility::MainLoop::quit();
+    return;
+  }
+  setFinishButtonMode(!ok);
+  selectTab(kFinishPage);
+  quitOnClose_ = true;
+}
+
+void CMainFrame::onDestroy() {
+  if (apkTimerId_ != 0) {
+    killTimer(apkTimerId_);
+    apkTimerId_ = 0;
+  }
+  DownloaderModel& model = DownloaderModel::instance();
+  model.shutdown();
+  DownloaderModel::destroy();
+  taskPoster_.cancel();
+  apkDownloader_.cancel();
+  installTimer_.stop();
+}
+
+// ---- Controls ----
+
+void CMainFrame::setText(std::wstring_view name, const std::wstring& text) {
+  if (Control* control = findControl(name); control != nullptr && control->text() != text) {
+    control->setText(text);
+    repaint();
+  }
+}
+
+void CMainFrame::setVisible(std::wstring_view name, bool visible) {
+  if (Control* control = findControl(name); control != nullptr && control->visible() != visible) {
+    control->setVisible(visible);
+    repaint();
+  }
+}
+
+void CMainFrame::setEnabled(std::wstring_view name, bool enabled) {
+  if (Control* control = findControl(name); control != nullptr && control->enabled() != enabled) {
+    control->setEnabled(enabled);
+    repaint();
+  }
+}
+
+void CMainFrame::setProgress(std::wstring_view name, int value) {
+  if (auto* bar = findControl<Progress>(name); bar != nullptr && bar->value() != value) {
+    bar->setValue(value);
+    repaint();
+  }
+}
+
+bool CMainFrame::isVisible(std::wstring_view name) const {
+  const Control* control = findControl(name);
+  return control != nullptr && control->visible();
+}
+
+void CMainFrame::repaint() {
+  relayout();
+  if (host() != nullptr) host()->invalidate(Rect{0, 0, clientSize().width, clientSize().height});
+}
