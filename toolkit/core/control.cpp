@@ -251,6 +251,15 @@ Control& Container::add(std::unique_ptr<Control> child) {
   return added;
 }
 
+Control& Container::insert(int index, std::unique_ptr<Control> child) {
+  if (index < 0 || index > count()) index = count();
+  child->parent_ = this;
+  Control& added = *child;
+  children_.insert(children_.begin() + index, std::move(child));
+  onChildAdded(added, index);
+  return added;
+}
+
 Control* Container::childAt(int index) const {
   if (index < 0 || index >= count()) return nullptr;
   return children_[static_cast<size_t>(index)].get();

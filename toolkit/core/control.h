@@ -217,6 +217,8 @@ class Container : public Control {
   void setChildPadding(int padding) { childPadding_ = clampExtent(padding); }
 
   Control& add(std::unique_ptr<Control> child);
+  // Inserts |child| before the child at |index| (clamped: at the end when out of range).
+  Control& insert(int index, std::unique_ptr<Control> child);
   int count() const { return static_cast<int>(children_.size()); }
   // Null when |index| is out of range.
   Control* childAt(int index) const;

@@ -1,0 +1,93 @@
+#include "ui/downloader_box.h"
+
+#include "model/downloader_model.h"
+#include "toolkit/text_table.h"
+#include "ui/msg/message_box.h"
+#include "ui/ui_actions.h"
+#include "utility/base/main_loop.h"
+
+namespace {
+DownloaderBox* g_current = nullptr;
+}  // namespace
+
+DownloaderBox::DownloaderBox(toolkit::WindowImplBase* parent, std::function<void()> onFinal)
+    : parent_(parent), onFinal_(std::move(onFinal)) {}
+
+DownloaderBox::~DownloaderBox() {
+  if (g_current == this) g_current = nullptr;
+}
+
+DownloaderBox* DownloaderBox::current() { return g_current; }
+
+void DownloaderBox::notify(std::wstring_view type, toolkit::Control& sender) {
+  if (type == L"click" && sender.name() == L"btnLeft") {
+    show(toolkit::ShowCommand::kHide);
+    uiactions::sendUiEvent(L"userCancel", DownloaderModel::instance().getOpenid());
+    leaving_ = true;
+    close(toolkit::kResultOk);
+    if (parent_ != nullptr) {
+      parent_->show(toolkit::ShowCommand::kHide);
+      parent_->minimize();
+    }
+    utility::MainLoop::quit();
+    return;
+  }
+  if (type == L"click" && (sender.name() == L"btnRight" || sender.name() == L"btnSure")) {
+    close(toolkit::kResultOk);
+    return;
+  }
+  WindowImplBase::notify(type, sender);
+}
+
+void DownloaderBox::onFinalMessage() {
+  WindowImplBase::onFinalMessage();
+  // A box replaced by a newer one, or left by "btnLeft", gives the parent back to no one: the
+  // newer box holds it disabled, or the installer is ending hidden.
+  if (g_current == this) {
+    g_current = nullptr;
+    if (!leaving_ && onFinal_) onFinal_();
+  }
+  delete this;
+}
+
+void showExitBox(WindowImplBase* parent) {
+  if (DownloaderBox* old = DownloaderBox::current()) {
+    old->close(toolkit::kResultOk);
+    g_current = nullptr;
+  }
+  auto* box = new DownloaderBox(parent, [parent] {
+    if (parent == nullptr) return;
+    parent->enable(true);
+    parent->bringToTop();
+    parent->show(toolkit::ShowCommand::kShow);
+  });
+  if (!box->create(parent, {}, toolkit::WindowStyle{})) {
+    delete box;
+    return;
+  }
+  g_current = box;
+  const auto text = [box](const wchar_t* name, const char* key) {
+    if (toolkit::Control* control = box->findControl(name)) control->setText(toolkit::langString(key));
+  };
+  text(L"titlelabel", "MSGBox_noice");
+  text(L"btnLeft", "Yes");
+  text(L"btnRight", "No");
+  text(L"btnSure", "Yes");
+  text(L"descriptlabel", "MsgBox_exit");
+  const auto images = [box](const wchar_t* name, const wchar_t* file) {
+    toolkit::Control* button = box->findControl(name);
+    if (button == nullptr) return;
+    const wchar_t* states[] = {L"normalimage", L"hotimage", L"pushedimage"};
+    for (int i = 0; i < 3; ++i) {
+      button->setAttribute(states[i], std::wstring(L"file='") + file + L"' source='" + std::to_wstring(100 * i) +
+                                          L",0," + std::to_wstring(100 * (i + 1)) + L",32'");
+    }
+  };
+  images(L"btnLeft", L"button_box_cancel.png");
+  images(L"btnRight", L"button_box_hot.png");
+  box->relayout();
+  box->setParentWindow(parent);
+  box->centerWindow();
+  box->showWindow(true, true);
+  if (parent != nullptr) parent->enable(false);
+}

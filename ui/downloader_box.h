@@ -1,0 +1,32 @@
+// The exit confirmation the main window's close button opens: "btnLeft" leaves the installer,
+// "btnRight" (and "btnSure") return to it. At most one exists; a newer one replaces an open one.
+// It disables its parent while open and gives it back (enabled, raised, shown) when it goes,
+// unless the user chose to leave. Deletes itself on its final message. Main thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "toolkit/core/window_impl_base.h"
+
+class DownloaderBox : public toolkit::WindowImplBase {
+ public:
+  DownloaderBox(toolkit::WindowImplBase* parent, std::function<void()> onFinal);
+  ~DownloaderBox() override;
+
+  // The box on screen; null when none.
+  static DownloaderBox* current();
+
+  std::wstring windowClassName() const override { return L"box"; }
+  std::wstring skinFile() const override { return L"downloaderbox.xml"; }
+  void notify(std::wstring_view type, toolkit::Control& sender) override;
+  void onFinalMessage() override;
+
+  toolkit::WindowImplBase* parentWindow() const { return parent_; }
+  void setParentWindow(toolkit::WindowImplBase* parent) { parent_ = parent; }
+
+ private:
+  toolkit::WindowImplBase* parent_;
+  std::function<void()> onFinal_;
+  bool leaving_ = false;
+};

@@ -1,0 +1,95 @@
+#include "ui/msg/message_box_window.h"
+
+#include "ui/msg/selection_ui.h"
+
+namespace msg {
+
+std::set<std::wstring>& openBoxes() {
+  static std::set<std::wstring> boxes;
+  return boxes;
+}
+
+MessageBoxWindow::MessageBoxWindow(toolkit::WindowImplBase* parent, std::wstring layout)
+    : parent_(parent), layout_(std::move(layout)) {
+  if (parent_ != nullptr) parent_->enable(false);
+}
+
+MessageBoxWindow::~MessageBoxWindow() {
+  if (keyed_) openBoxes().erase(text_);
+}
+
+void MessageBoxWindow::initWindow() {
+  setDefaultFont(toolkit::FontDescription{.id = -1, .face = L"微软雅黑", .size = 12, .isDefault = true});
+  const int sizes[] = {12, 14, 16, 18};
+  for (int id = 0; id < 4; ++id) addFont(toolkit::FontDescription{.id = id, .face = L"微软雅黑", .size = sizes[id]});
+}
+
+void MessageBoxWindow::releaseParent() {
+  if (parentReleased_) return;
+  parentReleased_ = true;
+  if (parent_ != nullptr) parent_->enable(true);
+}
+
+void MessageBoxWindow::notify(std::wstring_view type, toolkit::Control& sender) {
+  if (type == L"click" && sender.name() == L"closebtn") {
+    releaseParent();
+    if (onClose_) onClose_();
+  } else if (type == L"click" && sender.className() == L"Selection") {
+    releaseParent();
+    show(toolkit::ShowCommand::kHide);
+    // Copied: the action may open another box, and the button goes with this one.
+    const std::function<void()> onClick = static_cast<CSelectionUI&>(sender).spec().onClick;
+    if (onClick) onClick();
+    close(toolkit::kResultOk);
+    return;
+  }
+  WindowImplBase::notify(type, sender);
+}
+
+bool MessageBoxWindow::handleMessage(const toolkit::WindowMessage& message) {
+  if (message.type == toolkit::MessageType::kClose) releaseParent();
+  return WindowImplBase::handleMessage(message);
+}
+
+void MessageBoxWindow::onFinalMessage() { delete this; }
+
+void MessageBoxWindow::setIcon(const std::wstring& image) {
+  toolkit::Control* icon = findControl(L"msgiconimage");
+  if (image.empty()) {
+    if (icon != nullptr) icon->setVisible(false);
+    if (toolkit::Control* text = findControl(L"descriptlabel")) text->setAttribute(L"width", L"340");
+  } else if (icon != nullptr) {
+    icon->setAttribute(L"bkimage", image);
+  }
+  relayout();
+}
+
+void MessageBoxWindow::setTitle(const std::wstring& text) {
+  if (toolkit::Control* title = findControl(L"titlelabel")) title->setText(text);
+  relayout();
+}
+
+void MessageBoxWindow::setText(const std::wstring& text) {
+  if (auto* label = findControl<toolkit::Label>(L"descriptlabel")) {
+    label->setAttribute(L"align", L"center");
+    label->setAttribute(L"valign", L"vcenter");
+    label->setAttribute(L"multiline", L"true");
+    label->setShowHtml(true);
+    label->setText(text);
+    relayout();
+  }
+  text_ = text;
+  keyed_ = true;
+}
+
+void MessageBoxWindow::setCloseCallback(std::function<void()> onClose) { onClose_ = std::move(onClose); }
+
+void MessageBoxWindow::addButton(const ButtonSpec& spec) {
+  toolkit::Control* bar = findControl(L"bottombar");
+  toolkit::Container* row = bar != nullptr ? bar->asContainer() : nullptr;
+  if (row == nullptr) return;
+  row->insert(row->count() - 1, std::make_unique<CSelectionUI>(spec));
+  relayout();
+}
+
+}  // namespace msg

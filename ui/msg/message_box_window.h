@@ -1,0 +1,68 @@
+// The general box: a title, a text, an optional icon and the buttons the caller adds, each with
+// its own action. It disables its parent from construction until a button, its close button or
+// the window manager's close enables it again, and deletes itself on its final message. Main
+// thread only.
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "toolkit/core/window_impl_base.h"
+#include "ui/msg/message_box.h"
+
+namespace msg {
+
+class IMessageBox {
+ public:
+  virtual ~IMessageBox() = default;
+  // Empty: no icon ("msgiconimage" hidden, the text 340 wide); else the icon's image.
+  virtual void setIcon(const std::wstring& image) = 0;
+  virtual void setTitle(const std::wstring& text) = 0;
+  virtual void setText(const std::wstring& text) = 0;
+  virtual void setCloseCallback(std::function<void()> onClose) = 0;
+  // Appended after the buttons added before, between the two spacers of "bottombar".
+  virtual void addButton(const ButtonSpec& spec) = 0;
+};
+
+// The texts of the general boxes on screen; a text in here is not shown a second time.
+std::set<std::wstring>& openBoxes();
+
+class MessageBoxWindow : public toolkit::WindowImplBase, public IMessageBox {
+ public:
+  static constexpr const wchar_t* kLayout = L"common/xml_messagebox.xml";
+  static constexpr const wchar_t* kLayoutNoIcon = L"common/xml_messagebox_noicon.xml";
+
+  // Disables |parent| (may be null).
+  MessageBoxWindow(toolkit::WindowImplBase* parent, std::wstring layout);
+  ~MessageBoxWindow() override;
+
+  // ---- WindowImplBase ----
+  std::wstring windowClassName() const override { return L"MessageBoxWindow"; }
+  std::wstring skinFile() const override { return layout_; }
+  void initWindow() override;
+  void notify(std::wstring_view type, toolkit::Control& sender) override;
+  bool handleMessage(const toolkit::WindowMessage& message) override;
+  void onFinalMessage() override;
+  // Enables the parent, once: when a button's action opened another box over the same parent,
+  // this box's close that follows keeps it disabled. Also for a box whose window failed.
+  void releaseParent();
+
+  // ---- IMessageBox ----
+  void setIcon(const std::wstring& image) override;
+  void setTitle(const std::wstring& text) override;
+  void setText(const std::wstring& text) override;
+  void setCloseCallback(std::function<void()> onClose) override;
+  void addButton(const ButtonSpec& spec) override;
+
+ private:
+
+  toolkit::WindowImplBase* parent_;
+  std::wstring layout_;
+  std::function<void()> onClose_;
+  std::wstring text_;
+  bool parentReleased_ = false;
+  bool keyed_ = false;  // text_ is this box's entry in openBoxes
+};
+
+}  // namespace msg
