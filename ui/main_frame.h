@@ -106,6 +106,13 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
   // The app-installation animation's step: process-wide, 0 at start, never reset.
   static int apkInstallStep();
 
+  // ---- Close flow: the phase facts, set directly by tests ----
+  void setPhaseForTesting(uint32_t downloadStartTick, int progressPercent, bool quitOnClose) {
+    downloadStartTick_ = downloadStartTick;
+    progressPercent_ = progressPercent;
+    quitOnClose_ = quitOnClose;
+  }
+
  private:
   void onDestroy();
   // Text, visibility and enabled state of a named control (no effect when the layout lacks it),

@@ -36,4 +36,9 @@ int openUrl(const std::wstring& address) {
   return utility::process::openUrl(address);
 }
 
+void runPlayerWithPackage() {
+  if (replaced().runPlayerWithPackage) return replaced().runPlayerWithPackage();
+  DownloaderModel::instance().runPlayerWithPackage();
+}
+
 }  // namespace uiactions

@@ -13,6 +13,7 @@ struct Actions {
   std::function<void(const std::wstring& name, const std::wstring& label)> reportUiEvent;
   std::function<void(const wchar_t* eventKey)> report;
   std::function<int(const std::wstring& address)> openUrl;
+  std::function<void()> runPlayerWithPackage;
 };
 
 // Replaces the actions; an empty member keeps the real one. An empty Actions restores them all.
@@ -23,5 +24,7 @@ void sendUiEvent(const std::wstring& name, const std::wstring& label);
 void reportUiEvent(const std::wstring& name, const std::wstring& label);
 void report(const wchar_t* eventKey);
 int openUrl(const std::wstring& address);
+// The model's start of the installed emulator (with the campaign's package).
+void runPlayerWithPackage();
 
 }  // namespace uiactions
