@@ -3,6 +3,7 @@
 #include "model/downloader_model.h"
 #include "toolkit/text_table.h"
 #include "ui/msg/message_box.h"
+#include "ui/msg/message_box_window.h"
 #include "ui/ui_actions.h"
 #include "utility/base/main_loop.h"
 
@@ -18,6 +19,12 @@ DownloaderBox::~DownloaderBox() {
 }
 
 DownloaderBox* DownloaderBox::current() { return g_current; }
+
+void DownloaderBox::holdParentWindow(toolkit::WindowImplBase* parent) {
+  parent_ = parent;
+  msg::holdParent(parent_);
+  holdsParent_ = parent_ != nullptr;
+}
 
 void DownloaderBox::notify(std::wstring_view type, toolkit::Control& sender) {
   if (type == L"click" && sender.name() == L"btnLeft") {
@@ -41,11 +48,15 @@ void DownloaderBox::notify(std::wstring_view type, toolkit::Control& sender) {
 
 void DownloaderBox::onFinalMessage() {
   WindowImplBase::onFinalMessage();
-  // A box replaced by a newer one, or left by "btnLeft", gives the parent back to no one: the
-  // newer box holds it disabled, or the installer is ending hidden.
-  if (g_current == this) {
-    g_current = nullptr;
-    if (!leaving_ && onFinal_) onFinal_();
+  const bool replaced = g_current != this;
+  if (!replaced) g_current = nullptr;
+  // Left by "btnLeft": the installer ends hidden, its window stays as it is.
+  if (leaving_) {
+    if (holdsParent_) msg::dropParentHold(parent_);
+  } else {
+    if (holdsParent_) msg::releaseParentHold(parent_);
+    // A replaced box does not raise the window over the newer one.
+    if (!replaced && onFinal_) onFinal_();
   }
   delete this;
 }
@@ -55,9 +66,9 @@ void showExitBox(WindowImplBase* parent) {
     old->close(toolkit::kResultOk);
     g_current = nullptr;
   }
+  // The parent is enabled again by the hold's release (when no other box holds it).
   auto* box = new DownloaderBox(parent, [parent] {
     if (parent == nullptr) return;
-    parent->enable(true);
     parent->bringToTop();
     parent->show(toolkit::ShowCommand::kShow);
   });
@@ -86,8 +97,7 @@ void showExitBox(WindowImplBase* parent) {
   images(L"btnLeft", L"button_box_cancel.png");
   images(L"btnRight", L"button_box_hot.png");
   box->relayout();
-  box->setParentWindow(parent);
   box->centerWindow();
   box->showWindow(true, true);
-  if (parent != nullptr) parent->enable(false);
+  box->holdParentWindow(parent);
 }

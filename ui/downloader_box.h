@@ -1,7 +1,7 @@
 // The exit confirmation the main window's close button opens: "btnLeft" leaves the installer,
 // "btnRight" (and "btnSure") return to it. At most one exists; a newer one replaces an open one.
 // It disables its parent while open and gives it back (enabled, raised, shown) when it goes,
-// unless the user chose to leave. Deletes itself on its final message. Main thread only.
+// unless the user chose to leave or a newer box took its place. Deletes itself on its final message. Main thread only.
 #pragma once
 
 #include <functional>
@@ -23,10 +23,12 @@ class DownloaderBox : public toolkit::WindowImplBase {
   void onFinalMessage() override;
 
   toolkit::WindowImplBase* parentWindow() const { return parent_; }
-  void setParentWindow(toolkit::WindowImplBase* parent) { parent_ = parent; }
+  // Remembers |parent| and holds it disabled until the box goes.
+  void holdParentWindow(toolkit::WindowImplBase* parent);
 
  private:
   toolkit::WindowImplBase* parent_;
   std::function<void()> onFinal_;
   bool leaving_ = false;
+  bool holdsParent_ = false;
 };

@@ -209,6 +209,25 @@ TEST_F(MessageBoxTest, ActionThatOpensAnotherBoxKeepsTheParentDisabled) {
   EXPECT_TRUE(host->enabled());
 }
 
+TEST_F(MessageBoxTest, ParentStaysDisabledUntilItsLastBoxCloses) {
+  // A question on screen when an error arrives, and the exit box over both.
+  showMessageBox(&parent, ButtonSpec{L"confirm", {}, true}, L"t", L"question");
+  HeadlessWindow* question = box();
+  showMessageBox(&parent, ButtonSpec{L"confirm", {}, true}, L"t", L"error");
+  HeadlessWindow* error = box();
+  ASSERT_NE(question, error);
+  showExitBox(&parent);
+  ASSERT_TRUE(clickButton(*question, L"confirm"));
+  drain();
+  EXPECT_FALSE(host->enabled());
+  ASSERT_TRUE(desktop.find(L"box")->click(L"btnRight"));
+  drain();
+  EXPECT_FALSE(host->enabled());
+  error->requestClose();
+  drain();
+  EXPECT_TRUE(host->enabled());
+}
+
 TEST_F(MessageBoxTest, EnlargedIconOnHighDensityScreens) {
   desktop.scaleFactor = 2;
   EXPECT_EQ(msg::iconImageFor(&parent, 0), L"commonEnalarge/msg_noice48.png");

@@ -1,5 +1,7 @@
 #include "ui/msg/message_box_window.h"
 
+#include <map>
+
 #include "ui/msg/selection_ui.h"
 
 namespace msg {
@@ -9,13 +11,39 @@ std::set<std::wstring>& openBoxes() {
   return boxes;
 }
 
+namespace {
+std::map<toolkit::WindowImplBase*, int>& holds() {
+  static std::map<toolkit::WindowImplBase*, int> counts;
+  return counts;
+}
+}  // namespace
+
+void holdParent(toolkit::WindowImplBase* parent) {
+  if (parent == nullptr) return;
+  holds()[parent] += 1;
+  parent->enable(false);
+}
+
+void dropParentHold(toolkit::WindowImplBase* parent) {
+  auto it = holds().find(parent);
+  if (it != holds().end() && --it->second <= 0) holds().erase(it);
+}
+
+void releaseParentHold(toolkit::WindowImplBase* parent) {
+  if (parent == nullptr) return;
+  dropParentHold(parent);
+  if (holds().count(parent) == 0) parent->enable(true);
+}
+
 MessageBoxWindow::MessageBoxWindow(toolkit::WindowImplBase* parent, std::wstring layout)
     : parent_(parent), layout_(std::move(layout)) {
-  if (parent_ != nullptr) parent_->enable(false);
+  holdParent(parent_);
 }
 
 MessageBoxWindow::~MessageBoxWindow() {
   if (keyed_) openBoxes().erase(text_);
+  // Gone with its parent (owned windows go first), never closed: the parent is going too.
+  if (!parentReleased_) dropParentHold(parent_);
 }
 
 void MessageBoxWindow::initWindow() {
@@ -27,7 +55,7 @@ void MessageBoxWindow::initWindow() {
 void MessageBoxWindow::releaseParent() {
   if (parentReleased_) return;
   parentReleased_ = true;
-  if (parent_ != nullptr) parent_->enable(true);
+  releaseParentHold(parent_);
 }
 
 void MessageBoxWindow::notify(std::wstring_view type, toolkit::Control& sender) {

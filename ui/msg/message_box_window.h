@@ -28,6 +28,14 @@ class IMessageBox {
 // The texts of the general boxes on screen; a text in here is not shown a second time.
 std::set<std::wstring>& openBoxes();
 
+// Boxes disable the window they belong to while open. Several boxes can be open over one window
+// (an error arriving while a question is shown): the window is enabled again when the last of
+// them lets it go. A null window is ignored.
+void holdParent(toolkit::WindowImplBase* parent);
+void releaseParentHold(toolkit::WindowImplBase* parent);
+// Forgets one hold without touching the window (a box going with its window).
+void dropParentHold(toolkit::WindowImplBase* parent);
+
 class MessageBoxWindow : public toolkit::WindowImplBase, public IMessageBox {
  public:
   static constexpr const wchar_t* kLayout = L"common/xml_messagebox.xml";
@@ -44,8 +52,7 @@ class MessageBoxWindow : public toolkit::WindowImplBase, public IMessageBox {
   void notify(std::wstring_view type, toolkit::Control& sender) override;
   bool handleMessage(const toolkit::WindowMessage& message) override;
   void onFinalMessage() override;
-  // Enables the parent, once: when a button's action opened another box over the same parent,
-  // this box's close that follows keeps it disabled. Also for a box whose window failed.
+  // Lets the parent go, once (see holdParent). Also for a box whose window failed.
   void releaseParent();
 
   // ---- IMessageBox ----
