@@ -20,6 +20,13 @@ void leave(CMainFrame* frame) {
   utility::MainLoop::quit();
 }
 
+// The installer's address for the browser. Before the remote document has given one (the model
+// is still waiting for it), the address the model falls back to: never an empty one.
+std::wstring playerAddress() {
+  const std::wstring url = DownloaderModel::instance().getPlayerUrl();
+  return url.empty() ? ConfigImp::instance().defaultPlayerUrl() : url;
+}
+
 }  // namespace
 
 void CMainFrame::onCloseClick() {
@@ -34,7 +41,7 @@ void CMainFrame::onCloseClick() {
                          false};
   const ButtonSpec browser{langString("downloadBybrowser"),
                            [this] {
-                             uiactions::openUrl(DownloaderModel::instance().getPlayerUrl());
+                             uiactions::openUrl(playerAddress());
                              uiactions::report(L"cancel_download");
                              leave(this);
                            },
@@ -44,7 +51,7 @@ void CMainFrame::onCloseClick() {
 }
 
 void CMainFrame::onDownloadFail() {
-  const ButtonSpec browser{langString("Yes"), [] { uiactions::openUrl(DownloaderModel::instance().getPlayerUrl()); },
+  const ButtonSpec browser{langString("Yes"), [] { uiactions::openUrl(playerAddress()); },
                            true};
   const ButtonSpec no{langString("No"), {}, false};
   showMessageBox2(this, browser, no, msg::iconImageFor(this, 0), langString("MSGBox_noice"),

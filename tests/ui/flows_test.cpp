@@ -156,6 +156,21 @@ TEST_F(FlowsTest, DownloadErrorBoxOffersTheBrowserAndStaysOnTheProgressPage) {
   }
 }
 
+TEST_F(FlowsTest, BrowserButtonsNeverOpenAnEmptyAddress) {
+  // The download was started before the remote document gave the installer's address.
+  DownloaderModel::instance().setPlayerUrl(L"");
+  const std::wstring fallback = L"open " + ConfigImp::instance().defaultPlayerUrl();
+  frame->onDownloadFail();
+  ASSERT_TRUE(clickButton(*box(), "Yes"));
+  drain();
+  EXPECT_EQ(log, std::vector<std::wstring>{fallback});
+  log.clear();
+  frame->setPhaseForTesting(1234, 0, false);
+  ASSERT_TRUE(host->click(L"closebtn"));
+  ASSERT_TRUE(clickButton(*box(), "downloadBybrowser"));
+  EXPECT_EQ(log, (std::vector<std::wstring>{fallback, L"report cancel_download"}));
+}
+
 TEST_F(FlowsTest, FinishButtonStartsThePlayerOrOpensTheHomePage) {
   const std::wstring startText = frame->findControl(L"tastenowbtn")->text();
   frame->setFinishButtonMode(false);
