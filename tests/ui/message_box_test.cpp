@@ -134,7 +134,7 @@ TEST_F(MessageBoxTest, EachKindOfBoxHasItsLayoutIconTitleTextAndButtonsInOrder) 
   }
 }
 
-TEST_F(MessageBoxTest, ButtonLooksFollowTheirSpec) {
+TEST_F(MessageBoxTest, ButtonLooksArePrimaryOrSecondary) {
   showMessageBox2(&parent, ButtonSpec{L"Main", {}, false}, ButtonSpec{L"<u>Other</u>", {}, true}, L"", L"t", L"x");
   auto* bar = box()->window().findControl(L"bottombar")->asContainer();
   auto* primary = dynamic_cast<msg::CSelectionUI*>(bar->childAt(1));
