@@ -111,6 +111,7 @@ TEST_F(MessageBoxTest, EachKindOfBoxHasItsLayoutIconTitleTextAndButtonsInOrder) 
     EXPECT_EQ(shown->owner(), host);
     EXPECT_FALSE(host->enabled());
     EXPECT_EQ(shown->window().findControl(L"titlelabel")->text(), L"Title");
+    for (int id = 0; id < 4; ++id) EXPECT_EQ(shown->window().font(id)->size, 12 + 2 * id);
     auto* label = shown->window().findControl<toolkit::Label>(L"descriptlabel");
     EXPECT_TRUE(label->showHtml());
     EXPECT_TRUE(label->wordBreak());
@@ -226,6 +227,16 @@ TEST_F(MessageBoxTest, ParentStaysDisabledUntilItsLastBoxCloses) {
   error->requestClose();
   drain();
   EXPECT_TRUE(host->enabled());
+}
+
+TEST_F(MessageBoxTest, BoxesGoWithTheirParent) {
+  showMessageBox(&parent, ButtonSpec{L"confirm", {}, true}, L"t", L"orphan");
+  showExitBox(&parent);
+  parent.close();
+  drain();
+  EXPECT_EQ(desktop.windows().size(), 0u);
+  EXPECT_TRUE(msg::openBoxes().empty());
+  EXPECT_EQ(DownloaderBox::current(), nullptr);
 }
 
 TEST_F(MessageBoxTest, EnlargedIconOnHighDensityScreens) {
