@@ -1,0 +1,147 @@
+// What pages 2 and 3 show while the emulator is downloaded and installed and while app packages
+// are downloaded and installed.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/config_imp.h"
+#include "tests/ui/main_frame_fixture.h"
+#include "toolkit/text_table.h"
+#include "utility/base/clock.h"
+
+namespace {
+
+using toolkit::langString;
+constexpr int kMiB = 1048576;
+
+class ProgressTest : public uitest::MainFrameTest {
+ protected:
+  void TearDown() override {
+    ConfigImp::instance().language = L"en";
+    MainFrameTest::TearDown();
+  }
+};
+
+TEST_F(ProgressTest, DownloadProgressTextsAndBar) {
+  struct Case {
+    const wchar_t* language;
+    int percent, received, total;
+    std::wstring amount, percentText;
+    int bar;
+  };
+  const std::wstring downloading = langString("Label_downloading");
+  const std::vector<Case> cases = {
+      {L"en", 45, 135 * kMiB, 300 * kMiB, L"135.00M/300.00M", downloading + L"(45%)", 28},
+      {L"en", 1, 3 * kMiB, 300 * kMiB, L"3.00M/300.00M", downloading + L"(1%)", 3},
+      {L"ar", 1, 3 * kMiB, 300 * kMiB, L"3.00M/300.00M", downloading + L"(", 1},
+      {L"en", 0, 512 * 1024, 300 * kMiB, L"512.00KB/300.00M", downloading + L"(0%)", 3},
+      // No percentage yet but a share: the ratio itself is written.
+      {L"en", 0, 150 * kMiB, 300 * kMiB, L"150.00M/300.00M", downloading + L"(0.5%)", 3},
+      {L"en", 100, 300 * kMiB, 300 * kMiB, L"300.00M/300.00M", downloading + L"(100%)", 63},
+      {L"en", 2, 200, 10485760, L"200B/10.00M", downloading + L"(2%)", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.percent) + " " + std::to_string(c.received));
+    ConfigImp::instance().language = c.language;
+    frame->onDownloadProgress(c.percent, c.received, c.total);
+    EXPECT_EQ(text(L"downloadProgressLabel"), c.amount);
+    EXPECT_EQ(text(L"loadingprogresslabel"), c.percentText);
+    EXPECT_EQ(progress(L"installprogressbar"), c.bar);
+    EXPECT_EQ(frame->progressPercent(), c.percent > 1 ? c.percent : 1);
+  }
+  // Nothing received, or no total: nothing changes.
+  const std::wstring before = text(L"downloadProgressLabel");
+  frame->onDownloadProgress(50, 0, 300 * kMiB);
+  frame->onDownloadProgress(50, 1000, 0);
+  EXPECT_EQ(text(L"downloadProgressLabel"), before);
+  EXPECT_EQ(progress(L"installprogressbar"), 3);
+}
+
+TEST_F(ProgressTest, FallbackDownloadMovesOnlyTheBar) {
+  const std::wstring label = text(L"loadingprogresslabel");
+  for (auto [percent, bar] : std::vector<std::pair<int, int>>{{0, 3}, {2, 3}, {3, 3}, {57, 57}, {99, 99}}) {
+    frame->onCurlProgress(percent);
+    EXPECT_EQ(progress(L"installprogressbar"), bar) << percent;
+  }
+  EXPECT_EQ(text(L"loadingprogresslabel"), label);
+}
+
+TEST_F(ProgressTest, InstallationAnimationClimbsTo100AndStays) {
+  std::vector<int> shown;
+  for (int tick = 0; tick < 25; ++tick) {
+    frame->onInstallTick();
+    shown.push_back(progress(L"installprogressbar"));
+  }
+  EXPECT_EQ(shown.front(), 64);
+  EXPECT_EQ(shown[1], 66);
+  EXPECT_EQ(shown[18], 100);  // the 19th tick
+  for (size_t i = 1; i < shown.size(); ++i) {
+    EXPECT_GE(shown[i], shown[i - 1]);
+    EXPECT_LE(shown[i], 100);
+  }
+}
+
+TEST_F(ProgressTest, AppDownloadText) {
+  frame->showApkProgress(512 * 1024, 700 * 1024);
+  const std::wstring expected = langString("progress_downloading_label2") + L" " + frame->currentAppName() +
+                                L"\uFF1A512KB / 0M (<c #268fd6>73%</c>)";
+  EXPECT_EQ(text(L"apkinstallprogresslabel"), expected);
+  EXPECT_EQ(progress(L"apkinstallprogressbar"), 73);
+
+  for (auto [received, bar] : std::vector<std::pair<int64_t, int>>{{3 * kMiB, 3}, {12 * kMiB, 4}, {300 * kMiB, 99}}) {
+    frame->showApkProgress(received, 300LL * kMiB);
+    EXPECT_EQ(progress(L"apkinstallprogressbar"), bar) << received;
+  }
+  EXPECT_NE(text(L"apkinstallprogresslabel").find(L"\uFF1A300M / 300M (<c #268fd6>100%</c>)"), std::wstring::npos);
+}
+
+TEST_F(ProgressTest, AppDownloadReportsAreThrottledButTheLastChunkIsShown) {
+  const uint32_t start = utility::tickCount();
+  frame->onHttpProgress(nullptr, 0, 100 * 1024, 1000 * 1024);
+  frame->onHttpProgress(nullptr, 0, 200 * 1024, 1000 * 1024);
+  const bool withinASecond = utility::tickCount() - start < 1000;
+  drain();
+  if (withinASecond) {
+    EXPECT_NE(text(L"apkinstallprogresslabel").find(L"100KB"), std::wstring::npos) << "the second report is dropped";
+  }
+  frame->onHttpProgress(nullptr, 0, 1000 * 1024, 1000 * 1024);
+  drain();
+  EXPECT_NE(text(L"apkinstallprogresslabel").find(L"(<c #268fd6>100%</c>)"), std::wstring::npos);
+}
+
+TEST_F(ProgressTest, AppInstallationAnimationStopsAt98) {
+  frame->showApkInstalling();
+  EXPECT_EQ(text(L"apkinstallprogresslabel"), langString("Label_installingapp_waiting") + L" ");
+  EXPECT_EQ(frame->apkTimerId(), CMainFrame::kApkInstallTimerId);
+  EXPECT_TRUE(host->timerRunning(CMainFrame::kApkInstallTimerId));
+  // The step is the process's: a repeated run of this test starts where the last one ended.
+  int last = 0;
+  for (int tick = 0; tick < 200 && frame->apkTimerId() != 0; ++tick) {
+    frame->onApkInstallTick();
+    const int bar = progress(L"apkinstallprogressbar");
+    EXPECT_GE(bar, 3);
+    EXPECT_LE(bar, 98);
+    EXPECT_GE(bar, last);
+    last = bar;
+  }
+  EXPECT_EQ(last, 98);
+  EXPECT_EQ(frame->apkTimerId(), 0u);
+  EXPECT_FALSE(host->timerRunning(CMainFrame::kApkInstallTimerId));
+}
+
+TEST_F(ProgressTest, DownloadSuccessTurnsToTheInstallationWhichEndsOnTheFinishPage) {
+  frame->onDownloadProgress(50, 150 * kMiB, 300 * kMiB);
+  frame->onDownloadSuccess();
+  EXPECT_EQ(text(L"loadingprogresslabel"), langString("Label_installing_waiting"));
+  EXPECT_FALSE(control(L"downloadProgressLabel").visible());
+  EXPECT_EQ(frame->progressPercent(), 100);
+  EXPECT_EQ(frame->installTick(), 0);
+  // No installer was downloaded here: the installation fails and the finish page says so.
+  ASSERT_TRUE(pumpUntil([&] { return frame->quitOnClose(); }));
+  auto* tab = frame->findControl<toolkit::TabLayout>(L"maintab");
+  EXPECT_EQ(tab->selectedIndex(), CMainFrame::kFinishPage);
+  EXPECT_FALSE(frame->startMode());
+}
+
+}  // namespace
