@@ -49,6 +49,11 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   void setInstallPath(const std::wstring& path) { installPath_ = path; }
   std::wstring getBestPath() const { return bestPath_; }
   uint8_t getBestPathFlag() const { return bestPathFlag_; }
+  // ---- path chooser tests: the recommended folder as the drive facts would give it ----
+  void setBestPathForTesting(const std::wstring& path, uint8_t ssdFlag) {
+    bestPath_ = path;
+    bestPathFlag_ = ssdFlag;
+  }
   std::wstring getPackage() const { return package_; }
   std::wstring getGoogleId() const { return googleId_; }
   // The apps of the command line, joined by the campaign's apps once the config thread has handed

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -123,6 +124,13 @@ class WindowHostFactory {
   // A layout that cannot be built: shows |error|.text() in a box captioned "Duilib" and ends
   // the process with exit code 1. A host for tests may record it and return instead.
   virtual void brokenLayout(const LoadError& error) = 0;
+  // ---- folder chooser ----
+  // The system's folder chooser, modal to |owner|, titled |title|, opening at |startFolder|
+  // (a host folder); the chosen host folder, nothing on cancel or when the host has none.
+  virtual std::optional<std::string> chooseFolder(WindowHost* /*owner*/, std::wstring_view /*title*/,
+                                                  const std::string& /*startFolder*/) {
+    return std::nullopt;
+  }
 };
 
 // The process's host factory (null until a host is set up). Main thread.

@@ -312,3 +312,13 @@ void HeadlessDesktop::brokenLayout(const LoadError& error) {
 }
 
 }  // namespace toolkit
+
+namespace toolkit {
+
+std::optional<std::string> HeadlessDesktop::chooseFolder(WindowHost* owner, std::wstring_view title,
+                                                         const std::string& startFolder) {
+  folderRequests_.push_back(FolderRequest{owner, std::wstring(title), startFolder});
+  return chosenFolder_;
+}
+
+}  // namespace toolkit

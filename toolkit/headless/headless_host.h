@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -172,6 +173,16 @@ class HeadlessDesktop : public WindowHostFactory {
   // that nothing pending can end gives up (the window closes with -1).
   void runModalLoop(const std::function<bool()>& done) override;
   void brokenLayout(const LoadError& error) override;
+  // ---- folder chooser: answers with the scripted folder (nothing: a cancel) ----
+  std::optional<std::string> chooseFolder(WindowHost* owner, std::wstring_view title,
+                                          const std::string& startFolder) override;
+  void setChosenFolder(std::optional<std::string> folder) { chosenFolder_ = std::move(folder); }
+  struct FolderRequest {
+    WindowHost* owner;
+    std::wstring title;
+    std::string startFolder;
+  };
+  const std::vector<FolderRequest>& folderRequests() const { return folderRequests_; }
 
  private:
   friend class HeadlessWindow;
@@ -187,6 +198,8 @@ class HeadlessDesktop : public WindowHostFactory {
   std::vector<std::wstring> broken_;
   std::function<void()> modalStep_;
   int modalLoops_ = 0;
+  std::optional<std::string> chosenFolder_;
+  std::vector<FolderRequest> folderRequests_;
   std::vector<HeadlessWindow*> windows_;
   std::vector<HeadlessWindow*> zOrder_;  // bottom to top
   HeadlessWindow* active_ = nullptr;

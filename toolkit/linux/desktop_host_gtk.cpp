@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -105,6 +106,7 @@ class GtkWindowHost : public WindowHost {
   }
   void setCursor(Cursor cursor) override;
   int scaleFactor() const override { return gtk_widget_get_scale_factor(top_); }
+  GtkWindow* topWindow() const { return GTK_WINDOW(top_); }
 
  private:
   struct TimerData {
@@ -178,6 +180,10 @@ class GtkDesktop : public WindowHostFactory {
     std::_Exit(1);
   }
 
+  // The desktop's folder chooser (a portal dialog where the desktop has one), run modally.
+  std::optional<std::string> chooseFolder(WindowHost* owner, std::wstring_view title,
+                                          const std::string& startFolder) override;
+
   const CairoPaintHook& painter() const { return painter_; }
 
  private:
@@ -186,6 +192,24 @@ class GtkDesktop : public WindowHostFactory {
   LayoutFileReader files_;
   WindowHostFactory* previous_;
 };
+
+std::optional<std::string> GtkDesktop::chooseFolder(WindowHost* owner, std::wstring_view title,
+                                                    const std::string& startFolder) {
+  GtkWindow* parent = owner != nullptr ? static_cast<GtkWindowHost*>(owner)->topWindow() : nullptr;
+  GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
+      utf8(title).c_str(), parent, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, nullptr, nullptr);
+  gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), TRUE);
+  if (!startFolder.empty()) gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), startFolder.c_str());
+  std::optional<std::string> chosen;
+  if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    if (gchar* folder = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
+      chosen = folder;
+      g_free(folder);
+    }
+  }
+  g_object_unref(chooser);
+  return chosen;
+}
 
 GtkWindowHost::GtkWindowHost(GtkDesktop& desktop, WindowImplBase& window, GtkWindowHost* owner,
                              const WindowStyle& style, Size clientSize)

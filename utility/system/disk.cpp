@@ -2,6 +2,7 @@
 #include "utility/system/disk.h"
 
 #include <cmath>
+#include <mutex>
 
 #include "utility/system/disk_volume.h"
 #include "utility/base/strings.h"
@@ -22,7 +23,38 @@ void replaceAll(std::wstring& text, const std::wstring& from, const std::wstring
   }
 }
 
+std::mutex gStatedMutex;
+std::map<wchar_t, StatedVolume> gStated;
+
+bool freeBytesOf(const std::wstring& root, uint64_t& bytes) {
+  if (const std::optional<StatedVolume> stated = volume::statedVolume(root)) {
+    bytes = static_cast<uint64_t>(stated->freeMiB * kBytesPerMiB);
+    return true;
+  }
+  return volume::freeBytes(root, bytes);
+}
+
+std::optional<std::wstring> fileSystemOf(const std::wstring& root) {
+  if (const std::optional<StatedVolume> stated = volume::statedVolume(root)) return stated->fileSystem;
+  return volume::fileSystemName(root);
+}
+
 }  // namespace
+
+void setStatedVolumesForTesting(std::map<wchar_t, StatedVolume> volumes) {
+  std::lock_guard<std::mutex> lock(gStatedMutex);
+  gStated = std::move(volumes);
+}
+
+std::optional<StatedVolume> volume::statedVolume(const std::wstring& root) {
+  if (root.empty()) return std::nullopt;
+  std::lock_guard<std::mutex> lock(gStatedMutex);
+  if (gStated.empty()) return std::nullopt;
+  const wchar_t letter = root[0] >= L'a' && root[0] <= L'z' ? static_cast<wchar_t>(root[0] - L'a' + L'A') : root[0];
+  const auto found = gStated.find(letter);
+  if (found == gStated.end()) return std::nullopt;
+  return found->second;
+}
 
 std::wstring driveRootOf(const std::wstring& path) {
   if (path.size() < 2 || !isDriveLetter(path[0]) || path[1] != L':') return {};
@@ -71,15 +103,15 @@ void pickBestDrive(const std::vector<std::wstring>& roots,
 double freeSpaceMiB(const std::wstring& path) {
   uint64_t bytes = 0;
   const std::wstring root = driveRootOf(path);
-  if (root.empty() || !volume::freeBytes(root, bytes)) return 0;
+  if (root.empty() || !freeBytesOf(root, bytes)) return 0;
   return static_cast<double>(bytes) / kBytesPerMiB;
 }
 
 double usableFreeSpaceMiB(const std::wstring& path) {
   uint64_t bytes = 0;
   const std::wstring root = driveRootOf(path);
-  if (root.empty() || !volume::freeBytes(root, bytes)) return 0;
-  const std::optional<std::wstring> fileSystem = volume::fileSystemName(root);
+  if (root.empty() || !freeBytesOf(root, bytes)) return 0;
+  const std::optional<std::wstring> fileSystem = fileSystemOf(root);
   if (fileSystem && !isAcceptedFileSystem(*fileSystem)) return 0;
   return static_cast<double>(bytes) / kBytesPerMiB;
 }
@@ -89,9 +121,9 @@ double driveScore(const std::wstring& root, bool& isSsd) {
   uint64_t bytes = 0;
   std::optional<double> freeMiB;
   std::optional<std::wstring> fileSystem;
-  if (!volumeRoot.empty() && volume::freeBytes(volumeRoot, bytes)) {
+  if (!volumeRoot.empty() && freeBytesOf(volumeRoot, bytes)) {
     freeMiB = static_cast<double>(bytes) / kBytesPerMiB;
-    fileSystem = volume::fileSystemName(volumeRoot);
+    fileSystem = fileSystemOf(volumeRoot);
   }
   return volumeScore(
       freeMiB, fileSystem, [&] { return helper::disk::isSsd(volumeRoot.substr(0, 2)); }, isSsd);
@@ -129,7 +161,7 @@ bool isValidInstallPath(const std::wstring& path) {
   const std::wstring root = driveRootOf(text.substr(0, 3));
   if (root.empty()) return false;
   uint64_t bytes = 0;
-  if (!volume::freeBytes(root, bytes) || bytes == 0) return false;
+  if (!freeBytesOf(root, bytes) || bytes == 0) return false;
 
   std::wstring rest = text.substr(3);
   utility::trim(rest);

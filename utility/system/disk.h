@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,16 @@ double volumeScore(std::optional<double> freeMiB, const std::optional<std::wstri
 void pickBestDrive(const std::vector<std::wstring>& roots,
                    const std::function<double(const std::wstring&, bool&)>& score, std::wstring& root,
                    bool& isSsd);
+
+// --- Tests: stated facts of a drive instead of the volume's ---
+struct StatedVolume {
+  double freeMiB = 0;
+  std::wstring fileSystem = L"NTFS";
+  bool ssd = false;
+};
+// The facts of the drives in |volumes| (by upper-case letter) are answered from there; an empty
+// map asks the volumes again.
+void setStatedVolumesForTesting(std::map<wchar_t, StatedVolume> volumes);
 
 }  // namespace disk
 }  // namespace helper

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "utility/system/disk.h"
+
 namespace helper {
 namespace disk {
 namespace volume {
@@ -15,6 +17,9 @@ namespace volume {
 bool freeBytes(const std::wstring& root, uint64_t& bytes);
 // The Windows name of the volume's file system; nothing when it cannot be read.
 std::optional<std::wstring> fileSystemName(const std::wstring& root);
+
+// The stated facts of the drive of |root| ("X:" or "X:\\"), when a test stated them.
+std::optional<StatedVolume> statedVolume(const std::wstring& root);
 
 }  // namespace volume
 }  // namespace disk

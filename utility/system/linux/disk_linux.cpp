@@ -264,6 +264,7 @@ bool isRemovableDevice(const std::string& majorMinor) {
 }
 
 bool isSsd(const std::wstring& drive) {
+  if (const std::optional<StatedVolume> stated = volume::statedVolume(drive.substr(0, 2))) return stated->ssd;
   const std::wstring root = driveRootOf(drive.substr(0, 2));
   const std::string host = root.empty() ? std::string() : hostRootOf(root);
   return isSolidStateDevice(blockDeviceOfVolume(sysfsRoot(), host));
