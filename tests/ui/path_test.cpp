@@ -17,6 +17,7 @@
 #include "ui/main_frame.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/strings.h"
+#include "utility/base/wformat.h"
 #include "utility/skin/skin_archive.h"
 #include "utility/system/disk.h"
 #include "utility/system/drive_table.h"
@@ -84,6 +85,42 @@ class PathTest : public ::testing::Test {
     frame_->notify(L"killfocus", *frame_->findControl(L"pathedit"));
   }
   size_t openWindows() const { return desktop_.windows().size(); }
+  // The newest window other than the main window: the open box; null when none.
+  HeadlessWindow* box() const {
+    for (auto it = desktop_.windows().rbegin(); it != desktop_.windows().rend(); ++it) {
+      if (*it != host_) return *it;
+    }
+    return nullptr;
+  }
+  static toolkit::Control* findByText(toolkit::Control& control, const std::wstring& text) {
+    if (control.text() == text && control.visible()) return &control;
+    if (toolkit::Container* container = control.asContainer()) {
+      for (int i = 0; i < container->count(); ++i) {
+        if (toolkit::Control* hit = findByText(*container->childAt(i), text)) return hit;
+      }
+    }
+    return nullptr;
+  }
+  std::wstring boxText(const wchar_t* name) const {
+    toolkit::Control* control = box()->window().findControl(name);
+    return control != nullptr ? control->text() : std::wstring(L"<none>");
+  }
+  // Clicks the box button with the text of |key| and runs what the click posted.
+  bool clickBoxButton(const char* key) {
+    HeadlessWindow* open = box();
+    if (open == nullptr) return false;
+    open->window().relayout();
+    toolkit::Control* button = findByText(*open->window().root(), toolkit::langString(key));
+    if (button == nullptr) return false;
+    const toolkit::Rect r = button->rect();
+    open->clickAt(toolkit::Point{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    settle();
+    return true;
+  }
+  static void settle() {
+    for (int i = 0; i < 100 && utility::MainLoop::iterate(); ++i) {
+    }
+  }
 
   testsupport::TempFolder temp_{"ui_path"};
   toolkit::testing::FixedMeasurer measurer_;
@@ -230,6 +267,71 @@ TEST_F(PathTest, FolderBrowserChoiceBecomesADrivePath) {
   for (wchar_t& c : outside) c = c == L'/' ? L'\\' : c;
   EXPECT_EQ(path(), outside + L"\\Tarnwick\\Tarnwick9\\");
   EXPECT_TRUE(visible(L"errorpathnoticeui"));
+}
+
+// ---- The notices: these need the skinned message boxes ----
+
+TEST_F(PathTest, DISABLED_HardDiskBringsTheSsdNotice) {
+  typePath(L"D:\\Games");
+  settle();
+  ASSERT_EQ(openWindows(), 2u);
+  EXPECT_EQ(boxText(L"titlelabel"), toolkit::langString("path_noice"));
+  EXPECT_EQ(boxText(L"descriptlabel"),
+            utility::format(toolkit::langString("path_ssd").c_str(), L"D", L"C"));
+  EXPECT_EQ(path(), L"D:\\Games\\Tarnwick\\Tarnwick9\\");  // stored before asking
+  ASSERT_TRUE(clickBoxButton("path_ok"));
+  EXPECT_EQ(path(), L"C:\\Tarnwick\\Tarnwick9\\");
+  EXPECT_EQ(openWindows(), 1u);
+}
+
+TEST_F(PathTest, DISABLED_KeepingTheHardDiskStillChecksItsSpace) {
+  typePath(L"E:\\Games");
+  settle();
+  ASSERT_TRUE(clickBoxButton("path_not"));  // no SSD rule this time; E: is short of 17 GiB
+  ASSERT_EQ(openWindows(), 2u);
+  EXPECT_EQ(boxText(L"descriptlabel"), utility::format(toolkit::langString("path_more").c_str(), L"C"));
+  EXPECT_EQ(gLogs, std::vector<std::wstring>{L"left 17G"});
+  ASSERT_TRUE(clickBoxButton("path_not"));
+  EXPECT_EQ(path(), L"E:\\Games\\Tarnwick\\Tarnwick9\\");
+  EXPECT_EQ(openWindows(), 1u);
+}
+
+TEST_F(PathTest, DISABLED_ClosingTheSsdNoticeKeepsTheChoice) {
+  typePath(L"D:\\Games");
+  settle();
+  ASSERT_EQ(openWindows(), 2u);
+  box()->requestClose();
+  settle();
+  EXPECT_EQ(path(), L"D:\\Games\\Tarnwick\\Tarnwick9\\");
+  EXPECT_EQ(openWindows(), 1u);  // D: has room: no space notice follows
+}
+
+TEST_F(PathTest, DISABLED_SpaceNoticeWithoutRecommendationOffersThePreviousDrive) {
+  model().setBestPathForTesting(L"", 0);
+  model().setInstallPath(L"D:\\Old\\");
+  typePath(L"E:\\");
+  settle();
+  ASSERT_EQ(openWindows(), 2u);
+  EXPECT_EQ(boxText(L"descriptlabel"), utility::format(toolkit::langString("path_more").c_str(), L"D"));
+  ASSERT_TRUE(clickBoxButton("path_ok"));
+  EXPECT_EQ(path(), L"D:\\Old\\Tarnwick\\Tarnwick9\\");
+}
+
+TEST_F(PathTest, DISABLED_BrowseAsksFirstWhenAFolderIsChosen) {
+  ASSERT_TRUE(host_->click(L"userdefinitionBtn"));
+  fs::create_directories(temp_.path() / "d" / "Games");
+  desktop_.setChosenFolder((temp_.path() / "d" / "Games").string());
+  ASSERT_TRUE(host_->click(L"browsebtn"));
+  settle();
+  ASSERT_EQ(openWindows(), 2u);
+  EXPECT_EQ(boxText(L"descriptlabel"), toolkit::langString("change_path_tip"));
+  ASSERT_TRUE(clickBoxButton("cancel"));
+  EXPECT_TRUE(desktop_.folderRequests().empty());
+  ASSERT_TRUE(host_->click(L"browsebtn"));
+  settle();
+  ASSERT_TRUE(clickBoxButton("sure"));
+  ASSERT_EQ(desktop_.folderRequests().size(), 1u);
+  EXPECT_EQ(path(), L"D:\\Games\\Tarnwick\\Tarnwick9\\");
 }
 
 }  // namespace
