@@ -204,8 +204,14 @@ void CMainFrame::setProgress(std::wstring_view name, int value) {
 }
 
 bool CMainFrame::isVisible(std::wstring_view name) const {
+  // Shown only when every container around it is shown too (as "userdefinitionBtn" is hidden
+  // with its row).
   const Control* control = findControl(name);
-  return control != nullptr && control->visible();
+  if (control == nullptr) return false;
+  for (; control != nullptr; control = control->parent()) {
+    if (!control->visible()) return false;
+  }
+  return true;
 }
 
 void CMainFrame::repaint() {

@@ -234,6 +234,20 @@ TEST_F(PathTest, InvalidPathShowsTheErrorRowAndDisablesInstall) {
   EXPECT_TRUE(visible(L"errorpathnoticeui"));
 }
 
+TEST_F(PathTest, CustomPathPanelStaysOpenWhileThePathChanges) {
+  ASSERT_TRUE(host_->click(L"userdefinitionBtn"));
+  ASSERT_TRUE(visible(L"userdefinitionsui"));
+  typePath(L"D:\\bad|name");
+  EXPECT_TRUE(visible(L"userdefinitionsui"));
+  EXPECT_TRUE(visible(L"backLayout"));
+  EXPECT_FALSE(visible(L"userdefinitionLayout"));
+  EXPECT_EQ(frame_->findControl(L"installnowbtn")->text(), toolkit::langString("Button_install_now"));
+  ASSERT_TRUE(host_->click(L"backBtn"));
+  frame_->refreshInstallPage();
+  EXPECT_FALSE(visible(L"userdefinitionsui"));
+  EXPECT_EQ(frame_->findControl(L"installnowbtn")->text(), toolkit::langString("Button_install_fast"));
+}
+
 TEST_F(PathTest, ClearedLicenceDisablesInstall) {
   auto* accept = frame_->findControl<toolkit::Option>(L"acceptprotocolopt");
   ASSERT_TRUE(host_->click(L"acceptprotocolopt"));
