@@ -89,7 +89,9 @@ void CMainFrame::openFolderDialog() {
   changePathClac(true, utility::fromHostPath(*chosen));
 }
 
-void CMainFrame::changePathClac(bool checkSsd, const std::wstring& newPath) {
+void CMainFrame::changePathClac(bool checkSsd, const std::wstring& typedPath) {
+  // A copy: the text may be the edit's own, which setInstallPath rewrites.
+  const std::wstring newPath = typedPath;
   DownloaderModel& model = DownloaderModel::instance();
   if (model.getInstallPath() == newPath) return;
   const std::wstring oldPath = model.getInstallPath();
