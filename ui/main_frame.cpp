@@ -4,9 +4,9 @@
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
-#include "telemetry/qv_reporter.h"
 #include "toolkit/text_table.h"
 #include "ui/msg/message_box.h"
+#include "ui/ui_actions.h"
 #include "utility/base/clock.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/wformat.h"
@@ -124,7 +124,7 @@ void CMainFrame::onInstallClick() {
   setVisible(L"languageCombo", false);
   downloadStartTick_ = utility::tickCount();
   DownloaderModel::instance().startDownloadPlayer();
-  QvReporter::instance().report(L"start_downloader");
+  uiactions::report(L"start_downloader");
 }
 
 bool CMainFrame::checkBeforeInstall() {
@@ -151,7 +151,7 @@ void CMainFrame::onInstallFinished(bool ok) {
   DownloaderModel& model = DownloaderModel::instance();
   if (!model.getApps().empty()) return dispatchApps();
   if (!model.getPackage().empty()) {
-    model.runPlayerWithPackage();
+    uiactions::runPlayerWithPackage();
     utility::MainLoop::quit();
     return;
   }
