@@ -4,10 +4,16 @@
 
 #include <cerrno>
 
+#include "model/config_imp.h"
 #include "model/downloader_model.h"
 #include "telemetry/qv_reporter.h"
 #include "toolkit/skin_setup.h"
 #include "toolkit/text_table.h"
+#include "toolkit/core/window_host.h"
+#include "ui/main_frame.h"
+#include "ui/msg/message_box.h"
+#include "ui/ui_actions.h"
+#include "utility/system/usystem.h"
 #include "utility/system/log.h"
 #include "utility/skin/skin_archive.h"
 #include "utility/system/ufile.h"
@@ -40,8 +46,58 @@ bool DownloadImpl::entrance(const wchar_t* commandLine) {
   return true;
 }
 
+namespace {
+
+constexpr int kWindowIcon = 107;
+
+// Closing the main window ends the run through its destruction.
+void closeMainWindow() {
+  if (CMainFrame* frame = CMainFrame::current(); frame != nullptr && frame->isWindow()) frame->close(1);
+}
+
+}  // namespace
+
 void DownloadImpl::showMainFrame() {
   common::logPrint("DownloadImpl::showMainFrame", __LINE__, L"create main");
+  CMainFrame* frame = CMainFrame::current();
+  if (frame == nullptr) {
+    if (created_) return;  // the window was made once and is gone: an instance message came late
+    if (toolkit::windowHostFactory() == nullptr) {
+      common::logPrint("DownloadImpl::showMainFrame", __LINE__, L"no window system: the main window is not shown");
+      return;
+    }
+    created_ = true;
+    frame = new CMainFrame;
+    // A broken layout ends the process inside the toolkit; a host that refuses leaves no window.
+    if (!frame->create(nullptr)) {
+      delete frame;
+      return;
+    }
+    frame->setIcon(kWindowIcon);
+    frame->centerWindow();
+  }
+  if (!frame->isWindow()) return;
+  frame->show(toolkit::ShowCommand::kShow);
+  frame->bringToTop();
+  frame->bringToFront();
+
+  // Systems the emulator cannot run on.
+  if (!utility::usystem::isVistaOrLater()) {
+    showMessageBox(frame, ButtonSpec{toolkit::langString("sure"), closeMainWindow, true},
+                   toolkit::langString("MsgBox_error"), toolkit::langString("MsgBox_xp"));
+    return;
+  }
+  if (utility::usystem::is64BitSystem()) return;
+  common::logPrint("DownloadImpl::showMainFrame", __LINE__, L"32 system!!!");
+  const int generation = ConfigImp::instance().generation();
+  if (generation != 64 && generation != 9) return;
+  auto jumpDownload = [] {
+    uiactions::openUrl(ConfigImp::internationalPlayerUrl(4));
+    closeMainWindow();
+  };
+  showMessageBox2(frame, ButtonSpec{toolkit::langString("do_exit"), closeMainWindow, false},
+                  ButtonSpec{toolkit::langString("jump_download"), jumpDownload, true}, msg::iconImageFor(frame, 0),
+                  toolkit::langString("MsgBox_error"), toolkit::langString("MsgBox_32"));
 }
 
 int DownloadImpl::onHandleWindowIPC(unsigned message, uintptr_t, intptr_t) {
@@ -51,6 +107,9 @@ int DownloadImpl::onHandleWindowIPC(unsigned message, uintptr_t, intptr_t) {
 }
 
 void DownloadImpl::shutdown() {
+  // An exit that only ended the loop leaves the window: out of sight first, gone once the model is.
+  CMainFrame* frame = CMainFrame::current();
+  if (frame != nullptr) frame->show(toolkit::ShowCommand::kHide);
   // The receiver goes before the model lets the instance lock go: a launch in between would
   // otherwise take the lock, find the receiver's name still taken and run without one.
   ipc_.close();
@@ -59,6 +118,8 @@ void DownloadImpl::shutdown() {
     threadsEnded = model->shutdown() && threadsEnded;
     DownloaderModel::destroy();
   }
+  // Its callbacks in the model are gone with the model; the native window goes without messages.
+  delete frame;
   // A thread that outlived its limit may still be inside libcurl.
   if (threadsEnded) curl_global_cleanup();
   common::logPrint("DownloadImpl::shutdown", __LINE__, L"shutdown finished");

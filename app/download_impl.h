@@ -21,4 +21,5 @@ class DownloadImpl : public utility::IWindowIPCHandle {
  private:
   friend class DownloadImplTest;
   utility::WindowIPC ipc_;
+  bool created_ = false;  // the main window was made (it may be gone since)
 };

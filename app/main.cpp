@@ -1,11 +1,14 @@
 // Entry point: opens the log and the main-thread dispatcher, runs the application object and
 // its message loop, and ends in order.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/download_impl.h"
 #include "app/headless_job.h"
+#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/desktop_host.h"
 #include "model/downloader_model.h"
 #include "utility/system/dev_overrides.h"
 #include "utility/system/privilege.h"
@@ -39,6 +42,29 @@ void logPrivilege(const utility::usystem::PrivilegeDrop& drop) {
   }
 }
 
+// Every window of the installer measures with its own drawing; this one is never asked.
+class NoMeasurer : public toolkit::TextMeasurer {
+ public:
+  toolkit::Size measure(std::wstring_view, int, int) const override { return {}; }
+};
+
+// The desktop's window system with the Cairo painter; null without a display. Development builds
+// say "first-frame" on standard output once the main window is painted (start-up benchmarks).
+std::unique_ptr<toolkit::WindowHostFactory> openWindowSystem(const toolkit::TextMeasurer& measurer) {
+  toolkit::useCairoDrawing();
+  const bool sayFirstFrame = utility::devOverride("TARNWICK_FIRST_FRAME").has_value();
+  auto paint = [sayFirstFrame, said = false](_cairo* context, toolkit::WindowImplBase& window,
+                                             const toolkit::Rect& dirty) mutable {
+    toolkit::paintWindow(context, window, dirty);
+    if (sayFirstFrame && !said && window.windowClassName() == L"cmainframe") {
+      said = true;
+      std::fputs("first-frame\n", stdout);
+      std::fflush(stdout);
+    }
+  };
+  return toolkit::createDesktopHost(measurer, paint);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,6 +80,20 @@ int main(int argc, char** argv) {
   logPrivilege(drop);
   utility::MainLoop::quitOnTerminationSignals();
 
+  // Development builds: the whole job at once, with no window.
+  const bool headless = app::headlessJobRequested();
+  NoMeasurer measurer;
+  std::unique_ptr<toolkit::WindowHostFactory> windows;
+  if (!headless) {
+    windows = openWindowSystem(measurer);
+    if (windows == nullptr) {
+      std::fputs("The installer needs a graphical desktop: no display could be opened.\n", stderr);
+      common::logPrint("wWinMain", __LINE__, L"no display");
+      common::flushLog(2000);
+      return 1;
+    }
+  }
+
   const std::wstring commandLine = commandLineText(argc, argv);
   DownloadImpl app;
   int exitCode = 0;
@@ -61,8 +101,6 @@ int main(int argc, char** argv) {
     // Development builds: start the installed emulator at once, as the finish page's button
     // does (tests of the launch as the desktop user).
     if (utility::devOverride("TARNWICK_LAUNCH_AT_START")) DownloaderModel::instance().runPlayerWithPackage();
-    // Development builds: the whole job at once, with no window.
-    const bool headless = app::headlessJobRequested();
     if (headless) app::startHeadlessJob();
     utility::MainLoop::run();
     if (headless) exitCode = app::headlessJobExitCode();

@@ -79,8 +79,12 @@ std::wstring ConfigImp::defaultPlayerUrl() const {
   if (isChinaVariant()) {
     return L"https://" + v.chinaResourceHost + L"/download/release/qvinst" + generationText(g) + L".exe";
   }
-  const wchar_t* text = g == 9 ? L"9.0" : generationText(g);
-  return L"https://" + v.contentDeliveryHost + L"/download/package/Tarnwick" + text + L".exe";
+  return internationalPlayerUrl(g);
+}
+
+std::wstring ConfigImp::internationalPlayerUrl(int generation) {
+  const wchar_t* text = generation == 9 ? L"9.0" : generationText(generation);
+  return L"https://" + deployment::values().contentDeliveryHost + L"/download/package/Tarnwick" + text + L".exe";
 }
 
 std::wstring ConfigImp::openidConfigUrl(const std::wstring& openid) const {

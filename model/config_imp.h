@@ -21,6 +21,8 @@ class ConfigImp {
   std::wstring productName() const;
   std::wstring playerInfoUrl() const;
   std::wstring defaultPlayerUrl() const;
+  // The international web site's full installer of |generation|, whatever this variant is.
+  static std::wstring internationalPlayerUrl(int generation);
   std::wstring openidConfigUrl(const std::wstring& openid) const;
   std::wstring registryKey() const;
   std::wstring installerPath(const std::wstring& folder) const;

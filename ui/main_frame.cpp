@@ -27,9 +27,16 @@ void showStartError(CMainFrame* frame, const char* textKey) {
 
 }  // namespace
 
-CMainFrame::CMainFrame() = default;
+namespace {
+CMainFrame* gCurrent = nullptr;
+}  // namespace
+
+CMainFrame* CMainFrame::current() { return gCurrent; }
+
+CMainFrame::CMainFrame() { gCurrent = this; }
 
 CMainFrame::~CMainFrame() {
+  if (gCurrent == this) gCurrent = nullptr;
   // The app thread reaches this object; it must be gone before the fields are.
   apkDownloader_.cancel();
   apkThread_.stop(1000);

@@ -106,6 +106,10 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
   // The app-installation animation's step: process-wide, 0 at start, never reset.
   static int apkInstallStep();
 
+  // ---- The one main window ----
+  // The main window while its object lives; null before it is made and once it deleted itself.
+  static CMainFrame* current();
+
   // ---- Close flow: the phase facts, set directly by tests ----
   void setPhaseForTesting(uint32_t downloadStartTick, int progressPercent, bool quitOnClose) {
     downloadStartTick_ = downloadStartTick;

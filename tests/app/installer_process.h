@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/support/temp_folder.h"
+#include "tests/support/x_server.h"
 
 namespace fs = std::filesystem;
 
@@ -33,6 +34,7 @@ class InstallerProcess : public ::testing::Test {
     // The download folder inside the home folder, which is drive C: whether or not the build
     // reads the drive table from TARNWICK_DRIVES (Release builds see the machine's own mounts).
     fs::create_directories(downloads());
+    ASSERT_FALSE(x_.display().empty()) << "no X server (Xvfb) could be started";
   }
   void TearDown() override {
     for (pid_t pid : children_) {
@@ -51,7 +53,9 @@ class InstallerProcess : public ::testing::Test {
     const std::string config = "XDG_CONFIG_HOME=" + (world_ / "home/.config").string();
     const std::string run = "XDG_RUNTIME_DIR=" + (world_ / "run").string();
     const std::string drives = "TARNWICK_DRIVES=C=" + (world_ / "home").string();
-    std::vector<std::string> env = {home, data, config, run, drives, "LANG=C.UTF-8", "PATH=/usr/bin:/bin"};
+    std::vector<std::string> env = {home, data, config, run, drives, "LANG=C.UTF-8", "PATH=/usr/bin:/bin",
+                                    // The window's display, without the accessibility bus.
+                                    "DISPLAY=" + x_.display(), "NO_AT_BRIDGE=1"};
     for (const std::string& extra : extraEnv_) {
       // An extra entry replaces the one of the same name.
       const std::string key = extra.substr(0, extra.find('=') + 1);
@@ -120,6 +124,7 @@ class InstallerProcess : public ::testing::Test {
 
   fs::path downloads() const { return world_ / "home" / "Downloads"; }
 
+  testsupport::XServer x_;  // the test's own display; goes after the children
   std::optional<testsupport::TempFolder> folder_;
   fs::path world_;
   std::vector<std::string> extraEnv_;  // added to every started process's environment, replacing

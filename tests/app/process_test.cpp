@@ -79,4 +79,12 @@ TEST_F(InstallerProcess, RunsWhenNoInstanceLockCanBeMade) {
   EXPECT_EQ(wait(pid), 0);
 }
 
+TEST_F(InstallerProcess, WithoutADisplayItSaysSoAndEnds) {
+  extraEnv_.push_back("DISPLAY=");
+  const pid_t pid = start("Tarnwick9_en_35036_x", {});
+  EXPECT_EQ(wait(pid), 1);
+  EXPECT_NE(log().find("no display"), std::string::npos) << log();
+  EXPECT_EQ(log().find("create main"), std::string::npos);
+}
+
 }  // namespace

@@ -404,7 +404,8 @@ TEST_F(RootStart, SetUserIdStartGoesBackToTheRealUser) {
                                   "XDG_RUNTIME_DIR=" + (world_ / "run").string(),
                                   "TARNWICK_DRIVES=C=" + (world_ / "home").string(), "LANG=C.UTF-8",
                                   "PATH=/usr/bin:/bin", "SUDO_UID=" + std::to_string(nobody->pw_uid),
-                                  "PKEXEC_UID=" + std::to_string(nobody->pw_uid)};
+                                  "PKEXEC_UID=" + std::to_string(nobody->pw_uid), "DISPLAY=" + x_.display(),
+                                  "NO_AT_BRIDGE=1"};
   env.insert(env.end(), extraEnv_.begin(), extraEnv_.end());
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
