@@ -11,7 +11,7 @@ PACKAGES=(
   libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev libpugixml-dev
   clang libclang-rt-14-dev
-  tinyproxy desktop-file-utils xvfb xauth xdotool
+  tinyproxy desktop-file-utils xvfb xauth xdotool x11-utils openbox
   libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev
   fonts-wqy-microhei fonts-dejavu-core
   librsvg2-bin fonts-tlwg-loma-otf

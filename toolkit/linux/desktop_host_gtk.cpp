@@ -322,6 +322,8 @@ void GtkWindowHost::bringToFront() {
   gtk_window_set_keep_above(top, TRUE);
   gtk_window_present(top);
   if (!above) gtk_window_set_keep_above(top, FALSE);
+  // Window managers may take the activation without a restack: ask for the top of the stack too.
+  if (GdkWindow* native = gtk_widget_get_window(top_)) gdk_window_raise(native);
 }
 
 Rect GtkWindowHost::frame() const {
