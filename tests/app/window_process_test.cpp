@@ -119,6 +119,8 @@ TEST_F(MainWindowOnX, AppearsCentredWithItsTitleAndComesBackFromMinimisedOnASeco
   EXPECT_LE(std::abs(frame[0] * 2 + frame[2] - 1280), 2) << frame[0];
   EXPECT_LE(std::abs(frame[1] * 2 + frame[3] - 1024), 2) << frame[1];
   EXPECT_EQ(activeWindow(), id);
+  // The executable's icon 107.
+  EXPECT_NE(output("xprop -id " + id + " _NET_WM_ICON").find("(64 x 64)"), std::string::npos);
 
   // Minimised, and another window over its place.
   ASSERT_EQ(std::system(("xdotool windowminimize --sync " + id).c_str()), 0);
