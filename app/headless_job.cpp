@@ -3,45 +3,16 @@
 #include <cstdio>
 #include <string>
 
-#include "model/config_imp.h"
+#include "app/job_summary.h"
 #include "model/downloader_model.h"
 #include "utility/base/main_loop.h"
-#include "utility/base/strings.h"
 #include "utility/system/dev_overrides.h"
-#include "utility/system/drive_table.h"
 #include "utility/system/log.h"
-#include "utility/system/shortcut.h"
-#include "utility/system/ufile.h"
 
 namespace app {
 namespace {
 
 int gExitCode = 1;
-
-void printPlace(const char* what, const std::wstring& drivePath) {
-  std::printf("  %-18s %s\n", what, utility::toHostPath(drivePath).c_str());
-}
-
-// Where the job's results are, as host paths, so the user can look at them.
-void printSummary(DownloaderModel& model, bool started) {
-  const std::wstring folder = model.getInstallPath();
-  std::printf("installer job: %s\n", started ? "installed and started" : "the installer did not start");
-  printPlace("installed emulator", folder + L"corvide.exe");
-  printPlace("data.ini", folder + L"data\\data.ini");
-  const std::wstring shortcutName = model.getRemoteSettings().shortcutName;
-  const std::string launcher = helper::disk::launcherFileName(shortcutName);
-  if (!launcher.empty()) {
-    std::printf("  %-18s %s/%s\n", "shortcut", utility::toHostPath(utility::ufile::desktopDir()).c_str(),
-                launcher.c_str());
-  } else {
-    std::printf("  %-18s none (the campaign names no shortcut)\n", "shortcut");
-  }
-  if (const auto record = utility::devOverride("TARNWICK_STANDIN_RECORD")) {
-    std::printf("  %-18s %s\n", "launch record", record->c_str());
-  }
-  printPlace("log", utility::ufile::appDataDir() + L"\\downloader\\downloader.log");
-  std::fflush(stdout);
-}
 
 void end(int exitCode) {
   gExitCode = exitCode;
@@ -52,7 +23,7 @@ void end(int exitCode) {
 
 bool headlessJobRequested() {
   const auto value = utility::devOverride("TARNWICK_AUTOMATION");
-  return value && *value == "install";
+  return value && *value == "headless";
 }
 
 void startHeadlessJob() {
@@ -79,7 +50,7 @@ void startHeadlessJob() {
   model.onInstallFinished = [](bool started) {
     DownloaderModel& installed = DownloaderModel::instance();
     if (started) installed.runPlayerWithPackage();
-    printSummary(installed, started);
+    printJobSummary(started ? "installed and started" : "the installer did not start");
     end(started ? 0 : 1);
   };
   model.startDownloadPlayer();

@@ -1,7 +1,7 @@
 // The whole job without a window, for development builds: download, silent installation and the
 // emulator's start, chained through the model's callbacks as the window's buttons chain them,
 // then a summary on standard output and the end of the loop. Chosen by the development switch
-// TARNWICK_AUTOMATION=install; release builds never read it.
+// TARNWICK_AUTOMATION=headless; release builds never read it.
 #pragma once
 
 namespace app {

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/download_impl.h"
 #include "app/headless_job.h"
+#include "app/window_automation.h"
 #include "toolkit/cairo/cairo_drawing.h"
 #include "toolkit/desktop_host.h"
 #include "model/downloader_model.h"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
   logPrivilege(drop);
   utility::MainLoop::quitOnTerminationSignals();
 
-  // Development builds: the whole job at once, with no window.
+  // Development builds: the whole job at once, with no window (TARNWICK_AUTOMATION=headless).
   const bool headless = app::headlessJobRequested();
   NoMeasurer measurer;
   std::unique_ptr<toolkit::WindowHostFactory> windows;
@@ -102,8 +103,12 @@ int main(int argc, char** argv) {
     // does (tests of the launch as the desktop user).
     if (utility::devOverride("TARNWICK_LAUNCH_AT_START")) DownloaderModel::instance().runPlayerWithPackage();
     if (headless) app::startHeadlessJob();
+    // Development builds: a user for the window (automated runs, screenshots).
+    const bool automated = !headless && app::windowAutomationRequested();
+    if (automated) app::startWindowAutomation();
     utility::MainLoop::run();
     if (headless) exitCode = app::headlessJobExitCode();
+    if (automated) app::finishWindowAutomation();
   }
   app.shutdown();
   common::flushLog(2000);

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, starts the stand-in services on 127.0.0.1:47443 and runs the
-# installer's main job against them in a private demo world (build/demo: home folder, app data,
-# registry, desktop): download, silent installation of the stand-in emulator, personalisation and
-# the emulator's start, with no window yet (TARNWICK_AUTOMATION=install, development builds
-# only). Ctrl-C ends the run in order.
+# installer against them in a private demo world (build/demo: home folder, app data, registry,
+# desktop), with its window. On a desktop (DISPLAY set) the user installs with the window's
+# buttons. Without a display (a server, CI) it runs on a private X server (xvfb-run) and a
+# development-only automation presses the buttons (TARNWICK_AUTOMATION=install), writes a
+# screenshot of each page and box it passed to build/demo/screens and prints what was installed,
+# written, launched and reported. Ctrl-C ends the run in order.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -36,18 +38,36 @@ if [[ -x "$SERVICES" ]]; then
 fi
 # What the stand-in emulator programs did (installer, emulator start) goes here.
 export TARNWICK_STANDIN_RECORD="$DEMO/standin-record.jsonl"
-export TARNWICK_AUTOMATION=${TARNWICK_AUTOMATION-install}
+export TARNWICK_SCREENS="$DEMO/screens"
+WRAP=()
+if [[ -z "${DISPLAY:-}" ]]; then
+  echo "No display: the window runs on a private X server and the automation presses its buttons."
+  export TARNWICK_AUTOMATION=${TARNWICK_AUTOMATION-install} NO_AT_BRIDGE=1
+  WRAP=(xvfb-run -a -s "-screen 0 1280x1024x24")
+fi
 
 # The installer learns its campaign from its own file name.
 INSTALLER="$DEMO/dl/${CAMPAIGN_NAME:-Tarnwick9_en_35036_demo.exe}"
 cp "$BUILD_DIR/app/tarnwick_installer" "$INSTALLER"
 echo "Running $INSTALLER (log: $XDG_DATA_HOME/downloader/downloader.log)"
 status=0
-"$INSTALLER" "$@" || status=$?
+"${WRAP[@]}" "$INSTALLER" "$@" || status=$?
 echo "--- log: $XDG_DATA_HOME/downloader/downloader.log (last lines) ---"
 tail -n 25 "$XDG_DATA_HOME/downloader/downloader.log"
 echo "--- what the stand-in emulator programs recorded: $TARNWICK_STANDIN_RECORD ---"
 cat "$TARNWICK_STANDIN_RECORD" 2>/dev/null || echo "(nothing)"
 echo "--- events the stand-in services received: $DEMO/services-records.jsonl ---"
-wc -l <"$DEMO/services-records.jsonl" 2>/dev/null || echo "(none)"
+if [[ -s "$DEMO/services-records.jsonl" ]]; then
+  # One JSON line per post: the collection batches' event keys, the analytics events' names.
+  records="$DEMO/services-records.jsonl"
+  { grep -o 'eventKey\\": \\"[^\\]*' "$records" | sed 's/.*\\"/collection event /'
+    grep -o '\\"name\\":\\"[^\\]*' "$records" | sed 's/.*\\"/analytics event  /'; } | sort | uniq -c || true
+  echo "($(wc -l <"$DEMO/services-records.jsonl") posts)"
+else
+  echo "(none)"
+fi
+if compgen -G "$TARNWICK_SCREENS/*.png" >/dev/null; then
+  echo "--- screenshots: $TARNWICK_SCREENS ---"
+  ls "$TARNWICK_SCREENS"
+fi
 exit $status

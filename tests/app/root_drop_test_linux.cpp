@@ -285,10 +285,10 @@ TEST_P(RootStartForDesktopUser, LinksInTheUsersFoldersCannotReachRootsFiles) {
   EXPECT_EQ(notOwnedBy(user_.uid, vault), std::vector<std::string>{});
 }
 
-// The whole job (development switch, no window) started as root for the desktop user: the
-// downloaded installer, the installed emulator, data.ini, the launcher on the desktop, the
-// registry and the log all belong to that user, and the installer and the emulator ran as that
-// user.
+// The whole job (the development automation pressing the window's buttons) started as root for
+// the desktop user: the downloaded installer, the installed emulator, data.ini, the launcher on
+// the desktop, the registry and the log all belong to that user, and the installer and the
+// emulator ran as that user.
 TEST_P(RootStartForDesktopUser, TheWholeJobInstallsAndStartsAsThatUser) {
   standin::Options options;
   options.installerFile = STANDIN_EMULATOR;

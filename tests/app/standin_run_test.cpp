@@ -48,7 +48,7 @@ class HeadlessJob : public InstallerAgainstServices {
 
 TEST_F(HeadlessJob, DownloadsInstallsPersonalisesAndStartsTheEmulatorThenEnds) {
   fs::create_directories(world_ / "home/Desktop");
-  extraEnv_.push_back("TARNWICK_AUTOMATION=install");
+  extraEnv_.push_back("TARNWICK_AUTOMATION=headless");
   extraEnv_.push_back("TARNWICK_STANDIN_RECORD=" + (world_ / "standin-record.jsonl").string());
 
   const pid_t run = start("Tarnwick9_en_35036_x.exe", {});

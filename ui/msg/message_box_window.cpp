@@ -1,5 +1,6 @@
 #include "ui/msg/message_box_window.h"
 
+#include <algorithm>
 #include <map>
 
 #include "ui/msg/selection_ui.h"
@@ -12,6 +13,11 @@ std::set<std::wstring>& openBoxes() {
 }
 
 namespace {
+std::vector<MessageBoxWindow*>& boxesOnScreen() {
+  static std::vector<MessageBoxWindow*> boxes;
+  return boxes;
+}
+
 std::map<toolkit::WindowImplBase*, int>& holds() {
   static std::map<toolkit::WindowImplBase*, int> counts;
   return counts;
@@ -38,9 +44,13 @@ void releaseParentHold(toolkit::WindowImplBase* parent) {
 MessageBoxWindow::MessageBoxWindow(toolkit::WindowImplBase* parent, std::wstring layout)
     : parent_(parent), layout_(std::move(layout)) {
   holdParent(parent_);
+  boxesOnScreen().push_back(this);
 }
 
+const std::vector<MessageBoxWindow*>& MessageBoxWindow::onScreen() { return boxesOnScreen(); }
+
 MessageBoxWindow::~MessageBoxWindow() {
+  std::erase(boxesOnScreen(), this);
   if (keyed_) openBoxes().erase(text_);
   // Gone with its parent (owned windows go first), never closed: the parent is going too.
   if (!parentReleased_) dropParentHold(parent_);

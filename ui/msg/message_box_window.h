@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "toolkit/core/window_impl_base.h"
 #include "ui/msg/message_box.h"
@@ -54,6 +55,10 @@ class MessageBoxWindow : public toolkit::WindowImplBase, public IMessageBox {
   void onFinalMessage() override;
   // Lets the parent go, once (see holdParent). Also for a box whose window failed.
   void releaseParent();
+
+  // The general boxes on screen, oldest first.
+  static const std::vector<MessageBoxWindow*>& onScreen();
+  const std::wstring& text() const { return text_; }
 
   // ---- IMessageBox ----
   void setIcon(const std::wstring& image) override;

@@ -1,0 +1,161 @@
+// The whole job through the real window on an X server of the test's own, the development
+// automation pressing the buttons as a user would: what was installed, written, launched and
+// reported, and what the log says went wrong.
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <regex>
+
+#include "tests/app/installer_against_services.h"
+
+namespace {
+
+struct JobCase {
+  const char* name;
+  const char* automation;                  // TARNWICK_AUTOMATION
+  const char* folder;                      // typed into the folder edit; null: the default
+  std::optional<standin::Fault> fault;     // on every full installer's path
+  const char* installDir;                  // where the emulator lands; null: not installed
+  std::vector<std::string> collection;     // collection events that must be there
+  std::vector<std::string> notCollected;   // and those that must not
+  std::vector<std::string> expectedTrouble;  // log lines with "error"/"fail" this run expects
+  std::vector<std::string> screens;        // screenshots the run must have written
+};
+
+void PrintTo(const JobCase& c, std::ostream* out) { *out << c.name; }
+
+class WindowJob : public InstallerAgainstServices, public ::testing::WithParamInterface<JobCase> {
+ protected:
+  WindowJob() : InstallerAgainstServices(servedEmulator()) {}
+  static standin::Options servedEmulator() {
+    standin::Options options;
+    options.installerFile = STANDIN_EMULATOR;
+    options.installerSize = 8u << 20;
+    return options;
+  }
+
+  std::vector<std::string> recordedRoles() const {
+    std::vector<std::string> roles;
+    std::ifstream in(world_ / "standin-record.jsonl");
+    for (std::string line; std::getline(in, line);) {
+      rapidjson::Document record;
+      if (!record.Parse(line.c_str()).HasParseError() && record.HasMember("role")) roles.push_back(record["role"].GetString());
+    }
+    return roles;
+  }
+  std::string file(const fs::path& path) const {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  // Log lines that speak of an error or a failure and are not among |expected|.
+  std::vector<std::string> unexpectedTrouble(const std::vector<std::string>& expected) const {
+    static const std::regex trouble("error|fail|errr", std::regex::icase);
+    std::vector<std::string> found;
+    std::istringstream lines(log());
+    for (std::string line; std::getline(lines, line);) {
+      if (!std::regex_search(line, trouble) || line.find("lastError = 0") != std::string::npos) continue;
+      if (line.find("development automation") != std::string::npos) continue;  // the tester's own words
+      if (std::none_of(expected.begin(), expected.end(), [&](const std::string& e) { return line.find(e) != std::string::npos; })) {
+        found.push_back(line);
+      }
+    }
+    return found;
+  }
+};
+
+// "C:\a\b\" in the world: C: is the home folder.
+fs::path hostFolder(const fs::path& home, std::string drivePath) {
+  std::replace(drivePath.begin(), drivePath.end(), '\\', '/');
+  return home / drivePath.substr(3);
+}
+
+TEST_P(WindowJob, RunsAsTheUserSeesIt) {
+  const JobCase& c = GetParam();
+  fs::create_directories(world_ / "home/Desktop");
+  extraEnv_.push_back(std::string("TARNWICK_AUTOMATION=") + c.automation);
+  extraEnv_.push_back("TARNWICK_STANDIN_RECORD=" + (world_ / "standin-record.jsonl").string());
+  extraEnv_.push_back("TARNWICK_SCREENS=" + (world_ / "screens").string());
+  if (c.folder != nullptr) extraEnv_.push_back(std::string("TARNWICK_AUTOMATION_FOLDER=") + c.folder);
+  if (c.fault) {
+    for (const std::string& path : standin::installerPaths()) services_.setFault(path, *c.fault);
+  }
+
+  const pid_t run = start("Tarnwick9_en_35036_x.exe", {});
+  ASSERT_EQ(wait(run, std::chrono::seconds(120)), 0) << log();
+
+  if (c.installDir != nullptr) {
+    const fs::path folder = hostFolder(world_ / "home", c.installDir);
+    EXPECT_TRUE(fs::is_regular_file(folder / "corvide.exe")) << folder;
+    EXPECT_NE(file(folder / "data/data.ini").find("title=Tarnwick"), std::string::npos);
+    const std::string launcher = file(world_ / "home/Desktop/Tarnwick Games.desktop");
+    EXPECT_NE(launcher.find("Exec=" + (folder / "corvide.exe").string()), std::string::npos) << launcher;
+    const std::string key = file(world_ / "home/.config/tarnwick/registry/software%5cpellfor%5ctarnwick9.key");
+    EXPECT_NE(key.find(std::string("sz\tInstallDir\t") + c.installDir), std::string::npos) << key;
+    // The emulator is started detached: its record may come after the installer has ended.
+    std::vector<std::string> roles = recordedRoles();
+    for (int i = 0; i < 1500 && roles.size() < 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      roles = recordedRoles();
+    }
+    EXPECT_EQ(roles, (std::vector<std::string>{"installer", "emulator"}));
+  } else {
+    EXPECT_EQ(recordedRoles(), std::vector<std::string>{}) << "no installer may run";
+    EXPECT_FALSE(fs::exists(world_ / "home/Tarnwick/Tarnwick9/corvide.exe"));
+  }
+  const std::vector<std::string> events = collectionEvents();
+  for (const std::string& key : c.collection) {
+    EXPECT_NE(std::find(events.begin(), events.end(), key), events.end()) << key;
+  }
+  for (const std::string& key : c.notCollected) {
+    EXPECT_EQ(std::find(events.begin(), events.end(), key), events.end()) << key;
+  }
+  EXPECT_EQ(analyticsEvents().front(), "download_run:35036");
+  for (const auto& post : services_.posts()) EXPECT_TRUE(post.accepted) << post.path << ": " << post.reason;
+  EXPECT_EQ(unexpectedTrouble(c.expectedTrouble), std::vector<std::string>{});
+  for (const std::string& screen : c.screens) {
+    bool written = false;
+    for (const auto& entry : fs::directory_iterator(world_ / "screens")) {
+      written = written || entry.path().filename().string().ends_with("-" + screen + ".png");
+    }
+    EXPECT_TRUE(written) << screen << "\n" << log();
+  }
+}
+
+standin::Fault failing(int status, int times = -1) {
+  standin::Fault fault;
+  fault.status = status;
+  fault.times = times;
+  return fault;
+}
+
+standin::Fault stalling() {
+  standin::Fault fault;
+  fault.stallAfterBytes = 1 << 20;
+  return fault;
+}
+
+const std::string kNoAdmin = "runPlayer no amdin error 2";  // the launch without the elevated token
+
+INSTANTIATE_TEST_SUITE_P(
+    Journeys, WindowJob,
+    ::testing::Values(
+        JobCase{"defaultFolder", "install", nullptr, std::nullopt, "C:\\Tarnwick\\Tarnwick9\\",
+                {"run_downloader", "start_downloader", "download_success", "install_success"},
+                {"cancel_download"}, {kNoAdmin}, {"choose", "finish"}},
+        JobCase{"typedFolder", "install", "C:\\Games", std::nullopt, "C:\\Games\\Tarnwick\\Tarnwick9\\",
+                {"download_success", "install_success"}, {}, {kNoAdmin}, {"choose-folder", "finish"}},
+        JobCase{"libcurlAfterThePlatformStackFails", "install", nullptr, failing(503, 2), "C:\\Tarnwick\\Tarnwick9\\",
+                {"download_success", "install_success"}, {}, {kNoAdmin, "download file error"}, {"finish"}},
+        JobCase{"everyDownloadFails", "install", nullptr, failing(500), nullptr,
+                {"run_downloader", "cancel_download"}, {"download_success"},
+                {"download file error", "download error HTTP response code said error",
+                 "curl download file error HTTP response code said error"},
+                {"download-error", "slow-download"}},
+        JobCase{"cancelDuringTheDownload", "cancel", nullptr, stalling(), nullptr,
+                {"run_downloader", "cancel_download"}, {"download_success"},
+                {"read failed: Operation was cancelled", "download file error"}, {"slow-download"}}),
+    [](const ::testing::TestParamInfo<JobCase>& param) { return std::string(param.param.name); });
+
+}  // namespace
