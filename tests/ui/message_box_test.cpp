@@ -31,7 +31,8 @@ class MessageBoxTest : public toolkit::testing::WindowTest {
         .sendUiEvent = [this](const std::wstring& name, const std::wstring& label) { sent.emplace_back(name, label); },
         .reportUiEvent = {},
         .report = {},
-        .openUrl = {}});
+        .openUrl = {},
+        .runPlayerWithPackage = {}});
     host = &open(parent);
   }
   void TearDown() override {
@@ -117,7 +118,9 @@ TEST_F(MessageBoxTest, EachKindOfBoxHasItsLayoutIconTitleTextAndButtonsInOrder) 
     EXPECT_TRUE(label->wordBreak());
     toolkit::Control* icon = shown->window().findControl(L"msgiconimage");
     EXPECT_EQ(icon->visible(), c.icon);
-    if (!c.icon) EXPECT_EQ(label->fixedWidth(), 340);
+    if (!c.icon) {
+      EXPECT_EQ(label->fixedWidth(), 340);
+    }
     EXPECT_EQ(buttons(*shown), c.buttons);
     // Buttons sit between the two spacers.
     auto* bar = shown->window().findControl(L"bottombar")->asContainer();
