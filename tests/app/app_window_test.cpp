@@ -13,6 +13,7 @@
 #include "model/config_imp.h"
 #include "tests/support/temp_folder.h"
 #include "tests/toolkit/window/window_test_support.h"
+#include "tests/ui/box_test_support.h"
 #include "toolkit/skin_setup.h"
 #include "toolkit/text_table.h"
 #include "ui/ui_actions.h"
@@ -85,26 +86,6 @@ class AppWindow : public toolkit::testing::WindowTest {
     toolkit::Control* label = box.window().findControl(L"descriptlabel");
     return label != nullptr ? label->text() : L"";
   }
-  static std::vector<std::wstring> buttons(HeadlessWindow& box) {
-    std::vector<std::wstring> texts;
-    auto* bar = box.window().findControl(L"bottombar")->asContainer();
-    for (int i = 0; i < bar->count(); ++i) {
-      if (bar->childAt(i)->className() == L"Selection") texts.push_back(bar->childAt(i)->text());
-    }
-    return texts;
-  }
-  static bool clickButton(HeadlessWindow& box, const std::wstring& text) {
-    auto* bar = box.window().findControl(L"bottombar")->asContainer();
-    for (int i = 0; i < bar->count(); ++i) {
-      toolkit::Control* child = bar->childAt(i);
-      if (child->className() == L"Selection" && child->text() == text) {
-        child->setName(L"picked");
-        return box.click(L"picked");
-      }
-    }
-    return false;
-  }
-
   DownloadImpl app;
   std::vector<std::wstring> opened;
   std::optional<testsupport::TempFolder> runtime_;
@@ -205,7 +186,7 @@ TEST_F(AppWindow, OldAnd32BitSystemsGetTheirBoxByGeneration) {
       EXPECT_EQ(boxText(*box), toolkit::langString(c.text));
       std::vector<std::wstring> expected;
       for (const char* key : c.buttons) expected.push_back(toolkit::langString(key));
-      EXPECT_EQ(buttons(*box), expected);
+      EXPECT_EQ(uitest::boxButtons(*box), expected);
       // A second launch while the box is open brings the window up, without a second box.
       run.onHandleWindowIPC(11123, 0, 0);
       drain();
@@ -238,7 +219,7 @@ TEST_F(AppWindow, TheBoxesButtonsCloseTheMainWindowAndJumpDownloadOpensTheGenera
     run.showMainFrame();
     HeadlessWindow* box = desktop.find(L"MessageBoxWindow");
     ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(clickButton(*box, toolkit::langString(c.button)));
+    ASSERT_TRUE(uitest::clickBoxButton(*box, toolkit::langString(c.button)));
     drain();
     EXPECT_EQ(mainWindow(), nullptr);
     EXPECT_TRUE(utility::MainLoop::quitRequested());

@@ -4,6 +4,7 @@
 
 #include <rapidjson/document.h>
 
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,19 @@ class InstallerAgainstServices : public InstallerProcess {
                       body["events"][0]["params"]["event_label"].GetString());
     }
     return names;
+  }
+
+  // The "role" of every record the stand-in programs wrote to the world's record file, in order.
+  std::vector<std::string> recordedRoles() const {
+    std::vector<std::string> roles;
+    std::ifstream in(world_ / "standin-record.jsonl");
+    for (std::string line; std::getline(in, line);) {
+      rapidjson::Document record;
+      if (!record.Parse(line.c_str()).HasParseError() && record.HasMember("role")) {
+        roles.push_back(record["role"].GetString());
+      }
+    }
+    return roles;
   }
 
   standin::Services services_;

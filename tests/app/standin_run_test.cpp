@@ -31,19 +31,6 @@ class HeadlessJob : public InstallerAgainstServices {
     options.installerSize = 2u << 20;  // past the 1 MiB a download must reach
     return options;
   }
-
-  // The "role" of every record the stand-in programs wrote, in order.
-  std::vector<std::string> recordedRoles() const {
-    std::vector<std::string> roles;
-    std::ifstream in(world_ / "standin-record.jsonl");
-    for (std::string line; std::getline(in, line);) {
-      rapidjson::Document record;
-      if (!record.Parse(line.c_str()).HasParseError() && record.HasMember("role")) {
-        roles.push_back(record["role"].GetString());
-      }
-    }
-    return roles;
-  }
 };
 
 TEST_F(HeadlessJob, DownloadsInstallsPersonalisesAndStartsTheEmulatorThenEnds) {

@@ -35,15 +35,6 @@ class WindowJob : public InstallerAgainstServices, public ::testing::WithParamIn
     return options;
   }
 
-  std::vector<std::string> recordedRoles() const {
-    std::vector<std::string> roles;
-    std::ifstream in(world_ / "standin-record.jsonl");
-    for (std::string line; std::getline(in, line);) {
-      rapidjson::Document record;
-      if (!record.Parse(line.c_str()).HasParseError() && record.HasMember("role")) roles.push_back(record["role"].GetString());
-    }
-    return roles;
-  }
   std::string file(const fs::path& path) const {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;

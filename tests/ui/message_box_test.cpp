@@ -9,6 +9,7 @@
 
 #include "model/downloader_model.h"
 #include "tests/toolkit/window/window_test_support.h"
+#include "tests/ui/box_test_support.h"
 #include "toolkit/skin_setup.h"
 #include "ui/downloader_box.h"
 #include "ui/msg/message_box.h"
@@ -51,26 +52,9 @@ class MessageBoxTest : public toolkit::testing::WindowTest {
     for (HeadlessWindow* window : desktop.windows()) n += window->window().windowClassName() == L"MessageBoxWindow";
     return n;
   }
-  // The texts of the buttons of "bottombar" in order, spacers left out.
-  static std::vector<std::wstring> buttons(HeadlessWindow& window) {
-    std::vector<std::wstring> texts;
-    auto* bar = window.window().findControl(L"bottombar")->asContainer();
-    for (int i = 0; i < bar->count(); ++i) {
-      if (bar->childAt(i)->className() == L"Selection") texts.push_back(bar->childAt(i)->text());
-    }
-    return texts;
-  }
-  // Clicks the button of the box with |text|.
+  static std::vector<std::wstring> buttons(HeadlessWindow& window) { return uitest::boxButtons(window); }
   static bool clickButton(HeadlessWindow& window, const std::wstring& text) {
-    auto* bar = window.window().findControl(L"bottombar")->asContainer();
-    for (int i = 0; i < bar->count(); ++i) {
-      toolkit::Control* child = bar->childAt(i);
-      if (child->className() == L"Selection" && child->text() == text) {
-        child->setName(L"picked");
-        return window.click(L"picked");
-      }
-    }
-    return false;
+    return uitest::clickBoxButton(window, text);
   }
 
   RecordingWindow parent{L"mainframe.xml", L"cmainframe"};
