@@ -26,7 +26,7 @@ namespace {
 
 constexpr uint32_t kTickMs = 50;
 
-enum class Mode { kInstall, kCancel };
+enum class Mode { kInstall, kCancel, kLeave };
 enum class Step { kChoose, kStarted, kLeaving, kDone };
 
 const char* pageName(int page) {
@@ -90,7 +90,9 @@ class WindowAutomation {
  public:
   WindowAutomation() {
     const auto mode = utility::devOverride("TARNWICK_AUTOMATION");
-    mode_ = mode && *mode == "cancel" ? Mode::kCancel : Mode::kInstall;
+    mode_ = Mode::kInstall;
+    if (mode && *mode == "cancel") mode_ = Mode::kCancel;
+    if (mode && *mode == "leave") mode_ = Mode::kLeave;
     if (const auto folder = utility::devOverride("TARNWICK_AUTOMATION_FOLDER")) folder_ = utility::utf8ToWide(*folder);
     if (const auto screens = utility::devOverride("TARNWICK_SCREENS")) {
       screens_ = *screens;
@@ -122,6 +124,12 @@ class WindowAutomation {
     switch (step_) {
       case Step::kChoose:
         if (page != CMainFrame::kChoosePage) return;
+        if (mode_ == Mode::kLeave) {
+          step_ = Step::kLeaving;
+          left_ = true;
+          pressClose(*frame);
+          return;
+        }
         if (!folder_.empty() && !folderTyped_) {
           typeFolder(*frame);
           return;  // the folder's notices, if any, come first
@@ -244,6 +252,7 @@ public:
     if (installFailed_) outcome = "the installation failed";
     if (sawDownloadError_) outcome = "the download failed (the browser was offered)";
     if (cancelled_ && !sawDownloadError_) outcome = "cancelled during the download (no installer started)";
+    if (left_) outcome = "left before the download";
     printJobSummary(outcome);
     std::printf("  %-18s %u ms\n", "longest loop pause", longestPause_);
     std::fflush(stdout);
@@ -263,6 +272,7 @@ public:
   bool sawDownloadError_ = false;
   bool cancelled_ = false;
   bool started_ = false;
+  bool left_ = false;
   bool installFailed_ = false;
   int shots_ = 0;
   std::set<std::string> shot_;
@@ -273,7 +283,7 @@ public:
 
 bool windowAutomationRequested() {
   const auto mode = utility::devOverride("TARNWICK_AUTOMATION");
-  return mode && (*mode == "install" || *mode == "cancel");
+  return mode && (*mode == "install" || *mode == "cancel" || *mode == "leave");
 }
 
 namespace {

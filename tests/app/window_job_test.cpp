@@ -21,6 +21,7 @@ struct JobCase {
   std::vector<std::string> notCollected;   // and those that must not
   std::vector<std::string> expectedTrouble;  // log lines with "error"/"fail" this run expects
   std::vector<std::string> screens;        // screenshots the run must have written
+  std::vector<std::string> analytics{"download_run:35036"};  // analytics events, "name:label", in order
 };
 
 void PrintTo(const JobCase& c, std::ostream* out) { *out << c.name; }
@@ -105,7 +106,7 @@ TEST_P(WindowJob, RunsAsTheUserSeesIt) {
   for (const std::string& key : c.notCollected) {
     EXPECT_EQ(std::find(events.begin(), events.end(), key), events.end()) << key;
   }
-  EXPECT_EQ(analyticsEvents().front(), "download_run:35036");
+  EXPECT_EQ(analyticsEvents(), c.analytics);
   for (const auto& post : services_.posts()) EXPECT_TRUE(post.accepted) << post.path << ": " << post.reason;
   EXPECT_EQ(unexpectedTrouble(c.expectedTrouble), std::vector<std::string>{});
   for (const std::string& screen : c.screens) {
@@ -161,7 +162,11 @@ INSTANTIATE_TEST_SUITE_P(
         // home page and the user closes the window.
         JobCase{"installerCannotStart", "install", nullptr, notAProgram(), nullptr, false,
                 {"download_success", "install_fail"}, {"install_success", "cancel_download"},
-                {"createProcess"}, {"finish"}}),
+                {"createProcess"}, {"finish"}},
+        // The close button before the download: the exit box, and the user leaves.
+        JobCase{"leaveBeforeTheDownload", "leave", nullptr, std::nullopt, nullptr, false, {"run_downloader"},
+                {"start_downloader", "cancel_download"}, {}, {"choose", "exit"},
+                {"download_run:35036", "userCancel:35036"}}),
     [](const ::testing::TestParamInfo<JobCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
