@@ -8,15 +8,15 @@
 #include "model/downloader_model.h"
 #include "telemetry/qv_reporter.h"
 #include "toolkit/skin_setup.h"
-#include "toolkit/text_table.h"
 #include "toolkit/core/window_host.h"
+#include "toolkit/text_table.h"
 #include "ui/main_frame.h"
 #include "ui/msg/message_box.h"
 #include "ui/ui_actions.h"
-#include "utility/system/usystem.h"
-#include "utility/system/log.h"
 #include "utility/skin/skin_archive.h"
+#include "utility/system/log.h"
 #include "utility/system/ufile.h"
+#include "utility/system/usystem.h"
 
 bool DownloadImpl::entrance(const wchar_t* commandLine) {
   DownloaderModel& model = DownloaderModel::instance();
