@@ -48,7 +48,9 @@ struct FirstLine {
   double wallSeconds = 0;   // from the start to the line
   long residentKiB = 0;     // its resident memory (VmRSS) when the line came
 };
-// Runs |argv|, waits for |line|, reads the child's resident memory, then ends it (SIGTERM).
-FirstLine runUntilLine(const std::vector<std::string>& argv, const std::string& line);
+// Runs |argv|, waits for |line|, reads the child's resident memory, then ends it (SIGTERM) and
+// waits for it. |environment| as for runChild.
+FirstLine runUntilLine(const std::vector<std::string>& argv, const std::string& line,
+                       const std::vector<std::string>& environment = {});
 
 }  // namespace benchsupport

@@ -24,11 +24,10 @@ double threadCpuSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-ChildRun runChild(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  // This process's environment, with |environment| taking the place of variables of the same name.
+namespace {
+
+// This process's environment, with |environment| taking the place of variables of the same name.
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& environment) {
   std::vector<std::string> merged;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -38,9 +37,24 @@ ChildRun runChild(const std::vector<std::string>& argv, const std::vector<std::s
     if (!replaced) merged.push_back(entry);
   }
   merged.insert(merged.end(), environment.begin(), environment.end());
-  std::vector<char*> env;
-  for (std::string& e : merged) env.push_back(e.data());
-  env.push_back(nullptr);
+  return merged;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> result;
+  for (std::string& s : strings) result.push_back(s.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
+ChildRun runChild(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<std::string> merged = mergedEnvironment(environment);
+  std::vector<char*> env = pointers(merged);
 
   pid_t pid = -1;
   ChildRun run;
@@ -93,7 +107,8 @@ std::string loadAverage() {
   return one + " " + five + " " + fifteen;
 }
 
-FirstLine runUntilLine(const std::vector<std::string>& argv, const std::string& line) {
+FirstLine runUntilLine(const std::vector<std::string>& argv, const std::string& line,
+                       const std::vector<std::string>& environment) {
   FirstLine result;
   int out[2];
   if (pipe(out) != 0) return result;
@@ -104,9 +119,11 @@ FirstLine runUntilLine(const std::vector<std::string>& argv, const std::string& 
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  std::vector<std::string> merged = mergedEnvironment(environment);
+  std::vector<char*> env = pointers(merged);
   pid_t pid = -1;
   const auto start = std::chrono::steady_clock::now();
-  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   if (spawned != 0) {
