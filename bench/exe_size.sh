@@ -49,7 +49,8 @@ if [[ -f $map ]]; then
       return v }
     /^Discarded input sections/ { skip = 1 } /^Linker script and memory map/ { skip = 0 }
     skip { next }
-    /^ \.(text|rodata|data|eh_frame|gcc_except_table|init_array|fini_array|tbss|tdata|data\.rel\.ro)/ {
+    # (.eh_frame_hdr is made by the linker, which credits it to the first file.)
+    /^ \.(text|rodata|data|eh_frame|gcc_except_table|init_array|fini_array|tbss|tdata)/ && $1 != ".eh_frame_hdr" {
       if (NF == 1) { pending = 1; next }
       if (NF >= 4 && $3 ~ /^0x/) print hex($3), $4
       next
