@@ -5,7 +5,7 @@ pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0 gio-2.0 gio-unix-2.0)
 pkg_check_modules(SOUP REQUIRED IMPORTED_TARGET libsoup-3.0)
 # libsoup's pkg-config file passes on GModule's --export-dynamic, meant for programs that look up
 # their own symbols at run time; ours never do, and it puts every function of the executable in
-# its dynamic symbol table (about 100 KiB of the file, and a larger table for every symbol lookup).
+# its dynamic symbol table (about 100 KiB of the file).
 get_target_property(_soup_link_options PkgConfig::SOUP INTERFACE_LINK_OPTIONS)
 if(_soup_link_options)
   list(REMOVE_ITEM _soup_link_options "-Wl,--export-dynamic")

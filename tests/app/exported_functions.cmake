@@ -1,6 +1,6 @@
 # The installer's dynamic symbol table holds what the shared libraries need from it, never its own
-# functions: exporting them all (--export-dynamic) adds about 100 KiB to the file and slows every
-# symbol lookup at start. Fails with the exported functions named.
+# functions: exporting them all (--export-dynamic) adds about 100 KiB to the file. Fails with the
+# exported functions named.
 # Usage: cmake -DEXE=<installer> -DNM=<nm> -P exported_functions.cmake
 execute_process(COMMAND ${NM} -D --defined-only ${EXE} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
