@@ -119,6 +119,7 @@ class WindowAutomation {
     auto* tabs = frame->findControl<toolkit::TabLayout>(L"maintab");
     const int page = tabs != nullptr ? tabs->selectedIndex() : -1;
     shootPage(*frame, page);
+    if (page == CMainFrame::kApkPage) sawApps_ = true;
     if (answerBoxes()) return;
 
     switch (step_) {
@@ -253,6 +254,8 @@ public:
     if (sawDownloadError_) outcome = "the download failed (the browser was offered)";
     if (cancelled_ && !sawDownloadError_) outcome = "cancelled during the download (no installer started)";
     if (left_) outcome = "left before the download";
+    // The app page ends the run itself: the emulator starts with the last app.
+    if (sawApps_) outcome = "installed; the campaign's apps installed and the emulator started";
     printJobSummary(outcome);
     std::printf("  %-18s %u ms\n", "longest loop pause", longestPause_);
     std::fflush(stdout);
@@ -273,6 +276,7 @@ public:
   bool cancelled_ = false;
   bool started_ = false;
   bool left_ = false;
+  bool sawApps_ = false;
   bool installFailed_ = false;
   int shots_ = 0;
   std::set<std::string> shot_;

@@ -22,6 +22,9 @@ struct JobCase {
   std::vector<std::string> expectedTrouble;  // log lines with "error"/"fail" this run expects
   std::vector<std::string> screens;        // screenshots the run must have written
   std::vector<std::string> analytics{"download_run:35036"};  // analytics events, "name:label", in order
+  const char* campaign = "Tarnwick9_en_35036_x.exe";  // the installer's file name
+  std::vector<std::string> roles{"installer", "emulator"};  // what the stand-in programs recorded
+  const char* shortcut = "Tarnwick Games";  // the campaign's launcher on the desktop
 };
 
 void PrintTo(const JobCase& c, std::ostream* out) { *out << c.name; }
@@ -75,24 +78,24 @@ TEST_P(WindowJob, RunsAsTheUserSeesIt) {
     for (const std::string& path : standin::installerPaths()) services_.setFault(path, *c.fault);
   }
 
-  const pid_t run = start("Tarnwick9_en_35036_x.exe", {});
+  const pid_t run = start(c.campaign, {});
   ASSERT_EQ(wait(run, std::chrono::seconds(120)), 0) << log();
 
   if (c.installDir != nullptr && c.emulatorStarts) {
     const fs::path folder = hostFolder(world_ / "home", c.installDir);
     EXPECT_TRUE(fs::is_regular_file(folder / "corvide.exe")) << folder;
     EXPECT_NE(file(folder / "data/data.ini").find("title=Tarnwick"), std::string::npos);
-    const std::string launcher = file(world_ / "home/Desktop/Tarnwick Games.desktop");
+    const std::string launcher = file(world_ / "home/Desktop" / (std::string(c.shortcut) + ".desktop"));
     EXPECT_NE(launcher.find("Exec=" + (folder / "corvide.exe").string()), std::string::npos) << launcher;
     const std::string key = file(world_ / "home/.config/tarnwick/registry/software%5cpellfor%5ctarnwick9.key");
     EXPECT_NE(key.find(std::string("sz\tInstallDir\t") + c.installDir), std::string::npos) << key;
     // The emulator is started detached: its record may come after the installer has ended.
     std::vector<std::string> roles = recordedRoles();
-    for (int i = 0; i < 1500 && roles.size() < 2; ++i) {
+    for (int i = 0; i < 1500 && roles.size() < c.roles.size(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       roles = recordedRoles();
     }
-    EXPECT_EQ(roles, (std::vector<std::string>{"installer", "emulator"}));
+    EXPECT_EQ(roles, c.roles);
   } else if (c.installDir != nullptr) {
     EXPECT_EQ(recordedRoles(), std::vector<std::string>{"installer"}) << "the installer ran, the emulator may not";
   } else {
