@@ -39,6 +39,7 @@ CMainFrame::~CMainFrame() {
   if (gCurrent == this) gCurrent = nullptr;
   // The app thread reaches this object; it must be gone before the fields are.
   apkDownloader_.cancel();
+  cutApkLink();
   apkThread_.stop(1000);
 }
 
@@ -177,6 +178,7 @@ void CMainFrame::onDestroy() {
   DownloaderModel::destroy();
   taskPoster_.cancel();
   apkDownloader_.cancel();
+  cutApkLink();
   installTimer_.stop();
 }
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -141,4 +142,13 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
   uint32_t apkTimerId_ = 0;
   std::wstring currentAppName_;
   uint32_t downloadStartTick_ = 0;
+
+  // ---- App packages: what the app thread works from, and its way back to this window ----
+  // The thread may outlive the window (a console run takes up to two minutes): it reaches the
+  // window only through the link, which the destroy handler cuts.
+  struct ApkLink;
+  std::shared_ptr<ApkLink> apkLink_;
+  void cutApkLink();
+  // Starts the emulator with hand-over |parameters| and ends the installer.
+  void handOverApp(const std::wstring& parameters);
 };
