@@ -38,8 +38,8 @@ CMainFrame::CMainFrame() { gCurrent = this; }
 CMainFrame::~CMainFrame() {
   if (gCurrent == this) gCurrent = nullptr;
   // The app thread reaches this object; it must be gone before the fields are.
-  apkDownloader_.cancel();
   cutApkLink();
+  apkDownloader_.cancel();
   apkThread_.stop(1000);
 }
 
@@ -177,8 +177,8 @@ void CMainFrame::onDestroy() {
   model.shutdown();
   DownloaderModel::destroy();
   taskPoster_.cancel();
-  apkDownloader_.cancel();
   cutApkLink();
+  apkDownloader_.cancel();
   installTimer_.stop();
 }
 

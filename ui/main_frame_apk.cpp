@@ -1,6 +1,7 @@
 // App packages: after the emulator's installation the first campaign app decides whether the
 // emulator fetches it itself (launch parameters) or the window downloads every app, installs
 // each into the emulator's first instance with its console tool and starts the emulator.
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -26,7 +27,8 @@ using toolkit::langString;
 
 struct CMainFrame::ApkLink {
   std::mutex mutex;
-  CMainFrame* frame = nullptr;  // null once the window is going
+  CMainFrame* frame = nullptr;          // null once the window is gone
+  std::atomic<bool> going{false};       // set before the window's downloader is cancelled
   std::vector<AppInfo> apps;    // the model's apps when the thread was started
   std::wstring folder;          // the installation folder then
 };
@@ -142,7 +144,10 @@ void CMainFrame::startApkDownload() {
 
 void CMainFrame::cutApkLink() {
   if (!apkLink_) return;
-  // Waits for a package download under way, which the destroy handler has cancelled already.
+  // The thread must not take a cancelled download for a failed one and start the fallback.
+  apkLink_->going.store(true);
+  apkDownloader_.cancel();
+  // Waits for the package download under way, which has just been cancelled.
   std::lock_guard<std::mutex> lock(apkLink_->mutex);
   apkLink_->frame = nullptr;
 }
@@ -153,7 +158,7 @@ void CMainFrame::_threadDownloadApk() {
   const std::wstring& folder = link->folder;
   const auto withFrame = [&link](auto&& use) {
     std::lock_guard<std::mutex> lock(link->mutex);
-    if (link->frame == nullptr) return false;
+    if (link->frame == nullptr || link->going.load()) return false;
     use(*link->frame);
     return true;
   };

@@ -80,6 +80,17 @@ bool DownloaderModelTest::deleteModelDuringInstall(const InstallInput& input, Qv
   return DownloaderModel::installTasksForTesting() == 0 && !*called;
 }
 
+void DownloaderModelTest::setApps(DownloaderModel& model, std::vector<AppInfo> apps) { model.apps_ = std::move(apps); }
+
+void DownloaderModelTest::loadCampaign(DownloaderModel& model, const std::wstring& openid) {
+  model.apps_.clear();
+  model.remoteConfigArrived_ = false;
+  model.openid_ = openid;
+  model._prepareConfigRequest();
+  model._threadGetPlayerUrl();
+  while (!model.remoteConfigArrived_) utility::MainLoop::iterate();
+}
+
 namespace installtest {
 
 void InstallWorld::SetUp() {

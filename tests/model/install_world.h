@@ -46,6 +46,13 @@ class DownloaderModelTest {
                                        const std::function<void()>& meanwhile,
                                        const std::function<void()>& afterwards);
 
+  // ---- window tests: the campaign's apps in the process's model ----
+  // |apps| as the model's list, as if the command line and the remote document had given them.
+  static void setApps(DownloaderModel& model, std::vector<AppInfo> apps);
+  // The apps of the openid configuration of |openid| (none before), read and handed over to the
+  // main thread as the config thread does it; the main loop runs until they have arrived.
+  static void loadCampaign(DownloaderModel& model, const std::wstring& openid);
+
  private:
   // A new model holding |input| and reporting to |reporter|.
   static DownloaderModel* modelFor(const InstallInput& input, QvReporter& reporter);
