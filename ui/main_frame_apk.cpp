@@ -131,8 +131,8 @@ void CMainFrame::handOverApp(const std::wstring& parameters) {
 void CMainFrame::startApkDownload() {
   // The thread's copy of the list and folder is made here, on the main thread that owns them;
   // the index is reset before any step of it is posted.
+  if (apkLink_) return;  // the app step runs once
   DownloaderModel& model = DownloaderModel::instance();
-  cutApkLink();
   apkLink_ = std::make_shared<ApkLink>();
   apkLink_->frame = this;
   apkLink_->apps = model.getApps();
