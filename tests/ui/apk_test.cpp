@@ -241,6 +241,29 @@ TEST_F(ApkTest, APackageTheFallbackFetchesIsInstalled) {
   EXPECT_EQ(launch(), "package=com.tarnwick.demo");
 }
 
+// libcurl reports its percentages (0 to 99, the first at once) on the app thread; they reach the
+// bar as posted tasks. The bar starts above anything the fallback reports.
+TEST_F(ApkTest, TheFallbacksPercentageReachesTheBar) {
+  world.services_->addGeneratedFile("/apps/fallback.apk", 3u << 20);
+  world.services_->setFault("/apps/fallback.apk", standin::Fault{.status = 500, .times = 1});
+  setApps({app("/apps/fallback.apk", L"com.tarnwick.fallback", L"Fallback")});
+  frame->findControl<toolkit::Progress>(L"apkinstallprogressbar")->setValue(100);
+  frame->onInstallFinished(true);
+  const std::wstring installing = langString("Label_installingapp_waiting") + L" Fallback";
+  // Read when the installation display starts, before its timer moves the bar.
+  int barWhenInstalling = -1;
+  ASSERT_TRUE(pumpUntil([&] {
+    if (barWhenInstalling < 0 && text(L"apkinstallprogresslabel") == installing) {
+      barWhenInstalling = progress(L"apkinstallprogressbar");
+    }
+    return utility::MainLoop::quitRequested();
+  }));
+  EXPECT_LT(barWhenInstalling, 100);
+  EXPECT_GE(barWhenInstalling, 0);
+  EXPECT_EQ(world.targetsFor("/apps/fallback.apk").size(), 2u);
+  EXPECT_EQ(consoleResults(), std::vector<std::string>{"accepted"});
+}
+
 // Names from the remote document cannot reach outside the folder or into the command line; an
 // app whose package is no Android package name is skipped, a resolution that is no resolution is
 // not set.
