@@ -24,7 +24,8 @@ struct JobCase {
   std::vector<std::string> analytics{"download_run:35036"};  // analytics events, "name:label", in order
   const char* campaign = "Tarnwick9_en_35036_x.exe";  // the installer's file name
   std::vector<std::string> roles{"installer", "emulator"};  // what the stand-in programs recorded
-  const char* shortcut = "Tarnwick Games";  // the campaign's launcher on the desktop
+  const char* shortcut = "Tarnwick Games";  // the campaign's launcher on the desktop; null: none
+  const char* app = nullptr;  // a campaign app's package on the stand-in services, given on the command line
 };
 
 void PrintTo(const JobCase& c, std::ostream* out) { *out << c.name; }
@@ -78,15 +79,25 @@ TEST_P(WindowJob, RunsAsTheUserSeesIt) {
     for (const std::string& path : standin::installerPaths()) services_.setFault(path, *c.fault);
   }
 
-  const pid_t run = start(c.campaign, {});
+  std::vector<std::string> args;
+  if (c.app != nullptr) {
+    args.push_back("name=Tarnwick Demo|package=com.tarnwick.demo|apkurl=" + services_.baseUrl() + c.app);
+  }
+  const pid_t run = start(c.campaign, args);
   ASSERT_EQ(wait(run, std::chrono::seconds(120)), 0) << log();
 
   if (c.installDir != nullptr && c.emulatorStarts) {
     const fs::path folder = hostFolder(world_ / "home", c.installDir);
     EXPECT_TRUE(fs::is_regular_file(folder / "corvide.exe")) << folder;
-    EXPECT_NE(file(folder / "data/data.ini").find("title=Tarnwick"), std::string::npos);
-    const std::string launcher = file(world_ / "home/Desktop" / (std::string(c.shortcut) + ".desktop"));
-    EXPECT_NE(launcher.find("Exec=" + (folder / "corvide.exe").string()), std::string::npos) << launcher;
+    if (c.shortcut != nullptr) {
+      // The campaign's settings: the emulator's title and the launcher.
+      EXPECT_NE(file(folder / "data/data.ini").find("title=Tarnwick"), std::string::npos) << file(folder / "data/data.ini");
+      const std::string launcher = file(world_ / "home/Desktop" / (std::string(c.shortcut) + ".desktop"));
+      EXPECT_NE(launcher.find("Exec=" + (folder / "corvide.exe").string()), std::string::npos) << launcher;
+    } else {
+      // An app on the command line stands for the campaign's document: no launcher.
+      EXPECT_TRUE(fs::is_empty(world_ / "home/Desktop"));
+    }
     const std::string key = file(world_ / "home/.config/tarnwick/registry/software%5cpellfor%5ctarnwick9.key");
     EXPECT_NE(key.find(std::string("sz\tInstallDir\t") + c.installDir), std::string::npos) << key;
     // The emulator is started detached: its record may come after the installer has ended.
@@ -96,6 +107,14 @@ TEST_P(WindowJob, RunsAsTheUserSeesIt) {
       roles = recordedRoles();
     }
     EXPECT_EQ(roles, c.roles);
+    if (c.app != nullptr) {
+      // The package went to the console tool from the installation folder; the emulator got it.
+      const std::string record = file(world_ / "standin-record.jsonl");
+      EXPECT_NE(record.find("\"command\":\"installapk\""), std::string::npos) << record;
+      EXPECT_NE(record.find("Tarnwick Demo.apk"), std::string::npos) << record;
+      EXPECT_NE(record.find("\"args\":[\"package=com.tarnwick.demo\"]"), std::string::npos) << record;
+      EXPECT_TRUE(fs::is_regular_file(folder / "Tarnwick Demo.apk"));
+    }
   } else if (c.installDir != nullptr) {
     EXPECT_EQ(recordedRoles(), std::vector<std::string>{"installer"}) << "the installer ran, the emulator may not";
   } else {
@@ -169,7 +188,13 @@ INSTANTIATE_TEST_SUITE_P(
         // The close button before the download: the exit box, and the user leaves.
         JobCase{"leaveBeforeTheDownload", "leave", nullptr, std::nullopt, nullptr, false, {"run_downloader"},
                 {"start_downloader", "cancel_download"}, {}, {"choose", "exit"},
-                {"download_run:35036", "userCancel:35036"}}),
+                {"download_run:35036", "userCancel:35036"}},
+        // A campaign app on the command line: after the installation the window downloads the
+        // package, installs it with the console tool and starts the emulator with it.
+        JobCase{"campaignApp", "install", nullptr, std::nullopt, "C:\\Tarnwick\\Tarnwick9\\", true,
+                {"download_success", "install_success"}, {"cancel_download"}, {kNoAdmin}, {"choose", "apps"},
+                {"download_run:35036"}, "Tarnwick9_en_35036_x.exe", {"installer", "console", "emulator"}, nullptr,
+                "/apps/com.tarnwick.demo.apk"}),
     [](const ::testing::TestParamInfo<JobCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
