@@ -22,6 +22,7 @@
 #include "net/fetch_rules.h"
 #include "net/http_client.h"
 #include "telemetry/qv_reporter.h"
+#include "tests/model/download_faults.h"
 #include "tests/net/net_test_support.h"
 #include "tests/net/raw_server.h"
 #include "tests/net/tls_peers.h"
@@ -590,52 +591,16 @@ TEST_F(Download, WaitingForTheConfigThreadKeepsTheMainLoopTurning) {
 // 2 s here), and never a truncated or foreign installer accepted. Prints the matrix.
 TEST_F(Download, FaultMatrix) {
   net::setLowRateWindowForTesting(std::chrono::seconds(2));
-  standin::Services rogue({.certFile = nettest::certFile("rogue-server.pem"), .keyFile = nettest::certFile("rogue-server.key"),
-                           .installerFile = STANDIN_EMULATOR, .installerSize = kInstallerSize});
-  standin::Services wrongHost({.certFile = nettest::certFile("wronghost-server.pem"),
-                               .keyFile = nettest::certFile("wronghost-server.key"),
-                               .installerFile = STANDIN_EMULATOR, .installerSize = kInstallerSize});
-  ASSERT_GT(rogue.start(), 0);
-  ASSERT_GT(wrongHost.start(), 0);
-  const std::string errorPage =
-      "<html><head><title>Service unavailable</title></head><body><h1>Please try again later</h1></body></html>";
-  struct Case {
-    const char* label;
-    standin::Fault fault;
-    standin::Services* server;  // null: the test's services
-    bool installer;             // the whole installer is what the fault still delivers
-  };
-  const Case cases[] = {
-      {"stalled body", {.stallAfterBytes = 65536}, nullptr, false},
-      {"headers never come", {.delayMs = 600000}, nullptr, false},
-      {"drop after 100 KiB", {.dropAfterBytes = 102400}, nullptr, false},
-      {"404", {.status = 404}, nullptr, false},
-      {"404 with a 2 MiB page", {.status = 404, .replaceBody = true, .body = std::string(2u << 20, 'x')}, nullptr, false},
-      {"500", {.status = 500}, nullptr, false},
-      {"429 rate-limited", {.status = 429}, nullptr, false},
-      {"redirect cycle", {.redirects = 1000}, nullptr, false},
-      {"truncated one byte short of its length", {.dropAfterBytes = static_cast<int64_t>(kInstallerSize) - 1}, nullptr, false},
-      {"wrong-host certificate", {}, &wrongHost, false},
-      {"untrusted certificate", {}, &rogue, false},
-      {"trickle below 1 KiB/s", {.bytesPerSecond = 300}, nullptr, false},
-      // Without a length or chunks, the end of the connection ends the body: a cut would look the
-      // same, so neither stack takes such a reply for the installer.
-      {"no length", {.omitLength = true}, nullptr, false},
-      {"no length, dropped after 2 MiB", {.dropAfterBytes = 2u << 20, .omitLength = true}, nullptr, false},
-      // The platform client needs a length to tell a cut body from a whole one; libcurl reads chunks.
-      {"chunks, no length", {.chunked = true}, nullptr, true},
-      {"chunks, dropped after 2 MiB", {.dropAfterBytes = 2u << 20, .chunked = true}, nullptr, false},
-      {"zero bytes", {.replaceBody = true, .body = ""}, nullptr, false},
-      {"200 with an error page", {.replaceBody = true, .body = errorPage}, nullptr, false},
-  };
+  downloadfaults::CertificateServers badCertificates(STANDIN_EMULATOR, kInstallerSize);
+  ASSERT_TRUE(badCertificates.start());
   std::string matrix = "fault                                    | platform stack   | libcurl\n";
-  for (const Case& c : cases) {
+  for (const downloadfaults::Case& c : downloadfaults::cases(kInstallerSize)) {
     SCOPED_TRACE(c.label);
     freshModel();
     services_->clearFaults();
     services_->clearRecords();
-    standin::Services& server = c.server != nullptr ? *c.server : *services_;
-    if (c.server == nullptr) services_->setFault(kRemoteInstaller, c.fault);
+    standin::Services& server = badCertificates.of(c.server, *services_);
+    if (c.server == downloadfaults::Server::kTest) services_->setFault(kRemoteInstaller, c.fault);
     std::filesystem::remove(installerHostPath());
     log_.clear();
 
