@@ -28,14 +28,16 @@ void DownloaderBox::holdParentWindow(toolkit::WindowImplBase* parent) {
 
 void DownloaderBox::notify(std::wstring_view type, toolkit::Control& sender) {
   if (type == L"click" && sender.name() == L"btnLeft") {
+    // Off the screen before the event goes out: it is sent on this thread, and a slow analytics
+    // host would otherwise hold a visible, frozen window until the transfer gives up.
     show(toolkit::ShowCommand::kHide);
-    uiactions::sendUiEvent(L"userCancel", DownloaderModel::instance().getOpenid());
     leaving_ = true;
-    close(toolkit::kResultOk);
     if (parent_ != nullptr) {
       parent_->show(toolkit::ShowCommand::kHide);
       parent_->minimize();
     }
+    uiactions::sendUiEvent(L"userCancel", DownloaderModel::instance().getOpenid());
+    close(toolkit::kResultOk);
     utility::MainLoop::quit();
     return;
   }

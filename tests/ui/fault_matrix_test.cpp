@@ -13,6 +13,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
@@ -25,6 +27,7 @@
 #include "toolkit/text_table.h"
 #include "ui/main_frame.h"
 #include "ui/msg/message_box_window.h"
+#include "ui/ui_actions.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/runable.h"
 #include "utility/base/strings.h"
@@ -45,8 +48,8 @@ constexpr uint32_t kPulseMs = 20;
 // What the window should hold to: no gap between two pulses longer than this (printed, not
 // asserted: a loaded machine can miss it without any fault of ours).
 constexpr milliseconds kAimedGap{200};
-// The transfers here give up after this long without enough bytes. A main thread that waited on
-// the network would miss at least that much; nothing else here takes a tenth of it.
+// The transfers here give up after this long without enough bytes: a main thread that waited on
+// one of them would stand still at least this long. The liveness bound asserted.
 constexpr std::chrono::seconds kLowRateWindow{2};
 
 class FaultsThroughTheWindow : public installtest::InstallWorld {
@@ -66,6 +69,7 @@ class FaultsThroughTheWindow : public installtest::InstallWorld {
   }
   void TearDown() override {
     closeFrame();
+    uiactions::setForTesting({});
     net::setLowRateWindowForTesting(std::chrono::seconds(0));
     helper::disk::setStatedVolumesForTesting({});
     utility::MainLoop::resetForTesting();
@@ -272,6 +276,53 @@ TEST_F(FaultsThroughTheWindow, LeavingWhileAFaultHoldsTheDownloadDoesNotWaitOnTh
     matrix += row + " | " + gapText(pumped.longestGap) + "\n";
   }
   std::printf("%s", matrix.c_str());
+}
+
+// The analytics events sent at once block the main thread until the analytics host answers (or
+// the transfer's limits end the wait): the window must be off the screen by then, or a slow host
+// shows the user a frozen window on the way out.
+TEST_F(FaultsThroughTheWindow, EventsSentAtOnceGoOutWithTheWindowAlreadyHidden) {
+  struct Case {
+    const char* label;
+    std::function<void()> leave;
+    const wchar_t* event;
+  };
+  const std::vector<Case> cases = {
+      {"exit box, leave",
+       [this] {
+         ASSERT_TRUE(host_->click(L"closebtn"));
+         toolkit::HeadlessWindow* exitBox = screen_.find(L"box");
+         ASSERT_NE(exitBox, nullptr);
+         ASSERT_TRUE(exitBox->click(L"btnLeft"));
+       },
+       L"userCancel"},
+      {"finish page after a failed installation",
+       [this] {
+         frame_->setFinishButtonMode(true);
+         frame_->selectTab(CMainFrame::kFinishPage);
+         ASSERT_TRUE(host_->click(L"tastenowbtn"));
+       },
+       L"installByHomePage3.0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::vector<std::pair<std::wstring, bool>> sent;  // event, window on the screen when it went out
+    uiactions::setForTesting(uiactions::Actions{
+        .sendUiEvent =
+            [&](const std::wstring& name, const std::wstring&) {
+              sent.emplace_back(name, host_->isVisible() && !host_->isMinimized());
+            },
+        .reportUiEvent = {},
+        .report = {},
+        .openUrl = [](const std::wstring&) { return 0; },
+        .runPlayerWithPackage = {}});
+    openFrame();
+    c.leave();
+    EXPECT_EQ(sent, (std::vector<std::pair<std::wstring, bool>>{{c.event, false}}));
+    EXPECT_TRUE(utility::MainLoop::quitRequested());
+    closeFrame();
+    uiactions::setForTesting({});
+  }
 }
 
 }  // namespace
