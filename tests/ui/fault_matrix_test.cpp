@@ -3,7 +3,8 @@
 // services (a fault on the installer's path) and installs in a world of the test's own. The user
 // must end with the download error box or the finish page, and the main loop must keep turning
 // while the download fails: a 20 ms timer on the main thread measures the longest gap between
-// two of its runs. Prints the matrix.
+// two of its runs. Prints the matrix. Also: leaving while a fault holds the transfer, and the
+// events sent at once on the way out, which a slow analytics host would hold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
