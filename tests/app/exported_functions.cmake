@@ -8,6 +8,9 @@ if(NOT result EQUAL 0)
 endif()
 # Strong text symbols: the program's own functions (templates of the C++ library come as weak ones).
 string(REGEX MATCHALL "[0-9a-f]+ T [^\n]+" exported "${symbols}")
+# The sanitizer build's hooks (__lsan_default_suppressions and the like) are looked up by the
+# sanitizer runtime, a shared library: they must be exported.
+list(FILTER exported EXCLUDE REGEX " T __(lsan|asan|ubsan)_")
 list(LENGTH exported count)
 if(count GREATER 0)
   list(SUBLIST exported 0 10 first)
