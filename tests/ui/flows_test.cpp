@@ -8,8 +8,8 @@
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
-#include "tests/toolkit/window/window_test_support.h"
-#include "toolkit/skin_setup.h"
+#include "tests/ui/box_test_support.h"
+#include "tests/ui/main_frame_fixture.h"
 #include "ui/downloader_box.h"
 #include "ui/main_frame.h"
 #include "ui/msg/message_box_window.h"
@@ -19,11 +19,10 @@ namespace {
 
 using toolkit::HeadlessWindow;
 
-class FlowsTest : public toolkit::testing::WindowTest {
+class FlowsTest : public uitest::MainFrameTest {
  protected:
   void SetUp() override {
-    WindowTest::SetUp();
-    toolkit::loadSkinArchive(129, L"multi_language.tsv");
+    MainFrameTest::SetUp();
     uiactions::setForTesting(uiactions::Actions{
         .sendUiEvent = [this](const std::wstring& n, const std::wstring& l) { log.push_back(L"send " + n + L" " + l); },
         .reportUiEvent = [this](const std::wstring& n, const std::wstring& l) { log.push_back(L"queue " + n + L" " + l); },
@@ -31,38 +30,19 @@ class FlowsTest : public toolkit::testing::WindowTest {
         .openUrl = [this](const std::wstring& address) { log.push_back(L"open " + address); return 42; },
         .runPlayerWithPackage = [this] { log.push_back(L"run player"); }});
     DownloaderModel::instance().setPlayerUrl(kPlayerUrl);
-    frame = new CMainFrame;
-    ASSERT_TRUE(frame->create(nullptr));
-    frame->show(toolkit::ShowCommand::kShow);
-    host = desktop.hostOf(*frame);
-    ASSERT_NE(host, nullptr);
   }
   void TearDown() override {
-    if (!frameGone()) frame->close();  // deletes itself when gone
-    drain();
+    MainFrameTest::TearDown();
     uiactions::setForTesting({});
-    WindowTest::TearDown();
   }
 
   HeadlessWindow* box() const { return desktop.find(L"MessageBoxWindow"); }
-  // The frame deletes itself once closed: found by class, never through the pointer.
-  bool frameGone() const { return desktop.find(L"cmainframe") == nullptr; }
   // Clicks the box's button with the text of |key|.
   static bool clickButton(HeadlessWindow& window, const char* key) {
-    auto* bar = window.window().findControl(L"bottombar")->asContainer();
-    for (int i = 0; i < bar->count(); ++i) {
-      toolkit::Control* child = bar->childAt(i);
-      if (child->className() == L"Selection" && child->text() == toolkit::langString(key)) {
-        child->setName(L"picked");
-        return window.click(L"picked");
-      }
-    }
-    return false;
+    return uitest::clickBoxButton(window, toolkit::langString(key));
   }
 
   static constexpr const wchar_t* kPlayerUrl = L"https://downloads.test/player.exe";
-  CMainFrame* frame = nullptr;
-  HeadlessWindow* host = nullptr;
   std::vector<std::wstring> log;
 };
 
