@@ -124,7 +124,9 @@ TEST(ControlPaintTest, EveryFocusableClassDrawsTheFocusRing) {
   for (Control* control : std::initializer_list<Control*>{&combo, &edit, &text, &option}) {
     SCOPED_TRACE(std::string(control->className().begin(), control->className().end()));
     control->setFocused(true);
-    EXPECT_EQ(paintCalls(*control).back(), L"border 1,1,99,29 2 FF17171A");
+    const std::vector<std::wstring> focused = paintCalls(*control);
+    ASSERT_FALSE(focused.empty());
+    EXPECT_EQ(focused.back(), L"border 1,1,99,29 2 FF17171A");
     control->setEnabled(false);
     const std::vector<std::wstring> calls = paintCalls(*control);
     EXPECT_TRUE(calls.empty() || calls.back() != L"border 1,1,99,29 2 FF17171A");
