@@ -48,6 +48,12 @@ void DownloaderBox::notify(std::wstring_view type, toolkit::Control& sender) {
   WindowImplBase::notify(type, sender);
 }
 
+bool DownloaderBox::preFilterKey(const toolkit::InputEvent& event) {
+  if (event.key != toolkit::Key::kEscape || event.modifiers != toolkit::kNoModifier) return false;
+  close(toolkit::kResultOk);
+  return true;
+}
+
 void DownloaderBox::onFinalMessage() {
   WindowImplBase::onFinalMessage();
   const bool replaced = g_current != this;
@@ -101,5 +107,7 @@ void showExitBox(WindowImplBase* parent) {
   box->relayout();
   box->centerWindow();
   box->showWindow(true, true);
+  // Staying is the safe answer: Enter keeps the installer.
+  box->input().setFocus(box->findControl(L"btnRight"));
   box->holdParentWindow(parent);
 }

@@ -20,6 +20,8 @@ class DownloaderBox : public toolkit::WindowImplBase {
   std::wstring windowClassName() const override { return L"box"; }
   std::wstring skinFile() const override { return L"downloaderbox.xml"; }
   void notify(std::wstring_view type, toolkit::Control& sender) override;
+  // Escape stays, as "btnRight" does.
+  bool preFilterKey(const toolkit::InputEvent& event) override;
   void onFinalMessage() override;
 
   toolkit::WindowImplBase* parentWindow() const { return parent_; }

@@ -78,6 +78,7 @@ void CMainFrame::initWindow() {
   std::swprintf(link, 256, L"<u>%ls</u>", langString("protocol_accept_btn").c_str());
   setText(L"protocollinkbtn", link);
   repaint();
+  focusPagePrimary();
 }
 
 void CMainFrame::notify(std::wstring_view type, Control& sender) {
@@ -92,7 +93,8 @@ void CMainFrame::notify(std::wstring_view type, Control& sender) {
     if (name == L"closebtn") return onCloseClick();
     if (name == L"homepageBtn") return openHomePage();
     if (name == L"tastenowbtn") return onFinishButtonClick();
-  } else if (type == L"killfocus" && name == L"pathedit") {
+  } else if ((type == L"killfocus" || type == L"return") && name == L"pathedit") {
+    // Enter applies the folder as leaving the edit does.
     return changePathClac(true, sender.text());
   } else if (type == L"selectchanged" && name == L"acceptprotocolopt") {
     return refreshInstallPage();
@@ -105,6 +107,11 @@ void CMainFrame::notify(std::wstring_view type, Control& sender) {
 bool CMainFrame::handleMessage(const WindowMessage& message) {
   if (message.type == MessageType::kTimer && message.timerId == kApkInstallTimerId) onApkInstallTick();
   if (message.type == MessageType::kDestroy) onDestroy();
+  // The window manager's close asks what the close button asks, in every phase.
+  if (message.type == MessageType::kCloseRequest) {
+    if (isEnabled()) onCloseClick();
+    return true;
+  }
   return WindowImplBase::handleMessage(message);
 }
 
@@ -117,6 +124,24 @@ void CMainFrame::onFinalMessage() {
 void CMainFrame::selectTab(int index) {
   if (auto* tab = findControl<TabLayout>(L"maintab")) tab->selectItem(index);
   showCustomPath(!isVisible(L"userdefinitionBtn"));
+  focusPagePrimary();
+}
+
+void CMainFrame::focusPagePrimary() {
+  const auto* tab = findControl<TabLayout>(L"maintab");
+  const int page = tab != nullptr ? tab->selectedIndex() : kChoosePage;
+  const wchar_t* primary = page == kChoosePage    ? L"installnowbtn"
+                           : page == kLicencePage ? L"confirmprotocolbtn"
+                           : page == kFinishPage  ? L"tastenowbtn"
+                                                  : nullptr;
+  relayout();
+  Control* control = primary != nullptr ? findControl(primary) : nullptr;
+  // A page without one (the progress pages) keeps no focus on a control it hides.
+  if (control != nullptr && control->takesInput()) {
+    input().setFocus(control);
+  } else if (input().focused() != nullptr && !input().focused()->takesInput()) {
+    input().setFocus(nullptr);
+  }
 }
 
 void CMainFrame::showCustomPath(bool custom) {

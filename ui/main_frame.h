@@ -48,6 +48,8 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
 
   // ---- Pages (main_frame.cpp) ----
   void selectTab(int index);
+  // Gives the focus to the shown page's primary button (Enter presses it).
+  void focusPagePrimary();
   void showCustomPath(bool custom);
   void onInstallClick();
   bool checkBeforeInstall();

@@ -184,4 +184,66 @@ TEST_F(MainWindowOnX, AClickOnInstallStartsTheDownload) {
   EXPECT_EQ(wait(run), 0);
 }
 
+// Minimised by its own button and restored by the window manager (the task bar's way): the window
+// takes clicks again.
+TEST_F(MainWindowOnX, AfterItsOwnMinimiseAndARestoreByTheWindowManagerAClickReachesItsControls) {
+  standin::Fault stall;
+  stall.stallAfterBytes = 1 << 20;
+  for (const std::string& path : standin::installerPaths()) services_.setFault(path, stall);
+  const toolkit::Point minimise = controlCentre(L"minbtn");
+  const toolkit::Point install = controlCentre(L"installnowbtn");
+  ASSERT_GE(minimise.x, 0);
+  ASSERT_GE(install.x, 0);
+
+  const pid_t run = start(kCampaign, {});
+  const std::string id = mainWindow();
+  ASSERT_FALSE(id.empty()) << log();
+  auto clickAt = [&](toolkit::Point at) {
+    const std::vector<int> frame = geometry(id);
+    return std::system(("xdotool mousemove --sync " + std::to_string(frame[0] + at.x) + " " +
+                        std::to_string(frame[1] + at.y) + " click 1").c_str()) == 0;
+  };
+  ASSERT_TRUE(clickAt(minimise));
+  ASSERT_TRUE(waitForOutput("xprop -id " + id + " WM_STATE", "Iconic"));
+  // The task bar's restore: the window manager maps it again and activates it.
+  ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id).c_str()), 0);
+  ASSERT_TRUE(waitForOutput("xprop -id " + id + " WM_STATE", "Normal"));
+  ASSERT_TRUE(clickAt(install));
+  EXPECT_TRUE(waitForLog("start download player playerurl is")) << log();
+  kill(run, SIGTERM);
+  EXPECT_EQ(wait(run), 0);
+}
+
+// Alt+F4 during the download asks what the close button asks, instead of ending the installer.
+TEST_F(MainWindowOnX, TheWindowManagersCloseDuringTheDownloadAsksFirst) {
+  standin::Fault stall;
+  stall.stallAfterBytes = 1 << 20;
+  for (const std::string& path : standin::installerPaths()) services_.setFault(path, stall);
+  const toolkit::Point install = controlCentre(L"installnowbtn");
+  ASSERT_GE(install.x, 0);
+
+  const pid_t run = start(kCampaign, {});
+  const std::string id = mainWindow();
+  ASSERT_FALSE(id.empty()) << log();
+  const std::vector<int> frame = geometry(id);
+  ASSERT_EQ(std::system(("xdotool mousemove --sync " + std::to_string(frame[0] + install.x) + " " +
+                         std::to_string(frame[1] + install.y) + " click 1").c_str()),
+            0);
+  ASSERT_TRUE(waitForLog("start download player playerurl is")) << log();
+  // The window manager's close (its Alt+F4 binding sends the delete request).
+  ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --clearmodifiers alt+F4").c_str()), 0);
+  const std::string windows = "xdotool search --onlyvisible --pid " + std::to_string(run) + " 2>/dev/null";
+  bool asked = false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!asked && std::chrono::steady_clock::now() < end) {
+    asked = countOf(output(windows), "\n") >= 2;  // the main window and the question over it
+    if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(asked) << output(windows);
+  int status = 0;
+  EXPECT_EQ(waitpid(run, &status, WNOHANG), 0) << "the installer ended without asking";
+  kill(run, SIGTERM);
+  wait(run);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // the installation and its destruction, on the shipped skin in the headless host.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -9,9 +10,13 @@
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
 #include "tests/support/temp_folder.h"
+#include "tests/ui/box_test_support.h"
 #include "tests/ui/main_frame_fixture.h"
 #include "toolkit/text_table.h"
+#include "ui/msg/message_box_window.h"
+#include "ui/msg/selection_ui.h"
 #include "ui/ui_actions.h"
+#include "utility/base/wformat.h"
 #include "utility/system/disk.h"
 #include "utility/system/drive_table.h"
 
@@ -199,6 +204,273 @@ TEST_F(MainFrameWindowTest, DestroyingTheWindowEndsTheModelAndTheLoop) {
   EXPECT_TRUE(frameGone());
   EXPECT_EQ(DownloaderModel::existing(), nullptr);
   EXPECT_TRUE(utility::MainLoop::quitRequested());
+}
+
+// ---- Keyboard, the window manager's close, hit areas ----
+
+TEST_F(MainFrameWindowTest, OpensWithTheFocusOnInstallAndEnterStartsTheDownload) {
+  EXPECT_EQ(frame->input().focused(), &control(L"installnowbtn"));
+  host->key(toolkit::Key::kEnter);
+  EXPECT_EQ(page(), CMainFrame::kProgressPage);
+  EXPECT_EQ(log, std::vector<std::wstring>{L"report start_downloader"});
+  // The finish page's start button takes the focus with its page.
+  frame->setFinishButtonMode(false);
+  frame->selectTab(CMainFrame::kFinishPage);
+  EXPECT_EQ(frame->input().focused(), &control(L"tastenowbtn"));
+}
+
+TEST_F(MainFrameWindowTest, EnterInTheFolderEditAppliesTheFolder) {
+  frame->showCustomPath(true);
+  frame->relayout();
+  ASSERT_TRUE(host->click(L"pathedit"));
+  ASSERT_EQ(frame->input().focused(), &control(L"pathedit"));
+  host->key(toolkit::Key::kA, toolkit::kControl);
+  host->type(L"C:\\Games");
+  host->key(toolkit::Key::kEnter);
+  EXPECT_EQ(DownloaderModel::instance().getInstallPath(), L"C:\\Games\\Tarnwick\\Tarnwick9\\");
+  EXPECT_EQ(text(L"pathedit"), L"C:\\Games\\Tarnwick\\Tarnwick9\\");
+  EXPECT_EQ(frame->input().focused(), &control(L"pathedit")) << "the edit keeps the focus";
+}
+
+TEST_F(MainFrameWindowTest, ACompletedFolderShowsTheEndOfTheEdit) {
+  frame->showCustomPath(true);
+  frame->relayout();
+  auto& edit = static_cast<toolkit::Edit&>(control(L"pathedit"));
+  ASSERT_TRUE(host->click(L"pathedit"));
+  host->key(toolkit::Key::kA, toolkit::kControl);
+  // Longer than the edit shows; the caret is at the start when the folder is applied.
+  const std::wstring typed = L"C:\\" + std::wstring(60, L'x');
+  host->type(typed);
+  host->key(toolkit::Key::kHome);
+  ASSERT_EQ(edit.scrollX(), 0);
+  host->key(toolkit::Key::kEnter);
+  const std::wstring completed = typed + L"\\Tarnwick\\Tarnwick9\\";
+  ASSERT_EQ(edit.text(), completed);
+  frame->relayout();
+  const int view = edit.rect().width() - edit.textPadding().left - edit.textPadding().right;
+  const int full = measurer.measure(completed, edit.font(), 0).width;
+  ASSERT_GT(full, view);
+  EXPECT_EQ(edit.scrollX(), full - view) << "the completed end is in view";
+  EXPECT_EQ(edit.caret(), static_cast<int>(completed.size()));
+  // Typing goes on at the caret, not somewhere in the middle.
+  host->type(L"y");
+  EXPECT_EQ(edit.text(), completed + L"y");
+}
+
+TEST_F(MainFrameWindowTest, TheLicenceLinkIsHitOnlyOverItsText) {
+  frame->relayout();
+  toolkit::Control& link = control(L"protocollinkbtn");
+  const int textWidth = measurer.measure(langString("protocol_accept_btn"), link.font(), 0).width;
+  const toolkit::Rect r = link.rect();
+  EXPECT_EQ(r.width(), textWidth);
+  const int y = (r.top + r.bottom) / 2;
+  EXPECT_EQ(toolkit::InputRouter::hitTest(*frame->root(), toolkit::Point{r.left + textWidth - 1, y}), &link);
+  EXPECT_NE(toolkit::InputRouter::hitTest(*frame->root(), toolkit::Point{r.left + textWidth + 1, y}), &link);
+  log.clear();
+  host->clickAt(toolkit::Point{r.left + textWidth + 10, y});
+  EXPECT_TRUE(log.empty()) << "a click beside the text opens nothing";
+}
+
+// The window manager's close (Alt+F4, the task bar) in each phase does what the close button does.
+TEST_F(MainFrameWindowTest, TheWindowManagersCloseTakesTheCloseButtonsPath) {
+  struct Phase {
+    const char* name;
+    uint32_t downloadStartTick;
+    int percent;
+    bool quitOnClose;
+    const char* expected;  // what is left on screen
+  };
+  const Phase phases[] = {
+      {"before the download", 0, 0, false, "exit box"},
+      {"during the download", 1234, 40, false, "download box"},
+      {"installation", 1234, 100, false, "exit box"},
+      {"apps", 1234, 100, false, "exit box"},
+      {"finish page", 1234, 100, true, "window gone"},
+  };
+  auto outcome = [&] {
+    drain();
+    if (frameGone()) return std::string(utility::MainLoop::quitRequested() ? "window gone" : "gone without quit");
+    if (desktop.find(L"box") != nullptr) return std::string("exit box");
+    if (box() != nullptr && boxText() == langString("download_slowtip")) return std::string("download box");
+    return std::string("nothing");
+  };
+  for (const Phase& phase : phases) {
+    SCOPED_TRACE(phase.name);
+    std::string byButton;
+    for (bool windowManager : {false, true}) {
+      reopen();
+      utility::MainLoop::resetForTesting();
+      if (std::string(phase.name) == "apps") frame->selectTab(CMainFrame::kApkPage);
+      frame->setPhaseForTesting(phase.downloadStartTick, phase.percent, phase.quitOnClose);
+      if (windowManager) {
+        host->requestClose();
+      } else {
+        ASSERT_TRUE(host->click(L"closebtn"));
+      }
+      const std::string seen = outcome();
+      EXPECT_EQ(seen, phase.expected) << (windowManager ? "window manager" : "close button");
+      if (windowManager) {
+        EXPECT_EQ(seen, byButton);
+      } else {
+        byButton = seen;
+      }
+      if (frameGone()) reopen();
+    }
+  }
+  // With a box open the window is disabled: the window manager's close waits for the box.
+  reopen();
+  frame->setPhaseForTesting(1234, 40, false);
+  host->requestClose();
+  drain();
+  ASSERT_NE(box(), nullptr);
+  host->requestClose();
+  drain();
+  EXPECT_FALSE(frameGone());
+  int boxes = 0;
+  for (auto* window : desktop.windows()) boxes += window->window().windowClassName() == L"MessageBoxWindow";
+  EXPECT_EQ(boxes, 1);
+}
+
+// Every place that opens a box: which of its buttons is the primary one and has the focus when it
+// opens (Enter presses it), and that Escape is its close button.
+class BoxCallSiteTest : public MainFrameWindowTest {
+ protected:
+  void SetUp() override {
+    MainFrameWindowTest::SetUp();
+    for (const char* drive : {"c", "d", "e"}) std::filesystem::create_directories(folder.path() / drive);
+    utility::setDriveTableForTesting({{L'C', (folder.path() / "c").string(), {}, {}},
+                                      {L'D', (folder.path() / "d").string(), {}, {}},
+                                      {L'E', (folder.path() / "e").string(), {}, {}}});
+    setVolumes(200000);
+  }
+  // C: solid-state with |freeOnC|, D: a large hard disk, E: a hard disk short of 17 GiB.
+  static void setVolumes(double freeOnC) {
+    helper::disk::setStatedVolumesForTesting({{L'C', {freeOnC, L"NTFS", true}},
+                                              {L'D', {900000, L"NTFS", false}},
+                                              {L'E', {12000, L"NTFS", false}}});
+  }
+  void prepareModel() {
+    DownloaderModel::instance().setInstallPath(L"C:\\Tarnwick\\Tarnwick9\\");
+    DownloaderModel::instance().setBestPathForTesting(L"C:\\Tarnwick\\Tarnwick9\\", 1);
+  }
+};
+
+TEST_F(BoxCallSiteTest, EachBoxOpensWithTheFocusOnItsPrimaryButton) {
+  struct Site {
+    const char* name;
+    std::function<void()> open;
+    const char* text;                   // the box's text key
+    std::vector<const char*> buttons;   // in order
+    const char* primary;                // the button with the primary look; null: none has it
+    const char* focused;                // the button Enter presses
+  };
+  auto refusal = [&](bool licence, const wchar_t* path, double free) {
+    return [=, this] {
+      setVolumes(free);
+      DownloaderModel::instance().setInstallPath(path);
+      static_cast<toolkit::Option&>(control(L"acceptprotocolopt")).setSelected(licence);
+      frame->onInstallClick();
+    };
+  };
+  const std::vector<Site> sites = {
+      {"licence not accepted", refusal(false, L"C:\\Tarnwick\\Tarnwick9\\", 200000), "MsgBox_accept_protocol",
+       {"confirm"}, nullptr, "confirm"},
+      {"invalid folder", refusal(true, L"C:\\Tar|nwick\\", 200000), "MsgBox_error_path", {"confirm"}, nullptr, "confirm"},
+      {"disk full", refusal(true, L"C:\\Tarnwick\\Tarnwick9\\", 10), "MsgBox_disk_notEnough", {"confirm"}, nullptr,
+       "confirm"},
+      {"close while downloading",
+       [&] {
+         frame->setPhaseForTesting(1234, 40, false);
+         frame->onCloseClick();
+       },
+       "download_slowtip", {"download_close", "downloadBybrowser"}, "download_close", "download_close"},
+      {"download failed", [&] { frame->onDownloadFail(); }, "download_error_tip2", {"Yes", "No"}, "No", "No"},
+      {"browse with a folder chosen", [&] { frame->onBrowseClick(); }, "change_path_tip", {"sure", "cancel"}, "sure",
+       "sure"},
+      {"hard disk notice", [&] { frame->changePathClac(true, L"D:\\Games"); }, nullptr, {"path_ok", "path_not"},
+       "path_not", "path_not"},
+      {"free space notice", [&] { frame->changePathClac(false, L"E:\\Games"); }, nullptr, {"path_ok", "path_not"},
+       "path_not", "path_not"},
+  };
+  for (const Site& site : sites) {
+    SCOPED_TRACE(site.name);
+    setVolumes(200000);
+    prepareModel();
+    reopen();
+    prepareModel();
+    site.open();
+    toolkit::HeadlessWindow* shown = box();
+    ASSERT_NE(shown, nullptr);
+    if (site.text != nullptr) {
+      EXPECT_EQ(boxText(), langString(site.text));
+    }
+    auto* window = static_cast<msg::MessageBoxWindow*>(&shown->window());
+    std::vector<std::wstring> expected;
+    for (const char* key : site.buttons) expected.push_back(langString(key));
+    EXPECT_EQ(uitest::boxButtons(*shown), expected);
+    std::vector<std::wstring> primaries;
+    toolkit::Container* bar = window->findControl(L"bottombar")->asContainer();
+    for (int i = 0; i < bar->count(); ++i) {
+      if (auto* button = dynamic_cast<msg::CSelectionUI*>(bar->childAt(i)); button && !button->spec().secondary) {
+        primaries.push_back(button->text());
+      }
+    }
+    EXPECT_EQ(primaries, site.primary != nullptr ? std::vector<std::wstring>{langString(site.primary)}
+                                                 : std::vector<std::wstring>{});
+    ASSERT_NE(window->input().focused(), nullptr);
+    EXPECT_EQ(window->input().focused()->text(), langString(site.focused));
+    EXPECT_EQ(window->input().focused(), window->defaultButton());
+  }
+  // The exit confirmation: "No" (stay) is the highlighted one and has the focus.
+  reopen();
+  frame->onCloseClick();
+  toolkit::HeadlessWindow* exitBox = desktop.find(L"box");
+  ASSERT_NE(exitBox, nullptr);
+  EXPECT_EQ(exitBox->window().input().focused(), exitBox->window().findControl(L"btnRight"));
+}
+
+TEST_F(BoxCallSiteTest, EnterPressesTheFocusedButtonAndEscapeIsTheCloseButton) {
+  // The browse question: Enter is "sure" (the folder browser opens), Escape closes it unanswered.
+  frame->onBrowseClick();
+  ASSERT_NE(box(), nullptr);
+  box()->key(toolkit::Key::kEnter);
+  drain();
+  EXPECT_EQ(box(), nullptr);
+  EXPECT_EQ(desktop.folderRequests().size(), 1u);
+  EXPECT_TRUE(host->enabled());
+  frame->onBrowseClick();
+  box()->key(toolkit::Key::kEscape);
+  drain();
+  EXPECT_EQ(box(), nullptr);
+  EXPECT_EQ(desktop.folderRequests().size(), 1u);
+  EXPECT_TRUE(host->enabled());
+
+  // The hard-disk notice: Escape is its close button, which keeps the chosen folder and still
+  // checks its space (E: is short of it: the space notice follows).
+  prepareModel();
+  frame->changePathClac(true, L"E:\\Games");
+  ASSERT_NE(box(), nullptr);
+  ASSERT_EQ(boxText(), utility::format(langString("path_ssd").c_str(), L"E", L"C"));
+  box()->key(toolkit::Key::kEscape);
+  drain();
+  ASSERT_NE(box(), nullptr);
+  EXPECT_EQ(boxText(), utility::format(langString("path_more").c_str(), L"C"));
+  EXPECT_EQ(DownloaderModel::instance().getInstallPath(), L"E:\\Games\\Tarnwick\\Tarnwick9\\");
+  box()->key(toolkit::Key::kEscape);
+  drain();
+  EXPECT_EQ(box(), nullptr);
+  EXPECT_TRUE(host->enabled());
+
+  // The exit confirmation: Escape stays, Enter on its focused "No" stays too.
+  for (toolkit::Key key : {toolkit::Key::kEscape, toolkit::Key::kEnter}) {
+    frame->onCloseClick();
+    ASSERT_NE(desktop.find(L"box"), nullptr);
+    desktop.find(L"box")->key(key);
+    drain();
+    EXPECT_EQ(desktop.find(L"box"), nullptr);
+    EXPECT_TRUE(host->enabled());
+    EXPECT_FALSE(utility::MainLoop::quitRequested());
+  }
 }
 
 }  // namespace

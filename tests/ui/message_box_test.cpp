@@ -169,7 +169,8 @@ TEST_F(MessageBoxTest, EveryWayOfClosingEnablesTheParent) {
   const std::vector<Case> cases = {
       {"button without action", [](HeadlessWindow& w) { ASSERT_TRUE(clickButton(w, L"confirm")); }, 0},
       {"close button", [](HeadlessWindow& w) { ASSERT_TRUE(w.click(L"closebtn")); }, 1},
-      {"window manager", [](HeadlessWindow& w) { w.requestClose(); }, 0},
+      {"window manager", [](HeadlessWindow& w) { w.requestClose(); }, 1},  // as the close button
+      {"Escape", [](HeadlessWindow& w) { w.key(toolkit::Key::kEscape); }, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

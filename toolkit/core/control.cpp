@@ -397,7 +397,8 @@ AttributeError Label::setAttribute(std::wstring_view name, std::wstring_view val
 Size Label::estimateSize(Size available, const TextMeasurer& measurer) const {
   Size size = Control::estimateSize(available, measurer);
   if (autoCalcWidth_) {
-    Size text = measurer.measure(this->text(), font(), 0);
+    // The text as drawn: markup tags take no room.
+    Size text = measurer.measure(markup().text, font(), 0);
     size.width = clampExtent(clampExtent(text.width) + textPadding_.left + textPadding_.right);
   }
   return size;

@@ -115,12 +115,16 @@ class Control {
   // isHot() and the others below).
   void setHot(bool value) { hot_ = value; }
   void setPushed(bool value) { pushed_ = value; }
-  void setFocused(bool value) { focused_ = value; }
+  // Focus set here shows its ring (the router decides that by how the window is used).
+  void setFocused(bool value) {
+    focused_ = value;
+    focusVisible_ = value;
+  }
 
   // ---- Drawing (control_paint.cpp) ----
   // Draws the control at rect(): background colour and image, state image, text, border; a
-  // container then draws its visible children clipped to its rectangle. Hidden controls draw
-  // nothing.
+  // container draws its visible children clipped to its rectangle before its border, so the
+  // border stays on top. Hidden controls draw nothing.
   virtual void paint(Painter& painter);
 
   // The size the control asks for in a container offering |available|; 0 in a dimension means
@@ -143,6 +147,14 @@ class Control {
   bool isPushed() const { return pushed_; }
   // Has the keyboard focus of its window.
   bool isFocused() const { return focused_; }
+  // Focused while the window is used with the keyboard (a key was pressed in it): the focus ring
+  // shows. A window used only with the pointer shows none, as desktops do.
+  bool showsFocus() const { return focused_ && focusVisible_; }
+  // The keyboard focus ring: two pixels of near-black just inside the edge, over any face of the
+  // skin (at least 3:1 against white, the accent and the light fills).
+  static constexpr Color kFocusRingColor = 0xFF17171Au;
+  static constexpr int kFocusRingInset = 1;
+  static constexpr int kFocusRingWidth = 2;
   // This control and every one above it are visible and enabled.
   bool takesInput() const;
   // A press or Tab may give this control the keyboard focus.
@@ -167,6 +179,9 @@ class Control {
   // The steps of paint() a class changes.
   virtual void paintStatusImage(Painter& /*painter*/) {}
   virtual void paintText(Painter& /*painter*/) {}
+  // Background colour and image, state image and text; then the border.
+  void paintFace(Painter& painter);
+  void paintBorder(Painter& painter);
 
   Rect rect_;
 
@@ -199,6 +214,7 @@ class Control {
   bool hot_ = false;
   bool pushed_ = false;
   bool focused_ = false;
+  bool focusVisible_ = false;
 };
 
 // A control with children, which it owns. The base places every visible non-floating child in
@@ -433,6 +449,9 @@ class Edit : public Label {
   bool acceptsFocus() const override { return true; }
   Cursor cursor() const override { return Cursor::kText; }
   bool takesText() const override { return true; }
+  // A text set from outside (not typed) puts the caret at its end and scrolls the end into view,
+  // where a completed folder shows what was added; a new width keeps the caret in view.
+  void arrange(const Rect& rect, const TextMeasurer& measurer) override;
 
  protected:
   bool keyDown(const InputEvent& event, InputContext& context) override;
@@ -460,6 +479,7 @@ class Edit : public Label {
   int caret_ = 0;
   int anchor_ = 0;
   int scrollX_ = 0;
+  std::wstring placedText_;  // the text caret_ and scrollX_ were placed for
 };
 
 // Several lines of text, scrolled.

@@ -116,6 +116,7 @@ bool InputRouter::setFocus(Control* control, bool byKeyboard) {
   if (focused_ != control) return focused_ == control;
   if (control != nullptr) {
     control->focused_ = true;
+    control->focusVisible_ = byKeyboard || keyboardUsed_;
     context_.invalidate(control->rect());
     control->focusChanged(true, byKeyboard, context_);
     control->notify(L"setfocus");
@@ -206,6 +207,13 @@ bool InputRouter::handle(const InputEvent& event) {
     }
     case InputType::kKeyDown: {
       dropFocusIfGone();
+      if (!keyboardUsed_ || (focused_ != nullptr && !focused_->focusVisible_)) {
+        keyboardUsed_ = true;
+        if (focused_ != nullptr) {
+          focused_->focusVisible_ = true;
+          context_.invalidate(focused_->rect());
+        }
+      }
       if (event.key == Key::kTab && (event.modifiers & (kControl | kAlt)) == 0) {
         return moveFocus((event.modifiers & kShift) == 0);
       }
@@ -380,7 +388,20 @@ std::wstring Edit::shownText() const {
   return password() ? std::wstring(text().size(), kPasswordChar) : text();
 }
 
+void Edit::arrange(const Rect& rect, const TextMeasurer& measurer) {
+  const bool resized = rect.width() != rect_.width();
+  Label::arrange(rect, measurer);
+  if (text() != placedText_) {
+    const int length = static_cast<int>(text().size());
+    setSelection(length, length);
+  } else if (!resized) {
+    return;
+  }
+  keepCaretVisible(measurer);
+}
+
 void Edit::keepCaretVisible(const TextMeasurer& measurer) {
+  placedText_ = text();
   const std::wstring shown = shownText();
   const int view = std::max(0, rect().width() - textPadding().left - textPadding().right);
   const int full = measurer.measure(shown, font(), 0).width;

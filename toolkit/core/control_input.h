@@ -73,6 +73,7 @@ class InputRouter {
   Control* hot_ = nullptr;
   Control* pressed_ = nullptr;
   Control* focused_ = nullptr;
+  bool keyboardUsed_ = false;  // a key was pressed in the window: focus rings show
 };
 
 }  // namespace toolkit

@@ -30,8 +30,6 @@ const ImageAttribute* firstSet(std::initializer_list<const ImageAttribute*> imag
   return nullptr;
 }
 
-// A keyboard focus mark that does not depend on the skin's images.
-constexpr Color kFocusColor = 0xC0268FD6u;
 // Behind the selected text of a focused edit.
 constexpr Color kSelectionColor = 0x60268FD6u;
 
@@ -41,10 +39,22 @@ constexpr Color kSelectionColor = 0x60268FD6u;
 
 void Control::paint(Painter& painter) {
   if (!visible_) return;
+  paintFace(painter);
+  paintBorder(painter);
+  if (showsFocus() && enabled()) {
+    const Rect inset{kFocusRingInset, kFocusRingInset, kFocusRingInset, kFocusRingInset};
+    painter.drawBorder(deflate(rect_, inset), kFocusRingWidth, kFocusRingColor);
+  }
+}
+
+void Control::paintFace(Painter& painter) {
   if (hasAlpha(bkColor_)) painter.fillRect(rect_, bkColor_);
   if (!bkImage_.empty()) painter.drawImage(rect_, bkImage_);
   paintStatusImage(painter);
   paintText(painter);
+}
+
+void Control::paintBorder(Painter& painter) {
   if (borderSize_ > 0 && hasAlpha(borderColor_)) painter.drawBorder(rect_, borderSize_, borderColor_);
 }
 
@@ -53,11 +63,13 @@ void Control::paint(Painter& painter) {
 void Container::paint(Painter& painter) {
   if (!visible()) return;
   ClipScope clip(painter, rect_);
-  Control::paint(painter);
+  paintFace(painter);
   for (auto& child : children_) {
     if (!child->visible() || !intersects(child->rect(), rect_)) continue;
     child->paint(painter);
   }
+  // Over the children: a strip filling the top of a framed box keeps the frame.
+  paintBorder(painter);
 }
 
 // ---- Label ----
@@ -105,7 +117,6 @@ void Button::paintStatusImage(Painter& painter) {
 
 void Button::paintText(Painter& painter) {
   paintLabelText(painter, stateTextColor());
-  if (isFocused() && enabled()) painter.drawBorder(rect_, 1, kFocusColor);
 }
 
 // ---- Option ----

@@ -50,7 +50,11 @@ enum class MessageType : uint8_t {
   kInput,    // input: every pointer, key, text and focus event of the window
   kTimer,    // timerId: a window timer is due
   kSize,     // size: the client area has the new size
-  kClose,    // result: close the window (the close button of the frame gives 0)
+  kClose,    // result: close the window
+  // The window manager's close (its close button, Alt+F4, the task bar): the window decides, as
+  // for its own close button. The base ignores it while the window is disabled (a box over it
+  // answers first) and otherwise closes with result 0.
+  kCloseRequest,
   kDestroy,  // the window is being destroyed; the final message follows
 };
 

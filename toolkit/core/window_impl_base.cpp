@@ -178,6 +178,13 @@ bool WindowImplBase::handleMessage(const WindowMessage& message) {
       result_ = message.result;
       destroyWindow();
       return true;
+    case MessageType::kCloseRequest: {
+      if (!enabled_) return true;
+      WindowMessage close;
+      close.type = MessageType::kClose;
+      close.result = 0;
+      return handleMessage(close);
+    }
     case MessageType::kTimer:
     case MessageType::kDestroy:
       return false;

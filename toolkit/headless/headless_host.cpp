@@ -198,8 +198,7 @@ bool HeadlessWindow::dragCaption(Point from, Point to) {
 
 void HeadlessWindow::requestClose() {
   WindowMessage message;
-  message.type = MessageType::kClose;
-  message.result = 0;
+  message.type = MessageType::kCloseRequest;
   window_.deliver(message);
 }
 

@@ -95,7 +95,7 @@ class HeadlessWindow : public WindowHost {
   // A press at |from| dragged to |to|: moves the window when |from| is on its caption (what a
   // window manager does with a caption drag). False when |from| is not on the caption.
   bool dragCaption(Point from, Point to);
-  // The window manager's close (its close button, Alt+F4): kClose with result 0.
+  // The window manager's close (its close button, Alt+F4, the task bar): kCloseRequest.
   void requestClose();
   // Paints the window into a PNG file through the registered renderer; false without one.
   bool screenshot(const std::string& pngPath);

@@ -85,6 +85,8 @@ class GtkWindowHost : public WindowHost {
   void setIcon(int resourceId) override;
   void show(ShowCommand command) override;
   bool isVisible() const override { return gtk_widget_get_visible(top_) != FALSE; }
+  // As the window manager last said (an iconified window): a minimise asked for here and a
+  // restore from the task bar both count only once it reports them.
   bool isMinimized() const override { return minimized_; }
   void bringToTop() override { gtk_window_present(GTK_WINDOW(top_)); }
   void bringToFront() override;
@@ -129,6 +131,7 @@ class GtkWindowHost : public WindowHost {
   static gboolean onKey(GtkWidget* widget, GdkEventKey* event, gpointer self);
   static gboolean onFocus(GtkWidget* widget, GdkEventFocus* event, gpointer self);
   static gboolean onDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
+  static gboolean onWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer self);
   static void onSize(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
   static void onRealize(GtkWidget* widget, gpointer self);
   static void onCommit(GtkIMContext* context, gchar* text, gpointer self);
@@ -247,6 +250,7 @@ GtkWindowHost::GtkWindowHost(GtkDesktop& desktop, WindowImplBase& window, GtkWin
   g_signal_connect(top_, "focus-in-event", G_CALLBACK(onFocus), this);
   g_signal_connect(top_, "focus-out-event", G_CALLBACK(onFocus), this);
   g_signal_connect(top_, "delete-event", G_CALLBACK(onDelete), this);
+  g_signal_connect(top_, "window-state-event", G_CALLBACK(onWindowState), this);
   g_signal_connect(top_, "realize", G_CALLBACK(onRealize), this);
 
   // Typed text comes through the input method (dead keys, compose, CJK input).
@@ -295,7 +299,6 @@ void GtkWindowHost::show(ShowCommand command) {
       break;
     case ShowCommand::kShow:
     case ShowCommand::kRestore:
-      minimized_ = false;
       gtk_window_set_focus_on_map(top, TRUE);
       gtk_widget_show_all(top_);
       gtk_window_deiconify(top);
@@ -307,7 +310,6 @@ void GtkWindowHost::show(ShowCommand command) {
       gtk_widget_show_all(top_);
       break;
     case ShowCommand::kMinimize:
-      minimized_ = true;
       gtk_window_iconify(top);
       break;
   }
@@ -315,7 +317,6 @@ void GtkWindowHost::show(ShowCommand command) {
 
 void GtkWindowHost::bringToFront() {
   GtkWindow* top = GTK_WINDOW(top_);
-  minimized_ = false;
   gtk_window_deiconify(top);
   // Above every window for the raise, then back among the others.
   const bool above = gtk_window_get_transient_for(top) != nullptr;
@@ -547,10 +548,14 @@ gboolean GtkWindowHost::onFocus(GtkWidget* /*widget*/, GdkEventFocus* event, gpo
 
 gboolean GtkWindowHost::onDelete(GtkWidget* /*widget*/, GdkEvent* /*event*/, gpointer self) {
   WindowMessage message;
-  message.type = MessageType::kClose;
-  message.result = 0;
+  message.type = MessageType::kCloseRequest;
   static_cast<GtkWindowHost*>(self)->window_.deliver(message);
-  return TRUE;  // the window base destroys the native window itself
+  return TRUE;  // the window decides; the window base destroys the native window itself
+}
+
+gboolean GtkWindowHost::onWindowState(GtkWidget* /*widget*/, GdkEventWindowState* event, gpointer self) {
+  static_cast<GtkWindowHost*>(self)->minimized_ = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+  return FALSE;
 }
 
 void GtkWindowHost::onSize(GtkWidget* /*widget*/, GdkRectangle* allocation, gpointer self) {

@@ -85,8 +85,29 @@ void MessageBoxWindow::notify(std::wstring_view type, toolkit::Control& sender) 
 }
 
 bool MessageBoxWindow::handleMessage(const toolkit::WindowMessage& message) {
+  // The window manager's close is the box's own close button.
+  if (message.type == toolkit::MessageType::kCloseRequest) {
+    closeByCloseButton();
+    return true;
+  }
   if (message.type == toolkit::MessageType::kClose) releaseParent();
   return WindowImplBase::handleMessage(message);
+}
+
+bool MessageBoxWindow::preFilterKey(const toolkit::InputEvent& event) {
+  if (event.key != toolkit::Key::kEscape || event.modifiers != toolkit::kNoModifier) return false;
+  closeByCloseButton();
+  return true;
+}
+
+void MessageBoxWindow::closeByCloseButton() {
+  if (toolkit::Control* button = findControl(L"closebtn")) {
+    notify(L"click", *button);
+  } else {
+    releaseParent();
+    if (onClose_) onClose_();
+    close(toolkit::kResultOk);
+  }
 }
 
 void MessageBoxWindow::onFinalMessage() { delete this; }
@@ -128,6 +149,20 @@ void MessageBoxWindow::addButton(const ButtonSpec& spec) {
   if (row == nullptr) return;
   row->insert(row->count() - 1, std::make_unique<CSelectionUI>(spec));
   relayout();
+  input().setFocus(defaultButton());
+}
+
+CSelectionUI* MessageBoxWindow::defaultButton() const {
+  toolkit::Control* bar = findControl(L"bottombar");
+  toolkit::Container* row = bar != nullptr ? bar->asContainer() : nullptr;
+  CSelectionUI* first = nullptr;
+  for (int i = 0; row != nullptr && i < row->count(); ++i) {
+    auto* button = dynamic_cast<CSelectionUI*>(row->childAt(i));
+    if (button == nullptr) continue;
+    if (!button->spec().secondary) return button;
+    if (first == nullptr) first = button;
+  }
+  return first;
 }
 
 }  // namespace msg

@@ -37,6 +37,8 @@ void releaseParentHold(toolkit::WindowImplBase* parent);
 // Forgets one hold without touching the window (a box going with its window).
 void dropParentHold(toolkit::WindowImplBase* parent);
 
+class CSelectionUI;
+
 class MessageBoxWindow : public toolkit::WindowImplBase, public IMessageBox {
  public:
   static constexpr const wchar_t* kLayout = L"common/xml_messagebox.xml";
@@ -52,6 +54,8 @@ class MessageBoxWindow : public toolkit::WindowImplBase, public IMessageBox {
   void initWindow() override;
   void notify(std::wstring_view type, toolkit::Control& sender) override;
   bool handleMessage(const toolkit::WindowMessage& message) override;
+  // Escape is the close button.
+  bool preFilterKey(const toolkit::InputEvent& event) override;
   void onFinalMessage() override;
   // Lets the parent go, once (see holdParent). Also for a box whose window failed.
   void releaseParent();
@@ -65,9 +69,14 @@ class MessageBoxWindow : public toolkit::WindowImplBase, public IMessageBox {
   void setTitle(const std::wstring& text) override;
   void setText(const std::wstring& text) override;
   void setCloseCallback(std::function<void()> onClose) override;
+  // Also gives the focus to the box's default button: its first primary one (the first button
+  // when all are secondary), which Enter presses.
   void addButton(const ButtonSpec& spec) override;
+  // The button that has the focus when the box opens; null without buttons.
+  CSelectionUI* defaultButton() const;
 
  private:
+  void closeByCloseButton();
 
   toolkit::WindowImplBase* parent_;
   std::wstring layout_;

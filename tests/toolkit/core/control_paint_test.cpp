@@ -110,7 +110,38 @@ TEST(ControlPaintTest, MissingStateImagesFallBackToTheNormalOne) {
   EXPECT_EQ(paintCalls(button),
             (std::vector<std::wstring>{L"fill 0,0,100,30 FF00FF00", L"image 0,0,100,30 n.png"}));
   button.setFocused(true);
-  EXPECT_EQ(paintCalls(button).back(), L"border 0,0,100,30 1 C0268FD6") << "focus is visible";
+  // A two-pixel ring just inside the edge, opaque: it shows over any face.
+  EXPECT_EQ(paintCalls(button).back(), L"border 1,1,99,29 2 FF17171A") << "focus is visible";
+}
+
+// Every control that takes the focus draws the ring, drop lists and text fields too; a disabled
+// one draws none.
+TEST(ControlPaintTest, EveryFocusableClassDrawsTheFocusRing) {
+  Combo combo;
+  Edit edit;
+  RichEdit text;
+  Option option;
+  for (Control* control : std::initializer_list<Control*>{&combo, &edit, &text, &option}) {
+    SCOPED_TRACE(std::string(control->className().begin(), control->className().end()));
+    control->setFocused(true);
+    const std::vector<std::wstring> focused = paintCalls(*control);
+    ASSERT_FALSE(focused.empty());
+    EXPECT_EQ(focused.back(), L"border 1,1,99,29 2 FF17171A");
+    control->setEnabled(false);
+    const std::vector<std::wstring> calls = paintCalls(*control);
+    EXPECT_TRUE(calls.empty() || calls.back() != L"border 1,1,99,29 2 FF17171A");
+  }
+}
+
+// A container's border is drawn after its children: a child filling its edge keeps the frame.
+TEST(ControlPaintTest, AContainersBorderIsDrawnOverItsChildren) {
+  VerticalLayout box;
+  setAll(box, {{L"bordersize", L"1"}, {L"bordercolor", L"#B8C0CA"}});
+  auto& strip = box.add(std::make_unique<Control>());
+  setAll(strip, {{L"bkcolor", L"#F5F7FA"}, {L"height", L"10"}});
+  const std::vector<std::wstring> expected = {L"clip 0,0,100,30", L"fill 0,0,100,10 FFF5F7FA",
+                                              L"border 0,0,100,30 1 FFB8C0CA", L"unclip"};
+  EXPECT_EQ(paintCalls(box), expected);
 }
 
 // An edit's frame follows its state as a path field's does: the focused image while it has the
@@ -284,7 +315,8 @@ TEST(ControlPaintTest, EditsAreDrawnAsInputScrolledThem) {
   ASSERT_EQ(edit.scrollX(), 0);
   EXPECT_EQ(painter.calls, (std::vector<std::wstring>{L"clip 4,0,96,30", L"fill 4,2,164,28 60268FD6",
                                                       L"text 4,0,164,30 " + bullets + L" FF000000 runs 0",
-                                                      L"fill 4,7,5,23 FF000000", L"unclip"}));
+                                                      L"fill 4,7,5,23 FF000000", L"unclip",
+                                                      L"border 1,1,99,29 2 FF17171A"}));  // a key: the ring shows
 
   // One line of 16 pixels a wheel step scrolls by 3 lines (48), within a text of 20 lines in 30.
   licence.setAttribute(L"wordbreak", L"true");
