@@ -2,8 +2,7 @@
 // own, and every name the launcher can carry must still give an icon and a launcher.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <ostream>
 
 #include "tests/model/install_world.h"
 #include "utility/base/strings.h"
@@ -16,13 +15,6 @@ namespace fs = std::filesystem;
 
 const auto* const kCurlEnvironment = ::testing::AddGlobalTestEnvironment(new nettest::CurlEnvironment);
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::wstring repeated(const wchar_t* piece, size_t times) {
   std::wstring text;
   for (size_t i = 0; i < times; ++i) text += piece;
@@ -33,6 +25,7 @@ struct NameCase {
   const char* label;
   std::wstring name;
 };
+void PrintTo(const NameCase& c, std::ostream* out) { *out << c.label; }
 
 class ShortcutNameLength : public InstallWorld, public ::testing::WithParamInterface<NameCase> {};
 
@@ -53,7 +46,7 @@ TEST_P(ShortcutNameLength, GivesAnIconAndALauncher) {
   const std::string stem = launcherName.substr(0, launcherName.size() - std::string(".desktop").size());
   const fs::path icon = host(L"C:\\Tarnwick\\Tarnwick9\\data\\") / (stem + ".ico");
   EXPECT_TRUE(fs::is_regular_file(icon)) << icon;
-  EXPECT_NE(readFile(found[0]).find("Icon=" + icon.string() + "\n"), std::string::npos);
+  EXPECT_NE(readFile(found[0].string()).find("Icon=" + icon.string() + "\n"), std::string::npos);
   for (const auto& entry : fs::directory_iterator(icon.parent_path())) {
     EXPECT_NE(entry.path().extension(), ".download") << "a temporary file was left: " << entry.path();
   }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <thread>
 
@@ -31,6 +32,7 @@ struct FolderCase {
   const char* label;
   std::wstring folder;  // below D:\, without the drive
 };
+void PrintTo(const FolderCase& c, std::ostream* out) { *out << c.label; }
 
 // A world with a home (C:), a drive for the installation (D:) and a desktop folder.
 class LauncherStart : public ::testing::TestWithParam<FolderCase> {
