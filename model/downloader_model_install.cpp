@@ -81,7 +81,7 @@ std::wstring iconFileName(const std::wstring& shortcutName) {
 // no partial file under the target's name.
 void downloadWithRetries(const std::wstring& url, const std::wstring& target) {
   utility::CHttpDownloader downloader;
-  const std::wstring part = target + L".download";
+  const std::wstring part = utility::ufile::temporaryNameFor(target, L".download");
   for (int attempt = 0; attempt < kDownloadAttempts; ++attempt) {
     if (downloader.downloadToFile(url, part, nullptr) && utility::ufile::moveFile(part, target, 3)) return;
     if (utility::ufile::exists(part)) utility::ufile::removeFile(part);

@@ -46,12 +46,28 @@ bool notNamedAfterStart(const std::wstring& path, const wchar_t* word) {
   return at == std::wstring::npos || at == 0;
 }
 
+// The error row's text for a folder that cannot be used.
+const char* problemTextKey(helper::disk::InstallPathProblem problem) {
+  using helper::disk::InstallPathProblem;
+  switch (problem) {
+    case InstallPathProblem::noFreeSpace:
+      return "MsgBox_disk_notEnough";
+    case InstallPathProblem::invalidCharacters:
+    case InstallPathProblem::blankFolderName:
+      return "MsgBox_error_path";
+    default:
+      return "Label_path_error";
+  }
+}
+
 }  // namespace
 
 void CMainFrame::refreshInstallPage() {
   const std::wstring path = DownloaderModel::instance().getInstallPath();
-  const bool valid = helper::disk::isValidInstallPath(path);
+  const helper::disk::InstallPathProblem problem = helper::disk::installPathProblem(path);
+  const bool valid = problem == helper::disk::InstallPathProblem::none;
   setText(L"pathedit", path);
+  if (!valid) setText(L"pathErrorLabel", langString(problemTextKey(problem)));
   setVisible(L"errorpathnoticeui", !valid);
   auto* accept = findControl<Option>(L"acceptprotocolopt");
   setEnabled(L"installnowbtn", valid && accept != nullptr && accept->selected());
@@ -96,6 +112,14 @@ void CMainFrame::changePathClac(bool checkSsd, const std::wstring& typedPath) {
   if (model.getInstallPath() == newPath) return;
   const std::wstring oldPath = model.getInstallPath();
   setInstallPath(slashToBackslash(newPath));
+  // A folder that cannot be used has the error row (with its reason) and nothing more: the
+  // drive notices would speak of a drive it may not even have.
+  const helper::disk::InstallPathProblem problem = helper::disk::installPathProblem(model.getInstallPath());
+  if (problem != helper::disk::InstallPathProblem::none) {
+    common::logPrint("CMainFrame::changePathClac", __LINE__, L"path cannot be used (%s): %s",
+                     helper::disk::installPathProblemName(problem), model.getInstallPath().c_str());
+    return;
+  }
 
   const std::wstring best = model.getBestPath();
   const bool ssdFlag = model.getBestPathFlag() != 0;

@@ -59,6 +59,27 @@ TEST_F(HeadlessJob, DownloadsInstallsPersonalisesAndStartsTheEmulatorThenEnds) {
   for (const auto& post : services_.posts()) EXPECT_TRUE(post.accepted) << post.path << ": " << post.reason;
 }
 
+// No drive can hold the emulator (drive C:, the home folder, is not there), so the proposed
+// folder is a relative one: the job ends as the window's install button refuses, before
+// anything is fetched, and no installation lands relative to the working folder.
+TEST_F(HeadlessJob, WithoutAUsableDriveNothingIsDownloadedAndTheJobFails) {
+  fs::create_directories(world_ / "home/Desktop");
+  extraEnv_.push_back("TARNWICK_AUTOMATION=headless");
+  extraEnv_.push_back("TARNWICK_DRIVES=C=" + (world_ / "no-such-drive").string());
+  extraEnv_.push_back("TARNWICK_STANDIN_RECORD=" + (world_ / "standin-record.jsonl").string());
+
+  const pid_t run = start("Tarnwick9_en_35036_x.exe", {});
+  ASSERT_EQ(wait(run, std::chrono::seconds(120)), 1) << log();
+  EXPECT_NE(log().find("installation folder refused (no such drive): Tarnwick\\Tarnwick9\\"), std::string::npos)
+      << log();
+  EXPECT_EQ(log().find("start download player"), std::string::npos) << log();
+  EXPECT_EQ(recordedRoles(), std::vector<std::string>{});
+  for (const auto& entry : fs::recursive_directory_iterator(world_)) {
+    EXPECT_NE(entry.path().filename(), "corvide.exe") << entry.path();
+  }
+  for (const auto& request : services_.requests()) EXPECT_FALSE(request.path.ends_with(".exe")) << request.path;
+}
+
 // Without the switch the run waits for the user (the window's buttons): nothing is downloaded.
 TEST_F(HeadlessJob, WithoutTheSwitchNothingIsDownloaded) {
   const pid_t run = start("Tarnwick9_en_35036_x.exe", {});

@@ -2,8 +2,10 @@
 // the recommended-drive rule, the error display and the folder browser, on the real main window
 // and skin in the headless host, over a drive table and drive facts of the test's own.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -282,6 +284,72 @@ TEST_F(PathTest, FolderBrowserChoiceBecomesADrivePath) {
   for (wchar_t& c : outside) c = c == L'/' ? L'\\' : c;
   EXPECT_EQ(path(), outside + L"\\Tarnwick\\Tarnwick9\\");
   EXPECT_TRUE(visible(L"errorpathnoticeui"));
+}
+
+// A folder that cannot be used gets the error row with its reason and no drive notice: each
+// of these is on a drive other than the recommended solid-state one, where a usable folder
+// would bring the notices.
+TEST_F(PathTest, UnusableFoldersGetTheErrorRowOnly) {
+  const fs::path d = temp_.path() / "d";
+  std::ofstream(d / "plain.txt") << "x";
+  fs::create_directories(d / "locked");
+  fs::permissions(d / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  fs::create_directories(temp_.path() / "f");
+  utility::setDriveTableForTesting({{L'C', (temp_.path() / "c").string(), {}, {}},
+                                    {L'D', d.string(), {}, {}},
+                                    {L'F', (temp_.path() / "f").string(), {}, {}}});
+  helper::disk::setStatedVolumesForTesting({{L'C', {200000, L"NTFS", true}},
+                                            {L'D', {900000, L"NTFS", false}},
+                                            {L'F', {0, L"NTFS", false}}});
+  std::wstring longPieces;
+  while (longPieces.size() < 1100) longPieces += L"\\folder";
+  struct Case {
+    const char* label;
+    std::wstring typed;
+    std::wstring stored;  // the installation path it becomes
+    const wchar_t* reason;
+    const char* textKey;
+  };
+  std::vector<Case> cases = {
+      {"no such drive", L"Q:\\nowhere", L"Q:\\nowhere\\Tarnwick\\Tarnwick9\\", L"no such drive", "Label_path_error"},
+      {"a file, not a folder", L"D:\\plain.txt", L"D:\\plain.txt\\Tarnwick\\Tarnwick9\\",
+       L"a file where a folder must be", "Label_path_error"},
+      {"a folder name too long", L"D:\\" + std::wstring(256, L'x'),
+       L"D:\\" + std::wstring(256, L'x') + L"\\Tarnwick\\Tarnwick9\\", L"too long", "Label_path_error"},
+      {"a path too long", L"D:" + longPieces, L"D:" + longPieces + L"\\Tarnwick\\Tarnwick9\\", L"too long",
+       "Label_path_error"},
+      {"characters not allowed", L"D:\\bad|name", L"D:\\bad|name\\Tarnwick\\Tarnwick9\\",
+       L"characters not allowed", "MsgBox_error_path"},
+      {"a folder name of blanks", L"D:\\a\\  \\b", L"D:\\a\\  \\b\\Tarnwick\\Tarnwick9\\",
+       L"a folder name of blanks", "MsgBox_error_path"},
+      {"a full drive", L"F:\\Games", L"F:\\Games\\Tarnwick\\Tarnwick9\\", L"no free space",
+       "MsgBox_disk_notEnough"},
+  };
+  // The superuser may write anywhere.
+  if (::geteuid() != 0) {
+    cases.push_back({"not writable", L"D:\\locked\\games", L"D:\\locked\\games\\Tarnwick\\Tarnwick9\\",
+                     L"not writable", "Label_path_error"});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    typePath(L"C:\\Tarnwick\\Tarnwick9\\");
+    gLogs.clear();
+    typePath(c.typed);
+    settle();
+    EXPECT_EQ(path(), c.stored);
+    EXPECT_EQ(openWindows(), 1u) << "a drive notice for a folder that cannot be used";
+    EXPECT_TRUE(visible(L"errorpathnoticeui"));
+    EXPECT_EQ(frame_->findControl(L"pathErrorLabel")->text(), toolkit::langString(c.textKey));
+    EXPECT_FALSE(enabled(L"installnowbtn"));
+    EXPECT_EQ(gLogs, std::vector<std::wstring>{L"path cannot be used (" + std::wstring(c.reason) + L"): " + c.stored});
+    for (int i = 0; i < 5 && openWindows() > 1; ++i) {
+      box()->window().close();
+      settle();
+    }
+  }
+  typePath(L"C:\\Games");
+  EXPECT_FALSE(visible(L"errorpathnoticeui"));
+  fs::permissions(d / "locked", fs::perms::owner_all);
 }
 
 // ---- The notices ----

@@ -6,17 +6,22 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_fs.h"
+#include "utility/base/main_loop.h"
 #include "utility/base/strings.h"
+#include "utility/base/tasks.h"
 #include "utility/system/command_line_split.h"
 #include "utility/system/drive_table.h"
 #include "utility/system/linux/process_linux.h"
@@ -357,8 +362,8 @@ TEST_F(ProcessTest, TaskkillEndsTheNamedProcessesAndTheirDescendants) {
   EXPECT_EQ(logged().back(), "utility::process::execute|execute exitcode = 128 lastError = 0");
 }
 
-// PATH names a folder of stand-in openers for one test; openUrl waits for each opener to end, so
-// what an opener wrote is complete when openUrl returns.
+// PATH names a folder of stand-in openers for one test. openUrl returns once an opener is on its
+// way; its verdict is logged when it comes, and what the openers wrote is complete by then.
 class OpenUrlTest : public ProcessTest {
  protected:
   void SetUp() override {
@@ -375,40 +380,122 @@ class OpenUrlTest : public ProcessTest {
     utility::process::setOpenerVerdictLimitForTesting(0);
     ProcessTest::TearDown();
   }
-  // A script standing in for an opener: writes its one argument to |out| and exits with |code|.
-  void opener(const std::string& name, const fs::path& out, int code) {
+  // A script standing in for an opener: writes its one argument to |out| and exits with |code|,
+  // once |waitFor| exists when given.
+  void opener(const std::string& name, const fs::path& out, int code, const fs::path& waitFor = {}) {
     const fs::path script = bin_ / name;
-    std::ofstream(script) << "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" << out.string() << "'\nexit " << code
-                          << "\n";
+    std::ofstream file(script);
+    file << "#!/bin/sh\n";
+    if (!waitFor.empty()) file << "while [ ! -e '" << waitFor.string() << "' ]; do sleep 0.01; done\n";
+    file << "printf '%s|%s' \"$#\" \"$1\" > '" << out.string() << "'\nexit " << code << "\n";
+    file.close();
     fs::permissions(script, fs::perms::owner_all);
+  }
+  // The verdicts openUrl logged so far.
+  std::vector<std::string> verdicts() {
+    std::vector<std::string> found;
+    for (const std::string& record : logged()) {
+      if (record.rfind("utility::process::openUrl|", 0) == 0) found.push_back(record);
+    }
+    return found;
+  }
+  // Waits (within the failure limit) for |count| verdicts.
+  std::vector<std::string> waitForVerdicts(size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFailureLimitMs);
+    while (verdicts().size() < count && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return verdicts();
+  }
+  void clearLog() {
+    std::lock_guard<std::mutex> lock(logMutex);
+    logRecords.clear();
   }
   std::string savedPath_;
   fs::path bin_;
 };
+
+const std::string kHandedOver = "utility::process::openUrl|shellEx ret . lastError = 0";
 
 TEST_F(OpenUrlTest, OpensWithXdgOpenAndHandsTheAddressOverAsOneArgument) {
   const fs::path report = temp_.path() / "report";
   opener("xdg-open", report, 0);
   const std::wstring address = L"https://example.test/a b?x=\"1\"&y=$(id);`id` \u6e38";
   EXPECT_GT(utility::process::openUrl(address), 32);
+  EXPECT_EQ(waitForVerdicts(1), std::vector<std::string>{kHandedOver});
   EXPECT_EQ(readFile(report), "1|" + utility::wideToUtf8(address));
-  EXPECT_TRUE(logged().empty());
+  EXPECT_EQ(logged(), std::vector<std::string>{kHandedOver});
 }
 
 TEST_F(OpenUrlTest, FallsBackToTheBrowserWhenXdgOpenRefusesOrIsMissing) {
   for (const bool xdgOpenPresent : {true, false}) {
     SCOPED_TRACE(xdgOpenPresent ? "xdg-open refuses" : "no xdg-open");
+    clearLog();
     const fs::path refused = temp_.path() / "refused";
     fs::remove(bin_ / "xdg-open");
     if (xdgOpenPresent) opener("xdg-open", refused, 3);
     const fs::path report = temp_.path() / (xdgOpenPresent ? "browser1" : "browser2");
     opener("x-www-browser", report, 0);
     EXPECT_GT(utility::process::openUrl(L"https://example.test/"), 32);
+    EXPECT_EQ(waitForVerdicts(1), std::vector<std::string>{kHandedOver});
     EXPECT_EQ(readFile(report), "1|https://example.test/");
   }
-  fs::remove(bin_ / "xdg-open");
+  // Every opener refuses: the last refusal is the verdict.
+  clearLog();
   fs::remove(bin_ / "x-www-browser");
+  opener("xdg-open", temp_.path() / "refused", 3);
+  EXPECT_GT(utility::process::openUrl(L"https://example.test/"), 32);
+  EXPECT_EQ(waitForVerdicts(1),
+            std::vector<std::string>{"utility::process::openUrl|shellEx failed!!! lastError = 3"});
+  // No opener at all: known at once.
+  clearLog();
+  fs::remove(bin_ / "xdg-open");
   EXPECT_LE(utility::process::openUrl(L"https://example.test/"), 32);
+  EXPECT_EQ(verdicts(), std::vector<std::string>{"utility::process::openUrl|shellEx failed!!! lastError = 2"});
+}
+
+// A link clicked in the window: the main loop goes on while the opener has not answered (here it
+// answers only once the loop has run a task posted after the call), and the verdict, the
+// browser's after xdg-open refused, is logged afterwards.
+TEST_F(OpenUrlTest, TheMainLoopRunsWhileTheOpenerDecides) {
+  const fs::path release = temp_.path() / "release";
+  opener("xdg-open", temp_.path() / "refused", 3, release);
+  const fs::path report = temp_.path() / "browser";
+  opener("x-www-browser", report, 0);
+  utility::TaskDispatcher::create();
+  utility::MainLoop::resetForTesting();
+
+  // Only a failing run needs it: lets a blocked opener answer so the test ends.
+  std::atomic<bool> loopRan{false};
+  std::atomic<bool> releasedByWatchdog{false};
+  std::thread watchdog([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFailureLimitMs);
+    while (!loopRan && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!loopRan) {
+      releasedByWatchdog = true;
+      std::ofstream(release) << "x";
+    }
+  });
+  std::vector<std::string> verdictsWhileWaiting{"<not run>"};
+  ASSERT_TRUE(utility::runOnMainThread([&] {
+    EXPECT_GT(utility::process::openUrl(L"https://example.test/licence"), 32);
+    utility::runOnMainThread([&] {
+      loopRan = true;
+      verdictsWhileWaiting = verdicts();
+      std::ofstream(release) << "x";
+      utility::MainLoop::quit();
+    });
+  }));
+  utility::MainLoop::run();
+  watchdog.join();
+  utility::MainLoop::resetForTesting();
+
+  EXPECT_FALSE(releasedByWatchdog) << "the main loop stood still while the opener decided";
+  EXPECT_EQ(verdictsWhileWaiting, std::vector<std::string>{});
+  EXPECT_EQ(waitForVerdicts(1), std::vector<std::string>{kHandedOver});
+  EXPECT_EQ(readFile(report), "1|https://example.test/licence");
 }
 
 }  // namespace

@@ -258,6 +258,32 @@ TEST_F(UFileOnDisk, CopyingMoveKeepsModeAndLeavesNothingBehind) {
 }
 
 // A download file is never opened through a link, never a FIFO or device, never inherited.
+// A file written under a temporary name before it takes its own: the temporary name can be
+// made whenever the final one can, whatever the characters' sizes.
+TEST_F(UFileOnDisk, TemporaryNamesFitWheneverTheFinalNameFits) {
+  const std::pair<const wchar_t*, size_t> pieces[] = {{L"a", 1}, {L"\u00e9", 2}, {L"\u6e38", 3}, {L"\U0001F3AE", 4}};
+  for (const auto& [piece, size] : pieces) {
+    for (size_t bytes = 230; bytes <= 255; ++bytes) {
+      std::wstring name;
+      while ((name.size() + 1) * size <= bytes) name += piece;
+      name = std::wstring(bytes - name.size() * size, L'x') + name;  // exactly |bytes| bytes
+      ASSERT_EQ(utility::wideToUtf8(name).size(), bytes);
+      const std::wstring target = L"C:\\" + name;
+      const std::wstring part = utility::ufile::temporaryNameFor(target, L".download");
+      SCOPED_TRACE(utility::wideToUtf8(part));
+      EXPECT_NE(part, target);
+      EXPECT_TRUE(part.ends_with(L".download"));
+      EXPECT_TRUE(part.starts_with(L"C:\\"));
+      const fs::path host = utility::toHostPath(part);
+      EXPECT_LE(host.filename().string().size(), 255u);
+      EXPECT_TRUE(std::ofstream(host).good()) << "the temporary file cannot be made";
+      fs::remove(host);
+    }
+  }
+  // Short names keep their whole name in front.
+  EXPECT_EQ(utility::ufile::temporaryNameFor(L"C:\\data\\Demo.ico", L".download"), L"C:\\data\\Demo.ico.download");
+}
+
 TEST_F(UFileOnDisk, FileHandleRefusesWhatIsNotAFile) {
   std::ofstream(root_ / "c/victim") << "keep me";
   fs::create_symlink(root_ / "c/victim", root_ / "c/link.part");

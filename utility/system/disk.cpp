@@ -6,6 +6,7 @@
 
 #include "utility/system/disk_volume.h"
 #include "utility/base/strings.h"
+#include "utility/system/ufile.h"
 
 namespace helper::disk {
 
@@ -145,7 +146,7 @@ std::wstring normalizePath(const std::wstring& path) {
   return text;
 }
 
-bool isValidInstallPath(const std::wstring& path) {
+InstallPathProblem installPathProblem(const std::wstring& path) {
   std::wstring text = normalizePath(path);
   utility::trim(text);
   // Normalising strips the backslash of a bare root ("c:\" -> "c:"); a path that named the
@@ -157,23 +158,63 @@ bool isValidInstallPath(const std::wstring& path) {
     while (!named.empty() && named.front() == L'\\') named.erase(0, 1);
     if (named.size() > 2 && named[2] == L'\\') text += L'\\';
   }
-  if (text.size() < 3) return false;
+  if (text.size() < 3) return InstallPathProblem::notOnADrive;
   const std::wstring root = driveRootOf(text.substr(0, 3));
-  if (root.empty()) return false;
+  if (root.empty()) return InstallPathProblem::notOnADrive;
   uint64_t bytes = 0;
-  if (!freeBytesOf(root, bytes) || bytes == 0) return false;
+  if (!freeBytesOf(root, bytes)) return InstallPathProblem::notOnADrive;
+  if (bytes == 0) return InstallPathProblem::noFreeSpace;
 
   std::wstring rest = text.substr(3);
   utility::trim(rest);
-  if (rest.find_first_of(kNotAllowed) != std::wstring::npos) return false;
+  if (rest.find_first_of(kNotAllowed) != std::wstring::npos) return InstallPathProblem::invalidCharacters;
   size_t start = 0;
   for (size_t slash = rest.find(L'\\'); slash != std::wstring::npos; slash = rest.find(L'\\', start)) {
     std::wstring piece = rest.substr(start, slash - start);
     utility::trim(piece);
-    if (piece.empty()) return false;
+    if (piece.empty()) return InstallPathProblem::blankFolderName;
     start = slash + 1;
   }
-  return true;
+
+  // Lengths of the text as given (normalising changed only case and separators).
+  size_t units = 0;
+  size_t pieceBytes = 0;
+  for (const wchar_t c : path) {
+    units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
+    if (c == L'\\' || c == L'/') {
+      pieceBytes = 0;
+      continue;
+    }
+    pieceBytes += utility::wideToUtf8(std::wstring(1, c)).size();
+    if (pieceBytes > utility::ufile::kMaxFileNameBytes) return InstallPathProblem::tooLong;
+  }
+  if (units > kMaxInstallPathUnits) return InstallPathProblem::tooLong;
+
+  switch (volume::folderState(path)) {
+    case volume::FolderState::notAFolder:
+      return InstallPathProblem::notAFolder;
+    case volume::FolderState::notWritable:
+      return InstallPathProblem::notWritable;
+    case volume::FolderState::usable:
+      break;
+  }
+  return InstallPathProblem::none;
 }
+
+const wchar_t* installPathProblemName(InstallPathProblem problem) {
+  switch (problem) {
+    case InstallPathProblem::none: return L"usable";
+    case InstallPathProblem::notOnADrive: return L"no such drive";
+    case InstallPathProblem::noFreeSpace: return L"no free space";
+    case InstallPathProblem::invalidCharacters: return L"characters not allowed";
+    case InstallPathProblem::blankFolderName: return L"a folder name of blanks";
+    case InstallPathProblem::tooLong: return L"too long";
+    case InstallPathProblem::notAFolder: return L"a file where a folder must be";
+    case InstallPathProblem::notWritable: return L"not writable";
+  }
+  return L"unknown";
+}
+
+bool isValidInstallPath(const std::wstring& path) { return installPathProblem(path) == InstallPathProblem::none; }
 
 }  // namespace helper::disk

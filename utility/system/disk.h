@@ -39,8 +39,26 @@ void bestInstallDrive(std::wstring& root, bool& isSsd);
 
 // Lower case ("A" to "Z"), "/" turned into "\", runs of "\" collapsed, no "\" at either end.
 std::wstring normalizePath(const std::wstring& path);
-// A drive root with free space followed by folder names without the characters not allowed
-// and without pieces of blanks only.
+// Why a folder cannot hold the installation.
+enum class InstallPathProblem {
+  none,
+  notOnADrive,        // no drive root, or a drive that does not exist
+  noFreeSpace,        // the drive has no byte left
+  invalidCharacters,  // one of the characters not allowed in a folder name
+  blankFolderName,    // a folder name of blanks only
+  tooLong,            // a folder name above the file-name limit, or more than kMaxInstallPathUnits
+  notAFolder,         // a file stands where a folder of the path must be
+  notWritable,        // the folder (or where it would be made) refuses this user
+};
+// The longest installation folder, in UTF-16 units: its registry value is read back into a
+// 2048-byte buffer, terminator included.
+inline constexpr size_t kMaxInstallPathUnits = 1023;
+// The first problem of |path| in this order: drive root with free space, the characters not
+// allowed, pieces of blanks only, lengths, then what the file system says of the folder.
+InstallPathProblem installPathProblem(const std::wstring& path);
+// A short English name of |problem| for the log ("no such drive", ...).
+const wchar_t* installPathProblemName(InstallPathProblem problem);
+// installPathProblem(path) == none.
 bool isValidInstallPath(const std::wstring& path);
 
 // Writes a desktop launcher named after |linkName| that runs |targetFile| with |arguments|

@@ -60,7 +60,9 @@ bool execute(const std::wstring& file, const std::wstring& parameters, bool show
 bool startDetached(const std::wstring& file, const std::wstring& parameters,
                    uint32_t* processId = nullptr);
 
-// Opens a web address or file in the user's browser; a result above 32 means it was handed over.
+// Opens a web address or file in the user's browser; a result above 32 means an opener was
+// started. Returns at once: the opener's verdict (a refusal gives way to the next opener) is
+// learnt on a thread of its own and logged when it comes.
 int openUrl(const std::wstring& address);
 
 // Ends every process whose image name is exactly |imageName|, and with |tree| their

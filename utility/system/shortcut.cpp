@@ -75,7 +75,14 @@ std::string launcherText(const LauncherEntry& entry) {
   utility::trim(shown);
   if (shown.empty()) shown = utility::utf8ToWide(entry.program.substr(entry.program.rfind('/') + 1));
 
-  std::string exec = quoteExecArgument(entry.program);
+  std::string exec;
+  if (entry.program.find('%') != std::string::npos) {
+    // GLib looks for the program named first before it turns "%%" back into "%", and finds no
+    // such file: a program whose path holds "%" is started by the shell, which receives the
+    // path as an argument (those are expanded as written).
+    exec = "/bin/sh -c " + quoteExecArgument("exec \"$0\" \"$@\"") + " ";
+  }
+  exec += quoteExecArgument(entry.program);
   for (const std::string& argument : entry.arguments) {
     exec += ' ';
     exec += quoteExecArgument(argument);

@@ -26,7 +26,9 @@ struct LauncherEntry {
   std::string workingFolder;           // host path, may be empty
   std::string icon;                    // host path, may be empty
 };
-// The whole launcher file, UTF-8.
+// The whole launcher file, UTF-8. A program whose path holds "%" is started through /bin/sh,
+// its path the shell's first argument: desktops on GLib look the program up before they
+// expand "%%", so they would find none.
 std::string launcherText(const LauncherEntry& entry);
 
 }  // namespace disk

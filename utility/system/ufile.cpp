@@ -1,5 +1,7 @@
 #include "utility/system/ufile.h"
 
+#include "utility/base/strings.h"
+
 namespace utility::ufile {
 
 namespace {
@@ -29,6 +31,24 @@ std::wstring parentDir(const std::wstring& path) {
   const size_t sep = lastSeparator(text);
   if (sep == std::wstring::npos) return {};
   return text.substr(0, sep + 1);
+}
+
+std::wstring temporaryNameFor(const std::wstring& path, const std::wstring& suffix) {
+  const size_t sep = lastSeparator(path);
+  const size_t nameStart = sep == std::wstring::npos ? 0 : sep + 1;
+  const size_t suffixBytes = wideToUtf8(suffix).size();
+  const std::wstring name = path.substr(nameStart);
+  if (wideToUtf8(name).size() + suffixBytes <= kMaxFileNameBytes) return path + suffix;
+  // Whole characters of the name while the suffix still fits behind them.
+  std::wstring kept;
+  size_t bytes = 0;
+  for (const wchar_t c : name) {
+    const size_t size = wideToUtf8(std::wstring(1, c)).size();
+    if (bytes + size + suffixBytes > kMaxFileNameBytes) break;
+    kept.push_back(c);
+    bytes += size;
+  }
+  return path.substr(0, nameStart) + kept + suffix;
 }
 
 }  // namespace utility::ufile

@@ -13,6 +13,12 @@ namespace ufile {
 std::wstring fileName(const std::wstring& path, bool keepExtension);
 // The folder part with its trailing separator (see the rules in the implementation).
 std::wstring parentDir(const std::wstring& path);
+// The longest file name, in UTF-8 bytes (no more UTF-16 units either).
+inline constexpr size_t kMaxFileNameBytes = 255;
+// Where a file is written before it replaces |path|: |path| followed by |suffix|, its file name
+// cut short (whole characters) where the suffix would make it too long, so the temporary file
+// can be made whenever |path| itself can. Never |path| itself.
+std::wstring temporaryNameFor(const std::wstring& path, const std::wstring& suffix);
 
 bool exists(const std::wstring& path);
 bool fileSize(const std::wstring& path, uint64_t& size);

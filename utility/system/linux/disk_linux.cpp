@@ -5,7 +5,9 @@
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -188,6 +190,25 @@ bool freeBytes(const std::wstring& root, uint64_t& bytes) {
   if (host.empty() || ::statvfs(host.c_str(), &st) != 0) return false;
   bytes = static_cast<uint64_t>(st.f_bavail) * static_cast<uint64_t>(st.f_frsize);
   return true;
+}
+
+FolderState folderState(const std::wstring& path) {
+  std::string host = utility::toHostPath(path);
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  if (host.empty()) return FolderState::usable;
+  // Up to the nearest part that exists: a folder to write in, or a file in the way.
+  while (true) {
+    struct stat st {};
+    if (::stat(host.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return FolderState::notAFolder;
+      return ::access(host.c_str(), W_OK | X_OK) == 0 ? FolderState::usable : FolderState::notWritable;
+    }
+    if (errno == ENOTDIR) return FolderState::notAFolder;
+    if (errno == EACCES) return FolderState::notWritable;
+    const size_t slash = host.rfind('/');
+    if (slash == std::string::npos || host == "/") return FolderState::usable;
+    host.erase(slash == 0 ? 1 : slash);
+  }
 }
 
 std::optional<std::wstring> fileSystemName(const std::wstring& root) {

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -38,8 +40,8 @@ namespace {
 
 constexpr int kShellSuccess = 42;      // any shell result above 32 means "accepted"
 constexpr int kShellFileNotFound = 2;  // the shell's "file not found"
-// How long openUrl waits to learn whether the opener refused the address before it counts the
-// address as handed over (an opener may also run the browser itself and not return).
+// How long the verdict of openUrl's openers is waited for (away from the caller) before the
+// address counts as handed over (an opener may also run the browser itself and not return).
 constexpr uint32_t kOpenerVerdictMs = 2000;
 std::atomic<uint32_t> openerVerdictMs{kOpenerVerdictMs};
 
@@ -370,20 +372,67 @@ bool execute(const std::wstring& file, const std::wstring& parameters, bool show
   return false;
 }
 
-int openUrl(const std::wstring& address) {
-  const std::vector<std::string> arguments{utility::wideToUtf8(address)};
-  for (const char* opener : {"xdg-open", "x-www-browser"}) {
-    int error = 0;
-    ProcessHandle handle = spawn({opener, true}, arguments, true, error);
-    if (!handle) continue;
-    int exitCode = -1;
-    // An opener that refuses the address at once (no handler for it) gives way to the next.
-    if (handle.wait(openerVerdictMs.load(), exitCode, error) == ProcessHandle::Wait::ended && exitCode != 0) {
-      continue;
+namespace {
+
+// The file |name| names in PATH, as the system's search for a program finds it; empty when none.
+std::string findInPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string folders = path != nullptr ? path : "";
+  size_t start = 0;
+  while (start <= folders.size()) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    const std::string folder = end == start ? "." : folders.substr(start, end - start);
+    const std::string candidate = folder + "/" + name;
+    struct stat st {};
+    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
     }
-    return kShellSuccess;
+    start = end + 1;
   }
-  return kShellFileNotFound;
+  return {};
+}
+
+// Learns the openers' verdict away from the caller's thread and logs it.
+void logVerdictWhenItComes(ProcessHandle handle) {
+  std::thread([handle = std::move(handle)]() mutable {
+    int exitCode = -1;
+    int error = 0;
+    const ProcessHandle::Wait wait = handle.wait(openerVerdictMs.load(), exitCode, error);
+    if (wait == ProcessHandle::Wait::ended && exitCode != 0) {
+      common::logPrint("utility::process::openUrl", __LINE__, L"shellEx failed!!! lastError = %d", exitCode);
+    } else {
+      // Ended well, or still busy past the limit (an opener that runs the browser itself).
+      common::logPrint("utility::process::openUrl", __LINE__, L"shellEx ret . lastError = %d", 0);
+    }
+  }).detach();
+}
+
+}  // namespace
+
+int openUrl(const std::wstring& address) {
+  // The openers are found here, on the caller's thread, which owns the environment.
+  const std::string xdgOpen = findInPath("xdg-open");
+  const std::string browser = findInPath("x-www-browser");
+  if (xdgOpen.empty() && browser.empty()) {
+    common::logPrint("utility::process::openUrl", __LINE__, L"shellEx failed!!! lastError = %d", kShellFileNotFound);
+    return kShellFileNotFound;
+  }
+  // The chain runs in a small shell of its own: an opener that refuses the address (no handler
+  // for it) gives way to the browser even when this process has ended meanwhile, and nobody
+  // waits for the verdict on the caller's thread (a window would freeze meanwhile).
+  static const std::string kChain =
+      "status=2; if [ -n \"$2\" ]; then \"$2\" \"$1\"; status=$?; [ $status -eq 0 ] && exit 0; fi; "
+      "if [ -n \"$3\" ]; then exec \"$3\" \"$1\"; fi; exit $status";
+  const std::vector<std::string> arguments{"-c", kChain, "sh", utility::wideToUtf8(address), xdgOpen, browser};
+  int error = 0;
+  ProcessHandle handle = spawn({"/bin/sh", false}, arguments, true, error);
+  if (!handle) {
+    common::logPrint("utility::process::openUrl", __LINE__, L"shellEx failed!!! lastError = %d", error);
+    return kShellFileNotFound;
+  }
+  logVerdictWhenItComes(std::move(handle));
+  return kShellSuccess;
 }
 
 int killByImageName(const std::wstring& imageName, bool tree, uint32_t waitMs) {

@@ -5,7 +5,7 @@
 
 namespace utility::process {
 
-// How long openUrl waits for an opener's verdict before counting the address as handed over
+// How long openUrl's verdict is waited for before the address counts as handed over
 // (tests: kInfinite, so a slow machine cannot turn a refusal into a success).
 void setOpenerVerdictLimitForTesting(uint32_t limitMs);
 
