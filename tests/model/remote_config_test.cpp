@@ -9,6 +9,7 @@
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
+#include "net/fetch_rules.h"
 #include "telemetry/qv_reporter.h"
 #include "tests/net/net_test_support.h"
 #include "utility/base/main_loop.h"
@@ -36,6 +37,26 @@ class DownloaderModelTest {
     Result r{model->getPlayerUrl(), model->apps_, model->remoteSettings_};
     delete model;
     return r;
+  }
+
+  // fetch, then the download's wait for the address as the main thread runs it, up to the tick
+  // that gives up waiting and takes the generation's fixed address. Returns the address the
+  // download then starts with (the download itself is ended at once; it goes to |installPath|).
+  static std::wstring addressAfterTheWait(QvReporter& reporter, const std::wstring& openid,
+                                          const std::wstring& installPath) {
+    auto* model = new DownloaderModel();
+    model->reporter_ = &reporter;
+    model->openid_ = openid;
+    model->setInstallPath(installPath);
+    model->_prepareConfigRequest();
+    model->_threadGetPlayerUrl();
+    deliverPostedTasks();
+    DownloaderModel::resetDefaultUrlTicksForTesting();
+    for (int tick = 0; tick < 4; ++tick) model->_waitForPlayerUrl();
+    const std::wstring address = model->getPlayerUrl();
+    model->shutdown();
+    delete model;
+    return address;
   }
 
   // init as the application runs it; waits for the config thread and the hand-over of its
@@ -141,6 +162,7 @@ class RemoteConfig : public nettest::ServicesTest {
         });
   }
   void TearDown() override {
+    net::setRemoteDocumentDeadlineForTesting(std::chrono::milliseconds(0));
     reporter_->stop();
     ServicesTest::TearDown();
   }
@@ -376,6 +398,65 @@ TEST_F(RemoteConfig, CampaignFallsBackToLibcurl) {
   EXPECT_TRUE(log_.contains(L"get package data by qvcurl "));
   EXPECT_EQ(result.settings.shortcutName, L"Tarnwick Games");
   EXPECT_EQ(targetsFor(kCampaign).size(), 2u);
+}
+
+// A server that sends a few bytes every 50 ms never trips a stall or idle limit; the overall
+// deadline of each document's fetch ends it, on whichever stack meets it. Where the platform client
+// alone meets it, libcurl gets the document; where both do, the defaults stay (for the player
+// information: the download takes the fixed address).
+TEST_F(RemoteConfig, ADeadlineEndsADocumentThatTrickles) {
+  net::setRemoteDocumentDeadlineForTesting(std::chrono::milliseconds(1000));
+  // Both documents are a few hundred bytes: at 40 bytes per second each takes about ten seconds.
+  const Fault trickle{.bytesPerSecond = 40};
+  const Fault trickleOnce{.bytesPerSecond = 40, .times = 1};
+  const std::wstring deadlineRecord = L"no complete reply within 1000 ms";
+  struct Case {
+    const char* label;
+    const char* path;
+    Fault fault;
+    bool curlMeetsTheDeadline;
+  };
+  const Case cases[] = {
+      {"player information, platform client", kPlayerInfo, trickleOnce, false},
+      {"player information, libcurl", kPlayerInfo, trickle, true},
+      {"campaign, platform client", kCampaign, trickleOnce, false},
+      {"campaign, libcurl", kCampaign, trickle, true},
+  };
+  const std::wstring fetchedAddress = base() + L"/download/full/en/Tarnwick9_setup.exe";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const bool player = std::string(c.path) == kPlayerInfo;
+    services_->clearFaults();
+    services_->clearRecords();
+    services_->setFault(c.path, c.fault);
+    log_.clear();
+    const auto result = DownloaderModelTest::fetch(*reporter_, L"35036");
+    size_t platformRecords = 0;
+    size_t curlRecords = 0;
+    for (const auto& record : log_.records()) {
+      if (record.text != deadlineRecord) continue;
+      if (record.function == "utility::CHttpClient::sendAndReceive") ++platformRecords;
+      if (record.function == "QvCurlDownloader::downloadMemory") ++curlRecords;
+    }
+    EXPECT_EQ(platformRecords, 1u);
+    EXPECT_EQ(curlRecords, c.curlMeetsTheDeadline ? 1u : 0u);
+    EXPECT_EQ(targetsFor(c.path).size(), 2u);
+    // Each document's own fallback record, then libcurl.
+    EXPECT_EQ(log_.contains(L"error 1"), player);
+    EXPECT_EQ(log_.contains(L"get package data by qvcurl "), !player);
+    EXPECT_EQ(log_.contains(L"error 2"), player && c.curlMeetsTheDeadline);
+    // The other document arrived whole; the trickling one only when libcurl got it.
+    const bool playerArrived = !player || !c.curlMeetsTheDeadline;
+    const bool campaignArrived = player || !c.curlMeetsTheDeadline;
+    EXPECT_EQ(result.playerUrl, playerArrived ? fetchedAddress : L"");
+    EXPECT_EQ(result.settings.shortcutName, campaignArrived ? L"Tarnwick Games" : L"");
+    if (!playerArrived) {
+      services_->clearRecords();
+      const std::wstring address = DownloaderModelTest::addressAfterTheWait(*reporter_, L"35036", winPath("Tarnwick"));
+      EXPECT_EQ(address, ConfigImp::instance().defaultPlayerUrl());
+      EXPECT_NE(address, fetchedAddress);
+    }
+  }
 }
 
 TEST_F(RemoteConfig, ShutdownEndsAFetchThatWaitsForData) {

@@ -5,6 +5,9 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <thread>
+#include <vector>
 
 #include "net/http_downloader.h"
 #include "net/qv_curl_downloader.h"
@@ -155,6 +158,78 @@ TEST_F(TransferRules, ADeadlineEndsAServerThatTrickles) {
     EXPECT_NE(out, body);
     EXPECT_TRUE(log_.contains(L"no complete reply within 600 ms"));
   }
+}
+
+// The minimum rate is a number of bytes over the whole window, not per second of it: a pair of
+// servers around the threshold, on both stacks at once. Half the rate fails within the window (a
+// rule that asked for the per-second amount once per window would let it through); twice the rate
+// succeeds. The margins of two absorb a slow start and a loaded scheduler.
+TEST_F(TransferRules, TheMinimumRateHoldsOverItsWholeWindow) {
+  constexpr uint64_t kRate = 4096;
+  constexpr std::chrono::seconds kWindow{5};
+  const net::FetchRules rules{.minBytesPerSecond = kRate, .minRateWindow = kWindow};
+  struct Case {
+    const char* label;
+    bool curl;
+    uint64_t bytesPerSecond;
+    uint64_t size;  // three windows' worth below, two above
+    bool success;
+  };
+  constexpr uint64_t kBelow = kRate / 2;
+  constexpr uint64_t kAbove = kRate * 2;
+  constexpr uint64_t kBelowSize = kBelow * 3 * kWindow.count();
+  constexpr uint64_t kAboveSize = kAbove * 2 * kWindow.count();
+  const Case cases[] = {
+      {"platform client, half the rate", false, kBelow, kBelowSize, false},
+      {"platform client, twice the rate", false, kAbove, kAboveSize, true},
+      {"libcurl, half the rate", true, kBelow, kBelowSize, false},
+      {"libcurl, twice the rate", true, kAbove, kAboveSize, true},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string path = "/files/rate-" + std::to_string(i) + ".bin";
+    services_->addGeneratedFile(path, cases[i].size);
+    services_->setFault(path, {.bytesPerSecond = cases[i].bytesPerSecond});
+  }
+  // The transfers only wait on the servers' pace: all four run side by side.
+  struct Outcome {
+    bool ok = false;
+    std::string body{};
+  };
+  Outcome outcomes[std::size(cases)];
+  std::vector<std::thread> transfers;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    transfers.emplace_back([this, &rules, &c = cases[i], &outcome = outcomes[i], i] {
+      const std::string path = "/files/rate-" + std::to_string(i) + ".bin";
+      const std::string file = "rate-" + std::to_string(i) + ".bin";
+      if (c.curl) {
+        outcome.ok = QvCurlDownloader::downloadFile(winPath(file), url(path), nullptr, rules);
+      } else {
+        utility::CHttpDownloader downloader;
+        outcome.ok = downloader.downloadToFile(utility::utf8ToWide(url(path)), winPath(file), nullptr, rules);
+      }
+      outcome.body = fileExists(hostPath(file)) ? readFile(hostPath(file)) : std::string();
+    });
+  }
+  for (std::thread& transfer : transfers) transfer.join();
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(outcomes[i].ok, c.success);
+    if (c.success) {
+      EXPECT_TRUE(outcomes[i].body == generated(c.size));
+    } else {
+      EXPECT_LT(outcomes[i].body.size(), c.size);
+    }
+  }
+  size_t platformRecords = 0;
+  size_t curlRecords = 0;
+  for (const auto& record : log_.records()) {
+    if (record.text != L"transfer below 4096 bytes per second for 5 s") continue;
+    if (record.function == "utility::CHttpClient::sendAndReceive") ++platformRecords;
+    if (record.function == "QvCurlDownloader::downloadFile") ++curlRecords;
+  }
+  EXPECT_EQ(platformRecords, 1u);
+  EXPECT_EQ(curlRecords, 1u);
 }
 
 }  // namespace
