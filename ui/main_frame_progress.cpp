@@ -86,14 +86,6 @@ void CMainFrame::onInstallTick() {
   installTick_ += 2;
 }
 
-bool CMainFrame::onHttpProgress(const char* /*data*/, int /*length*/, int64_t received, int64_t total) {
-  const uint32_t now = utility::tickCount();
-  if (now < lastApkProgressTick_ + 1000 && received < total) return true;
-  lastApkProgressTick_ = now;
-  taskPoster_.postFunction([this, received, total] { showApkProgress(received, total); });
-  return true;
-}
-
 void CMainFrame::showApkProgress(int64_t received, int64_t total) {
   if (total <= 0) return;  // no length known: nothing to show a share of
   const int percent = static_cast<int>(static_cast<double>(received) / static_cast<double>(total) * 100.0);

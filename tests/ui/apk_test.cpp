@@ -12,7 +12,7 @@
 #include "tests/model/install_world.h"
 #include "tests/ui/main_frame_fixture.h"
 #include "toolkit/text_table.h"
-#include "ui/apk_names.h"
+#include "model/apk_names.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/strings.h"
 
