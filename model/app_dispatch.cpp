@@ -6,8 +6,9 @@
 
 namespace {
 
+// An empty package adds nothing to the launch: only a package that is there must be one.
 std::wstring checked(const AppInfo& app, const std::wstring& parameters) {
-  if (isAndroidPackageName(app.package)) return parameters;
+  if (app.package.empty() || isAndroidPackageName(app.package)) return parameters;
   common::logPrint("CMainFrame::dispatchApps", __LINE__, L"app not handed over, package is not an Android package name: %s",
                    apknames::safeLaunchValue(app.package).c_str());
   return L"";

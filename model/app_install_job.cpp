@@ -32,7 +32,6 @@ namespace {
 
 constexpr const char* kThreadLabel = "CMainFrame::_threadDownloadApk";
 constexpr uint32_t kInstallLimitMs = 120000;
-constexpr uint32_t kProgressIntervalMs = 1000;
 constexpr int kIconAttempts = 3;
 
 // A failed transfer is a failure on both stacks: an error page is never kept as a package, nor
@@ -50,21 +49,29 @@ AppFiles prepare(const AppInfo& app, const std::wstring& folder) {
   AppFiles files;
   files.app = &app;
   // The package names the OBB and icon files and reaches the console tool and the launch: only
-  // an Android package name can do neither harm.
-  if (!isAndroidPackageName(app.package)) {
+  // an Android package name can do neither harm. An app without one is still installed, from its
+  // package file alone.
+  if (!app.package.empty() && !isAndroidPackageName(app.package)) {
     common::logPrint(kThreadLabel, __LINE__, L"app skipped, package is not an Android package name: %s",
                      apknames::safeLaunchValue(app.package).c_str());
     return files;
   }
   std::wstring stem = apknames::safeFileStem(app.name);
   if (stem.empty()) stem = app.package;
+  if (stem.empty()) {
+    common::logPrint(kThreadLabel, __LINE__, L"app skipped, neither its name nor its package can name a file");
+    return files;
+  }
   if (stem != app.name) {
     common::logPrint(kThreadLabel, __LINE__, L"app name cannot name a file, the package file is %s", stem.c_str());
   }
   files.accepted = true;
   files.packageFile = folder + L"\\" + stem + (app.isXapk ? L".xapk" : L".apk");
-  files.obbFile = folder + L"\\" + app.package + L".obb";
-  files.iconFile = folder + L"\\" + app.package + L".ico";
+  // The OBB data and the icon are named by the package: without one there is nothing to name them.
+  if (!app.package.empty()) {
+    files.obbFile = folder + L"\\" + app.package + L".obb";
+    files.iconFile = folder + L"\\" + app.package + L".ico";
+  }
   return files;
 }
 
@@ -79,7 +86,7 @@ void clearTarget(const std::wstring& file) {
 std::wstring installCommand(const AppFiles& files) {
   std::wstring command = L"installapk --index 0";
   command += L" --filename \"" + files.packageFile + L"\"";
-  if (!files.app->obb.empty()) {
+  if (!files.obbFile.empty() && !files.app->obb.empty()) {
     command += L" --packagename " + files.app->package;
     command += L" --fileobb \"" + files.obbFile + L"\"";
   }
@@ -87,7 +94,16 @@ std::wstring installCommand(const AppFiles& files) {
   return command;
 }
 
+std::atomic<uint32_t (*)()> gTickSource{nullptr};
+
+uint32_t readTick() {
+  if (auto source = gTickSource.load()) return source();
+  return utility::tickCount();
+}
+
 }  // namespace
+
+void AppInstallJob::setTickSourceForTesting(uint32_t (*tick)()) { gTickSource.store(tick); }
 
 AppInstallJob::AppInstallJob(Observer& observer) : observer_(&observer) {}
 
@@ -122,9 +138,8 @@ void AppInstallJob::detach() {
 }
 
 bool AppInstallJob::onHttpProgress(const char* /*data*/, int /*length*/, int64_t received, int64_t total) {
-  const uint32_t now = utility::tickCount();
-  if (now < lastProgressTick_ + kProgressIntervalMs && received < total) return true;
-  lastProgressTick_ = now;
+  // The last chunk is always shown: the bar must not stop short of the end.
+  if (!progressThrottle_.due(readTick()) && received < total) return true;
   poster_.postFunction([this, received, total] {
     if (observer_ != nullptr) observer_->onAppProgress(received, total);
   });
@@ -159,7 +174,7 @@ void AppInstallJob::_threadDownloadApk(const std::shared_ptr<Link>& link) {
     const AppFiles& files = jobs.back();
     if (!files.accepted) continue;
 
-    if (!app.obb.empty()) {
+    if (!app.obb.empty() && !files.obbFile.empty()) {
       clearTarget(files.obbFile);
       const std::wstring temp = files.obbFile + L".tmp";
       bool ok = false;
@@ -171,7 +186,7 @@ void AppInstallJob::_threadDownloadApk(const std::shared_ptr<Link>& link) {
       }
     }
 
-    if (!app.icon.empty()) {
+    if (!app.icon.empty() && !files.iconFile.empty()) {
       utility::CHttpDownloader iconClient;
       for (int attempt = 0; attempt < kIconAttempts; ++attempt) {
         if (iconClient.downloadToFile(app.icon, files.iconFile, nullptr)) break;
@@ -218,7 +233,7 @@ void AppInstallJob::_threadDownloadApk(const std::shared_ptr<Link>& link) {
   for (const AppFiles& files : jobs) {
     if (!files.accepted) continue;
     const AppInfo& app = *files.app;
-    if (utility::ufile::exists(files.iconFile)) {
+    if (!files.iconFile.empty() && utility::ufile::exists(files.iconFile)) {
       common::logPrint(kThreadLabel, __LINE__, L"create short cut %s", app.name.c_str());
       helper::disk::createShortcut(app.name, files.iconFile, folder, folder + L"\\corvide.exe", L"package=" + app.package);
     }

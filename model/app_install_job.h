@@ -12,6 +12,7 @@
 
 #include "model/app_info.h"
 #include "net/http_downloader.h"
+#include "utility/base/progress_throttle.h"
 #include "utility/base/tasks.h"
 #include "utility/base/work_thread.h"
 
@@ -53,6 +54,9 @@ class AppInstallJob : public utility::CHttpDownloader::IHttpDownloadSink {
 
   // Runs the console tool's "modify" with |resolution| (nothing when it is empty), waiting for it.
   static void setResolution(const std::wstring& folder, const std::wstring& resolution);
+  // Tests: the tick count the progress throttle reads (null: the system's).
+  static void setTickSourceForTesting(uint32_t (*tick)());
+
   // Starts the emulator of |folder| with "package=" and |package| (main thread).
   static void launchWithPackage(const std::wstring& folder, const std::wstring& package);
 
@@ -64,6 +68,6 @@ class AppInstallJob : public utility::CHttpDownloader::IHttpDownloadSink {
   std::shared_ptr<Link> link_;
   utility::CHttpDownloader downloader_;
   utility::TaskPoster poster_;
-  uint32_t lastProgressTick_ = 0;
+  utility::ProgressThrottle progressThrottle_;
   utility::WorkThread thread_;  // last: stopped before anything it reaches is destroyed
 };

@@ -17,6 +17,7 @@
 #include "model/remote_settings.h"
 #include "net/http_downloader.h"
 #include "telemetry/analytics_client.h"
+#include "utility/base/progress_throttle.h"
 #include "utility/base/tasks.h"
 #include "utility/system/usystem.h"
 #include "utility/base/work_thread.h"
@@ -162,7 +163,7 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   std::wstring locale_;
   std::wstring googleId_;
   utility::TaskTimer defaultUrlTimer_;
-  uint32_t lastProgressTick_ = 0;
+  utility::ProgressThrottle progressThrottle_;
   uint32_t downloadStartTick_ = 0;
   int progressPercent_ = 0;
   std::map<std::wstring, std::wstring> strings_;

@@ -209,6 +209,11 @@ TEST_F(ApkTest, AppsTheEmulatorFetchesItself) {
   store.screenshot = world.wurl("/apps/icons/demo.png");
   AppInfo packageOnly;
   packageOnly.package = L"com.tarnwick.demo";
+  // Without a package nothing can reach the launch through it: such apps are handed over too.
+  AppInfo gameWithoutPackage;
+  gameWithoutPackage.gameId = L"70001";
+  AppInfo storeWithoutPackage = store;
+  storeWithoutPackage.package.clear();
   const std::string base = utility::wideToUtf8(world.wurl(""));
   const std::vector<Case> cases = {
       {"game id", gameOnly, "apk=|show=true|package=com.tarnwick.cards|downloadgameid=70001"},
@@ -217,6 +222,10 @@ TEST_F(ApkTest, AppsTheEmulatorFetchesItself) {
            "/apps/com.tarnwick.demo.apk;S.package=com.tarnwick.demo;S.appname=Demo;S.appicon=" + base +
            "/apps/icons/demo.png;S.appsize=96"},
       {"package only", packageOnly, "apk=|show=true|package=com.tarnwick.demo|downloadpackage=com.tarnwick.demo"},
+      {"game id without a package", gameWithoutPackage, "apk=|show=true|package=|downloadgameid=70001"},
+      {"app store without a package", storeWithoutPackage,
+       "apk=|show=true|package=|downloadapkurl=" + base + "/apps/com.tarnwick.demo.apk;S.package=;S.appname=Demo;S.appicon=" +
+           base + "/apps/icons/demo.png;S.appsize=96"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -286,6 +295,35 @@ TEST_F(ApkTest, UnsafeNamesStayInTheFolderAndAddNoArgument) {
   EXPECT_TRUE(world.log_.contains(L"app skipped, package is not an Android package name: com.x --wait"));
   EXPECT_TRUE(world.log_.contains(L"resolution refused: 1280x720 --hide"));
   EXPECT_EQ(launch(), "package=com.tarnwick.demo");
+}
+
+// An app of the command line with a name and an address but no package is downloaded and
+// installed from its package file; its OBB data and icon, which the package names, are not
+// fetched.
+TEST_F(ApkTest, AnAppWithoutAPackageIsDownloadedAndInstalled) {
+  AppInfo demo = app("/apps/com.tarnwick.demo.apk", L"", L"Tarnwick Demo");
+  demo.obb = world.wurl("/apps/main.1.com.tarnwick.demo.obb");
+  demo.icon = world.wurl("/apps/icons/demo.png");
+  setApps({demo});
+  ASSERT_TRUE(finishInstallation());
+  EXPECT_EQ(consoleCommands(), std::vector<std::string>{install("Tarnwick Demo.apk")});
+  EXPECT_EQ(consoleResults(), std::vector<std::string>{"accepted"});
+  EXPECT_TRUE(world.targetsFor("/apps/main.1.com.tarnwick.demo.obb").empty());
+  EXPECT_TRUE(world.launchers().empty());
+  EXPECT_FALSE(world.log_.containsPart(L"app skipped"));
+  EXPECT_EQ(launch(), "package=");
+}
+
+// The end of the installation with the campaign's package and no app: the emulator is started
+// to fetch the package, and the installer ends.
+TEST_F(ApkTest, TheCampaignPackageIsHandedToTheEmulatorAndTheWindowGoes) {
+  DownloaderModelTest::setPackage(DownloaderModel::instance(), L"com.tarnwick.demo");
+  setApps({});
+  frame->onInstallFinished(true);
+  EXPECT_TRUE(utility::MainLoop::quitRequested());
+  EXPECT_NE(page(), CMainFrame::kFinishPage);
+  EXPECT_EQ(launch(), "downloadpackage=com.tarnwick.demo|package=com.tarnwick.demo");
+  EXPECT_TRUE(world.recordsOf("console").empty());
 }
 
 TEST_F(ApkTest, AHandedOverAppWithoutAnAndroidPackageStartsTheEmulatorWithoutIt) {

@@ -126,6 +126,44 @@ TEST_F(ProgressTest, AppDownloadReportsAreThrottledButTheLastChunkIsShown) {
   EXPECT_EQ(record.shown.back(), (std::pair<int64_t, int64_t>{1000 * 1024, 1000 * 1024}));
 }
 
+// The tick counts the app job's throttle reads, in turn (main thread only).
+std::vector<uint32_t> gTicks;
+size_t gNextTick = 0;
+uint32_t nextTick() { return gTicks[gNextTick < gTicks.size() ? gNextTick++ : gTicks.size() - 1]; }
+
+// The app job throttles with the same rule as the installer download and libcurl: one report a
+// second, also in the last second before the tick count wraps and across the wrap.
+TEST_F(ProgressTest, AppDownloadThrottleHoldsAcrossTheTickWrap) {
+  struct Case {
+    const char* what;
+    std::vector<uint32_t> ticks;
+    std::vector<int64_t> shown;  // the received counts that reach the window
+  };
+  const std::vector<Case> cases = {
+      {"before the wrap", {0xFFFFFC00u, 0xFFFFFE00u, 0xFFFFFFF0u}, {1, 3}},
+      {"in the last second before it", {0xFFFFFF00u, 0xFFFFFF80u, 0xFFFFFFFFu}, {1}},
+      {"across it", {0xFFFFFF00u, 0x00000100u, 0x000002E8u}, {1, 3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    gTicks = c.ticks;
+    gNextTick = 0;
+    AppInstallJob::setTickSourceForTesting(nextTick);
+    ProgressRecord record;
+    {
+      AppInstallJob job(record);
+      for (int64_t received = 1; received <= static_cast<int64_t>(c.ticks.size()); ++received) {
+        job.onHttpProgress(nullptr, 0, received, 100);
+      }
+      drain();
+    }
+    AppInstallJob::setTickSourceForTesting(nullptr);
+    std::vector<int64_t> shown;
+    for (const auto& [received, total] : record.shown) shown.push_back(received);
+    EXPECT_EQ(shown, c.shown);
+  }
+}
+
 TEST_F(ProgressTest, AppInstallationAnimationStopsAt98) {
   frame->showApkInstalling();
   EXPECT_EQ(text(L"apkinstallprogresslabel"), langString("Label_installingapp_waiting") + L" ");
