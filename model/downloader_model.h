@@ -118,7 +118,8 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   std::function<void()> onInstanceLockReleasedForTesting;
 
   // Callbacks set by the main window; called on the main thread only.
-  std::function<void(int percent, int received, int total)> onDownloadProgress;
+  // Byte counts in full: an installer may exceed 4 GiB.
+  std::function<void(int percent, int64_t received, int64_t total)> onDownloadProgress;
   std::function<void(int percent)> onCurlProgress;
   std::function<void()> onDownloadSuccess;
   std::function<void()> onDownloadFail;

@@ -156,10 +156,7 @@ bool DownloaderModel::onHttpProgress(const char*, int, int64_t received, int64_t
   if (!progressThrottle_.due(readTick())) return true;
   taskPoster_.postFunction([this, received, total] {
     progressPercent_ = total > 0 ? static_cast<int>(static_cast<double>(received) / static_cast<double>(total) * 100.0) : 0;
-    if (onDownloadProgress) {
-      onDownloadProgress(progressPercent_, static_cast<int>(static_cast<uint32_t>(received)),
-                         static_cast<int>(static_cast<uint32_t>(total)));
-    }
+    if (onDownloadProgress) onDownloadProgress(progressPercent_, received, total);
   });
   return true;
 }

@@ -57,7 +57,7 @@ void CMainFrame::initWindow() {
   DownloaderModel& model = DownloaderModel::instance();
   setText(L"pathedit", model.getInstallPath());
 
-  model.onDownloadProgress = [this](int percent, int received, int total) {
+  model.onDownloadProgress = [this](int percent, int64_t received, int64_t total) {
     onDownloadProgress(percent, received, total);
   };
   model.onCurlProgress = [this](int percent) { onCurlProgress(percent); };

@@ -62,7 +62,7 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
   static std::wstring slashToBackslash(const std::wstring& path);
 
   // ---- Progress (main_frame_progress.cpp) ----
-  void onDownloadProgress(int percent, int received, int total);
+  void onDownloadProgress(int percent, int64_t received, int64_t total);
   void onCurlProgress(int percent);
   void onDownloadSuccess();
   void onInstallTick();

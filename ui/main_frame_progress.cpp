@@ -28,8 +28,8 @@ std::wstring format2(float value) {
 
 int CMainFrame::apkInstallStep() { return gApkInstallStep.load(); }
 
-void CMainFrame::onDownloadProgress(int percent, int received, int total) {
-  if (received == 0 || total == 0) return;
+void CMainFrame::onDownloadProgress(int percent, int64_t received, int64_t total) {
+  if (received <= 0 || total <= 0) return;
   // The amount: received part, unit, "/", total in MiB and "M".
   std::wstring amount;
   if (received < 1024) {

@@ -7,6 +7,8 @@
 
 #include "model/app_install_job.h"
 #include "model/config_imp.h"
+#include "model/downloader_model.h"
+#include "utility/base/strings.h"
 #include "tests/ui/main_frame_fixture.h"
 #include "toolkit/text_table.h"
 #include "utility/base/clock.h"
@@ -57,6 +59,42 @@ TEST_F(ProgressTest, DownloadProgressTextsAndBar) {
   frame->onDownloadProgress(50, 1000, 0);
   EXPECT_EQ(text(L"downloadProgressLabel"), before);
   EXPECT_EQ(progress(L"installprogressbar"), 3);
+}
+
+uint32_t gModelTick = 0;
+uint32_t steppingTick() { return gModelTick += 2000; }
+
+// Installers and packages above 2 GiB: the byte counts reach the texts and the bar in full,
+// from the platform client's progress sink on.
+TEST_F(ProgressTest, SizesAbove2GiBAndAtMultiplesOf4GiB) {
+  constexpr int64_t kGiB = 1LL << 30;
+  struct Case {
+    int64_t received, total;
+    std::wstring amount;
+    int bar;
+    std::wstring apkAmount;
+  };
+  const std::vector<Case> cases = {
+      {2 * kGiB + 1, 3 * kGiB, L"2048.00M/3072.00M", 41, L"2048M / 3072M (<c #268fd6>66%</c>)"},
+      {kGiB, 4 * kGiB, L"1024.00M/4096.00M", 15, L"1024M / 4096M (<c #268fd6>25%</c>)"},
+      {4 * kGiB, 8 * kGiB, L"4096.00M/8192.00M", 31, L"4096M / 8192M (<c #268fd6>50%</c>)"},
+  };
+  DownloaderModel::setTickSourceForTesting(steppingTick);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.received) + "/" + std::to_string(c.total));
+    EXPECT_TRUE(DownloaderModel::instance().onHttpProgress(nullptr, 0, c.received, c.total));
+    drain();
+    EXPECT_EQ(text(L"downloadProgressLabel"), c.amount);
+    EXPECT_EQ(progress(L"installprogressbar"), c.bar);
+    {
+      AppInstallJob job(*frame);
+      job.onHttpProgress(nullptr, 0, c.received, c.total);
+      drain();
+    }
+    const std::wstring label = text(L"apkinstallprogresslabel");
+    EXPECT_NE(label.find(c.apkAmount), std::wstring::npos) << utility::wideToUtf8(label);
+  }
+  DownloaderModel::setTickSourceForTesting(nullptr);
 }
 
 TEST_F(ProgressTest, FallbackDownloadMovesOnlyTheBar) {
