@@ -1,5 +1,6 @@
 #include "model/app_install_job.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -34,9 +35,29 @@ constexpr const char* kThreadLabel = "CMainFrame::_threadDownloadApk";
 constexpr uint32_t kInstallLimitMs = 120000;
 constexpr int kIconAttempts = 3;
 
+std::atomic<int64_t> gAppDownloadLimitMs{AppInstallJob::kAppDownloadLimit.count()};
+
+// The time one app's downloads may still take.
+class AppClock {
+ public:
+  AppClock() : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(gAppDownloadLimitMs.load())) {}
+  std::chrono::milliseconds left() const {
+    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now());
+    return rest.count() > 0 ? rest : std::chrono::milliseconds(0);
+  }
+  bool over() const { return left().count() == 0; }
+  // The deadline of a transfer started now: never zero, which would mean none.
+  std::chrono::milliseconds deadline() const { return std::max(left(), std::chrono::milliseconds(1)); }
+
+ private:
+  std::chrono::steady_clock::time_point end_;
+};
+
 // A failed transfer is a failure on both stacks: an error page is never kept as a package, nor
-// a body cut short that cannot be told from a whole one.
-net::FetchRules packageRules() { return net::FetchRules{.httpErrorsFail = true, .delimitedBodyOnly = true}; }
+// a body cut short that cannot be told from a whole one; none outlasts the app's time.
+net::FetchRules packageRules(const AppClock& clock) {
+  return net::FetchRules{.deadline = clock.deadline(), .httpErrorsFail = true, .delimitedBodyOnly = true};
+}
 
 // What one app's step works with.
 struct AppFiles {
@@ -103,6 +124,10 @@ uint32_t readTick() {
 
 }  // namespace
 
+void AppInstallJob::setAppDownloadLimitForTesting(std::chrono::milliseconds limit) {
+  gAppDownloadLimitMs.store(limit.count() > 0 ? limit.count() : kAppDownloadLimit.count());
+}
+
 void AppInstallJob::setTickSourceForTesting(uint32_t (*tick)()) { gTickSource.store(tick); }
 
 AppInstallJob::AppInstallJob(Observer& observer) : observer_(&observer) {}
@@ -163,6 +188,13 @@ void AppInstallJob::_threadDownloadApk(const std::shared_ptr<Link>& link) {
     });
   };
 
+  if (link->apps.size() > kMaxApps) {
+    for (size_t i = kMaxApps; i < link->apps.size(); ++i) {
+      common::logPrint(kThreadLabel, __LINE__, L"app skipped, a run installs at most %d apps: %s",
+                       static_cast<int>(kMaxApps), apknames::safeLaunchValue(link->apps[i].name).c_str());
+    }
+    link->apps.resize(kMaxApps);
+  }
   std::vector<AppFiles> jobs;
   jobs.reserve(link->apps.size());
   std::wstring resolution;
@@ -173,12 +205,13 @@ void AppInstallJob::_threadDownloadApk(const std::shared_ptr<Link>& link) {
     jobs.push_back(prepare(app, folder));
     const AppFiles& files = jobs.back();
     if (!files.accepted) continue;
+    const AppClock clock;
 
     if (!app.obb.empty() && !files.obbFile.empty()) {
       clearTarget(files.obbFile);
       const std::wstring temp = files.obbFile + L".tmp";
       bool ok = false;
-      withJob([&](AppInstallJob& job) { ok = job.downloader_.downloadToFile(app.obb, temp, &job, packageRules()); });
+      withJob([&](AppInstallJob& job) { ok = job.downloader_.downloadToFile(app.obb, temp, &job, packageRules(clock)); });
       if (ok) {
         utility::ufile::moveFile(temp, files.obbFile, 3);
       } else if (utility::ufile::exists(temp)) {
@@ -188,8 +221,8 @@ void AppInstallJob::_threadDownloadApk(const std::shared_ptr<Link>& link) {
 
     if (!app.icon.empty() && !files.iconFile.empty()) {
       utility::CHttpDownloader iconClient;
-      for (int attempt = 0; attempt < kIconAttempts; ++attempt) {
-        if (iconClient.downloadToFile(app.icon, files.iconFile, nullptr)) break;
+      for (int attempt = 0; attempt < kIconAttempts && !clock.over(); ++attempt) {
+        if (iconClient.downloadToFile(app.icon, files.iconFile, nullptr, net::FetchRules{.deadline = clock.deadline()})) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
     }
@@ -205,14 +238,20 @@ void AppInstallJob::_threadDownloadApk(const std::shared_ptr<Link>& link) {
     clearTarget(files.packageFile);
     const std::wstring temp = files.packageFile + L".tmp";
     bool ok = false;
-    withJob([&](AppInstallJob& job) { ok = job.downloader_.downloadToFile(app.url, temp, &job, packageRules()); });
+    if (!clock.over()) {
+      withJob([&](AppInstallJob& job) { ok = job.downloader_.downloadToFile(app.url, temp, &job, packageRules(clock)); });
+    }
     // A job that was detached has cancelled the download; libcurl's transfer could not be.
-    if (!ok && withJob([](AppInstallJob&) {})) {
+    if (!ok && !clock.over() && withJob([](AppInstallJob&) {})) {
       // libcurl reports on this thread: each percentage reaches the observer as a posted task.
       const auto onProgress = [&post](int percent) {
         post([percent](AppInstallJob&, Observer& observer) { observer.onAppFallbackPercent(percent); });
       };
-      ok = QvCurlDownloader::downloadFile(temp, utility::wideToAnsi(app.url), onProgress, packageRules());
+      ok = QvCurlDownloader::downloadFile(temp, utility::wideToAnsi(app.url), onProgress, packageRules(clock));
+    }
+    if (!ok && clock.over()) {
+      common::logPrint(kThreadLabel, __LINE__, L"app download time limit reached: %s",
+                       apknames::safeLaunchValue(app.name).c_str());
     }
     if (ok) {
       utility::ufile::moveFile(temp, files.packageFile, 3);

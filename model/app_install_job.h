@@ -5,6 +5,7 @@
 // window only shows it, through its observer, which is called on the main thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,16 @@ class AppInstallJob : public utility::CHttpDownloader::IHttpDownloadSink {
     // The emulator has been started with the last package: the installer's work is done.
     virtual void onAppsLaunched() = 0;
   };
+
+  // A run installs at most this many apps, the first ones of the list: a campaign document may
+  // name any number, and each costs its downloads and a console run of up to two minutes. The
+  // rest are skipped and logged.
+  static constexpr size_t kMaxApps = 20;
+  // The downloads of one app (OBB data, icon and package, on both stacks) end after this long,
+  // however slowly a server trickles; the app is then installed with what arrived, if anything.
+  static constexpr std::chrono::milliseconds kAppDownloadLimit{std::chrono::minutes(30)};
+  // Tests: a shorter limit (zero restores kAppDownloadLimit).
+  static void setAppDownloadLimitForTesting(std::chrono::milliseconds limit);
 
   explicit AppInstallJob(Observer& observer);
   // Detaches and waits a second for the thread; a thread still running a console tool is left

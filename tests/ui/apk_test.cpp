@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/app_install_job.h"
 #include "model/downloader_model.h"
 #include "tests/model/install_world.h"
 #include "tests/ui/main_frame_fixture.h"
@@ -371,6 +372,45 @@ TEST_F(ApkTest, ClosingTheWindowDuringADownloadEndsIt) {
   drain();
   EXPECT_FALSE(world.log_.containsPart(L"QvCurlDownloader::downloadfile start")) << "no fallback for a cancelled download";
   EXPECT_TRUE(world.recordsOf("emulator").empty());
+}
+
+// A campaign that names more apps than a run installs: the first ones are installed, the rest
+// are skipped and logged. The addresses are unreachable, so every app fails fast.
+TEST_F(ApkTest, ARunInstallsAtMostItsBoundOfApps) {
+  std::vector<AppInfo> apps;
+  for (size_t i = 0; i < AppInstallJob::kMaxApps + 3; ++i) {
+    AppInfo info;
+    info.url = L"http://127.0.0.1:1/app" + std::to_wstring(i) + L".apk";
+    info.package = L"com.tarnwick.app" + std::to_wstring(i);
+    info.name = L"App " + std::to_wstring(i);
+    apps.push_back(info);
+  }
+  setApps(apps);
+  ASSERT_TRUE(finishInstallation());
+  const auto commands = consoleCommands();
+  ASSERT_EQ(commands.size(), AppInstallJob::kMaxApps);
+  EXPECT_EQ(commands.back(), install("App " + std::to_string(AppInstallJob::kMaxApps - 1) + ".apk"));
+  for (size_t i = AppInstallJob::kMaxApps; i < apps.size(); ++i) {
+    EXPECT_TRUE(world.log_.contains(L"app skipped, a run installs at most " + std::to_wstring(AppInstallJob::kMaxApps) +
+                                    L" apps: App " + std::to_wstring(i)));
+  }
+  EXPECT_EQ(launch(), "package=com.tarnwick.app" + std::to_string(AppInstallJob::kMaxApps - 1));
+}
+
+// A server that stops sending holds one app no longer than its time limit, on either stack: the
+// flow goes on with the console tool and the emulator.
+TEST_F(ApkTest, AStalledPackageEndsAtTheAppsTimeLimit) {
+  world.services_->addGeneratedFile("/apps/stalled.apk", 8u << 20);
+  world.services_->setFault("/apps/stalled.apk", standin::Fault{.stallAfterBytes = 1 << 20});
+  AppInstallJob::setAppDownloadLimitForTesting(std::chrono::milliseconds(1500));
+  setApps({app("/apps/stalled.apk", L"com.tarnwick.stalled", L"Stalled")});
+  const bool ended = finishInstallation();
+  AppInstallJob::setAppDownloadLimitForTesting(std::chrono::milliseconds(0));
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(world.log_.contains(L"app download time limit reached: Stalled"));
+  EXPECT_EQ(consoleResults(), std::vector<std::string>{"refused no such file"});
+  EXPECT_FALSE(fs::exists(file("Stalled.apk.tmp")));
+  EXPECT_EQ(launch(), "package=com.tarnwick.stalled");
 }
 
 TEST(ApkNames, FileStems) {
