@@ -17,6 +17,7 @@
 #include "model/remote_settings.h"
 #include "net/http_downloader.h"
 #include "telemetry/analytics_client.h"
+#include "utility/base/progress_throttle.h"
 #include "utility/base/tasks.h"
 #include "utility/system/usystem.h"
 #include "utility/base/work_thread.h"
@@ -117,7 +118,8 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   std::function<void()> onInstanceLockReleasedForTesting;
 
   // Callbacks set by the main window; called on the main thread only.
-  std::function<void(int percent, int received, int total)> onDownloadProgress;
+  // Byte counts in full: an installer may exceed 4 GiB.
+  std::function<void(int percent, int64_t received, int64_t total)> onDownloadProgress;
   std::function<void(int percent)> onCurlProgress;
   std::function<void()> onDownloadSuccess;
   std::function<void()> onDownloadFail;
@@ -162,7 +164,7 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   std::wstring locale_;
   std::wstring googleId_;
   utility::TaskTimer defaultUrlTimer_;
-  uint32_t lastProgressTick_ = 0;
+  utility::ProgressThrottle progressThrottle_;
   uint32_t downloadStartTick_ = 0;
   int progressPercent_ = 0;
   std::map<std::wstring, std::wstring> strings_;

@@ -19,7 +19,6 @@
 namespace {
 
 constexpr uint32_t kDefaultUrlPeriodMs = 1000;
-constexpr uint32_t kProgressIntervalMs = 1000;
 // A libcurl reply smaller than this is an error page, not the installer.
 constexpr uint64_t kMinInstallerBytes = 1048576;
 
@@ -86,7 +85,7 @@ void DownloaderModel::_threadDownloadPlayer() {
   const char* label = "DownloaderModel::_threadDownloadPlayer";
   common::logPrint(label, __LINE__, L"download player");
   if (!utility::ufile::exists(installPath_)) utility::ufile::makeDir(installPath_);
-  lastProgressTick_ = 0;
+  progressThrottle_.reset();
   const std::wstring target = ConfigImp::instance().installerPath(installPath_);
   downloadStartTick_ = readTick();
 
@@ -130,7 +129,7 @@ void DownloaderModel::_threadDownloadPlayer() {
 
 bool DownloaderModel::_downloadByNet(const std::wstring& target) {
   const char* label = "DownloaderModel::_downloadByNet";
-  lastProgressTick_ = 0;
+  progressThrottle_.reset();
   const std::wstring playerUrl = getPlayerUrl();
   common::logPrint(label, __LINE__, L"start download player playerurl is %s", playerUrl.c_str());
   const std::wstring temp = target + L".tmp";
@@ -154,16 +153,10 @@ bool DownloaderModel::_downloadByNet(const std::wstring& target) {
 }
 
 bool DownloaderModel::onHttpProgress(const char*, int, int64_t received, int64_t total) {
-  const uint32_t now = readTick();
-  // Unsigned difference: the tick count wraps after 49.7 days.
-  if (lastProgressTick_ != 0 && now - lastProgressTick_ < kProgressIntervalMs) return true;
-  lastProgressTick_ = now;
+  if (!progressThrottle_.due(readTick())) return true;
   taskPoster_.postFunction([this, received, total] {
     progressPercent_ = total > 0 ? static_cast<int>(static_cast<double>(received) / static_cast<double>(total) * 100.0) : 0;
-    if (onDownloadProgress) {
-      onDownloadProgress(progressPercent_, static_cast<int>(static_cast<uint32_t>(received)),
-                         static_cast<int>(static_cast<uint32_t>(total)));
-    }
+    if (onDownloadProgress) onDownloadProgress(progressPercent_, received, total);
   });
   return true;
 }

@@ -10,6 +10,7 @@
 #include "net/proxy_resolver.h"
 #include "net/wininet_errors.h"
 #include "utility/base/clock.h"
+#include "utility/base/progress_throttle.h"
 #include "utility/system/log.h"
 #include "utility/base/strings.h"
 #include "utility/system/ufile.h"
@@ -19,7 +20,6 @@ namespace {
 constexpr curl_off_t kMaxReceiveSpeed = 20971520;  // 20 MiB per second
 constexpr long kMaxRedirects = 5;
 constexpr long kPostConnectTimeoutMs = 8000;
-constexpr uint32_t kProgressIntervalMs = 1000;
 constexpr uint32_t kClockSlackMs = 100;
 
 std::atomic<long> gStallSeconds{QvCurlDownloader::kStallSeconds};
@@ -37,7 +37,7 @@ struct MemoryBuffer {
 };
 
 struct ProgressContext {
-  uint32_t lastReportTick = 0;
+  utility::ProgressThrottle throttle;
   std::function<void(int)> onProgress;
 };
 
@@ -87,9 +87,7 @@ int ProgressCallback(void* data, curl_off_t downloadTotal, curl_off_t downloadNo
   const double exact = static_cast<double>(downloadNow) / total * 100.0;
   // Completion is signalled by the result, never by a report of 100.
   const int percent = exact >= 99.0 ? 99 : (exact <= 0.0 ? 0 : static_cast<int>(exact));
-  const uint32_t now = readTick();
-  if (now - context->lastReportTick <= kProgressIntervalMs) return 0;
-  context->lastReportTick = now;
+  if (!context->throttle.due(readTick())) return 0;
   if (context->onProgress) context->onProgress(percent);
   return 0;
 }

@@ -37,10 +37,8 @@ CMainFrame::CMainFrame() { gCurrent = this; }
 
 CMainFrame::~CMainFrame() {
   if (gCurrent == this) gCurrent = nullptr;
-  // The app thread reaches this object; it must be gone before the fields are.
-  cutApkLink();
-  apkDownloader_.cancel();
-  apkThread_.stop(1000);
+  // The app job reaches this object; it must be gone before the fields are.
+  appJob_.reset();
 }
 
 void CMainFrame::initWindow() {
@@ -59,7 +57,7 @@ void CMainFrame::initWindow() {
   DownloaderModel& model = DownloaderModel::instance();
   setText(L"pathedit", model.getInstallPath());
 
-  model.onDownloadProgress = [this](int percent, int received, int total) {
+  model.onDownloadProgress = [this](int percent, int64_t received, int64_t total) {
     onDownloadProgress(percent, received, total);
   };
   model.onCurlProgress = [this](int percent) { onCurlProgress(percent); };
@@ -202,8 +200,7 @@ void CMainFrame::onDestroy() {
   model.shutdown();
   DownloaderModel::destroy();
   taskPoster_.cancel();
-  cutApkLink();
-  apkDownloader_.cancel();
+  if (appJob_) appJob_->detach();
   installTimer_.stop();
 }
 

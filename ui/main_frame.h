@@ -1,15 +1,13 @@
 // The installer's main window: the layout "mainframe.xml" with its pages in the tab layout
 // "maintab". It turns the user's clicks into calls on the installer model and the model's
-// results (posted to the main thread) into pages, texts and progress. Main thread only, except
-// onHttpProgress and _threadDownloadApk, which run on the app-download thread and reach the
-// controls only through tasks posted with the window's poster.
+// results (posted to the main thread) into pages, texts and progress. Main thread only.
 //
 // One concern per file:
 //   main_frame.cpp           set-up, notifications, install click and checks, page sequence,
 //                            end of installation, destroy handling
 //   main_frame_path.cpp      the installation folder: path rules, notices, folder browser
 //   main_frame_progress.cpp  download, installation and app progress displays
-//   main_frame_apk.cpp       app packages: dispatch, downloads, console tool, launch
+//   main_frame_apk.cpp       app packages: dispatch and the app job's progress
 //   main_frame_language.cpp  the language switch and the texts of the controls
 //   main_frame_flows.cpp     close, download error, finish page and web links
 #pragma once
@@ -19,12 +17,12 @@
 #include <string>
 #include <string_view>
 
-#include "net/http_downloader.h"
+#include "model/app_install_job.h"
 #include "toolkit/core/window_impl_base.h"
 #include "utility/base/tasks.h"
 #include "utility/base/work_thread.h"
 
-class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownloader::IHttpDownloadSink {
+class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observer {
  public:
   // The pages of "maintab".
   enum Page : int { kChoosePage = 0, kLicencePage = 1, kProgressPage = 2, kApkPage = 3, kFinishPage = 4 };
@@ -66,12 +64,10 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
   static std::wstring slashToBackslash(const std::wstring& path);
 
   // ---- Progress (main_frame_progress.cpp) ----
-  void onDownloadProgress(int percent, int received, int total);
+  void onDownloadProgress(int percent, int64_t received, int64_t total);
   void onCurlProgress(int percent);
   void onDownloadSuccess();
   void onInstallTick();
-  // IHttpDownloadSink: the app downloads' progress, on the app-download thread.
-  bool onHttpProgress(const char* data, int length, int64_t received, int64_t total) override;
   void showApkProgress(int64_t received, int64_t total);
   void showApkInstalling();
   void onApkInstallTick();
@@ -79,9 +75,6 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
   // ---- App packages (main_frame_apk.cpp) ----
   void dispatchApps();
   void startApkDownload();
-  void _threadDownloadApk();
-  static void setResolution(const std::wstring& folder, const std::wstring& resolution);
-  void launchWithPackage(const std::wstring& package);
 
   // ---- Language (main_frame_language.cpp) ----
   void onLanguageComSelected(toolkit::Control& sender);
@@ -136,21 +129,18 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
   bool quitOnClose_ = false;
   bool startMode_ = true;
   int progressPercent_ = 0;
-  utility::WorkThread apkThread_;
-  utility::CHttpDownloader apkDownloader_;
   utility::TaskPoster taskPoster_;
-  uint32_t lastApkProgressTick_ = 0;
   int apkIndex_ = 0;
   uint32_t apkTimerId_ = 0;
   std::wstring currentAppName_;
   uint32_t downloadStartTick_ = 0;
 
-  // ---- App packages: what the app thread works from, and its way back to this window ----
-  // The thread may outlive the window (a console run takes up to two minutes): it reaches the
-  // window only through the link, which the destroy handler cuts.
-  struct ApkLink;
-  std::shared_ptr<ApkLink> apkLink_;
-  void cutApkLink();
-  // Starts the emulator with hand-over |parameters| and ends the installer.
-  void handOverApp(const std::wstring& parameters);
+  // ---- App packages: the job's progress (AppInstallJob::Observer, main thread) ----
+  void onAppStep(int index) override;
+  void onAppProgress(int64_t received, int64_t total) override;
+  void onAppFallbackPercent(int percent) override;
+  void onAppsInstalling() override;
+  void onAppsLaunched() override;
+  // The campaign apps' own installation, once started; detached when the window goes.
+  std::unique_ptr<AppInstallJob> appJob_;
 };

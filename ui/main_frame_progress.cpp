@@ -28,8 +28,8 @@ std::wstring format2(float value) {
 
 int CMainFrame::apkInstallStep() { return gApkInstallStep.load(); }
 
-void CMainFrame::onDownloadProgress(int percent, int received, int total) {
-  if (received == 0 || total == 0) return;
+void CMainFrame::onDownloadProgress(int percent, int64_t received, int64_t total) {
+  if (received <= 0 || total <= 0) return;
   // The amount: received part, unit, "/", total in MiB and "M".
   std::wstring amount;
   if (received < 1024) {
@@ -84,14 +84,6 @@ void CMainFrame::onInstallTick() {
   if (installTick_ >= 36) installTick_ = 36;
   setProgress(L"installprogressbar", installTick_ + 64);
   installTick_ += 2;
-}
-
-bool CMainFrame::onHttpProgress(const char* /*data*/, int /*length*/, int64_t received, int64_t total) {
-  const uint32_t now = utility::tickCount();
-  if (now < lastApkProgressTick_ + 1000 && received < total) return true;
-  lastApkProgressTick_ = now;
-  taskPoster_.postFunction([this, received, total] { showApkProgress(received, total); });
-  return true;
 }
 
 void CMainFrame::showApkProgress(int64_t received, int64_t total) {

@@ -49,6 +49,8 @@ class DownloaderModelTest {
   // ---- window tests: the campaign's apps in the process's model ----
   // |apps| as the model's list, as if the command line and the remote document had given them.
   static void setApps(DownloaderModel& model, std::vector<AppInfo> apps);
+  // The campaign's package, as the installer's own name gives it.
+  static void setPackage(DownloaderModel& model, std::wstring package) { model.package_ = std::move(package); }
   // The apps of the openid configuration of |openid| (none before), read and handed over to the
   // main thread as the config thread does it; the main loop runs until they have arrived.
   static void loadCampaign(DownloaderModel& model, const std::wstring& openid);

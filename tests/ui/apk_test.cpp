@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "model/app_install_job.h"
 #include "model/downloader_model.h"
 #include "tests/model/install_world.h"
 #include "tests/ui/main_frame_fixture.h"
 #include "toolkit/text_table.h"
-#include "ui/apk_names.h"
+#include "model/apk_names.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/strings.h"
 
@@ -209,6 +210,11 @@ TEST_F(ApkTest, AppsTheEmulatorFetchesItself) {
   store.screenshot = world.wurl("/apps/icons/demo.png");
   AppInfo packageOnly;
   packageOnly.package = L"com.tarnwick.demo";
+  // Without a package nothing can reach the launch through it: such apps are handed over too.
+  AppInfo gameWithoutPackage;
+  gameWithoutPackage.gameId = L"70001";
+  AppInfo storeWithoutPackage = store;
+  storeWithoutPackage.package.clear();
   const std::string base = utility::wideToUtf8(world.wurl(""));
   const std::vector<Case> cases = {
       {"game id", gameOnly, "apk=|show=true|package=com.tarnwick.cards|downloadgameid=70001"},
@@ -217,6 +223,10 @@ TEST_F(ApkTest, AppsTheEmulatorFetchesItself) {
            "/apps/com.tarnwick.demo.apk;S.package=com.tarnwick.demo;S.appname=Demo;S.appicon=" + base +
            "/apps/icons/demo.png;S.appsize=96"},
       {"package only", packageOnly, "apk=|show=true|package=com.tarnwick.demo|downloadpackage=com.tarnwick.demo"},
+      {"game id without a package", gameWithoutPackage, "apk=|show=true|package=|downloadgameid=70001"},
+      {"app store without a package", storeWithoutPackage,
+       "apk=|show=true|package=|downloadapkurl=" + base + "/apps/com.tarnwick.demo.apk;S.package=;S.appname=Demo;S.appicon=" +
+           base + "/apps/icons/demo.png;S.appsize=96"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -288,6 +298,35 @@ TEST_F(ApkTest, UnsafeNamesStayInTheFolderAndAddNoArgument) {
   EXPECT_EQ(launch(), "package=com.tarnwick.demo");
 }
 
+// An app of the command line with a name and an address but no package is downloaded and
+// installed from its package file; its OBB data and icon, which the package names, are not
+// fetched.
+TEST_F(ApkTest, AnAppWithoutAPackageIsDownloadedAndInstalled) {
+  AppInfo demo = app("/apps/com.tarnwick.demo.apk", L"", L"Tarnwick Demo");
+  demo.obb = world.wurl("/apps/main.1.com.tarnwick.demo.obb");
+  demo.icon = world.wurl("/apps/icons/demo.png");
+  setApps({demo});
+  ASSERT_TRUE(finishInstallation());
+  EXPECT_EQ(consoleCommands(), std::vector<std::string>{install("Tarnwick Demo.apk")});
+  EXPECT_EQ(consoleResults(), std::vector<std::string>{"accepted"});
+  EXPECT_TRUE(world.targetsFor("/apps/main.1.com.tarnwick.demo.obb").empty());
+  EXPECT_TRUE(world.launchers().empty());
+  EXPECT_FALSE(world.log_.containsPart(L"app skipped"));
+  EXPECT_EQ(launch(), "package=");
+}
+
+// The end of the installation with the campaign's package and no app: the emulator is started
+// to fetch the package, and the installer ends.
+TEST_F(ApkTest, TheCampaignPackageIsHandedToTheEmulatorAndTheWindowGoes) {
+  DownloaderModelTest::setPackage(DownloaderModel::instance(), L"com.tarnwick.demo");
+  setApps({});
+  frame->onInstallFinished(true);
+  EXPECT_TRUE(utility::MainLoop::quitRequested());
+  EXPECT_NE(page(), CMainFrame::kFinishPage);
+  EXPECT_EQ(launch(), "downloadpackage=com.tarnwick.demo|package=com.tarnwick.demo");
+  EXPECT_TRUE(world.recordsOf("console").empty());
+}
+
 TEST_F(ApkTest, AHandedOverAppWithoutAnAndroidPackageStartsTheEmulatorWithoutIt) {
   AppInfo app;
   app.package = L"com.x|downloadapkurl=https://elsewhere";
@@ -333,6 +372,45 @@ TEST_F(ApkTest, ClosingTheWindowDuringADownloadEndsIt) {
   drain();
   EXPECT_FALSE(world.log_.containsPart(L"QvCurlDownloader::downloadfile start")) << "no fallback for a cancelled download";
   EXPECT_TRUE(world.recordsOf("emulator").empty());
+}
+
+// A campaign that names more apps than a run installs: the first ones are installed, the rest
+// are skipped and logged. The addresses are unreachable, so every app fails fast.
+TEST_F(ApkTest, ARunInstallsAtMostItsBoundOfApps) {
+  std::vector<AppInfo> apps;
+  for (size_t i = 0; i < AppInstallJob::kMaxApps + 3; ++i) {
+    AppInfo info;
+    info.url = L"http://127.0.0.1:1/app" + std::to_wstring(i) + L".apk";
+    info.package = L"com.tarnwick.app" + std::to_wstring(i);
+    info.name = L"App " + std::to_wstring(i);
+    apps.push_back(info);
+  }
+  setApps(apps);
+  ASSERT_TRUE(finishInstallation());
+  const auto commands = consoleCommands();
+  ASSERT_EQ(commands.size(), AppInstallJob::kMaxApps);
+  EXPECT_EQ(commands.back(), install("App " + std::to_string(AppInstallJob::kMaxApps - 1) + ".apk"));
+  for (size_t i = AppInstallJob::kMaxApps; i < apps.size(); ++i) {
+    EXPECT_TRUE(world.log_.contains(L"app skipped, a run installs at most " + std::to_wstring(AppInstallJob::kMaxApps) +
+                                    L" apps: App " + std::to_wstring(i)));
+  }
+  EXPECT_EQ(launch(), "package=com.tarnwick.app" + std::to_string(AppInstallJob::kMaxApps - 1));
+}
+
+// A server that stops sending holds one app no longer than its time limit, on either stack: the
+// flow goes on with the console tool and the emulator.
+TEST_F(ApkTest, AStalledPackageEndsAtTheAppsTimeLimit) {
+  world.services_->addGeneratedFile("/apps/stalled.apk", 8u << 20);
+  world.services_->setFault("/apps/stalled.apk", standin::Fault{.stallAfterBytes = 1 << 20});
+  AppInstallJob::setAppDownloadLimitForTesting(std::chrono::milliseconds(1500));
+  setApps({app("/apps/stalled.apk", L"com.tarnwick.stalled", L"Stalled")});
+  const bool ended = finishInstallation();
+  AppInstallJob::setAppDownloadLimitForTesting(std::chrono::milliseconds(0));
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(world.log_.contains(L"app download time limit reached: Stalled"));
+  EXPECT_EQ(consoleResults(), std::vector<std::string>{"refused no such file"});
+  EXPECT_FALSE(fs::exists(file("Stalled.apk.tmp")));
+  EXPECT_EQ(launch(), "package=com.tarnwick.stalled");
 }
 
 TEST(ApkNames, FileStems) {

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "model/app_install_job.h"
 #include "model/config_imp.h"
+#include "model/downloader_model.h"
+#include "utility/base/strings.h"
 #include "tests/ui/main_frame_fixture.h"
 #include "toolkit/text_table.h"
 #include "utility/base/clock.h"
@@ -58,6 +61,42 @@ TEST_F(ProgressTest, DownloadProgressTextsAndBar) {
   EXPECT_EQ(progress(L"installprogressbar"), 3);
 }
 
+uint32_t gModelTick = 0;
+uint32_t steppingTick() { return gModelTick += 2000; }
+
+// Installers and packages above 2 GiB: the byte counts reach the texts and the bar in full,
+// from the platform client's progress sink on.
+TEST_F(ProgressTest, SizesAbove2GiBAndAtMultiplesOf4GiB) {
+  constexpr int64_t kGiB = 1LL << 30;
+  struct Case {
+    int64_t received, total;
+    std::wstring amount;
+    int bar;
+    std::wstring apkAmount;
+  };
+  const std::vector<Case> cases = {
+      {2 * kGiB + 1, 3 * kGiB, L"2048.00M/3072.00M", 41, L"2048M / 3072M (<c #268fd6>66%</c>)"},
+      {kGiB, 4 * kGiB, L"1024.00M/4096.00M", 15, L"1024M / 4096M (<c #268fd6>25%</c>)"},
+      {4 * kGiB, 8 * kGiB, L"4096.00M/8192.00M", 31, L"4096M / 8192M (<c #268fd6>50%</c>)"},
+  };
+  DownloaderModel::setTickSourceForTesting(steppingTick);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.received) + "/" + std::to_string(c.total));
+    EXPECT_TRUE(DownloaderModel::instance().onHttpProgress(nullptr, 0, c.received, c.total));
+    drain();
+    EXPECT_EQ(text(L"downloadProgressLabel"), c.amount);
+    EXPECT_EQ(progress(L"installprogressbar"), c.bar);
+    {
+      AppInstallJob job(*frame);
+      job.onHttpProgress(nullptr, 0, c.received, c.total);
+      drain();
+    }
+    const std::wstring label = text(L"apkinstallprogresslabel");
+    EXPECT_NE(label.find(c.apkAmount), std::wstring::npos) << utility::wideToUtf8(label);
+  }
+  DownloaderModel::setTickSourceForTesting(nullptr);
+}
+
 TEST_F(ProgressTest, FallbackDownloadMovesOnlyTheBar) {
   const std::wstring label = text(L"loadingprogresslabel");
   for (auto [percent, bar] : std::vector<std::pair<int, int>>{{0, 3}, {2, 3}, {3, 3}, {57, 57}, {99, 99}}) {
@@ -96,18 +135,71 @@ TEST_F(ProgressTest, AppDownloadText) {
   EXPECT_NE(text(L"apkinstallprogresslabel").find(L"\uFF1A300M / 300M (<c #268fd6>100%</c>)"), std::wstring::npos);
 }
 
+// The app job's observer as a record of the byte counts it was shown.
+class ProgressRecord : public AppInstallJob::Observer {
+ public:
+  void onAppStep(int) override {}
+  void onAppProgress(int64_t received, int64_t total) override { shown.emplace_back(received, total); }
+  void onAppFallbackPercent(int) override {}
+  void onAppsInstalling() override {}
+  void onAppsLaunched() override {}
+  std::vector<std::pair<int64_t, int64_t>> shown;
+};
+
 TEST_F(ProgressTest, AppDownloadReportsAreThrottledButTheLastChunkIsShown) {
+  ProgressRecord record;
+  AppInstallJob job(record);
   const uint32_t start = utility::tickCount();
-  frame->onHttpProgress(nullptr, 0, 100 * 1024, 1000 * 1024);
-  frame->onHttpProgress(nullptr, 0, 200 * 1024, 1000 * 1024);
+  job.onHttpProgress(nullptr, 0, 100 * 1024, 1000 * 1024);
+  job.onHttpProgress(nullptr, 0, 200 * 1024, 1000 * 1024);
   const bool withinASecond = utility::tickCount() - start < 1000;
   drain();
+  ASSERT_FALSE(record.shown.empty());
+  EXPECT_EQ(record.shown.front().first, 100 * 1024);
   if (withinASecond) {
-    EXPECT_NE(text(L"apkinstallprogresslabel").find(L"100KB"), std::wstring::npos) << "the second report is dropped";
+    EXPECT_EQ(record.shown.size(), 1u) << "the second report is dropped";
   }
-  frame->onHttpProgress(nullptr, 0, 1000 * 1024, 1000 * 1024);
+  job.onHttpProgress(nullptr, 0, 1000 * 1024, 1000 * 1024);
   drain();
-  EXPECT_NE(text(L"apkinstallprogresslabel").find(L"(<c #268fd6>100%</c>)"), std::wstring::npos);
+  EXPECT_EQ(record.shown.back(), (std::pair<int64_t, int64_t>{1000 * 1024, 1000 * 1024}));
+}
+
+// The tick counts the app job's throttle reads, in turn (main thread only).
+std::vector<uint32_t> gTicks;
+size_t gNextTick = 0;
+uint32_t nextTick() { return gTicks[gNextTick < gTicks.size() ? gNextTick++ : gTicks.size() - 1]; }
+
+// The app job throttles with the same rule as the installer download and libcurl: one report a
+// second, also in the last second before the tick count wraps and across the wrap.
+TEST_F(ProgressTest, AppDownloadThrottleHoldsAcrossTheTickWrap) {
+  struct Case {
+    const char* what;
+    std::vector<uint32_t> ticks;
+    std::vector<int64_t> shown;  // the received counts that reach the window
+  };
+  const std::vector<Case> cases = {
+      {"before the wrap", {0xFFFFFC00u, 0xFFFFFE00u, 0xFFFFFFF0u}, {1, 3}},
+      {"in the last second before it", {0xFFFFFF00u, 0xFFFFFF80u, 0xFFFFFFFFu}, {1}},
+      {"across it", {0xFFFFFF00u, 0x00000100u, 0x000002E8u}, {1, 3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    gTicks = c.ticks;
+    gNextTick = 0;
+    AppInstallJob::setTickSourceForTesting(nextTick);
+    ProgressRecord record;
+    {
+      AppInstallJob job(record);
+      for (int64_t received = 1; received <= static_cast<int64_t>(c.ticks.size()); ++received) {
+        job.onHttpProgress(nullptr, 0, received, 100);
+      }
+      drain();
+    }
+    AppInstallJob::setTickSourceForTesting(nullptr);
+    std::vector<int64_t> shown;
+    for (const auto& [received, total] : record.shown) shown.push_back(received);
+    EXPECT_EQ(shown, c.shown);
+  }
 }
 
 TEST_F(ProgressTest, AppInstallationAnimationStopsAt98) {

@@ -1,4 +1,4 @@
-#include "ui/apk_names.h"
+#include "model/apk_names.h"
 
 #include <string_view>
 
