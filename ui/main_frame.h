@@ -88,7 +88,12 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
 
   // ---- Close, errors, finish page, links (main_frame_flows.cpp) ----
   void onCloseClick();
-  void onDownloadFail();
+  // The download error box; "No" (or its close) returns to the install button for a retry.
+  void onDownloadFail(net::DownloadFailure cause = net::DownloadFailure::kUnknown);
+  // Back to the choose page after a failed download: the texts and progress as before the click.
+  void resetAfterFailedDownload();
+  // The installer outlived its time limit: the user is told it finishes on its own.
+  void onInstallerStillRunning();
   void setFinishButtonMode(bool failed);
   void onFinishButtonClick();
   void openLicencePage();
@@ -133,6 +138,7 @@ class CMainFrame : public toolkit::WindowImplBase, public utility::CHttpDownload
   int installTick_ = 0;
   bool quitOnClose_ = false;
   bool startMode_ = true;
+  bool installerStillRunning_ = false;
   int progressPercent_ = 0;
   utility::WorkThread apkThread_;
   utility::CHttpDownloader apkDownloader_;

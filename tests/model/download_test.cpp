@@ -169,10 +169,14 @@ class Download : public nettest::ServicesTest {
     if (model_ != nullptr) DownloaderModelTest::destroy(model_);
     model_ = DownloaderModelTest::make(*reporter_, installPath());
     successes_ = failures_ = 0;
+    causes_.clear();
     progress_.clear();
     curlProgress_.clear();
     model_->onDownloadSuccess = [this] { ++successes_; };
-    model_->onDownloadFail = [this] { ++failures_; };
+    model_->onDownloadFail = [this](net::DownloadFailure cause) {
+      ++failures_;
+      causes_.push_back(cause);
+    };
     model_->onDownloadProgress = [this](int percent, int, int) { progress_.push_back(percent); };
     model_->onCurlProgress = [this](int percent) { curlProgress_.push_back(percent); };
   }
@@ -244,6 +248,7 @@ class Download : public nettest::ServicesTest {
   DownloaderModel* model_ = nullptr;
   int successes_ = 0;
   int failures_ = 0;
+  std::vector<net::DownloadFailure> causes_;
   std::vector<int> progress_;
   std::vector<int> curlProgress_;
 };
