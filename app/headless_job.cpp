@@ -41,7 +41,7 @@ void startHeadlessJob() {
     std::printf("download (libcurl) %3d%%\n", percent);
     std::fflush(stdout);
   };
-  model.onDownloadFail = [] {
+  model.onDownloadFail = [](net::DownloadFailure) {
     std::printf("installer job: the download failed\n");
     std::fflush(stdout);
     end(1);
@@ -54,7 +54,7 @@ void startHeadlessJob() {
   model.onInstallFinished = [](bool started) {
     DownloaderModel& installed = DownloaderModel::instance();
     if (started) installed.runPlayerWithPackage();
-    printJobSummary(started ? "installed and started" : "the installer did not start");
+    printJobSummary(started ? "installed and started" : "the emulator was not installed");
     end(started ? 0 : 1);
   };
   // The install button's checks: without a folder the window would take (no usable drive

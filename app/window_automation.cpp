@@ -154,9 +154,15 @@ class WindowAutomation {
           }
           return;
         }
-        // Leave a running download: asked for, or after the download error box.
+        // After the download error box the window is back at the install button: leave from there.
+        if (sawDownloadError_ && page == CMainFrame::kChoosePage) {
+          step_ = Step::kLeaving;
+          pressClose(*frame);
+          return;
+        }
+        // Leave a running download when asked to.
         if (page == CMainFrame::kProgressPage && frame->downloadStartTick() != 0 && frame->progressPercent() < 100 &&
-            ((mode_ == Mode::kCancel && frame->progressPercent() > 0) || sawDownloadError_)) {
+            mode_ == Mode::kCancel && frame->progressPercent() > 0) {
           step_ = Step::kLeaving;
           pressClose(*frame);
         }
@@ -202,7 +208,9 @@ class WindowAutomation {
     msg::MessageBoxWindow& box = *boxes.back();
     if (!box.isWindow()) return true;
     const std::wstring& text = box.text();
-    if (text == toolkit::langString("download_error_tip2")) {
+    // The download error box: its question comes last, after the cause when one is known.
+    const std::wstring& question = toolkit::langString("download_error_tip2");
+    if (text.size() >= question.size() && text.compare(text.size() - question.size(), question.size(), question) == 0) {
       shootBox(box, "download-error");
       sawDownloadError_ = true;
       say("download error box: No");

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     utility::MainLoop::quit();
   };
   model.onDownloadSuccess = [&] { finish(true); };
-  model.onDownloadFail = [&] { finish(false); };
+  model.onDownloadFail = [&](net::DownloadFailure) { finish(false); };
 
   utility::TaskTimer poll;
   poll.start(10, makeRunable([&] {

@@ -79,6 +79,8 @@ bool DownloaderModel::shutdown() {
   const bool configEnded = configThread_.stop(1000);
   const bool downloadEnded = downloadThread_.stop(1000);
   threadsOutlived_ = threadsOutlived_ || !configEnded || !downloadEnded;
+  // Left during the download: once the transfer has stopped, its partial file goes.
+  if (downloadEnded && downloadStarted_.load() && !downloadSucceeded_.load()) _removePartialDownload();
   analytics_.close();
   taskPoster_.cancel();
   return !threadsOutlived_;

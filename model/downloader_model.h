@@ -5,6 +5,7 @@
 // concern (installation path, remote configuration, download, installation, launch, language).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -122,8 +123,16 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   std::function<void(int percent, int64_t received, int64_t total)> onDownloadProgress;
   std::function<void(int percent)> onCurlProgress;
   std::function<void()> onDownloadSuccess;
-  std::function<void()> onDownloadFail;
-  std::function<void(bool started)> onInstallFinished;
+  // The download failed on every stack; |cause| as far as the stacks could tell it. The partial
+  // files are gone, and startDownloadPlayer starts a fresh download.
+  std::function<void(net::DownloadFailure cause)> onDownloadFail;
+  // |installed|: the installer has ended (or is still running) and the emulator's program is in
+  // the folder the installer registered. False for an installer that could not start, failed,
+  // or was still running at the time limit without the program.
+  std::function<void(bool installed)> onInstallFinished;
+  // Just before onInstallFinished (false): the installer is still running after the time limit.
+  // It is left to finish (never ended half way).
+  std::function<void()> onInstallerStillRunning;
 
  private:
   DownloaderModel();
@@ -142,6 +151,8 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   void _waitForPlayerUrl();
   void _threadDownloadPlayer();
   bool _downloadByNet(const std::wstring& target);
+  // Once the transfer has stopped: a download that did not succeed leaves no file behind.
+  void _removePartialDownload();
 
   std::wstring package_;
   utility::WorkThread configThread_;
@@ -166,6 +177,12 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   utility::TaskTimer defaultUrlTimer_;
   utility::ProgressThrottle progressThrottle_;
   uint32_t downloadStartTick_ = 0;
+  net::DownloadFailure downloadFailure_ = net::DownloadFailure::kUnknown;  // download thread
+  bool downloadFailed_ = false;  // main thread: the last download's failure has arrived
+  // A download was started, and whether it delivered the installer (download thread, then
+  // read by shutdown once the thread has ended).
+  std::atomic<bool> downloadStarted_{false};
+  std::atomic<bool> downloadSucceeded_{false};
   int progressPercent_ = 0;
   std::map<std::wstring, std::wstring> strings_;
   std::vector<AppInfo> apps_;
@@ -196,8 +213,11 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   };
   static void _threadInsPlayer(const InstallJob& job);
   static void killPlayerProcesses();
-  static bool runInstaller(QvReporter& reporter, const std::wstring& installer, const std::wstring& parameters,
-                           uint32_t startTick);
+  // How the installer's run ended.
+  enum class InstallerRun { kNotStarted, kEnded, kStillRunning };
+  static InstallerRun runInstaller(QvReporter& reporter, const std::wstring& installer,
+                                   const std::wstring& parameters, uint32_t startTick,
+                                   const std::wstring& registryKey, bool& installed);
   InstallLinkHolder installLink_;  // last: cut before anything the task reaches is destroyed
 
   friend class DownloaderModelTest;

@@ -55,6 +55,12 @@ bool largeEnough(const char* label, const std::wstring& file) {
 }  // namespace
 
 void DownloaderModel::startDownloadPlayer() {
+  // After a failure a retry is a fresh download: the ended thread is let go first (it may still
+  // be writing its last log record).
+  if (downloadFailed_) {
+    downloadThread_.stop(utility::kWaitForever);
+    downloadFailed_ = false;
+  }
   if (!getPlayerUrl().empty()) {
     Runable* task = makeRunable(this, &DownloaderModel::_threadDownloadPlayer);
     if (!downloadThread_.start(task)) task->release();  // held already: a second click starts nothing
@@ -88,6 +94,9 @@ void DownloaderModel::_threadDownloadPlayer() {
   progressThrottle_.reset();
   const std::wstring target = ConfigImp::instance().installerPath(installPath_);
   downloadStartTick_ = readTick();
+  downloadFailure_ = net::DownloadFailure::kUnknown;
+  downloadSucceeded_.store(false);
+  downloadStarted_.store(true);
 
   bool ok = _downloadByNet(target);
   // A stopping model does not start a transfer that cannot be cancelled.
@@ -98,20 +107,28 @@ void DownloaderModel::_threadDownloadPlayer() {
         if (onCurlProgress) onCurlProgress(percent);
       });
     };
-    ok = QvCurlDownloader::downloadFile(target, utility::wideToAnsi(getPlayerUrl()), onProgress, installerRules());
+    net::DownloadFailure curlFailure = net::DownloadFailure::kUnknown;
+    ok = QvCurlDownloader::downloadFile(target, utility::wideToAnsi(getPlayerUrl()), onProgress, installerRules(),
+                                        &curlFailure);
     if (ok) ok = largeEnough(label, target);
+    if (curlFailure != net::DownloadFailure::kUnknown) downloadFailure_ = curlFailure;
   }
   // It is run next: it must be a program anyone who may read it can start.
   if (ok) ok = utility::ufile::setExecutable(target);
   const uint32_t endTick = readTick();
+
+  downloadSucceeded_.store(ok);
+  // A failed download keeps nothing: a partial file could hold the drive full.
+  if (!ok) _removePartialDownload();
 
   if (ok) {
     taskPoster_.postFunction([this] {
       if (onDownloadSuccess) onDownloadSuccess();
     });
   } else {
-    taskPoster_.postFunction([this] {
-      if (onDownloadFail) onDownloadFail();
+    taskPoster_.postFunction([this, cause = downloadFailure_] {
+      downloadFailed_ = true;
+      if (onDownloadFail) onDownloadFail(cause);
     });
   }
   if (ok) {
@@ -137,9 +154,15 @@ bool DownloaderModel::_downloadByNet(const std::wstring& target) {
 
   const net::FetchRules rules = installerRules();
   bool ok = downloadClient_.downloadToFile(playerUrl, temp, this, rules);
+  if (!ok) downloadFailure_ = downloadClient_.lastFailure();
   // A second real attempt: the client is not cancelled first, since a cancelled client stays
   // stopped and would refuse it. A shutdown's cancel still ends it at once.
-  if (!ok && !downloadThread_.isStopRequested()) ok = downloadClient_.downloadToFile(playerUrl, temp, this, rules);
+  if (!ok && !downloadThread_.isStopRequested()) {
+    ok = downloadClient_.downloadToFile(playerUrl, temp, this, rules);
+    if (!ok && downloadClient_.lastFailure() != net::DownloadFailure::kUnknown) {
+      downloadFailure_ = downloadClient_.lastFailure();
+    }
+  }
   // Nothing smaller than an installer is accepted from this stack either (a 200 reply with an
   // error page, an empty body).
   if (ok) ok = largeEnough(label, temp);
@@ -150,6 +173,16 @@ bool DownloaderModel::_downloadByNet(const std::wstring& target) {
   utility::ufile::moveFile(temp, target, 1 | 2);
   common::logPrint(label, __LINE__, L"download file success file = %s", target.c_str());
   return true;
+}
+
+void DownloaderModel::_removePartialDownload() {
+  const std::wstring target = ConfigImp::instance().installerPath(installPath_);
+  for (const std::wstring& file : {target + L".tmp", target}) {
+    if (utility::ufile::exists(file) && utility::ufile::removeFile(file)) {
+      common::logPrint("DownloaderModel::_removePartialDownload", __LINE__, L"partial download removed: %s",
+                       file.c_str());
+    }
+  }
 }
 
 bool DownloaderModel::onHttpProgress(const char*, int, int64_t received, int64_t total) {

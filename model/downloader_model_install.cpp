@@ -89,6 +89,18 @@ void downloadWithRetries(const std::wstring& url, const std::wstring& target) {
   }
 }
 
+// The emulator's program in the folder the installer registered under |registryKey|; empty
+// when no folder is registered.
+std::wstring registeredPlayerProgram(const std::wstring& registryKey) {
+  utility::registry::Key key;
+  std::wstring folder;
+  if (!key.open(registryKey) || !key.queryString(L"InstallDir", folder)) return {};
+  if (const size_t nul = folder.find(L'\0'); nul != std::wstring::npos) folder.erase(nul);
+  if (folder.empty()) return {};
+  if (folder.back() != L'\\') folder += L'\\';
+  return folder + L"corvide.exe";
+}
+
 // A value from the campaign's document goes into data.ini only when it stays one value: a line
 // break or NUL would add lines (keys, sections) the campaign has no say over.
 bool isSingleLine(const std::wstring& value) {
@@ -105,6 +117,7 @@ struct DownloaderModel::InstallJob {
   std::wstring googleId;
   std::wstring installer;
   uint32_t downloadStartTick = 0;
+  std::wstring registryKey;  // where the installer registers its folder
   RemoteSettings settings;
   QvReporter* reporter = nullptr;
   std::shared_ptr<InstallLink> link;
@@ -140,6 +153,7 @@ void DownloaderModel::startInstallPlayer() {
                  googleId_,
                  ConfigImp::instance().installerPath(installPath_),
                  downloadStartTick_,
+                 ConfigImp::instance().registryKey(),
                  remoteSettings_,
                  reporter_,
                  installLink_.link};
@@ -175,7 +189,9 @@ void DownloaderModel::_threadInsPlayer(const InstallJob& job) {
       model->reportUiEvent(L"download_installPlayerNotExit", job.openid + L"_1");
     }
   }
-  const bool started = runInstaller(*job.reporter, job.installer, parameters, job.downloadStartTick);
+  bool installed = false;
+  const InstallerRun installerRun =
+      runInstaller(*job.reporter, job.installer, parameters, job.downloadStartTick, job.registryKey, installed);
 
   // Personalised whether or not the installer ended in time.
   const RemoteSettings& settings = job.settings;
@@ -229,8 +245,10 @@ void DownloaderModel::_threadInsPlayer(const InstallJob& job) {
 
   std::lock_guard<std::mutex> lock(job.link->mutex);
   if (DownloaderModel* model = job.link->model) {
-    model->taskPoster_.postFunction([model, started] {
-      if (model->onInstallFinished) model->onInstallFinished(started);
+    const bool stillRunning = !installed && installerRun == InstallerRun::kStillRunning;
+    model->taskPoster_.postFunction([model, installed, stillRunning] {
+      if (stillRunning && model->onInstallerStillRunning) model->onInstallerStillRunning();
+      if (model->onInstallFinished) model->onInstallFinished(installed);
     });
   }
 }
@@ -245,17 +263,36 @@ void DownloaderModel::killPlayerProcesses() {
   }
 }
 
-bool DownloaderModel::runInstaller(QvReporter& reporter, const std::wstring& installer, const std::wstring& parameters,
-                                   uint32_t startTick) {
+DownloaderModel::InstallerRun DownloaderModel::runInstaller(QvReporter& reporter, const std::wstring& installer,
+                                                           const std::wstring& parameters, uint32_t startTick,
+                                                           const std::wstring& registryKey, bool& installed) {
+  const char* label = "DownloaderModel::runInstaller";
+  installed = false;
   utility::process::ProcessHandle process = utility::process::create(installer, parameters, true);
   if (!process) {
     reporter.report(L"install_fail");
-    return false;
+    return InstallerRun::kNotStarted;
   }
   int exitCode = 0;
   int error = 0;
-  // The exit code is not read; an installer still running after the limit is left to run.
-  if (process.wait(gInstallerWaitMs.load(), exitCode, error) == utility::process::ProcessHandle::Wait::ended) {
+  // An installer still running after the limit is left to run: ending it could leave a
+  // half-written emulator behind.
+  const bool ended =
+      process.wait(gInstallerWaitMs.load(), exitCode, error) == utility::process::ProcessHandle::Wait::ended;
+  if (ended && exitCode != 0) {
+    common::logPrint(label, __LINE__, L"installer failed, exit code %d", exitCode);
+  } else {
+    // Done only when the emulator is where the installer says it put it.
+    const std::wstring program = registeredPlayerProgram(registryKey);
+    installed = !program.empty() && utility::ufile::exists(program);
+    if (!installed) {
+      common::logPrint(label, __LINE__, L"no emulator in the registered folder after the installer: %s",
+                       program.c_str());
+    }
+  }
+  if (!ended) common::logPrint(label, __LINE__, L"installer still running after %u ms, left to finish",
+                               gInstallerWaitMs.load());
+  if (installed) {
     const int64_t duration = static_cast<uint32_t>(utility::tickCount() - startTick);
     reporter.report(L"install_success");
     reporter.report(L"downloader_full_duration", [duration](rapidjson::Value& properties, auto& allocator) {
@@ -264,5 +301,5 @@ bool DownloaderModel::runInstaller(QvReporter& reporter, const std::wstring& ins
   } else {
     reporter.report(L"install_fail");
   }
-  return true;
+  return ended ? InstallerRun::kEnded : InstallerRun::kStillRunning;
 }

@@ -1,5 +1,6 @@
 #include "net/http_downloader.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -48,6 +49,7 @@ bool CHttpDownload2FileSink::onHttpRecvHeader(int64_t contentLength, int status)
   if (!isSuccessStatus(status)) {
     common::logPrint("utility::CHttpDownload2FileSink::onHttpRecvHeader", __LINE__,
                      L"onHttpErro status = %d", status);
+    noteFailure(net::DownloadFailure::kServerRefused);
     return false;
   }
   total_ = contentLength > 0 ? contentLength : kAssumedTotal;
@@ -60,6 +62,7 @@ bool CHttpDownload2FileSink::onHttpRecvHeader(int64_t contentLength, int status)
   if (!file_.open(path_, error)) {
     common::logPrint("utility::CHttpDownload2FileSink::onHttpRecvHeader", __LINE__,
                      L"onHttpErro create file error  %d", error);
+    noteFailure(net::failureForCreateError(error));
     return false;
   }
   return true;
@@ -75,11 +78,7 @@ bool CHttpDownload2FileSink::onHttpRecvData(const char* data, int length) {
 
 bool CHttpDownload2FileSink::hold(const char* data, size_t length) {
   if (held_ + length > kWriteBatch && !flush()) return false;
-  if (!batch_ || length >= kWriteBatch) {
-    if (file_.write(data, length)) return true;
-    writeFailed_ = true;
-    return false;
-  }
+  if (!batch_ || length >= kWriteBatch) return write(data, length);
   std::memcpy(batch_.get() + held_, data, length);
   held_ += length;
   return true;
@@ -87,15 +86,29 @@ bool CHttpDownload2FileSink::hold(const char* data, size_t length) {
 
 bool CHttpDownload2FileSink::flush() {
   if (held_ == 0) return !writeFailed_;
-  const bool written = file_.write(batch_.get(), held_);
+  const bool written = write(batch_.get(), held_);
   held_ = 0;
-  if (!written) writeFailed_ = true;
   return written;
+}
+
+// A failed write names its cause in the log (a full disk, a folder gone read-only).
+bool CHttpDownload2FileSink::write(const char* data, size_t length) {
+  errno = 0;
+  if (file_.write(data, length)) return true;
+  const int error = errno;
+  if (!writeFailed_) {
+    common::logPrint("utility::CHttpDownload2FileSink::write", __LINE__, L"write file error %d: %s", error,
+                     net::errnoText(error).c_str());
+  }
+  writeFailed_ = true;
+  noteFailure(net::failureForWriteErrno(error));
+  return false;
 }
 
 void CHttpDownload2FileSink::onHttpError(int step, int systemError) {
   flush();  // what arrived stays in the file
   file_.close();
+  noteFailure(net::failureForInternetError(systemError));
   common::logPrint("utility::CHttpDownload2FileSink::onHttpError", __LINE__, L"onHttpErro %d, %d", step,
                    systemError);
 }
@@ -128,6 +141,7 @@ bool CHttpDownloader::downloadToFile(const std::wstring& url, const std::wstring
   CHttpDownload2FileSink sink(path, stopRequested_, progress);
   const bool ok = run(url, sink, rules);
   sink.onHttpFinish();  // the file holds what arrived and is closed, whatever the outcome
+  lastFailure_ = ok && !sink.writeFailed() ? net::DownloadFailure::kUnknown : sink.failure();
   // The last batch reaches the file after the transfer: a body that could not be written whole
   // is no download.
   if (ok && sink.writeFailed()) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "net/download_failure.h"
 #include "net/http_client.h"
 #include "utility/system/ufile.h"
 
@@ -41,12 +42,15 @@ class CHttpDownloader {
                       const net::FetchRules& rules = {});
   // Any thread: stops for good and ends a transfer under way at once.
   void cancel();
+  // Why the last downloadToFile on this thread failed, where known.
+  net::DownloadFailure lastFailure() const { return lastFailure_; }
 
  private:
   bool run(const std::wstring& url, CHttpClient::IHttpClientSink& sink, const net::FetchRules& rules);
 
   CHttpClient client_;
   std::atomic<bool> stopRequested_{false};
+  net::DownloadFailure lastFailure_ = net::DownloadFailure::kUnknown;
 };
 
 class CHttpDownload2MemSink : public CHttpClient::IHttpClientSink {
@@ -87,10 +91,18 @@ class CHttpDownload2FileSink : public CHttpClient::IHttpClientSink {
   int64_t total() const { return total_; }
   // Whether a write into the file failed (the file then lacks bytes that arrived).
   bool writeFailed() const { return writeFailed_; }
+  // The first cause the sink saw: a refused status, a file that could not be made or written,
+  // or a connection that could not be had.
+  net::DownloadFailure failure() const { return failure_; }
 
  private:
   bool hold(const char* data, size_t length);
   bool flush();
+  bool write(const char* data, size_t length);
+  void noteFailure(net::DownloadFailure failure) {
+    if (failure_ == net::DownloadFailure::kUnknown) failure_ = failure;
+  }
+  net::DownloadFailure failure_ = net::DownloadFailure::kUnknown;
 
   utility::FileHandle file_;
   std::unique_ptr<char[]> batch_;  // made once per sink

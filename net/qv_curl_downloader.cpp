@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -74,10 +75,41 @@ size_t WriteMemoryCallbackPost(char* chunk, size_t size, size_t count, void* dat
   return appendChunk("WriteMemoryCallbackPost", chunk, size, count, static_cast<MemoryBuffer*>(data));
 }
 
+// The file a transfer writes, and the errno of its first failed write.
+struct FileTarget {
+  utility::FileHandle file;
+  int writeError = 0;
+};
+
 size_t WriteFileCallback(char* chunk, size_t size, size_t count, void* data) {
   if (count != 0 && size > SIZE_MAX / count) return 0;
   const size_t n = size * count;
-  return static_cast<utility::FileHandle*>(data)->write(chunk, n) ? n : 0;
+  auto* target = static_cast<FileTarget*>(data);
+  errno = 0;
+  if (target->file.write(chunk, n)) return n;
+  if (target->writeError == 0) target->writeError = errno != 0 ? errno : EIO;
+  return 0;
+}
+
+// What the user can be told about a failed transfer into a file.
+net::DownloadFailure failureFor(CURLcode code, int writeError) {
+  switch (code) {
+    case CURLE_WRITE_ERROR:
+      return net::failureForWriteErrno(writeError);
+    case CURLE_HTTP_RETURNED_ERROR:
+      return net::DownloadFailure::kServerRefused;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+      return net::DownloadFailure::kNoConnection;
+    default:
+      return net::DownloadFailure::kUnknown;
+  }
 }
 
 int ProgressCallback(void* data, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t, curl_off_t) {
@@ -323,25 +355,29 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
 }
 
 bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string& url,
-                                    std::function<void(int percent)> onProgress, const net::FetchRules& rules) {
+                                    std::function<void(int percent)> onProgress, const net::FetchRules& rules,
+                                    net::DownloadFailure* failure) {
   const char* label = "QvCurlDownloader::downloadFile";
+  if (failure != nullptr) *failure = net::DownloadFailure::kUnknown;
   common::logPrint(label, __LINE__, L"QvCurlDownloader::downloadfile start");
   net::CurlEasy handle = net::makeCurlEasy();
   if (!handle) {
     common::logPrint(label, __LINE__, L"curl init error");
     return false;
   }
-  utility::FileHandle file;
+  FileTarget target;
+  utility::FileHandle& file = target.file;
   int error = 0;
   if (!file.open(path, error)) {
     common::logPrint(label, __LINE__, L"openfile error path : %s. %d", path.c_str(), error);
+    if (failure != nullptr) *failure = net::failureForCreateError(error);
     return false;
   }
   CURL* h = handle.get();
   ProgressContext progress;
   progress.onProgress = std::move(onProgress);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteFileCallback);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &file);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &target);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   TransferSettings settings = settingsFor(url, rules);
   settings.maxRedirects = kMaxRedirects;
@@ -363,9 +399,11 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
 
   CURLcode code = perform(label, h, url, settings, guard);
+  bool unframed = false;
   if (code == CURLE_OK && rules.delimitedBodyOnly && !framing.length && !framing.chunked) {
     common::logPrint(label, __LINE__, L"reply without length or chunks refused");
     code = CURLE_PARTIAL_FILE;
+    unframed = true;
   }
   bool ok = true;
   if (code != CURLE_OK) {
@@ -373,6 +411,11 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
     file.close();
     common::logPrint(label, __LINE__, L"curl download file error %s",
                      errorText(code, utility::kCodePageAnsi).c_str());
+    if (code == CURLE_WRITE_ERROR && target.writeError != 0) {
+      common::logPrint(label, __LINE__, L"write file error %d: %s", target.writeError,
+                       net::errnoText(target.writeError).c_str());
+    }
+    if (failure != nullptr && !unframed) *failure = failureFor(code, target.writeError);
     ok = false;
   } else {
     file.close();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "net/download_failure.h"
 #include "net/fetch_rules.h"
 
 class QvCurlDownloader {
@@ -32,8 +33,10 @@ class QvCurlDownloader {
   static bool downloadFile(const std::wstring& path, const std::string& url,
                            std::function<void(int percent)> onProgress);
   // The same under |rules| (deadline, https only and the minimum rate; the size is not limited).
+  // On failure |failure|, when given, holds the cause where it is known.
   static bool downloadFile(const std::wstring& path, const std::string& url,
-                           std::function<void(int percent)> onProgress, const net::FetchRules& rules);
+                           std::function<void(int percent)> onProgress, const net::FetchRules& rules,
+                           net::DownloadFailure* failure = nullptr);
 
   // Every transfer: only http and https, never redirected from https to plain http, through the
   // proxy the desktop's settings name for the address (else the one the environment names).

@@ -62,8 +62,9 @@ void CMainFrame::initWindow() {
   };
   model.onCurlProgress = [this](int percent) { onCurlProgress(percent); };
   model.onDownloadSuccess = [this] { onDownloadSuccess(); };
-  model.onDownloadFail = [this] { onDownloadFail(); };
+  model.onDownloadFail = [this](net::DownloadFailure cause) { onDownloadFail(cause); };
   model.onInstallFinished = [this](bool ok) { onInstallFinished(ok); };
+  model.onInstallerStillRunning = [this] { onInstallerStillRunning(); };
 
   const bool generation9 = ConfigImp::instance().generation() == 9;
   setVisible(L"logoControl9", generation9);
@@ -180,8 +181,9 @@ void CMainFrame::onInstallFinished(bool ok) {
   installTimer_.stop();
   if (ok) setProgress(L"installprogressbar", 100);
   DownloaderModel& model = DownloaderModel::instance();
-  if (!model.getApps().empty()) return dispatchApps();
-  if (!model.getPackage().empty()) {
+  // Without an emulator there is nothing to install apps into or to start.
+  if (ok && !model.getApps().empty()) return dispatchApps();
+  if (ok && !model.getPackage().empty()) {
     uiactions::runPlayerWithPackage();
     utility::MainLoop::quit();
     return;

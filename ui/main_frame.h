@@ -83,7 +83,12 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
 
   // ---- Close, errors, finish page, links (main_frame_flows.cpp) ----
   void onCloseClick();
-  void onDownloadFail();
+  // The download error box; "No" (or its close) returns to the install button for a retry.
+  void onDownloadFail(net::DownloadFailure cause = net::DownloadFailure::kUnknown);
+  // Back to the choose page after a failed download: the texts and progress as before the click.
+  void resetAfterFailedDownload();
+  // The installer outlived its time limit: the user is told it finishes on its own.
+  void onInstallerStillRunning();
   void setFinishButtonMode(bool failed);
   void onFinishButtonClick();
   void openLicencePage();
@@ -128,6 +133,7 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
   int installTick_ = 0;
   bool quitOnClose_ = false;
   bool startMode_ = true;
+  bool installerStillRunning_ = false;
   int progressPercent_ = 0;
   utility::TaskPoster taskPoster_;
   int apkIndex_ = 0;

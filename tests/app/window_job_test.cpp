@@ -172,11 +172,13 @@ INSTANTIATE_TEST_SUITE_P(
                 {"download_success", "install_success"}, {}, {kNoAdmin}, {"choose-folder", "finish"}},
         JobCase{"libcurlAfterThePlatformStackFails", "install", nullptr, failing(503, 2), "C:\\Tarnwick\\Tarnwick9\\", true,
                 {"download_success", "install_success"}, {}, {kNoAdmin, "download file error"}, {"finish"}},
+        // After the error box the window is back at the install button; the user leaves by the
+        // exit box (no download runs any more).
         JobCase{"everyDownloadFails", "install", nullptr, failing(500), nullptr, false,
-                {"run_downloader", "cancel_download"}, {"download_success"},
+                {"run_downloader"}, {"download_success", "cancel_download"},
                 {"download file error", "download error HTTP response code said error",
                  "curl download file error HTTP response code said error"},
-                {"download-error", "slow-download"}},
+                {"download-error", "exit"}, {"download_run:35036", "userCancel:35036"}},
         JobCase{"cancelDuringTheDownload", "cancel", nullptr, stalling(), nullptr, false,
                 {"run_downloader", "cancel_download"}, {"download_success"},
                 {"read failed: Operation was cancelled", "download file error"}, {"slow-download"}},

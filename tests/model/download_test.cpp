@@ -26,6 +26,7 @@
 #include "tests/net/net_test_support.h"
 #include "tests/net/raw_server.h"
 #include "tests/net/tls_peers.h"
+#include "tests/support/test_fs.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/strings.h"
 #include "utility/base/tasks.h"
@@ -169,10 +170,14 @@ class Download : public nettest::ServicesTest {
     if (model_ != nullptr) DownloaderModelTest::destroy(model_);
     model_ = DownloaderModelTest::make(*reporter_, installPath());
     successes_ = failures_ = 0;
+    causes_.clear();
     progress_.clear();
     curlProgress_.clear();
     model_->onDownloadSuccess = [this] { ++successes_; };
-    model_->onDownloadFail = [this] { ++failures_; };
+    model_->onDownloadFail = [this](net::DownloadFailure cause) {
+      ++failures_;
+      causes_.push_back(cause);
+    };
     model_->onDownloadProgress = [this](int percent, int, int) { progress_.push_back(percent); };
     model_->onCurlProgress = [this](int percent) { curlProgress_.push_back(percent); };
   }
@@ -244,6 +249,7 @@ class Download : public nettest::ServicesTest {
   DownloaderModel* model_ = nullptr;
   int successes_ = 0;
   int failures_ = 0;
+  std::vector<net::DownloadFailure> causes_;
   std::vector<int> progress_;
   std::vector<int> curlProgress_;
 };
@@ -341,6 +347,66 @@ TEST_F(Download, FallbackTable) {
   }
   EXPECT_EQ(reportedEvents(), (std::vector<std::string>{"download_success", "download_duration", "download_success",
                                                         "download_duration", "download_fail", "download_fail"}));
+}
+
+// A full disk on every stack: the cause reaches the window, the log names it, and no partial
+// file is left to hold the drive full.
+TEST_F(Download, AFullDiskIsNamedAndLeavesNoPartialFile) {
+  services_->setFault(kRemoteInstaller, {});
+  model_->setPlayerUrl(wurl(kRemoteInstaller));
+  {
+    testfs::FileSizeLimit full(4u << 20);
+    ASSERT_TRUE(full.active());
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runUntilFinished());
+  }
+  EXPECT_EQ(successes_, 0);
+  ASSERT_EQ(failures_, 1);
+  EXPECT_EQ(causes_, std::vector<net::DownloadFailure>{net::DownloadFailure::kDiskFull});
+  EXPECT_TRUE(log_.contains(L"download by qvcurl"));  // both stacks tried
+  size_t named = 0;
+  for (const auto& record : log_.records()) {
+    if (record.text.rfind(L"write file error", 0) == 0 && record.text.find(L"File too large") != std::wstring::npos) {
+      ++named;
+    }
+  }
+  EXPECT_EQ(named, 3u);  // the platform client's two attempts and libcurl's
+  EXPECT_FALSE(fileExists(installerHostPath()));
+  EXPECT_FALSE(fileExists(installerHostPath() + ".tmp"));
+}
+
+// Leaving while the transfer runs: once it has stopped, its partial file is gone.
+TEST_F(Download, LeavingDuringTheDownloadRemovesThePartialFile) {
+  services_->setFault(kRemoteInstaller, {.stallAfterBytes = 2u << 20});
+  model_->setPlayerUrl(wurl(kRemoteInstaller));
+  model_->startDownloadPlayer();
+  const std::string partial = installerHostPath() + ".tmp";
+  ASSERT_TRUE(runLoopUntil([&] { return !progress_.empty() && fileExists(partial); }));
+  DownloaderModelTest::destroy(model_);
+  model_ = nullptr;
+  EXPECT_FALSE(fileExists(partial));
+  EXPECT_FALSE(fileExists(installerHostPath()));
+}
+
+// After a failure the next start is a fresh download through the whole chain, not refused.
+TEST_F(Download, ARetryAfterAFailureStartsAFreshDownload) {
+  services_->setFault(kRemoteInstaller, {.status = 404});
+  model_->setPlayerUrl(wurl(kRemoteInstaller));
+  model_->startDownloadPlayer();
+  ASSERT_TRUE(runUntilFinished());
+  ASSERT_EQ(failures_, 1);
+  EXPECT_EQ(causes_, std::vector<net::DownloadFailure>{net::DownloadFailure::kServerRefused});
+  EXPECT_EQ(targetsFor(kRemoteInstaller).size(), 3u);  // platform client twice, then libcurl
+  EXPECT_FALSE(fileExists(installerHostPath()));
+
+  services_->clearFaults();
+  log_.clear();
+  model_->startDownloadPlayer();
+  ASSERT_TRUE(runLoopUntil([this] { return successes_ > 0 && log_.containsPart(L"download finished, success = 1"); }));
+  EXPECT_EQ(successes_, 1);
+  EXPECT_EQ(failures_, 1);
+  EXPECT_EQ(targetsFor(kRemoteInstaller).size(), 4u);
+  EXPECT_TRUE(readFile(installerHostPath()) == servedInstaller());
 }
 
 // The installer comes over https only: a plain-http address, and a redirect from https to plain

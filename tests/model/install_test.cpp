@@ -447,7 +447,8 @@ TEST_F(Install, AHangingInstallerIsAFailureButTheEmulatorIsStillPersonalised) {
   const auto installers = recordsOf("installer");
   for (const auto& record : installers) killAtEnd(record["pid"].GetUint());
   EXPECT_TRUE(outcome.finished);
-  EXPECT_TRUE(outcome.started);
+  EXPECT_FALSE(outcome.started);  // no emulator: not installed
+  EXPECT_TRUE(outcome.stillRunning);
   EXPECT_EQ(outcome.events, Events{"install_fail"});
   EXPECT_EQ(readFile(host(L"C:\\Tarnwick\\Tarnwick9\\data\\data.ini")), "[setting]\r\nadshow=0\r\n");
   EXPECT_EQ(launchers().size(), 1u);
@@ -457,6 +458,42 @@ TEST_F(Install, AHangingInstallerIsAFailureButTheEmulatorIsStillPersonalised) {
   utility::process::ProcessSnapshot snapshot;
   snapshot.take();
   EXPECT_NE(snapshot.find(L"Tarnwick.exe"), snapshot.end());
+}
+
+// The installation counts as done only when the emulator is in the folder the installer
+// registered once it has ended: a failing installer, and one that ends without installing, are
+// failures, with "install_fail".
+TEST_F(Install, AnInstallerThatLeavesNoEmulatorIsAFailure) {
+  struct Case {
+    const char* label;
+    const char* fault;  // TARNWICK_STANDIN_INSTALLER
+    bool emptyInstaller;  // a program that ends at once with 0, installing nothing
+    bool installed;
+  };
+  const Case cases[] = {{"installs", nullptr, false, true},
+                        {"fails (exit code)", "fail", false, false},
+                        {"ends with 0 without installing", nullptr, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::remove_all(host(L"C:\\Tarnwick"));
+    utility::registry::Key key;
+    if (key.open(ConfigImp::instance().registryKey())) key.deleteValue(L"InstallDir");
+    placeInstaller();
+    if (c.emptyInstaller) {
+      const fs::path installer = host(ConfigImp::instance().installerPath(L"C:\\Tarnwick\\Tarnwick9\\"));
+      fs::remove(installer);
+      std::ofstream(installer) << "#!/bin/sh\nexit 0\n";
+      fs::permissions(installer, fs::perms::owner_all);
+    }
+    standintest::setEnvironment("TARNWICK_STANDIN_INSTALLER", c.fault);
+    services_->clearRecords();
+    const InstallOutcome outcome = runInstall(InstallInput{});
+    standintest::setEnvironment("TARNWICK_STANDIN_INSTALLER", nullptr);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.started, c.installed);
+    EXPECT_FALSE(outcome.stillRunning);
+    EXPECT_EQ(outcome.events, c.installed ? kInstalled : Events{"install_fail"});
+  }
 }
 
 TEST_F(Install, AMissingInstallerIsReportedAndNotStarted) {
@@ -501,7 +538,8 @@ TEST_F(Install, TheModelMayGoWhileTheInstallerRuns) {
   ASSERT_NE(pid, 0u);
   EXPECT_TRUE(quiet);
   reporter.stop();
-  EXPECT_EQ(collectionEvents(), kInstalled);
+  // Killed before it installed anything: no emulator, so no success either.
+  EXPECT_EQ(collectionEvents(), Events{"install_fail"});
   EXPECT_EQ(readFile(host(L"C:\\Tarnwick\\Tarnwick9\\data\\data.ini")), "[setting]\r\nadshow=0\r\n");
   EXPECT_EQ(launchers().size(), 1u);
 }

@@ -40,6 +40,7 @@ InstallOutcome DownloaderModelTest::install(const InstallInput& input, QvReporte
   model->analytics_.setClientId(L"2-0123456789abcdef0123456789abcdef");
   model->downloadStartTick_ = utility::tickCount();
   InstallOutcome outcome;
+  model->onInstallerStillRunning = [&outcome] { outcome.stillRunning = true; };
   model->onInstallFinished = [&outcome](bool started) {
     outcome.finished = true;
     outcome.started = started;

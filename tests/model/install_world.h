@@ -28,7 +28,8 @@ struct InstallInput {
 // What it did, as the outside saw it.
 struct InstallOutcome {
   bool finished = false;  // onInstallFinished arrived (within the test's limit)
-  bool started = false;   // its argument
+  bool started = false;   // its argument (the emulator is installed)
+  bool stillRunning = false;  // onInstallerStillRunning came first
   std::vector<std::string> events;  // collection events in order ("name" or "name:duration")
 };
 

@@ -15,6 +15,12 @@
 #include "ui/msg/message_box_window.h"
 #include "ui/ui_actions.h"
 
+// The campaign's apps of the process's model, as the remote document would give them.
+class DownloaderModelTest {
+ public:
+  static void setApps(std::vector<AppInfo> apps) { DownloaderModel::instance().apps_ = std::move(apps); }
+};
+
 namespace {
 
 using toolkit::HeadlessWindow;
@@ -54,6 +60,9 @@ TEST_F(FlowsTest, CloseBeforeTheDownloadOrDuringTheInstallationAsksWithTheExitBo
     HeadlessWindow* exit = desktop.find(L"box");
     ASSERT_NE(exit, nullptr);
     EXPECT_EQ(box(), nullptr);
+    // During the installation leaving does not stop the installer, and the box says so.
+    EXPECT_EQ(exit->window().findControl(L"descriptlabel")->text(),
+              toolkit::langString(percent == 0 ? "MsgBox_exit" : "MsgBox_exit_installing"));
     EXPECT_FALSE(host->enabled());
     // "No" returns to the window unchanged.
     ASSERT_TRUE(exit->click(L"btnRight"));
@@ -117,22 +126,96 @@ TEST_F(FlowsTest, CloseOnTheFinishPageEndsAtOnce) {
   EXPECT_TRUE(log.empty());
 }
 
-TEST_F(FlowsTest, DownloadErrorBoxOffersTheBrowserAndStaysOnTheProgressPage) {
-  for (const char* button : {"Yes", "No"}) {
-    SCOPED_TRACE(button);
+// However the error box is answered, the window is back at the install button with true texts,
+// and the close button no longer speaks of a running download.
+TEST_F(FlowsTest, AFailedDownloadReturnsToTheInstallButton) {
+  using net::DownloadFailure;
+  struct Cause {
+    DownloadFailure cause;
+    const char* sentence;  // nullptr: not known, the question alone
+  };
+  const Cause causes[] = {{DownloadFailure::kUnknown, nullptr},
+                          {DownloadFailure::kNoConnection, "download_fail_connection"},
+                          {DownloadFailure::kServerRefused, "download_fail_refused"},
+                          {DownloadFailure::kDiskFull, "download_fail_disk"},
+                          {DownloadFailure::kFolderNotWritable, "download_fail_folder"}};
+  for (const char* answer : {"Yes", "No", "closebtn"}) {
+    for (const Cause& c : causes) {
+      SCOPED_TRACE(std::string(answer) + " " + (c.sentence != nullptr ? c.sentence : "unknown"));
+      log.clear();
+      frame->selectTab(CMainFrame::kProgressPage);
+      frame->setPhaseForTesting(1234, 42, false);
+      frame->onDownloadFail(c.cause);
+      ASSERT_NE(box(), nullptr);
+      const std::wstring question = toolkit::langString("download_error_tip2");
+      const std::wstring expected =
+          c.sentence != nullptr ? toolkit::langString(c.sentence) + L" " + question : question;
+      EXPECT_EQ(box()->window().findControl(L"descriptlabel")->text(), expected);
+      EXPECT_TRUE(box()->window().findControl(L"msgiconimage")->visible());
+      if (std::string(answer) == "closebtn") {
+        ASSERT_TRUE(box()->click(L"closebtn"));
+      } else {
+        ASSERT_TRUE(clickButton(*box(), answer));
+      }
+      drain();
+      EXPECT_EQ(box(), nullptr);
+      EXPECT_FALSE(frameGone());
+      EXPECT_TRUE(host->enabled());
+      EXPECT_FALSE(utility::MainLoop::quitRequested());
+      EXPECT_EQ(log, std::string(answer) == "Yes" ? std::vector<std::wstring>{std::wstring(L"open ") + kPlayerUrl}
+                                                   : std::vector<std::wstring>{});
+      EXPECT_EQ(frame->findControl<toolkit::TabLayout>(L"maintab")->selectedIndex(), CMainFrame::kChoosePage);
+      EXPECT_TRUE(frame->findControl(L"installnowbtn")->visible());
+      EXPECT_EQ(frame->downloadStartTick(), 0u);
+      EXPECT_EQ(frame->progressPercent(), 0);
+      EXPECT_EQ(progress(L"installprogressbar"), 0);
+      EXPECT_EQ(text(L"loadingprogresslabel"), toolkit::langString("progress_downloading_label"));
+      // Closing now asks the plain exit question, not "the download is still running".
+      ASSERT_TRUE(host->click(L"closebtn"));
+      EXPECT_EQ(box(), nullptr);
+      HeadlessWindow* exit = desktop.find(L"box");
+      ASSERT_NE(exit, nullptr);
+      EXPECT_EQ(exit->window().findControl(L"descriptlabel")->text(), toolkit::langString("MsgBox_exit"));
+      ASSERT_TRUE(exit->click(L"btnRight"));
+      drain();
+    }
+  }
+}
+
+// An installation that did not leave an emulator: the finish page in its failed mode, never a
+// success mark, no app installed and nothing started; a hung installer is named as such.
+TEST_F(FlowsTest, AFailedInstallationShowsTheFailedFinishPage) {
+  struct Case {
+    const char* label;
+    bool stillRunning;
+    const char* finishText;
+  };
+  const Case cases[] = {{"installer failed", false, "error"},
+                        {"installer still running at the limit", true, "install_not_finished"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TearDown();
     log.clear();
-    frame->onDownloadFail();
-    ASSERT_NE(box(), nullptr);
-    EXPECT_EQ(box()->window().findControl(L"descriptlabel")->text(), toolkit::langString("download_error_tip2"));
-    EXPECT_TRUE(box()->window().findControl(L"msgiconimage")->visible());
-    ASSERT_TRUE(clickButton(*box(), button));
+    SetUp();
+    // A campaign app and a package would otherwise be installed into, or started from, nothing.
+    DownloaderModelTest::setApps({AppInfo{.url = L"https://apps.test/demo.apk", .package = L"com.demo", .name = L"Demo"}});
+    frame->selectTab(CMainFrame::kProgressPage);
+    frame->setPhaseForTesting(1234, 100, false);
+    if (c.stillRunning) frame->onInstallerStillRunning();
+    frame->onInstallFinished(false);
     drain();
-    EXPECT_EQ(box(), nullptr);
-    EXPECT_FALSE(frameGone());
-    EXPECT_TRUE(host->enabled());
+    EXPECT_EQ(frame->findControl<toolkit::TabLayout>(L"maintab")->selectedIndex(), CMainFrame::kFinishPage);
+    EXPECT_FALSE(frame->startMode());
+    EXPECT_EQ(text(L"finishResultLabel"), toolkit::langString(c.finishText));
+    EXPECT_EQ(text(L"tastenowbtn"), toolkit::langString("reDownload"));
+    EXPECT_EQ(control(L"finishResultIcon").bkImage().file, L"common/msg_noice48.png");
+    EXPECT_EQ(box() != nullptr, c.stillRunning);
+    if (c.stillRunning) {
+      EXPECT_EQ(box()->window().findControl(L"descriptlabel")->text(), toolkit::langString("install_still_running"));
+    }
+    EXPECT_TRUE(log.empty());
     EXPECT_FALSE(utility::MainLoop::quitRequested());
-    EXPECT_EQ(log, std::string(button) == "Yes" ? std::vector<std::wstring>{std::wstring(L"open ") + kPlayerUrl}
-                                                 : std::vector<std::wstring>{});
+    DownloaderModelTest::setApps({});
   }
 }
 

@@ -1,0 +1,26 @@
+// Why a download into a file failed, where the stack can tell: what the user is told in one
+// sentence (nothing more when the cause is not known).
+#pragma once
+
+#include <string>
+
+namespace net {
+
+enum class DownloadFailure {
+  kUnknown,
+  kNoConnection,       // the server could not be reached, or the connection broke off
+  kServerRefused,      // the server answered with an error status
+  kDiskFull,           // the file could not grow: no space left (or a size limit)
+  kFolderNotWritable,  // the file could not be created or written for want of rights
+};
+
+// The cause of a failed file write or create, from its errno value; kUnknown for others.
+DownloadFailure failureForWriteErrno(int error);
+// The same for a Windows system error code of a failed create (utility::FileHandle::open).
+DownloadFailure failureForCreateError(int systemError);
+// A platform-client error (Windows Internet code) that says the server could not be reached.
+DownloadFailure failureForInternetError(int internetError);
+// errno's text, for the log ("No space left on device").
+std::wstring errnoText(int error);
+
+}  // namespace net
