@@ -198,7 +198,11 @@ TEST_F(FlowsTest, AFailedInstallationShowsTheFailedFinishPage) {
     log.clear();
     SetUp();
     // A campaign app and a package would otherwise be installed into, or started from, nothing.
-    DownloaderModelTest::setApps({AppInfo{.url = L"https://apps.test/demo.apk", .package = L"com.demo", .name = L"Demo"}});
+    AppInfo app;
+    app.url = L"https://apps.test/demo.apk";
+    app.package = L"com.demo";
+    app.name = L"Demo";
+    DownloaderModelTest::setApps({app});
     frame->selectTab(CMainFrame::kProgressPage);
     frame->setPhaseForTesting(1234, 100, false);
     if (c.stillRunning) frame->onInstallerStillRunning();
