@@ -32,9 +32,19 @@ else()
   message(FATAL_ERROR "No platform layer for ${CMAKE_SYSTEM_NAME} yet")
 endif()
 
-# AddressSanitizer + UndefinedBehaviorSanitizer for the whole build (CI runs the suite under it).
-option(TARNWICK_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
-if(TARNWICK_SANITIZE)
+# Sanitizers for the whole build. TARNWICK_SANITIZE=ON (or "address") builds with AddressSanitizer
+# + UndefinedBehaviorSanitizer, the build CI runs the whole suite under; "thread" builds with
+# ThreadSanitizer (CI runs the thread-heavy suites under it, with the library suppressions in
+# tests/tsan.supp). The two cannot share a build.
+set(TARNWICK_SANITIZE OFF CACHE STRING "Sanitizer build: OFF, ON/address (ASan + UBSan) or thread (TSan)")
+set_property(CACHE TARNWICK_SANITIZE PROPERTY STRINGS OFF ON address thread)
+string(TOLOWER "${TARNWICK_SANITIZE}" _sanitize)
+if(_sanitize STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(_sanitize MATCHES "^(address|on|yes|true|y|1)$")
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+elseif(TARNWICK_SANITIZE)
+  message(FATAL_ERROR "TARNWICK_SANITIZE=${TARNWICK_SANITIZE}: use OFF, ON, address or thread")
 endif()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs all tests.
 # BUILD_DIR (default build), BUILD_TYPE (default RelWithDebInfo) and CMAKE_ARGS (further cmake
-# options) choose another build, as CI does.
+# options) choose another build, as CI does; TARGETS (default all) builds only some targets,
+# and CTEST_ARGS (further ctest options) chooses among the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -9,6 +10,8 @@ BUILD_DIR=${BUILD_DIR:-build}
 BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo}
 # shellcheck disable=SC2086  # CMAKE_ARGS holds several options
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" ${CMAKE_ARGS:-} >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)"
+# shellcheck disable=SC2086  # TARGETS and CTEST_ARGS hold several words
+cmake --build "$BUILD_DIR" -j "$(nproc)" ${TARGETS:+--target $TARGETS}
 cd "$BUILD_DIR"
-ctest --output-on-failure -j "$(nproc)" --timeout 600
+# shellcheck disable=SC2086
+ctest --output-on-failure -j "$(nproc)" --timeout 600 ${CTEST_ARGS:-}

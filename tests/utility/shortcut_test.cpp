@@ -73,6 +73,8 @@ TEST(DesktopEntryRules, LauncherFileNamesStayInTheFolder) {
       {L"line\nbreak\x01", "line_break_.desktop"},
       {L"", ""},
       {L"Ünïcødé 游戏", "Ünïcødé 游戏.desktop"},
+      {L"say \"hi\"", "say _hi_.desktop"},       // no quote
+      {L"c1\x85x\x9f", "c1_x_.desktop"},        // no C1 control
   };
   for (const auto& [link, file] : cases) {
     EXPECT_EQ(helper::disk::launcherFileName(link), file) << utility::wideToUtf8(link);

@@ -51,7 +51,9 @@ std::string escapeEntryValue(const std::string& value) { return escapeValue(valu
 std::string launcherFileName(const std::wstring& linkName) {
   std::wstring name;
   for (const wchar_t c : linkName) {
-    name.push_back(c == L'/' || c == L'\\' || isControl(c) ? L'_' : c);
+    // Quotes and C1 controls too: the name also stands for a shell link, whose names refuse them.
+    const bool refused = c == L'/' || c == L'\\' || c == L'"' || isControl(c) || (c >= 0x80 && c < 0xa0);
+    name.push_back(refused ? L'_' : c);
   }
   // Leading dots would hide the file (or, as "..", name the parent).
   size_t lead = 0;
