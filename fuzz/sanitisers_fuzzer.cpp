@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_text.h"
-#include "ui/apk_names.h"
+#include "model/apk_names.h"
 #include "utility/base/strings.h"
 #include "utility/system/shortcut.h"
 
