@@ -55,6 +55,8 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
 
   // ---- Installation folder (main_frame_path.cpp) ----
   void refreshInstallPage();
+  // The error row's text for the stored folder's problem, in the current language (none: left).
+  void retextPathError();
   // "browsebtn": asks first when a folder is already chosen, then the folder browser.
   void onBrowseClick();
   void changePathClac(bool checkSsd, const std::wstring& newPath);

@@ -72,6 +72,8 @@ void CMainFrame::onLanguageComSelected(toolkit::Control& sender) {
 
 void CMainFrame::retextControls() {
   for (const ControlText& entry : kControlTexts) setText(entry.control, langString(entry.key));
+  // The error row names why the folder cannot be used, in the new language too.
+  retextPathError();
   if (toolkit::Control* home = findControl(L"homepageBtn")) {
     home->setTextColor(0xFFFFFFFF);
     setText(L"homepageBtn", ConfigImp::instance().homePageUrl());

@@ -55,6 +55,14 @@ const char* problemTextKey(helper::disk::InstallPathProblem problem) {
     case InstallPathProblem::invalidCharacters:
     case InstallPathProblem::blankFolderName:
       return "MsgBox_error_path";
+    case InstallPathProblem::notOnADrive:
+      return "path_error_no_drive";
+    case InstallPathProblem::notAFolder:
+      return "path_error_not_folder";
+    case InstallPathProblem::notWritable:
+      return "path_error_not_writable";
+    case InstallPathProblem::tooLong:
+      return "path_error_too_long";
     default:
       return "Label_path_error";
   }
@@ -62,12 +70,18 @@ const char* problemTextKey(helper::disk::InstallPathProblem problem) {
 
 }  // namespace
 
+void CMainFrame::retextPathError() {
+  const helper::disk::InstallPathProblem problem =
+      helper::disk::installPathProblem(DownloaderModel::instance().getInstallPath());
+  if (problem != helper::disk::InstallPathProblem::none) setText(L"pathErrorLabel", langString(problemTextKey(problem)));
+}
+
 void CMainFrame::refreshInstallPage() {
   const std::wstring path = DownloaderModel::instance().getInstallPath();
   const helper::disk::InstallPathProblem problem = helper::disk::installPathProblem(path);
   const bool valid = problem == helper::disk::InstallPathProblem::none;
   setText(L"pathedit", path);
-  if (!valid) setText(L"pathErrorLabel", langString(problemTextKey(problem)));
+  retextPathError();
   setVisible(L"errorpathnoticeui", !valid);
   auto* accept = findControl<Option>(L"acceptprotocolopt");
   setEnabled(L"installnowbtn", valid && accept != nullptr && accept->selected());

@@ -58,7 +58,7 @@ TEST_F(LanguageTest, ASwitchLoadsTheBundleAndSetsEveryTextAgain) {
       {L"progress_install_label", "progress_install_label"},
       {L"progress_finish_label", "progress_finish_label"},
       {L"loadingprogresslabel", "progress_downloading_label"},
-      {L"pathErrorLabel", "Label_path_error"},
+      {L"pathErrorLabel", "path_error_no_drive"},  // the fixture's folder is on no drive: its reason
       {L"LicenseAgreementText", "protocol_accept"},
       {L"protocollinkbtn", "protocol_accept_btn"},  // plain: no underline markup after a switch
       {L"tastenowbtn", "Button_start_player"},

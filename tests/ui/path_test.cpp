@@ -311,13 +311,13 @@ TEST_F(PathTest, UnusableFoldersGetTheErrorRowOnly) {
     const char* textKey;
   };
   std::vector<Case> cases = {
-      {"no such drive", L"Q:\\nowhere", L"Q:\\nowhere\\Tarnwick\\Tarnwick9\\", L"no such drive", "Label_path_error"},
+      {"no such drive", L"Q:\\nowhere", L"Q:\\nowhere\\Tarnwick\\Tarnwick9\\", L"no such drive", "path_error_no_drive"},
       {"a file, not a folder", L"D:\\plain.txt", L"D:\\plain.txt\\Tarnwick\\Tarnwick9\\",
-       L"a file where a folder must be", "Label_path_error"},
+       L"a file where a folder must be", "path_error_not_folder"},
       {"a folder name too long", L"D:\\" + std::wstring(256, L'x'),
-       L"D:\\" + std::wstring(256, L'x') + L"\\Tarnwick\\Tarnwick9\\", L"too long", "Label_path_error"},
+       L"D:\\" + std::wstring(256, L'x') + L"\\Tarnwick\\Tarnwick9\\", L"too long", "path_error_too_long"},
       {"a path too long", L"D:" + longPieces, L"D:" + longPieces + L"\\Tarnwick\\Tarnwick9\\", L"too long",
-       "Label_path_error"},
+       "path_error_too_long"},
       {"characters not allowed", L"D:\\bad|name", L"D:\\bad|name\\Tarnwick\\Tarnwick9\\",
        L"characters not allowed", "MsgBox_error_path"},
       {"a folder name of blanks", L"D:\\a\\  \\b", L"D:\\a\\  \\b\\Tarnwick\\Tarnwick9\\",
@@ -328,7 +328,7 @@ TEST_F(PathTest, UnusableFoldersGetTheErrorRowOnly) {
   // The superuser may write anywhere.
   if (::geteuid() != 0) {
     cases.push_back({"not writable", L"D:\\locked\\games", L"D:\\locked\\games\\Tarnwick\\Tarnwick9\\",
-                     L"not writable", "Label_path_error"});
+                     L"not writable", "path_error_not_writable"});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -340,6 +340,8 @@ TEST_F(PathTest, UnusableFoldersGetTheErrorRowOnly) {
     EXPECT_EQ(openWindows(), 1u) << "a drive notice for a folder that cannot be used";
     EXPECT_TRUE(visible(L"errorpathnoticeui"));
     EXPECT_EQ(frame_->findControl(L"pathErrorLabel")->text(), toolkit::langString(c.textKey));
+    EXPECT_NE(frame_->findControl(L"pathErrorLabel")->text(), toolkit::langString("Label_path_error"))
+        << "the row names its reason";
     EXPECT_FALSE(enabled(L"installnowbtn"));
     EXPECT_EQ(gLogs, std::vector<std::wstring>{L"path cannot be used (" + std::wstring(c.reason) + L"): " + c.stored});
     for (int i = 0; i < 5 && openWindows() > 1; ++i) {
@@ -347,6 +349,15 @@ TEST_F(PathTest, UnusableFoldersGetTheErrorRowOnly) {
       settle();
     }
   }
+  // A language switch keeps the reason in the row.
+  typePath(L"Q:\\nowhere");
+  settle();
+  auto* combo = frame_->findControl<toolkit::Combo>(L"languageCombo");
+  ASSERT_NE(combo, nullptr);
+  combo->addItem(L"English", L"en_US");
+  ASSERT_TRUE(combo->selectItem(combo->itemCount() - 1));
+  settle();
+  EXPECT_EQ(frame_->findControl(L"pathErrorLabel")->text(), toolkit::langString("path_error_no_drive"));
   typePath(L"C:\\Games");
   EXPECT_FALSE(visible(L"errorpathnoticeui"));
   fs::permissions(d / "locked", fs::perms::owner_all);
