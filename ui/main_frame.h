@@ -21,6 +21,7 @@
 #include "toolkit/core/window_impl_base.h"
 #include "utility/base/tasks.h"
 #include "utility/base/work_thread.h"
+#include "utility/system/disk.h"
 
 class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observer {
  public:
@@ -55,8 +56,9 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
 
   // ---- Installation folder (main_frame_path.cpp) ----
   void refreshInstallPage();
-  // The error row's text for the stored folder's problem, in the current language (none: left).
-  void retextPathError();
+  // The error row's text for the stored folder's problem, in the current language (none: left);
+  // answers the problem.
+  helper::disk::InstallPathProblem retextPathError();
   // "browsebtn": asks first when a folder is already chosen, then the folder browser.
   void onBrowseClick();
   void changePathClac(bool checkSsd, const std::wstring& newPath);

@@ -70,18 +70,17 @@ const char* problemTextKey(helper::disk::InstallPathProblem problem) {
 
 }  // namespace
 
-void CMainFrame::retextPathError() {
+helper::disk::InstallPathProblem CMainFrame::retextPathError() {
   const helper::disk::InstallPathProblem problem =
       helper::disk::installPathProblem(DownloaderModel::instance().getInstallPath());
   if (problem != helper::disk::InstallPathProblem::none) setText(L"pathErrorLabel", langString(problemTextKey(problem)));
+  return problem;
 }
 
 void CMainFrame::refreshInstallPage() {
-  const std::wstring path = DownloaderModel::instance().getInstallPath();
-  const helper::disk::InstallPathProblem problem = helper::disk::installPathProblem(path);
-  const bool valid = problem == helper::disk::InstallPathProblem::none;
-  setText(L"pathedit", path);
-  retextPathError();
+  setText(L"pathedit", DownloaderModel::instance().getInstallPath());
+  // One look at the file system for both the row's text and the page's state.
+  const bool valid = retextPathError() == helper::disk::InstallPathProblem::none;
   setVisible(L"errorpathnoticeui", !valid);
   auto* accept = findControl<Option>(L"acceptprotocolopt");
   setEnabled(L"installnowbtn", valid && accept != nullptr && accept->selected());
