@@ -1,4 +1,9 @@
-# Every dependency comes from Debian packages installed by scripts/setup.sh.
+# Every dependency comes from Debian packages installed by scripts/setup.sh; the Windows build's
+# are built from Debian's source packages by scripts/windows/deps.sh.
+if(TARNWICK_PLATFORM STREQUAL "win")
+  include(${CMAKE_CURRENT_LIST_DIR}/DependenciesWindows.cmake)
+  return()
+endif()
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0 gio-2.0 gio-unix-2.0)

@@ -28,6 +28,9 @@ endif()
 # The platform implementations compiled in: every layer keeps them in a folder of this name.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(TARNWICK_PLATFORM linux)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  # Cross-built with mingw-w64 (cmake/toolchains/mingw-w64-x86_64.cmake), run under Wine here.
+  set(TARNWICK_PLATFORM win)
 else()
   message(FATAL_ERROR "No platform layer for ${CMAKE_SYSTEM_NAME} yet")
 endif()
