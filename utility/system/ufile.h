@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "utility/system/platform_file.h"
 
 namespace utility {
 namespace ufile {
@@ -45,8 +48,9 @@ std::wstring moduleDir();
 std::wstring appDataDir();
 // The user's desktop folder without trailing "\"; empty when unknown.
 std::wstring desktopDir();
-// Tests: |hostPath| answers for the desktop folder (empty restores the user's).
-void setDesktopDirForTesting(const std::string& hostPath);
+// Tests: the folder |hostPath| of this system answers for the desktop folder (empty restores
+// the user's).
+void setDesktopDirForTesting(const std::filesystem::path& hostPath);
 
 }  // namespace ufile
 
@@ -77,10 +81,10 @@ class FileHandle {
   // Writes the whole chunk; false when not every byte was written.
   bool write(const void* bytes, size_t count);
   void close();
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return file_.valid(); }
 
  private:
-  int fd_ = -1;
+  PlatformFile file_;
 };
 
 }  // namespace utility
