@@ -178,15 +178,17 @@ TEST_F(UFileOnDisk, TemporaryNamesFitWheneverTheFinalNameFits) {
   for (const auto& [piece, size] : pieces) {
     for (size_t bytes = 230; bytes <= 255; ++bytes) {
       std::wstring name;
-      while ((utility::wideToUtf8(name).size() + size) <= bytes) name += piece;
-      name = std::wstring(bytes - utility::wideToUtf8(name).size(), L'x') + name;  // exactly |bytes| bytes
-      ASSERT_EQ(utility::wideToUtf8(name).size(), bytes);
+      ASSERT_EQ(utility::ufile::utf8Length(piece), size);
+      while (utility::ufile::utf8Length(name) + size <= bytes) name += piece;
+      name = std::wstring(bytes - utility::ufile::utf8Length(name), L'x') + name;  // exactly |bytes| bytes
+      ASSERT_EQ(utility::ufile::utf8Length(name), bytes);
       const std::wstring target = at(L"C:\\") + name;
       const std::wstring part = utility::ufile::temporaryNameFor(target, L".download");
       SCOPED_TRACE(utility::wideToUtf8(part));
       EXPECT_NE(part, target);
       EXPECT_TRUE(part.ends_with(L".download"));
       EXPECT_TRUE(part.starts_with(at(L"C:\\")));
+      EXPECT_LE(utility::ufile::utf8Length(utility::ufile::fileName(part, true)), 255u);
       EXPECT_LE(utility::toHostPath(part).filename().u8string().size(), 255u);
       utility::FileHandle file;
       EXPECT_TRUE(file.open(part)) << "the temporary file cannot be made";

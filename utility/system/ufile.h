@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "utility/system/platform_file.h"
@@ -18,6 +19,10 @@ std::wstring fileName(const std::wstring& path, bool keepExtension);
 std::wstring parentDir(const std::wstring& path);
 // The longest file name, in UTF-8 bytes (no more UTF-16 units either).
 inline constexpr size_t kMaxFileNameBytes = 255;
+// The length of |text| in UTF-8 bytes and in UTF-16 units, whatever the size of wchar_t (a
+// surrogate pair is the one character it stands for).
+size_t utf8Length(std::wstring_view text);
+size_t utf16Length(std::wstring_view text);
 // Where a file is written before it replaces |path|: |path| followed by |suffix|, its file name
 // cut short (whole characters) where the suffix would make it too long, so the temporary file
 // can be made whenever |path| itself can. Never |path| itself.

@@ -22,13 +22,22 @@ bool replaceFile(const std::filesystem::path& hostPath, const std::string& bytes
     if (!file.valid() && ::GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (!file.valid()) return false;
+  const std::wstring from = win::systemPath(temp);
+  const std::wstring to = win::systemPath(target);
+  WIN32_FILE_ATTRIBUTE_DATA old{};
+  const bool regular = ::GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &old) &&
+                       (old.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
   bool ok = win::writeAll(file.get(), bytes.data(), bytes.size()) && ::FlushFileBuffers(file.get());
+  // The file stays the file it was: its creation time and attributes come along, whichever way
+  // the new content takes its place.
+  if (ok && regular) ::SetFileTime(file.get(), &old.ftCreationTime, nullptr, nullptr);
   file.reset();
+  if (ok && regular) {
+    const DWORD kept = old.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (kept != 0) ::SetFileAttributesW(from.c_str(), kept);
+  }
   if (ok) {
-    const std::wstring from = win::systemPath(temp);
-    const std::wstring to = win::systemPath(target);
-    const std::optional<DWORD> existing = win::attributesAt(target);
-    const bool regular = existing && (*existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
     ok = false;
     if (regular) {
       ok = ::ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,

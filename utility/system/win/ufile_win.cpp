@@ -266,7 +266,8 @@ bool FileHandle::open(const std::wstring& path, int& error) {
   rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
   std::memcpy(rename->FileName, target.c_str(), (target.size() + 1) * sizeof(wchar_t));
   if (!::SetFileInformationByHandle(file.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
-    const DWORD failure = ::GetLastError();
+    // A file others hold open cannot be replaced; not every system says why.
+    const DWORD failure = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_ACCESS_DENIED;
     FILE_DISPOSITION_INFO remove{};
     remove.DeleteFile = TRUE;
     if (!::SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof(remove))) {
