@@ -19,7 +19,7 @@ std::wstring wide(const std::string& text) { return std::wstring(text.begin(), t
 
 bool overrideCurrentUser(const std::string& location) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, wide(location).c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, wide(location).c_str(), 0, nullptr, 0,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
@@ -37,10 +37,11 @@ TempRegistry::TempRegistry(const std::string& prefix) {
   std::random_device random;
   char suffix[16];
   std::snprintf(suffix, sizeof(suffix), "-%08x", static_cast<unsigned>(random()));
-  // Volatile: a run that crashes leaves nothing once the session ends.
+  // Not volatile: the keys the installer makes below it never are, and may not be below a
+  // volatile one.
   location_ = "Software\\Tarnwick tests\\" + prefix + suffix;
   HKEY parent = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Tarnwick tests", 0, nullptr, REG_OPTION_VOLATILE,
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Tarnwick tests", 0, nullptr, 0,
                         KEY_ALL_ACCESS, nullptr, &parent, nullptr) == ERROR_SUCCESS) {
     ::RegCloseKey(parent);
   }
@@ -54,6 +55,7 @@ TempRegistry::~TempRegistry() {
   unsetEnv(kVariable);
   ::RegDeleteTreeW(HKEY_CURRENT_USER, wide(location_).c_str());
   ::RegDeleteKeyW(HKEY_CURRENT_USER, wide(location_).c_str());
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tarnwick tests");  // only once no other test uses it
 }
 
 void TempRegistry::adoptFromParent() {

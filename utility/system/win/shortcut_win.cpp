@@ -64,7 +64,7 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
 
   // Saved under a name of its own beside the link and moved over it, so an existing shortcut is
   // replaced whole, and one that cannot be written is left as it was.
-  const std::wstring temporary = desktop + L"~" + utility::newGuidString() + L".tmp";
+  const std::wstring temporary = desktop + L"~" + utility::newGuidString().substr(0, 8) + L".tmp";
   if (SUCCEEDED(result)) result = file->Save(temporary.c_str(), TRUE);
   if (SUCCEEDED(result) &&
       !::MoveFileExW(temporary.c_str(), (desktop + fileName).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
