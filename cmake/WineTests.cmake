@@ -14,3 +14,8 @@ add_test(NAME wine_session_stop COMMAND ${_wine_scripts}/wine-session.sh stop ${
 # The first start may make the prefix (wineboot: up to a minute on a loaded machine).
 set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session TIMEOUT 600)
 set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session TIMEOUT 120)
+
+# The Linux build folder whose programs the Windows tests use on the Linux side (the stand-in
+# services and their certificates); scripts/windows/test.sh passes it. Tests that need it are
+# left out without it.
+set(TARNWICK_LINUX_BUILD_DIR "" CACHE PATH "Linux build folder holding the stand-in services program")
