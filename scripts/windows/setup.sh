@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the Windows build and its tests need beyond scripts/setup.sh: the mingw-w64
 # cross compiler (posix thread model, for std::thread) and Wine, which runs the tests
-# (libgnutls30 gives Wine's Schannel its TLS). Idempotent and non-interactive.
+# (libgnutls30 gives Wine's Schannel its TLS); jq reads the stand-in records in the Wine job test.
+# Idempotent and non-interactive.
 set -euo pipefail
 
-PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 libgnutls30)
+PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 libgnutls30 jq)
 
 SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi

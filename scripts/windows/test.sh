@@ -5,10 +5,11 @@
 #   2. the Linux programs the tests need on the Linux side (the stand-in services and their test
 #      certificates), in the Linux build folder (LINUX_BUILD_DIR, default build);
 #   3. the Windows build (BUILD_DIR, default build-win) with the mingw-w64 toolchain;
-#   4. the stand-in services on loopback, on a port of this run's own, their address and CA given
-#      to the Windows tests as TARNWICK_TEST_SERVICES ("localhost:<port>": Wine's TLS checks the
-#      name, and the certificate names localhost) and TARNWICK_TEST_CA (the CA's PEM file as a
-#      Windows path);
+#   4. the stand-in services on loopback, on ports of this run's own, named to the Windows tests
+#      as TARNWICK_TEST_SERVICES ("https://localhost:<port>": Wine's TLS checks the name, and the
+#      certificates name localhost), TARNWICK_TEST_SERVICES_ROGUE (a certificate of another CA),
+#      TARNWICK_TEST_SERVICES_WRONGHOST (a certificate for another name) and TARNWICK_TEST_CA
+#      (the test CA's PEM file as a Windows path);
 #   5. ctest, each test program under Wine in the build folder's private prefix (its session is a
 #      CTest fixture: started once before the tests, ended after them);
 #   6. the services stopped and the prefix's programs ended, whatever happened.
@@ -36,36 +37,52 @@ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchai
 cmake --build "$BUILD_DIR" -j "$jobs" ${TARGETS:+--target $TARGETS}
 build=$(cd "$BUILD_DIR" && pwd)
 
-services_pid=""
+services_pids=()
 stop_all() {
-  if [[ -n $services_pid ]]; then
-    kill "$services_pid" 2>/dev/null || true
-    wait "$services_pid" 2>/dev/null || true
-  fi
+  for pid in "${services_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${services_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   "$root/scripts/windows/wine-session.sh" stop "$build"
 }
 trap stop_all EXIT
 
-# The stand-in services serve the Windows stand-in emulator as the full installer when the
-# build has it.
-services_args=(--host 127.0.0.1 --port 0 --record "$build/services-records.jsonl")
+# start_services <name> [options...]: starts the stand-in services on a port of their own and
+# sets $address to "https://localhost:<port>" (Wine's TLS checks the name: the certificates name
+# localhost).
+start_services() {
+  local name=$1 fifo line fd
+  shift
+  fifo=$build/.services-$name.$$
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  "$linux_build/standin/services/tarnwick_services" --host 127.0.0.1 --port 0 "$@" \
+    >"$fifo" 2>"$build/services-$name.log" &
+  services_pids+=($!)
+  # Read the first line only; the reader is left open so that the services never block on a write.
+  exec {fd}<"$fifo"
+  rm -f "$fifo"
+  if ! read -r -t 60 line <&"$fd" || [[ $line != "listening on https://"* ]]; then
+    echo "test.sh: the stand-in services ($name) did not start (see $build/services-$name.log)" >&2
+    return 1
+  fi
+  address="https://localhost:${line##*:}"
+}
+
+# The services serve the Windows stand-in emulator as the full installer when the build has it.
+# Beside them, two with certificates a client must refuse: another CA's, and another name's.
+certs=$linux_build/standin/certs
+installer_args=()
 win_emulator=$build/standin/emulator/tarnwick_standin_emulator.exe
-if [[ -f $win_emulator ]]; then services_args+=(--installer-file "$win_emulator"); fi
-mkfifo "$build/.services-out.$$"
-"$linux_build/standin/services/tarnwick_services" "${services_args[@]}" >"$build/.services-out.$$" 2>"$build/services.log" &
-services_pid=$!
-exec 8<"$build/.services-out.$$"
-rm -f "$build/.services-out.$$"
-if ! read -r -t 60 line <&8 || [[ $line != "listening on https://"* ]]; then
-  echo "test.sh: the stand-in services did not start (see $build/services.log)" >&2
-  exit 1
-fi
-port=${line##*:}
-# The rest of its output is not read; the reader stays open so that it never blocks on a write.
-ca=$linux_build/standin/certs/ca.pem
-export TARNWICK_TEST_SERVICES="localhost:$port"
-export TARNWICK_TEST_CA="Z:${ca//\//\\}"  # the prefix's Z: is the Linux root
-echo "test.sh: stand-in services at $TARNWICK_TEST_SERVICES, CA $TARNWICK_TEST_CA"
+if [[ -f $win_emulator ]]; then installer_args=(--installer-file "$win_emulator"); fi
+start_services main --record "$build/services-records.jsonl" "${installer_args[@]}"
+TARNWICK_TEST_SERVICES=$address
+start_services rogue --cert "$certs/rogue-server.pem" --key "$certs/rogue-server.key"
+TARNWICK_TEST_SERVICES_ROGUE=$address
+start_services wronghost --cert "$certs/wronghost-server.pem" --key "$certs/wronghost-server.key"
+TARNWICK_TEST_SERVICES_WRONGHOST=$address
+TARNWICK_TEST_CA="Z:${certs//\//\\}\\ca.pem"  # the prefix's Z: is the Linux root
+export TARNWICK_TEST_SERVICES TARNWICK_TEST_SERVICES_ROGUE TARNWICK_TEST_SERVICES_WRONGHOST TARNWICK_TEST_CA
+echo "test.sh: stand-in services at $TARNWICK_TEST_SERVICES (others: $TARNWICK_TEST_SERVICES_ROGUE," \
+  "$TARNWICK_TEST_SERVICES_WRONGHOST), CA $TARNWICK_TEST_CA"
 
 cd "$build"
 # shellcheck disable=SC2086  # CTEST_ARGS holds several options
