@@ -222,13 +222,13 @@ std::vector<std::pair<std::wstring, std::wstring>> Key::values() const {
     return out;
   }
   std::vector<wchar_t> name(longestName + 1);
-  std::vector<unsigned char> data(largestData);
+  // Never empty: without a buffer the call only measures, and a value may have grown meanwhile.
+  std::vector<unsigned char> data(std::max<DWORD>(largestData, sizeof(wchar_t)));
   for (DWORD index = 0;;) {
     DWORD nameChars = static_cast<DWORD>(name.size());
     DWORD dataBytes = static_cast<DWORD>(data.size());
     DWORD type = REG_NONE;
-    const LONG result = ::RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type,
-                                        data.empty() ? nullptr : data.data(), &dataBytes);
+    const LONG result = ::RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type, data.data(), &dataBytes);
     if (result == ERROR_MORE_DATA) {
       // Another process wrote a longer name or value meanwhile: room for it, same index again.
       name.resize(std::max<size_t>(name.size() * 2, 32768));
@@ -239,7 +239,7 @@ std::vector<std::pair<std::wstring, std::wstring>> Key::values() const {
     if (result != ERROR_SUCCESS) break;  // ERROR_NO_MORE_ITEMS, or the key went away
     ++index;
     if (!isString(type)) continue;
-    const std::vector<unsigned char> bytes(data.begin(), data.begin() + dataBytes);
+    const std::vector<unsigned char> bytes(data.begin(), data.begin() + std::min<size_t>(dataBytes, data.size()));
     const std::wstring text = textOf(bytes);
     out.emplace_back(std::wstring(name.data(), nameChars), type == REG_EXPAND_SZ ? expanded(text) : text);
   }
