@@ -304,9 +304,13 @@ TEST(AnsiCodePageWin, SystemCodePageWithoutBestFit) {
   EXPECT_EQ(utility::ansiToWide("plain"), L"plain");
   EXPECT_EQ(utility::toNarrow(L"a\uFF0Fb\u2215c", -1, 1252), "a?b?c");
   EXPECT_EQ(utility::toNarrow(L"caf\u00E9", -1, 1252), "caf\xE9");
+  // Host bytes are the system's ANSI text, with no UTF-8 guess: "\xC3\xA9" is two characters
+  // in code page 1252, not "é".
+  for (const char* bytes : {"caf\xE9", "\xC3\xA9", "plain"}) {
+    EXPECT_EQ(utility::hostTextToWide(bytes), utility::toWide(bytes, -1, GetACP())) << bytes;
+  }
   if (GetACP() == 1252) {
     EXPECT_EQ(utility::wideToAnsi(L"a\uFF0Fb"), "a?b");
-    EXPECT_EQ(utility::hostTextToWide("caf\xE9"), L"caf\u00E9");  // ANSI, no UTF-8 guess
     EXPECT_EQ(utility::hostTextToWide("\xC3\xA9"), L"\u00C3\u00A9");
   }
 }
