@@ -55,6 +55,32 @@ class BaseWinTest : public ::testing::Test {
   void TearDown() override { utility::MainLoop::resetForTesting(); }
 };
 
+// The dispatcher's window is message-only: no top-level window that broadcasts, window searches
+// or the task bar would see.
+TEST_F(BaseWinTest, TheDispatcherWindowIsMessageOnly) {
+  const HWND dispatcher = utility::win::dispatcherWindow();
+  bool foundAsMessageOnly = false;
+  for (HWND w = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); w != nullptr;
+       w = FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr)) {
+    if (w == dispatcher) foundAsMessageOnly = true;
+  }
+  EXPECT_TRUE(foundAsMessageOnly);
+  struct Search {
+    HWND wanted;
+    bool found;
+  } search{dispatcher, false};
+  EnumWindows(
+      [](HWND w, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (w == s->wanted) s->found = true;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  EXPECT_FALSE(search.found);
+  DWORD process = 0;
+  EXPECT_EQ(GetWindowThreadProcessId(dispatcher, &process), GetCurrentThreadId());
+}
+
 // Four threads post at once: every task runs on the main thread, each thread's tasks in the
 // order it posted them, and every task is released once.
 TEST_F(BaseWinTest, PostsFromManyThreadsRunOnTheMainThreadInEachThreadsOrder) {
