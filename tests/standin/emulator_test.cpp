@@ -39,7 +39,8 @@ class StandinEmulatorTest : public ::testing::Test {
     fs::create_directories(world_.path() / "config");
     root_ = standintest::enterWorld(home_, world_.path() / "config");
     standintest::forgetRegistryKeys(kKeys);
-    standintest::setEnvironment("TARNWICK_STANDIN_RECORD", utility::wideToUtf8(record_.wstring()).c_str());
+    const std::u8string record = record_.u8string();
+    standintest::setEnvironment("TARNWICK_STANDIN_RECORD", reinterpret_cast<const char*>(record.c_str()));
     for (const char* name : {"TARNWICK_STANDIN_INSTALLER", "TARNWICK_STANDIN_EMULATOR", "TARNWICK_STANDIN_GENERATION"}) {
       standintest::setEnvironment(name, nullptr);
     }
