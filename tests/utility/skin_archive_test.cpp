@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "utility/base/strings.h"
 #include "utility/skin/resources.h"
 #include "utility/skin/skin_archive_7z.h"
+#include "utility/system/log.h"
 
 namespace utility {
 namespace {
@@ -185,6 +187,54 @@ TEST(SkinArchiveTest, LimitsRefuseHostileArchives) {
   }
   // The skin itself stays far inside the default limits.
   EXPECT_EQ(unpack7z(skinResource(), [](std::wstring, std::vector<uint8_t>) {}), SevenZipResult::ok);
+}
+
+// The log lines of this test's thread (other threads may log through the same hook).
+std::mutex gLogLock;
+std::vector<std::wstring> gLogLines;
+
+void captureLog(const char* function, int, const wchar_t* text) {
+  std::lock_guard<std::mutex> hold(gLogLock);
+  gLogLines.push_back(utf8ToWide(function) + L": " + text);
+}
+
+TEST(SkinArchiveTest, ARefusedArchiveSaysWhyInTheLog) {
+  std::vector<testsupport::SevenZipEntry> many;
+  for (int i = 0; i < 10001; ++i) many.push_back({"f" + std::to_string(i)});  // empty files
+  Bytes corrupt = makeStored7z({{"a.xml", toBytes("first")}, {"b.xml", toBytes("second")}});
+  corrupt[32 + 6] ^= 0x20;
+  struct Case {
+    const char* label;
+    Bytes archive;
+    std::wstring line;  // empty: nothing logged
+  } cases[] = {
+      {"whole", makeStored7z({{"a.xml", toBytes("first")}}), L""},
+      {"damaged", corrupt, L"utility::SkinArchive::loadFromMemory: skin archive damaged, 1 files kept"},
+      {"not an archive", toBytes("not a 7z archive at all, just text"),
+       L"utility::SkinArchive::loadFromMemory: skin archive damaged, 0 files kept"},
+      {"too many entries", makeStored7z(many),
+       L"utility::SkinArchive::loadFromMemory: skin archive refused: more than 10000 entries, 0 files kept"},
+      {"too large", makeStored7z({{"big", Bytes(1, 'x'), false, uint64_t{1} << 30}}),
+       L"utility::SkinArchive::loadFromMemory: skin archive refused: more than 67108864 bytes unpacked, 0 files "
+       L"kept"},
+  };
+  common::setLogHook(&captureLog);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    {
+      std::lock_guard<std::mutex> hold(gLogLock);
+      gLogLines.clear();
+    }
+    SkinArchive archive;
+    EXPECT_EQ(archive.loadFromMemory(c.archive), c.line.empty());
+    std::lock_guard<std::mutex> hold(gLogLock);
+    if (c.line.empty()) {
+      EXPECT_TRUE(gLogLines.empty());
+    } else {
+      EXPECT_EQ(gLogLines, std::vector<std::wstring>{c.line});
+    }
+  }
+  common::setLogHook(nullptr);
 }
 
 // Every file kept from a damaged archive must be byte-identical to the original.
