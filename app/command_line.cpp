@@ -12,3 +12,15 @@ std::wstring commandLineText(int argc, const char* const* argv) {
   }
   return text;
 }
+
+std::wstring argumentsAfterProgramName(std::wstring_view commandLine) {
+  size_t i = 0;
+  if (!commandLine.empty() && commandLine[0] == L'"') {
+    const size_t close = commandLine.find(L'"', 1);
+    i = close == std::wstring_view::npos ? commandLine.size() : close + 1;
+  } else {
+    while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t') ++i;
+  }
+  while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
+  return std::wstring(commandLine.substr(i));
+}

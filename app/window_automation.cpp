@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "app/job_summary.h"
-#include "toolkit/cairo/cairo_drawing.h"
+#include "app/window_screenshot.h"
 #include "toolkit/core/control.h"
 #include "toolkit/text_table.h"
 #include "ui/downloader_box.h"
@@ -251,7 +251,7 @@ class WindowAutomation {
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%02d-", ++shots_);
     const std::string path = (std::filesystem::path(screens_) / (prefix + name + ".png")).string();
-    if (toolkit::writePng(toolkit::renderWindow(window), path)) say("screenshot " + path);
+    if (writeWindowScreenshot(window, path)) say("screenshot " + path);
   }
 
 public:

@@ -16,7 +16,14 @@ if(TARNWICK_DEV_OVERRIDES AND CMAKE_BUILD_TYPE IN_LIST _release_types)
 endif()
 set(TARNWICK_DEPLOYMENT "standin" CACHE STRING "Deployment file under deployment/ (without .cpp)")
 option(TARNWICK_BUILD_TESTS "Build the tests" ON)
-option(TARNWICK_BUILD_BENCHMARKS "Build the benchmarks" ON)
+# The benchmarks stand on Google Benchmark, a Linux package: the Windows build measures through its
+# own scripts (see bench/).
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  set(_benchmarks_default OFF)
+else()
+  set(_benchmarks_default ON)
+endif()
+option(TARNWICK_BUILD_BENCHMARKS "Build the benchmarks" ${_benchmarks_default})
 option(TARNWICK_BUILD_FUZZERS "Build the fuzz targets (needs clang)" OFF)
 
 find_program(CCACHE_PROGRAM ccache)

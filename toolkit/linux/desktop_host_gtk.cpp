@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/desktop_host.h"
+#include "toolkit/linux/desktop_host_gtk.h"
 #include "utility/base/strings.h"
 #include "utility/skin/resources.h"
 

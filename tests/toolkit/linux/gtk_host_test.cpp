@@ -10,7 +10,7 @@
 
 #include "tests/toolkit/linux/x_session_support.h"
 #include "tests/toolkit/window/window_test_support.h"
-#include "toolkit/desktop_host.h"
+#include "toolkit/linux/desktop_host_gtk.h"
 #include "utility/base/strings.h"
 #include "utility/skin/resources.h"
 

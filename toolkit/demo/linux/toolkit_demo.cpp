@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "toolkit/cairo/cairo_drawing.h"
-#include "toolkit/desktop_host.h"
+#include "toolkit/linux/desktop_host_gtk.h"
 #include "toolkit/headless/headless_host.h"
 #include "toolkit/skin_setup.h"
 #include "utility/base/main_loop.h"

@@ -1,4 +1,4 @@
-// The desktop's window host (GTK 3 on Linux): real top-level windows whose whole client area the
+// The GTK 3 desktop window host: real top-level windows whose whole client area the
 // toolkit paints through a Cairo painter, with pointer, keyboard and input-method input, the
 // clipboard, drop lists, tool tips, timers and the broken-layout box.
 #pragma once

@@ -1,0 +1,83 @@
+#include "app/installer_run.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/download_impl.h"
+#include "app/headless_job.h"
+#include "app/window_automation.h"
+#include "model/downloader_model.h"
+#include "utility/system/dev_overrides.h"
+#include "utility/system/log.h"
+#include "utility/base/main_loop.h"
+#include "utility/base/strings.h"
+#include "utility/base/tasks.h"
+#include "utility/system/ufile.h"
+
+namespace {
+
+void openLog() {
+  std::wstring folder = utility::ufile::appDataDir() + L"\\downloader\\";
+  if (!utility::ufile::exists(folder)) utility::ufile::makeDir(folder);
+  common::setLogHook(common::log);
+  utility::TaskDispatcher::create();
+  common::initLog(folder + L"downloader.log");
+  common::logPrint("wWinMain", __LINE__, L"\r\n\r\n start run");
+}
+
+// Every window of the installer measures with its own drawing; this one is never asked.
+class NoMeasurer : public toolkit::TextMeasurer {
+ public:
+  toolkit::Size measure(std::wstring_view, int, int) const override { return {}; }
+};
+
+}  // namespace
+
+namespace app {
+
+int runInstaller(const PlatformStart& start) {
+  openLog();
+  if (start.logStart) start.logStart();
+  utility::MainLoop::quitOnTerminationSignals();
+
+  // Development builds: the whole job at once, with no window (TARNWICK_AUTOMATION=headless).
+  const bool headless = app::headlessJobRequested();
+  NoMeasurer measurer;
+  std::unique_ptr<toolkit::WindowHostFactory> windows;
+  if (!headless) {
+    if (!start.openWindows) {
+      std::fputs("This build of the installer has no window: only the job without one runs.\n", stderr);
+      common::logPrint("wWinMain", __LINE__, L"no window host");
+      common::flushLog(2000);
+      return 1;
+    }
+    windows = start.openWindows(measurer);
+    if (windows == nullptr) {
+      std::fputs("The installer needs a graphical desktop: no display could be opened.\n", stderr);
+      common::logPrint("wWinMain", __LINE__, L"no display");
+      common::flushLog(2000);
+      return 1;
+    }
+  }
+
+  DownloadImpl app;
+  int exitCode = 0;
+  if (app.entrance(start.commandLine.c_str())) {
+    // Development builds: start the installed emulator at once, as the finish page's button
+    // does (tests of the launch as the desktop user).
+    if (utility::devOverride("TARNWICK_LAUNCH_AT_START")) DownloaderModel::instance().runPlayerWithPackage();
+    if (headless) app::startHeadlessJob();
+    // Development builds: a user for the window (automated runs, screenshots).
+    const bool automated = !headless && app::windowAutomationRequested();
+    if (automated) app::startWindowAutomation();
+    utility::MainLoop::run();
+    if (headless) exitCode = app::headlessJobExitCode();
+    if (automated) app::finishWindowAutomation();
+  }
+  app.shutdown();
+  common::flushLog(2000);
+  return exitCode;
+}
+
+}  // namespace app
