@@ -1,9 +1,6 @@
 #include "net/win/server_trust_win.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "net/wininet_errors.h"
@@ -25,6 +22,23 @@ using Store = std::unique_ptr<void, StoreClose>;
 
 HCERTSTORE newMemoryStore() {
   return CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr);
+}
+
+// The whole of a file of at most 1 MiB (a bundle of roots is a few KiB).
+bool readSmallFile(const std::wstring& path, std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= (1 << 20);
+  if (ok) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    ok = bytes.empty() || (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                           read == bytes.size());
+  }
+  CloseHandle(file);
+  return ok;
 }
 
 // Every "-----BEGIN CERTIFICATE-----" block of |pem|, decoded.
@@ -72,12 +86,11 @@ constexpr DWORD kExcused = CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_REVOCATION_
 }  // namespace
 
 std::unique_ptr<PinnedRoots> PinnedRoots::load(const std::string& pemFile, std::wstring& problem) {
-  std::ifstream in(std::filesystem::path(utility::utf8ToWide(pemFile)), std::ios::binary);
-  if (!in) {
+  std::string pem;
+  if (!readSmallFile(utility::utf8ToWide(pemFile), pem)) {
     problem = L"cannot be read";
     return nullptr;
   }
-  const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Store store(newMemoryStore());
   if (!store) {
     problem = L"no certificate store";

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -155,11 +156,23 @@ struct CHttpClient::Handle {
 
 namespace {
 
-// Waits for the pending call of |hop|, the cancel, or a limit.
+// Waits for the pending call of |hop|, the cancel, or a limit. A call that WinINet leaves pending
+// longer than the connect time-out (before a connection stood) or the receive time-out (after)
+// ends as timed out: WinINet's own time-outs do not reach every asynchronous call.
 WaitEnd waitFor(const Hop& hop, HANDLE cancelled, TransferLimits& limits, TransferLimits::Passed& passed) {
+  using Clock = std::chrono::steady_clock;
+  const CHttpClient::Timeouts idle = CHttpClient::timeouts();
+  const auto start = Clock::now();
   const HANDLE events[] = {hop.exchange().completed(), cancelled};
   while (true) {
-    const DWORD woken = WaitForMultipleObjects(2, events, FALSE, limits.waitMs());
+    const bool connected = hop.exchange().connected.load();
+    const auto idleEnd = start + std::chrono::seconds(connected ? idle.receiveSeconds : idle.connectSeconds);
+    const auto now = Clock::now();
+    if (now >= idleEnd) return WaitEnd::kTimedOut;
+    // Slices of at most a second: the connection may stand meanwhile, which changes the limit.
+    const auto idleMs = std::chrono::ceil<std::chrono::milliseconds>(idleEnd - now).count();
+    const DWORD slice = static_cast<DWORD>(std::min<int64_t>({idleMs, 1000, static_cast<int64_t>(limits.waitMs())}));
+    const DWORD woken = WaitForMultipleObjects(2, events, FALSE, slice);
     if (woken == WAIT_OBJECT_0) return WaitEnd::kCompleted;
     if (woken == WAIT_OBJECT_0 + 1) return WaitEnd::kCancelled;
     if (woken != WAIT_TIMEOUT) return WaitEnd::kCancelled;
@@ -287,6 +300,7 @@ bool CHttpClient::sendAndReceive() {
     if (!sent && error == ERROR_IO_PENDING) {
       const WaitEnd end = waitFor(hop, cancelled, limits, passed);
       if (end == WaitEnd::kCancelled) return sendFailed(net::kInternetOperationCancelled, exchange.connected.load());
+      if (end == WaitEnd::kTimedOut) return sendFailed(net::kInternetTimeout, exchange.connected.load());
       if (end == WaitEnd::kClock) {
         logLimit();
         const bool connected = exchange.connected.load();
@@ -373,6 +387,7 @@ bool CHttpClient::sendAndReceive() {
       if (error != ERROR_IO_PENDING) return readFailed(error);
       const WaitEnd end = waitFor(hop, cancelled, limits, passed);
       if (end == WaitEnd::kCancelled) return readFailed(net::kInternetOperationCancelled);
+      if (end == WaitEnd::kTimedOut) return readFailed(net::kInternetTimeout);
       if (end == WaitEnd::kClock) {
         logLimit();
         return false;
@@ -390,6 +405,7 @@ bool CHttpClient::sendAndReceive() {
       if (error != ERROR_IO_PENDING) return readFailed(error);
       const WaitEnd end = waitFor(hop, cancelled, limits, passed);
       if (end == WaitEnd::kCancelled) return readFailed(net::kInternetOperationCancelled);
+      if (end == WaitEnd::kTimedOut) return readFailed(net::kInternetTimeout);
       if (end == WaitEnd::kClock) {
         logLimit();
         return false;

@@ -52,6 +52,6 @@ class Exchange {
 };
 
 // How a wait for a pending call ended.
-enum class WaitEnd { kCompleted, kCancelled, kClock };
+enum class WaitEnd { kCompleted, kCancelled, kClock, kTimedOut };
 
 }  // namespace net::wininet
