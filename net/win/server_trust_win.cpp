@@ -154,8 +154,9 @@ int PinnedRoots::verifyServer(HINTERNET request, const std::wstring& host) const
   para.RequestedUsage.Usage.cUsageIdentifier = 1;
   para.RequestedUsage.Usage.rgpszUsageIdentifier = serverAuth;
   PCCERT_CHAIN_CONTEXT rebuilt = nullptr;
-  if (!CertGetCertificateChain(nullptr, simple->rgpElement[0]->pCertContext, nullptr, candidates.get(), &para, 0,
-                               nullptr, &rebuilt) ||
+  // Built from what the server sent and the pinned roots alone: nothing is fetched on the way.
+  if (!CertGetCertificateChain(nullptr, simple->rgpElement[0]->pCertContext, nullptr, candidates.get(), &para,
+                               CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &rebuilt) ||
       rebuilt == nullptr) {
     return kInternetSecInvalidCert;
   }
