@@ -73,6 +73,13 @@ bool queryText(HINTERNET request, DWORD what, std::wstring& text) {
   return true;
 }
 
+// Whether the raw reply |raw| (status line and headers, CR LF separated) holds a header line.
+bool hasHeaderLine(const std::wstring& raw) {
+  const size_t statusEnd = raw.find(L"\r\n");
+  if (statusEnd == std::wstring::npos) return false;
+  return raw.find(L':', statusEnd) != std::wstring::npos;
+}
+
 // -1 when the reply names no length (or one that is not a number).
 int64_t contentLength(HINTERNET request) {
   std::wstring text;
@@ -327,6 +334,17 @@ bool CHttpClient::sendAndReceive() {
     DWORD size = sizeof(number);
     if (!HttpQueryInfoW(hop.request(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr)) {
       reportError(kStepQueryStatus, static_cast<int>(GetLastError()));
+      return false;
+    }
+    // WinINet takes a reply without a status line for an HTTP/0.9 one, makes up "HTTP/1.0 200 OK"
+    // for it and hands its bytes over as a body: no such reply is a document. A real reply names
+    // at least one header (its length, its date, its connection).
+    std::wstring version;
+    std::wstring raw;
+    if (!queryText(hop.request(), HTTP_QUERY_VERSION, version) || version.rfind(L"HTTP/1.", 0) != 0 ||
+        !queryText(hop.request(), HTTP_QUERY_RAW_HEADERS_CRLF, raw) || !hasHeaderLine(raw)) {
+      common::logPrint(kSendLabel, __LINE__, L"reply without status line refused");
+      reportError(kStepQueryStatus, net::kHttpInvalidServerResponse);
       return false;
     }
     status = static_cast<int>(number);

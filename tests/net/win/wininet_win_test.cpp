@@ -158,6 +158,69 @@ class Listener {
   int port_ = 0;
 };
 
+// A plain-http server on loopback that answers every request with |reply| (sent as is) and
+// closes the connection, and records the requests it read.
+class RawServer {
+ public:
+  explicit RawServer(std::string reply) : reply_(std::move(reply)) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof(address);
+    if (socket_ == INVALID_SOCKET || bind(socket_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(socket_, 16) != 0 || getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~RawServer() {
+    closesocket(socket_);  // ends the accept
+    if (thread_.joinable()) thread_.join();
+    WSACleanup();
+  }
+  RawServer(const RawServer&) = delete;
+  RawServer& operator=(const RawServer&) = delete;
+
+  int port() const { return port_; }
+  std::vector<std::string> requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+  }
+
+ private:
+  void serve() {
+    while (true) {
+      const SOCKET client = accept(socket_, nullptr, nullptr);
+      if (client == INVALID_SOCKET) return;
+      std::string request;
+      char chunk[4096];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        const int n = recv(client, chunk, sizeof(chunk), 0);
+        if (n <= 0) break;
+        request.append(chunk, static_cast<size_t>(n));
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        requests_.push_back(request);
+      }
+      send(client, reply_.data(), static_cast<int>(reply_.size()), 0);
+      shutdown(client, SD_SEND);
+      closesocket(client);
+    }
+  }
+
+  std::string reply_;
+  SOCKET socket_ = INVALID_SOCKET;
+  int port_ = 0;
+  std::thread thread_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> requests_;
+};
+
 // Records progress; wakes a waiting thread at a given byte count.
 class ProgressRecorder : public CHttpDownloader::IHttpDownloadSink {
  public:
@@ -360,6 +423,48 @@ TEST_F(TransferRules, OnlyHttpAndHttpsAndNeverBackFromHttpsToHttp) {
   client.closeHandle();
   ASSERT_EQ(sink.errors.size(), 1u);
   EXPECT_EQ(sink.errors[0], std::make_pair(CHttpClient::kStepSendRequest, net::kInternetHttpsToHttpOnRedirect));
+}
+
+// A chain that begins on plain http, goes to https and back: once a hop was https, no later hop
+// may be plain.
+TEST_F(TransferRules, AChainThatWasHttpsNeverGoesBackToHttp) {
+  const std::string evilReply = "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\nevil body";
+  RawServer evil(evilReply);
+  ASSERT_GT(evil.port(), 0);
+  const std::string evilUrl = "http://localhost:" + std::to_string(evil.port()) + "/evil.exe";
+  const std::string back = uniquePath("back");
+  setFault(back, "{\"location\":\"" + evilUrl + "\"}");
+  RawServer plainToSecure("HTTP/1.1 302 Found\r\nLocation: " + url(back) +
+                          "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+  const std::string start = "http://localhost:" + std::to_string(plainToSecure.port()) + "/player.json";
+  for (const Operation& operation : operations()) {
+    SCOPED_TRACE(operation.name);
+    clearLog();
+    std::string body;
+    EXPECT_FALSE(operation.run(start, {}, body));
+    EXPECT_EQ(body.find("evil"), std::string::npos);
+    const std::wstring wide = utility::utf8ToWide(evilUrl);
+    EXPECT_TRUE(logged(operation.curl ? L"address refused, only https allowed: " + wide : L"redirect to " + wide + L" refused"))
+        << logText();
+  }
+  // libcurl may connect before it refuses the hop; no request ever reached the plain server.
+  for (const std::string& request : evil.requests()) EXPECT_EQ(request, "");
+  // Without the https hop the same plain server is fetched.
+  std::string body;
+  CHttpDownloader downloader;
+  EXPECT_TRUE(downloader.downloadToMemory(body, utility::utf8ToWide(evilUrl)));
+  EXPECT_EQ(body, "evil body");
+}
+
+// A reply that is no HTTP at all is no document.
+TEST_F(AgainstServices, AReplyWithoutStatusLineFails) {
+  RawServer garbage("this is not HTTP\r\n\r\n");
+  CHttpDownloader downloader;
+  std::string body;
+  EXPECT_FALSE(downloader.downloadToMemory(body, utility::utf8ToWide("http://localhost:" + std::to_string(garbage.port()) + "/x")))
+      << body;
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(logged(L"reply without status line refused"));
 }
 
 TEST_F(TransferRules, HttpsOnlyRefusesAPlainAddressBeforeAnyTraffic) {
