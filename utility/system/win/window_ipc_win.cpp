@@ -37,6 +37,9 @@ struct WindowIPC::Impl {
       }
       return 0;
     }
+    // The receiver lives until its owner closes it: a close from elsewhere would leave a running
+    // instance that later launches cannot find.
+    if (message == WM_CLOSE) return 0;
     return ::DefWindowProcW(window, message, wParam, lParam);
   }
 };
