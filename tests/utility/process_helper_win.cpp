@@ -3,6 +3,10 @@
 
 #include <string>
 
+// Windows-only modes:
+//   post <class> <message>   post <message> to the receiver window of <class> (0: posted)
+//   mutex <name>             exit with the last error after creating the mutex <name>
+
 #include "tests/utility/process_helper.h"
 
 namespace processhelper {
@@ -33,6 +37,13 @@ int platformMode(int argc, char** argv) {
     const HWND window = ::FindWindowA(argv[2], nullptr);
     if (window == nullptr) return 3;
     return ::PostMessageA(window, static_cast<UINT>(std::stoul(argv[3])), 0, 0) ? 0 : 4;
+  }
+  // mutex <name>: the last error after creating the named mutex (183: it already existed).
+  if (mode == "mutex" && argc == 3) {
+    const HANDLE mutex = ::CreateMutexA(nullptr, FALSE, argv[2]);
+    const DWORD error = ::GetLastError();
+    if (mutex != nullptr) ::CloseHandle(mutex);
+    return static_cast<int>(error);
   }
   return -1;
 }

@@ -83,11 +83,13 @@ class ProcessTest : public ::testing::Test {
   // when it did not come within the failure limit.
   std::vector<uint32_t> report(const fs::path& path) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFailureLimitMs);
-    while (!fs::exists(path) && std::chrono::steady_clock::now() < deadline) {
+    std::string text = readFile(path);
+    while ((text.empty() || text.back() != '\n') && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      text = readFile(path);
     }
     std::vector<uint32_t> numbers;
-    std::istringstream in(readFile(path));
+    std::istringstream in(text);
     for (uint32_t n = 0; in >> n;) numbers.push_back(n);
     for (const uint32_t pid : numbers) held_.push_back(pid);  // ended when the test ends
     return numbers;
