@@ -2,9 +2,12 @@
 # Sets up the machine, builds everything and runs all tests.
 # BUILD_DIR (default build), BUILD_TYPE (default RelWithDebInfo) and CMAKE_ARGS (further cmake
 # options) choose another build, as CI does; TARGETS (default all) builds only some targets,
-# and CTEST_ARGS (further ctest options) chooses among the tests.
+# and CTEST_ARGS (further ctest options) chooses among the tests. TARGET=windows builds the
+# Windows executable and runs its tests under Wine instead (scripts/windows/test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [[ ${TARGET:-linux} == windows ]]; then exec scripts/windows/test.sh; fi
+[[ ${TARGET:-linux} == linux ]] || { echo "test.sh: TARGET is linux or windows, not $TARGET" >&2; exit 2; }
 scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo}

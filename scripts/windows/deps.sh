@@ -61,10 +61,18 @@ fi
 gtest_version=$(dpkg-query -W -f='${Version}' googletest)
 rapidjson_version=$(dpkg-query -W -f='${Version}' rapidjson-dev)
 gcc_version=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)
-script_hash=$(sha256sum "$0" "$toolchain" | sha256sum | cut -c1-12)
+# The scripts' contents only, not their paths: every clone (CI's, each worktree) shares the cache.
+script_hash=$(cat "${BASH_SOURCE[0]}" "$toolchain" | sha256sum | cut -c1-12)
 key="curl-$curl_version+7zip-$zip_version+gtest-$gtest_version+rapidjson-$rapidjson_version+gcc-$gcc_version+$script_hash"
 # The folder is named by a digest of the versions (they are written inside it).
 prefix=$cache_root/$(echo "$key" | sha256sum | cut -c1-16)
+if [[ -f $prefix/.complete ]]; then
+  echo "$prefix"
+  exit 0
+fi
+# One build per prefix at a time: a second run waits for the first, then uses its result.
+exec 9>"$prefix.lock"
+flock 9
 if [[ -f $prefix/.complete ]]; then
   echo "$prefix"
   exit 0

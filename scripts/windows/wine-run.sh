@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs a Windows program of a build folder under Wine, in that folder's private prefix (made on
+# first use). CMake's CMAKE_CROSSCOMPILING_EMULATOR for the Windows build's tests:
+#   scripts/windows/wine-run.sh <build folder> <program.exe> [arguments...]
+# The exit code is the program's.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=${1:?usage: wine-run.sh <build folder> <program.exe> [arguments...]}
+shift
+"$here/wine-prefix.sh" "$build" >/dev/null
+# shellcheck source=scripts/windows/wine-env.sh
+. "$here/wine-env.sh" "$build"
+exec wine "$@"
