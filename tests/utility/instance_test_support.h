@@ -10,4 +10,8 @@ namespace instancetest {
 // after their folder.
 void useRuntimeFolder(const std::filesystem::path& folder);
 
+// Whether this process can make top-level windows at all: Wine without an X server cannot (the
+// receiver is such a window on Windows); always on Linux.
+bool desktopWindowsAvailable();
+
 }  // namespace instancetest

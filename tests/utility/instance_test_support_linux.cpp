@@ -6,4 +6,6 @@ namespace instancetest {
 
 void useRuntimeFolder(const std::filesystem::path& folder) { ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1); }
 
+bool desktopWindowsAvailable() { return true; }
+
 }  // namespace instancetest
