@@ -281,11 +281,13 @@ int killByImageName(const std::wstring& imageName, bool tree, uint32_t waitMs) {
   std::map<DWORD, Held> held;
   bool refused = false;
   const DWORD self = ::GetCurrentProcessId();
-  auto end = [&](DWORD pid, uint64_t notBefore) -> bool {
+  // |named|: the process bears the name; a refusal then counts. A descendant found by its parent's
+  // id may be an older process whose parent id was reused, which may well be another user's.
+  auto end = [&](DWORD pid, uint64_t notBefore, bool named) -> bool {
     if (pid == self || held.count(pid) != 0) return false;
     KernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (!process) {
-      if (::GetLastError() == ERROR_ACCESS_DENIED) refused = true;
+      if (named && ::GetLastError() == ERROR_ACCESS_DENIED) refused = true;
       return false;  // gone, or not ours to end
     }
     const uint64_t created = creationTime(process.get());
@@ -306,13 +308,15 @@ int killByImageName(const std::wstring& imageName, bool tree, uint32_t waitMs) {
     if (!scanProcesses(processes, failedCall)) break;
     bool added = false;
     for (const ProcessEntry& p : processes) {
-      if (p.name == imageName && end(p.pid, 0)) added = true;
+      if (p.name == imageName && end(p.pid, 0, true)) added = true;
     }
     for (bool grown = tree; grown;) {
       grown = false;
       for (const ProcessEntry& p : processes) {
         const auto parent = held.find(p.parent);
-        if (parent != held.end() && p.pid != p.parent && end(p.pid, parent->second.created)) grown = added = true;
+        if (parent != held.end() && p.pid != p.parent && end(p.pid, parent->second.created, false)) {
+          grown = added = true;
+        }
       }
     }
     if (!added) break;
