@@ -61,6 +61,30 @@ TEST(UFile, FileNameAndParentDirTable) {
   }
 }
 
+// Name lengths count characters, not units: a surrogate pair (what a 16-bit wchar_t holds for a
+// character above U+FFFF) is one character of four UTF-8 bytes, a lone surrogate one of three.
+TEST(UFile, NameLengthsCountWholeCharacters) {
+  struct Case {
+    std::wstring text;
+    size_t utf8;
+    size_t utf16;
+  };
+  const Case cases[] = {
+      {L"", 0, 0},
+      {L"setup.exe", 9, 9},
+      {L"\u00e9", 2, 1},
+      {L"\u6e38\u620f", 6, 2},
+      {L"\U0001F3AE", 4, 2},
+      {std::wstring{static_cast<wchar_t>(0xD83C), static_cast<wchar_t>(0xDFAE)}, 4, 2},  // the same, as a pair
+      {std::wstring{static_cast<wchar_t>(0xD83C)}, 3, 1},                                  // a lone surrogate
+      {L"a\U0001F3AEb\u00e9", 8, 5},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(utility::ufile::utf8Length(c.text), c.utf8) << c.text.size();
+    EXPECT_EQ(utility::ufile::utf16Length(c.text), c.utf16) << c.text.size();
+  }
+}
+
 class UFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -188,6 +212,9 @@ TEST_F(UFileOnDisk, TemporaryNamesFitWheneverTheFinalNameFits) {
       EXPECT_NE(part, target);
       EXPECT_TRUE(part.ends_with(L".download"));
       EXPECT_TRUE(part.starts_with(at(L"C:\\")));
+      // Never half a character: no high surrogate is left without its pair.
+      const auto last = static_cast<uint32_t>(part[part.size() - std::wstring(L".download").size() - 1]);
+      EXPECT_FALSE(last >= 0xD800 && last <= 0xDBFF);
       EXPECT_LE(utility::ufile::utf8Length(utility::ufile::fileName(part, true)), 255u);
       EXPECT_LE(utility::toHostPath(part).filename().u8string().size(), 255u);
       utility::FileHandle file;
