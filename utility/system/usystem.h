@@ -39,8 +39,9 @@ class InstanceMutex {
 };
 
 // Creates or opens the named lock. With |failIfExists|, a name held by another process gives
-// an invalid handle. |initiallyOwned| is the mutex's initial owner on Windows and has no further
-// meaning on Linux.
+// an invalid handle (alreadyExisted, error 0). |initiallyOwned| is the mutex's initial owner on
+// Windows and has no further meaning on Linux. On Windows a mutex of that name this process may
+// not open (made by a run with other rights) also counts as held by another process.
 InstanceMutex createInstanceMutex(const std::wstring& name, bool initiallyOwned, bool failIfExists);
 
 // The user's UI language as a Windows language id (primary language in the low 10 bits).
