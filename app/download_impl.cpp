@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <cerrno>
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
@@ -15,6 +14,7 @@
 #include "ui/ui_actions.h"
 #include "utility/skin/skin_archive.h"
 #include "utility/system/log.h"
+#include "utility/system/process.h"
 #include "utility/system/ufile.h"
 #include "utility/system/usystem.h"
 
@@ -38,7 +38,9 @@ bool DownloadImpl::entrance(const wchar_t* commandLine) {
 
   // From here on a second instance can find this one.
   if (!ipc_.create(kInstanceName, this)) {
-    common::logPrint("DownloadImpl::entrance", __LINE__, L"create ipc window failed, errno %d", errno);
+    // The system's own code: errno on Linux, GetLastError on Windows.
+    common::logPrint("DownloadImpl::entrance", __LINE__, L"create ipc window failed, error %d",
+                     utility::process::lastError());
   }
 
   model.reportUiEvent(L"download_run", model.getOpenid());
