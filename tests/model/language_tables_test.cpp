@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <iterator>
 #include <set>
 
@@ -48,31 +47,6 @@ TEST(LanguageTables, SystemLanguageIds) {
   for (const auto& [id, locale] : table) EXPECT_EQ(localeFromLanguageId(id), locale) << std::hex << id;
   EXPECT_EQ(languageFromLocale(localeFromLanguageId(0x0804)), L"tw");
   EXPECT_EQ(languageFromLocale(localeFromLanguageId(0x0439)), L"in");
-}
-
-TEST(LanguageTables, SystemLocaleFromEnvironment) {
-  struct Case {
-    const char* language;
-    const char* lcAll;
-    const char* lang;
-    const wchar_t* locale;
-  };
-  const Case cases[] = {
-      {"", "", "zh_CN.UTF-8", L"zh_TW"}, {"", "", "hi_IN.UTF-8", L"hi_IN"},
-      {"", "", "pl_PL.UTF-8", L"en_US"}, {"ko_KR:en", "", "de_DE.UTF-8", L"ko_KR"},
-      {"", "fr_FR.UTF-8", "de_DE.UTF-8", L"fr_FR"}, {"", "C", "C.UTF-8", L"en_US"},
-      {"", "", "", L"en_US"},
-      // The C locale means English, whatever LANG or LANGUAGE say.
-      {"", "C", "de_DE.UTF-8", L"en_US"}, {"ko_KR", "C.UTF-8", "", L"en_US"}, {"ko_KR", "POSIX", "ja_JP", L"en_US"},
-      {"ko_KR", "", "", L"en_US"}, {":fr", "", "de_DE.UTF-8", L"de_DE"},
-  };
-  for (const Case& c : cases) {
-    setenv("LANGUAGE", c.language, 1);
-    setenv("LC_ALL", c.lcAll, 1);
-    unsetenv("LC_MESSAGES");
-    setenv("LANG", c.lang, 1);
-    EXPECT_EQ(systemLocale(), c.locale) << c.language << "|" << c.lcAll << "|" << c.lang;
-  }
 }
 
 }  // namespace
