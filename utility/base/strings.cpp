@@ -12,13 +12,42 @@ namespace utility {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// UTF-16 (Windows) or UTF-32 wide text.
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
 
 bool isValidScalar(char32_t c) { return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF); }
+bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Writes one character as wide text: a surrogate pair above U+FFFF where wide text is UTF-16.
+inline wchar_t* putWide(char32_t c, wchar_t* o) {
+  if (kWideIsUtf16 && c > 0xFFFF) {
+    c -= 0x10000;
+    *o++ = static_cast<wchar_t>(0xD800 + (c >> 10));
+    *o++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+    return o;
+  }
+  *o++ = static_cast<wchar_t>(c);
+  return o;
+}
+
+// Reads the character at text[i], advancing i past it. A surrogate pair is one character where
+// wide text is UTF-16; a surrogate that is not part of a pair, and any unit that is no
+// character at all, reads as U+FFFD.
+inline char32_t nextChar(std::wstring_view text, size_t& i) {
+  const char32_t c = static_cast<char32_t>(text[i++]);
+  if (kWideIsUtf16 && isHighSurrogate(c) && i < text.size() &&
+      isLowSurrogate(static_cast<char32_t>(text[i]))) {
+    const char32_t low = static_cast<char32_t>(text[i++]);
+    return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+  }
+  return isValidScalar(c) ? c : kReplacement;
+}
 
 // Decodes UTF-8 the way the system's converter does: every invalid or truncated sequence
 // becomes one U+FFFD and decoding resumes at the next byte that could start a sequence.
 std::wstring decodeUtf8(const unsigned char* s, size_t n) {
-  std::wstring out(n, L'\0');  // never more characters than bytes
+  std::wstring out(n, L'\0');  // never more units than bytes (a pair comes from four)
   wchar_t* o = out.data();
   size_t i = 0;
   while (i < n) {
@@ -53,7 +82,7 @@ std::wstring decodeUtf8(const unsigned char* s, size_t n) {
       i += (j > 1 && j <= need) ? j : 1;
       continue;
     }
-    *o++ = static_cast<wchar_t>(c);
+    o = putWide(c, o);
     i += need + 1;
   }
   out.resize(static_cast<size_t>(o - out.data()));
@@ -94,8 +123,8 @@ bool isBlank(wchar_t c) { return c == L' '; }
 size_t appendUtf8(std::wstring_view text, char* out, size_t capacity) {
   size_t needed = 0;
   char* p = out;
-  for (wchar_t w : text) {
-    const char32_t c = static_cast<char32_t>(w);
+  for (size_t i = 0; i < text.size();) {
+    const char32_t c = nextChar(text, i);
     const size_t len = utf8Length(c);
     if (needed + len <= capacity) p = encodeUtf8(c, p);
     needed += len;
