@@ -1,28 +1,9 @@
 #include "net/download_failure.h"
 
-#include <cerrno>
-#include <system_error>
-
 #include "net/wininet_errors.h"
-#include "utility/base/strings.h"
 #include "utility/system/ufile.h"
 
 namespace net {
-
-DownloadFailure failureForWriteErrno(int error) {
-  switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return DownloadFailure::kDiskFull;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return DownloadFailure::kFolderNotWritable;
-    default:
-      return DownloadFailure::kUnknown;
-  }
-}
 
 DownloadFailure failureForCreateError(int systemError) {
   using utility::FileHandle;
@@ -51,6 +32,5 @@ DownloadFailure failureForInternetError(int internetError) {
   }
 }
 
-std::wstring errnoText(int error) { return utility::utf8ToWide(std::generic_category().message(error)); }
 
 }  // namespace net

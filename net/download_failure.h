@@ -14,13 +14,16 @@ enum class DownloadFailure {
   kFolderNotWritable,  // the file could not be created or written for want of rights
 };
 
-// The cause of a failed file write or create, from its errno value; kUnknown for others.
-DownloadFailure failureForWriteErrno(int error);
+// The system's code for why the last file write on this thread failed (errno here, the last
+// error on Windows), read right after utility::FileHandle::write returned false; never 0.
+int lastWriteError();
+// The cause of a failed file write from that code; kUnknown for others.
+DownloadFailure failureForWriteError(int error);
+// The system's text for that code, for the log ("No space left on device").
+std::wstring writeErrorText(int error);
 // The same for a Windows system error code of a failed create (utility::FileHandle::open).
 DownloadFailure failureForCreateError(int systemError);
 // A platform-client error (Windows Internet code) that says the server could not be reached.
 DownloadFailure failureForInternetError(int internetError);
-// errno's text, for the log ("No space left on device").
-std::wstring errnoText(int error);
 
 }  // namespace net

@@ -1,6 +1,5 @@
 #include "net/http_downloader.h"
 
-#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -93,15 +92,14 @@ bool CHttpDownload2FileSink::flush() {
 
 // A failed write names its cause in the log (a full disk, a folder gone read-only).
 bool CHttpDownload2FileSink::write(const char* data, size_t length) {
-  errno = 0;
   if (file_.write(data, length)) return true;
-  const int error = errno;
+  const int error = net::lastWriteError();
   if (!writeFailed_) {
     common::logPrint("utility::CHttpDownload2FileSink::write", __LINE__, L"write file error %d: %s", error,
-                     net::errnoText(error).c_str());
+                     net::writeErrorText(error).c_str());
   }
   writeFailed_ = true;
-  noteFailure(net::failureForWriteErrno(error));
+  noteFailure(net::failureForWriteError(error));
   return false;
 }
 

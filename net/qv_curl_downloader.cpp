@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -75,7 +74,7 @@ size_t WriteMemoryCallbackPost(char* chunk, size_t size, size_t count, void* dat
   return appendChunk("WriteMemoryCallbackPost", chunk, size, count, static_cast<MemoryBuffer*>(data));
 }
 
-// The file a transfer writes, and the errno of its first failed write.
+// The file a transfer writes, and the system's code for its first failed write.
 struct FileTarget {
   utility::FileHandle file;
   int writeError = 0;
@@ -85,9 +84,8 @@ size_t WriteFileCallback(char* chunk, size_t size, size_t count, void* data) {
   if (count != 0 && size > SIZE_MAX / count) return 0;
   const size_t n = size * count;
   auto* target = static_cast<FileTarget*>(data);
-  errno = 0;
   if (target->file.write(chunk, n)) return n;
-  if (target->writeError == 0) target->writeError = errno != 0 ? errno : EIO;
+  if (target->writeError == 0) target->writeError = net::lastWriteError();
   return 0;
 }
 
@@ -95,7 +93,7 @@ size_t WriteFileCallback(char* chunk, size_t size, size_t count, void* data) {
 net::DownloadFailure failureFor(CURLcode code, int writeError) {
   switch (code) {
     case CURLE_WRITE_ERROR:
-      return net::failureForWriteErrno(writeError);
+      return net::failureForWriteError(writeError);
     case CURLE_HTTP_RETURNED_ERROR:
       return net::DownloadFailure::kServerRefused;
     case CURLE_COULDNT_RESOLVE_PROXY:
@@ -130,7 +128,11 @@ void setTlsChecks(CURL* handle) {
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
   const std::string& bundle = deployment::values().caBundleFile;
-  if (!bundle.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, bundle.c_str());
+  if (bundle.empty()) return;
+  curl_easy_setopt(handle, CURLOPT_CAINFO, bundle.c_str());
+  // A deployment's own CA publishes no revocation lists; Schannel would refuse every chain for
+  // want of one (other TLS backends ignore the option). The chain must still end at that CA.
+  curl_easy_setopt(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NO_REVOKE));
 }
 
 bool startsWithHttps(const std::string& url) {
@@ -232,12 +234,23 @@ CURLcode perform(const char* label, CURL* handle, const std::string& url,
   const CURLcode code = curl_easy_perform(handle);
   if (code == CURLE_ABORTED_BY_CALLBACK && !guard.refused.empty()) {
     common::logPrint(label, __LINE__, L"address refused, only https allowed: %S", guard.refused.c_str());
-  } else if (code == CURLE_UNSUPPORTED_PROTOCOL) {
+  } else if (code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT) {
+    // A libcurl built for HTTP alone calls an address of another scheme malformed.
     const char* where = nullptr;
-    curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &where);
+    curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &where);
+    if (where == nullptr) curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &where);
     const std::string refused = where != nullptr ? where : url;
     const std::string& allowed = refused == url ? settings.protocols : settings.redirectProtocols;
-    common::logPrint(label, __LINE__, L"address refused, only %S allowed: %S", allowed.c_str(), refused.c_str());
+    const bool web = startsWithHttps(refused) || curl_strnequal(refused.c_str(), "http://", 7) != 0;
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (code == CURLE_UNSUPPORTED_PROTOCOL || !web) {
+      common::logPrint(label, __LINE__, L"address refused, only %S allowed: %S", allowed.c_str(), refused.c_str());
+    } else if (status >= 300 && status <= 399) {
+      // The hop's Location names an address libcurl cannot even parse for its schemes.
+      common::logPrint(label, __LINE__, L"redirect from %S refused, only %S allowed", refused.c_str(),
+                       settings.redirectProtocols.c_str());
+    }
   } else if (code == CURLE_OPERATION_TIMEDOUT && settings.timeoutMs > 0 &&
              utility::tickCount() - start + kClockSlackMs >= static_cast<uint32_t>(settings.timeoutMs)) {
     // libcurl reports its stall limit with the same code; the elapsed time tells them apart
@@ -413,7 +426,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
                      errorText(code, utility::kCodePageAnsi).c_str());
     if (code == CURLE_WRITE_ERROR && target.writeError != 0) {
       common::logPrint(label, __LINE__, L"write file error %d: %s", target.writeError,
-                       net::errnoText(target.writeError).c_str());
+                       net::writeErrorText(target.writeError).c_str());
     }
     if (failure != nullptr && !unframed) *failure = failureFor(code, target.writeError);
     ok = false;

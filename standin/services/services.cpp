@@ -416,6 +416,10 @@ void Services::Impl::handleGet(const httplib::Request& request, httplib::Respons
     response.set_redirect(kHopPrefix + std::to_string(hop + 1) + path + query, 302);
     return;
   }
+  if (!fault.location.empty()) {
+    response.set_redirect(fault.location, 302);
+    return;
+  }
   if (fault.delayMs > 0 && !pause(std::chrono::milliseconds(fault.delayMs))) {
     response.status = 503;
     return;
@@ -423,7 +427,10 @@ void Services::Impl::handleGet(const httplib::Request& request, httplib::Respons
   const std::string base = "https://" + request.get_header_value("Host");
   std::optional<Body> body;
   int status = 200;
-  if (fault.replaceBody) {
+  if (fault.generatedSize > 0) {
+    body = Body{};
+    body->generatedSize = fault.generatedSize;
+  } else if (fault.replaceBody) {
     std::string text = fault.body;
     replaceAll(text, "{{base}}", base);
     body = Body::ofText(std::move(text), contentTypeOf(path));
@@ -587,6 +594,8 @@ bool Services::setFaultsFromJson(const std::string& json) {
       if (key == "body" && v.IsString()) {
         fault.replaceBody = true;
         fault.body = std::string(v.GetString(), v.GetStringLength());
+      } else if (key == "location" && v.IsString()) {
+        fault.location = std::string(v.GetString(), v.GetStringLength());
       } else if (key == "omitLength" && v.IsBool()) {
         fault.omitLength = v.GetBool();
       } else if (key == "chunked" && v.IsBool()) {
@@ -600,6 +609,7 @@ bool Services::setFaultsFromJson(const std::string& json) {
         else if (key == "redirects") fault.redirects = static_cast<int>(n);
         else if (key == "stallAfterBytes") fault.stallAfterBytes = n;
         else if (key == "times") fault.times = static_cast<int>(n);
+        else if (key == "size") fault.generatedSize = static_cast<uint64_t>(std::max<int64_t>(0, n));
         else return false;
       } else {
         return false;

@@ -135,44 +135,6 @@ TEST_F(HttpDownloader, ReplyTable) {
   EXPECT_EQ(partial, generated(partial.size()));
 }
 
-TEST(CrackUrl, SplitsAsTheSystemCrackerDoes) {
-  struct Case {
-    std::wstring url;
-    bool ok;
-    std::wstring host;
-    int port;
-    std::wstring objectName;
-    bool secure;
-    int error;
-  };
-  const Case cases[] = {
-      {L"https://127.0.0.1:47443/player_files/en/morvane", true, L"127.0.0.1", 47443, L"/player_files/en/morvane", true, 0},
-      {L"HTTPS://example.com/a?b=1#frag", true, L"example.com", 443, L"/a?b=1#frag", true, 0},
-      {L"http://example.com", true, L"example.com", 80, L"", false, 0},
-      {L"http://user:pw@example.com:8080?q", true, L"example.com", 8080, L"?q", false, 0},
-      {L"https://[::1]:9443/x", true, L"[::1]", 9443, L"/x", true, 0},
-      {L"https://" + std::wstring(254, L'a') + L"/x", true, std::wstring(254, L'a'), 443, L"/x", true, 0},
-      {L"https://" + std::wstring(255, L'a') + L"/x", false, L"", 0, L"", false, net::kErrorInsufficientBuffer},
-      {L"ftp://example.com/x", false, L"", 0, L"", false, net::kInternetUnrecognizedScheme},
-      {L"example.com/x", false, L"", 0, L"", false, net::kInternetUnrecognizedScheme},
-      {L"https:///x", false, L"", 0, L"", false, net::kInternetInvalidUrl},
-      {L"https://example.com:99999/", false, L"", 0, L"", false, net::kInternetInvalidUrl},
-      {L"https://example.com:8a/", false, L"", 0, L"", false, net::kInternetInvalidUrl},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(utility::wideToUtf8(c.url.substr(0, 60)));
-    CHttpClient::UrlParts parts;
-    int error = -1;
-    ASSERT_EQ(CHttpClient::crackUrl(c.url, parts, error), c.ok);
-    EXPECT_EQ(error, c.error);
-    if (!c.ok) continue;
-    EXPECT_EQ(parts.host, c.host);
-    EXPECT_EQ(parts.port, c.port);
-    EXPECT_EQ(parts.objectName, c.objectName);
-    EXPECT_EQ(parts.secure, c.secure);
-  }
-}
-
 TEST_F(HttpDownloader, FailuresReportTheirStep) {
   nettest::RawServer garbage("this is not HTTP\r\n\r\n");
   standin::Services rogue({.certFile = nettest::certFile("rogue-server.pem"),

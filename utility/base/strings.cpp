@@ -3,9 +3,9 @@
 #include <array>
 #include <climits>
 #include <cstring>
-#include <random>
 
 #include "utility/base/ansi_codepage.h"
+#include "utility/base/system_guid.h"
 
 namespace utility {
 
@@ -250,25 +250,13 @@ int leadingInt(const std::wstring& text) {
 }
 
 std::wstring newGuidString() {
-  std::array<unsigned char, 16> b{};
-  try {
-    std::random_device source;
-    for (size_t i = 0; i < b.size(); i += 4) {
-      const unsigned v = source();
-      std::memcpy(&b[i], &v, 4);
-    }
-  } catch (...) {
-    return {};
-  }
-  b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);  // version 4
-  b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant
-  const unsigned long data1 = (static_cast<unsigned long>(b[0]) << 24) | (b[1] << 16) |
-                              (b[2] << 8) | b[3];
-  const unsigned data2 = (b[4] << 8) | b[5];
-  const unsigned data3 = (b[6] << 8) | b[7];
+  GuidFields guid;
+  if (!systemGuid(guid)) return {};
+  const std::array<uint8_t, 8>& b = guid.data4;
   wchar_t text[40];
-  std::swprintf(text, 40, L"%08lX_%04X_%04x_%02X%02X_%02X%02X%02X%02X%02X%02X", data1, data2,
-                data3, b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  std::swprintf(text, 40, L"%08lX_%04X_%04x_%02X%02X_%02X%02X%02X%02X%02X%02X",
+                static_cast<unsigned long>(guid.data1), static_cast<unsigned>(guid.data2),
+                static_cast<unsigned>(guid.data3), b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
   return text;
 }
 
