@@ -11,6 +11,8 @@
 # (Linux, Wine, Linux, Wine, ...); the medians are compared and their ratio printed.
 #
 #   bench/wine_download_bench.sh [Linux build folder, default build] [Windows build folder, default build-win]
+#                                [Windows build folder whose executable is sized, default the same;
+#                                 a Release one gives the figure that counts]
 # SIZE_MIB (default 64) is the installer's size, RUNS (default 3) the runs of each.
 # Needs: the Linux build's tarnwick_installer and tarnwick_services, the Windows build's
 # tarnwick_installer.exe and the stand-in emulator, both development builds (they read the
@@ -19,6 +21,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 linux_build=$(cd "${1:-build}" && pwd)
 win_build=$(cd "${2:-build-win}" && pwd)
+size_build=$(cd "${3:-$win_build}" && pwd)
 size_mib=${SIZE_MIB:-64}
 runs=${RUNS:-3}
 linux_exe=$linux_build/app/tarnwick_installer
@@ -93,6 +96,7 @@ run_wine() {
   ca=$linux_build/standin/certs/ca.pem
   before=$(count_durations)
   start=$(now_ms)
+  # shellcheck source=scripts/windows/wine-env.sh
   (cd "$user_dir/Downloads" && . "$root/scripts/windows/wine-env.sh" "$work" &&
     env -u DISPLAY -u WAYLAND_DISPLAY TARNWICK_AUTOMATION=headless TARNWICK_SERVICES="localhost:$port" \
       TARNWICK_CA_BUNDLE="Z:${ca//\//\\}" TARNWICK_STANDIN_RECORD="Z:${world//\//\\}\\record.jsonl" \
@@ -127,10 +131,10 @@ echo "whole Wine job, median: $wine_job ms (includes Wine's start, the installat
 
 # ---- The stripped Windows executable ----
 aim=$((3 * 1024 * 1024 / 2))
-x86_64-w64-mingw32-strip -o "$work/stripped.exe" "$win_exe"
+x86_64-w64-mingw32-strip -o "$work/stripped.exe" "$size_build/app/tarnwick_installer.exe"
 stripped=$(stat -c %s "$work/stripped.exe")
 verdict=MISS
 ((stripped <= aim)) && verdict=PASS
-build_type=$(grep -m1 '^CMAKE_BUILD_TYPE' "$win_build/CMakeCache.txt" | cut -d= -f2)
+build_type=$(grep -m1 '^CMAKE_BUILD_TYPE' "$size_build/CMakeCache.txt" | cut -d= -f2)
 awk -v b="$stripped" -v t="$build_type" -v v="$verdict" 'BEGIN {
   printf "Windows executable, stripped, with its skin (%s build): %.3f MiB (%d bytes; aim: at most 1.5 MiB) %s\n", t, b / 1048576, b, v }'

@@ -15,14 +15,18 @@ build=$(cd "${1:?usage: wine-prefix.sh <build folder>}" && pwd)
 . "$here/wine-env.sh" "$build"
 log() { echo "wine-prefix: $*" >&2; }
 
+# The mark holds a digest of this script and of Wine's version: a prefix made otherwise is made again.
 done_mark=$WINEPREFIX/.tarnwick-ready
-if [[ -f $done_mark ]]; then echo "$WINEPREFIX"; exit 0; fi
+recipe=$( (cat "${BASH_SOURCE[0]}"; wine --version) | sha256sum | cut -c1-16)
+ready() { [[ -f $done_mark && $(cat "$done_mark") == "$recipe" ]]; }
+if ready; then echo "$WINEPREFIX"; exit 0; fi
 mkdir -p "$build/wine"
 exec 9>"$build/wine/.lock"
 flock 9
-if [[ -f $done_mark ]]; then echo "$WINEPREFIX"; exit 0; fi
+if ready; then echo "$WINEPREFIX"; exit 0; fi
 
 log "making $WINEPREFIX"
+if [[ -d $WINEPREFIX ]]; then wineserver -k </dev/null >/dev/null 2>&1 || true; fi
 rm -rf "$WINEPREFIX" "$HOME"
 mkdir -p "$HOME"
 # Wine's first start must not find a display it would open windows on.
@@ -43,6 +47,6 @@ wine reg add 'HKLM\Software\Wine\Drives' /v z: /t REG_SZ /d network /f </dev/nul
 wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f </dev/null >/dev/null 2>&1
 wineserver -w
 
-touch "$done_mark"
+echo "$recipe" >"$done_mark"
 log "ready"
 echo "$WINEPREFIX"
