@@ -535,7 +535,7 @@ TEST_F(TransferRules, ADeadlineEndsAServerThatTrickles) {
   // 40 bytes at 10 bytes per second: about 4 s, never idle long enough for a stall limit.
   const std::string trickling = generatedPath(40, ",\"bytesPerSecond\":10");
   const std::string late = uniquePath("late.json");
-  setFault(late, "{\"size\":40,\"delayMs\":600000}");
+  setFault(late, "{\"size\":40,\"delayMs\":15000}");
   for (const std::string& path : {trickling, late}) {
     for (const Operation& operation : operations()) {
       SCOPED_TRACE(std::string(operation.name) + " " + path);
@@ -676,7 +676,7 @@ TEST_F(AgainstServices, CancelEndsATransferWaitingForData) {
   };
   const Case cases[] = {
       {"stalled body", "{\"size\":200000,\"stallAfterBytes\":1000}", 1000},
-      {"headers never come", "{\"size\":1000,\"delayMs\":600000}", -1},
+      {"headers never come", "{\"size\":1000,\"delayMs\":15000}", -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -716,7 +716,7 @@ TEST_F(AgainstServices, ACancelIsNeverLostWhateverTheMomentItLands) {
   const CHttpClient::Timeouts shortTimeouts{2, 1};
   CHttpClient::setTimeoutsForTesting(&shortTimeouts);
   const std::string path = uniquePath("never.bin");
-  setFault(path, "{\"size\":1000,\"delayMs\":600000}");
+  setFault(path, "{\"size\":1000,\"delayMs\":15000}");
   static CHttpDownloader* downloader = nullptr;
   static CHttpClient::OpenStage cancelAt = CHttpClient::OpenStage::kEntered;
   for (const CHttpClient::OpenStage stage : {CHttpClient::OpenStage::kEntered, CHttpClient::OpenStage::kBeforePublish}) {
@@ -738,7 +738,7 @@ TEST_F(AgainstServices, TimeOutsEndStalledTransfers) {
   const CHttpClient::Timeouts shortTimeouts{2, 1};
   CHttpClient::setTimeoutsForTesting(&shortTimeouts);
   const std::string late = uniquePath("late.bin");
-  setFault(late, "{\"size\":1000,\"delayMs\":600000}");
+  setFault(late, "{\"size\":1000,\"delayMs\":15000}");
   const std::string stalls = generatedPath(200000, ",\"stallAfterBytes\":1000");
   CHttpDownloader downloader;
   clearLog();
