@@ -13,7 +13,7 @@ namespace app {
 namespace {
 
 void printPlace(const char* what, const std::wstring& drivePath) {
-  std::printf("  %-18s %s\n", what, utility::toHostPath(drivePath).c_str());
+  std::printf("  %-18s %s\n", what, utility::toHostPath(drivePath).string().c_str());
 }
 
 }  // namespace
@@ -26,7 +26,7 @@ void printJobSummary(const char* outcome) {
     printPlace("data.ini", folder + L"data\\data.ini");
     const std::string launcher = helper::disk::launcherFileName(model->getRemoteSettings().shortcutName);
     if (!launcher.empty()) {
-      std::printf("  %-18s %s/%s\n", "shortcut", utility::toHostPath(utility::ufile::desktopDir()).c_str(),
+      std::printf("  %-18s %s/%s\n", "shortcut", utility::toHostPath(utility::ufile::desktopDir()).string().c_str(),
                   launcher.c_str());
     } else {
       std::printf("  %-18s none (the campaign names no shortcut)\n", "shortcut");

@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
         << "peak_rss " << (peakReset ? after.peakBytes : 0) << "\n"
         << "progress_posts " << progressPosts << "\n"
         << "url " << utility::wideToUtf8(model.getPlayerUrl()) << "\n"
-        << "file " << utility::toHostPath(installer) << "\n";
+        << "file " << utility::toHostPath(installer).string() << "\n";
   }
 
   const bool reporterEnded = QvReporter::instance().stop();

@@ -16,7 +16,7 @@ file(WRITE "${OUTPUT}.tmp" "// Generated from ${INPUT} (SHA-256 ${hash}). Do not
 #include <cstddef>
 #include <cstdint>
 
-#include \"utility/skin/resources.h\"
+#include \"utility/skin/linux/resource_registration_linux.h\"
 
 __asm__(R\"tarnwick(
   .pushsection .rodata

@@ -20,6 +20,7 @@
 #include "telemetry/analytics_client.h"
 #include "utility/base/progress_throttle.h"
 #include "utility/base/tasks.h"
+#include "utility/system/shell_token.h"
 #include "utility/system/usystem.h"
 #include "utility/base/work_thread.h"
 
@@ -81,23 +82,21 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   void sendUiEvent(const std::wstring& name, const std::wstring& label);
 
   // ---- Launch of the installed emulator as the desktop user (downloader_model_run.cpp) ----
-  // The identity an un-elevated start runs as: here the user this process runs as, which is the
-  // desktop user once root has been given up at start.
-  struct ShellToken {
-    uint32_t uid = 0;
-    uint32_t gid = 0;
-  };
+  // The identity an un-elevated start runs as (opaque: the desktop shell's token on Windows, the
+  // user this process runs as once root was given up at start on Linux).
+  using ShellToken = utility::process::ShellToken;
   // runPlayer with "downloadpackage=<package>|package=<package>"; without parameters when the
   // package is empty or not an Android package name (main thread).
   void runPlayerWithPackage();
   // Starts "<installPath>\corvide.exe" with |parameters| un-elevated, through the shell when that
   // fails (main thread).
   void runPlayer(const std::wstring& parameters);
-  // 0 when |program| was started un-elevated, -1 otherwise (errno says why). |parameters| may
-  // be null.
-  static int runWithShellToken(const wchar_t* program, const wchar_t* parameters);
-  // The un-elevated identity and status 0; none and status 2 when the process runs as root
-  // (no desktop user was known at start), so nothing un-elevated can be started.
+  // 0 when |program| was started un-elevated, -1 otherwise, with the system's error code in
+  // |error| when given. |parameters| may be null.
+  static int runWithShellToken(const wchar_t* program, const wchar_t* parameters, int* error = nullptr);
+  // The un-elevated identity and status 0; none and the system's error code otherwise (2: no
+  // desktop shell to take it from; on Linux a process that runs as root, for which no desktop
+  // user was known at start).
   static bool getShellToken(ShellToken& token, int& status);
 
   // Installer download (main thread): starts the download thread, or waits for the player

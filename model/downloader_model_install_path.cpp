@@ -14,10 +14,16 @@ constexpr const wchar_t* kInstallDirValue = L"InstallDir";
 // The value is read into a 2048-byte buffer of UTF-16 text, terminator included.
 constexpr size_t kFolderBufferBytes = 2048;
 
-size_t utf16Units(const std::wstring& text) {
-  size_t units = 0;
-  for (const wchar_t c : text) units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
-  return units;
+// A template, so that the branch for the other width of wchar_t is not compiled.
+template <class Char>
+size_t utf16Units(const std::basic_string<Char>& text) {
+  if constexpr (sizeof(Char) == 2) {
+    return text.size();  // wide text is UTF-16 already
+  } else {
+    size_t units = 0;
+    for (const Char c : text) units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
+    return units;
+  }
 }
 
 // "InstallDir" of the key; opening creates the key, empty, when it does not exist.

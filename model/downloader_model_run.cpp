@@ -1,21 +1,18 @@
-// The emulator's launch as the ordinary desktop user. On Windows the installer runs elevated and
-// borrows the desktop shell's un-elevated token. Here least privilege takes the token's place:
-// an installer started as root for a desktop user has given up root at start (see
-// utility/system/privilege.h), so the user it now runs as is that un-elevated identity and the
-// emulator is started directly, detached. The shell start stays the fallback.
-#include <cerrno>
-
+// The emulator's launch as the ordinary desktop user. The installer may run with more rights than
+// that user: on Windows it runs elevated and borrows the desktop shell's un-elevated token; on
+// Linux least privilege takes the token's place (an installer started as root for a desktop user
+// has given up root at start, see utility/system/privilege.h, so the user it now runs as is that
+// un-elevated identity). The shell start stays the fallback.
 #include "model/downloader_model.h"
 #include "model/package_name.h"
 #include "utility/system/log.h"
-#include "utility/system/privilege.h"
 #include "utility/system/process.h"
+#include "utility/system/shell_token.h"
 #include "utility/system/usystem.h"
 
 namespace {
 
 constexpr size_t kCommandLineLimit = 1023;  // characters, without the terminator
-constexpr int kNoShellToken = 2;            // the status of "no matching process" on Windows
 
 }  // namespace
 
@@ -39,43 +36,36 @@ void DownloaderModel::runPlayer(const std::wstring& parameters) {
     return;
   }
   common::logPrint("DownloaderModel::runPlayer", __LINE__, L"runPlayer no amdin");
-  if (runWithShellToken(program.c_str(), parameters.c_str()) == -1) {
-    const int error = errno;
+  int error = 0;
+  if (runWithShellToken(program.c_str(), parameters.c_str(), &error) == -1) {
     common::logPrint("DownloaderModel::runPlayer", __LINE__, L"runPlayer no amdin error %d", error);
     utility::process::shell(program, parameters, true, false);
   }
 }
 
-int DownloaderModel::runWithShellToken(const wchar_t* program, const wchar_t* parameters) {
-  // The command line a Windows start would be given; its limit holds here as well.
-  std::wstring commandLine;
-  if (parameters != nullptr) {
-    commandLine = L"\"" + std::wstring(program) + L"\" " + parameters;
-  } else {
-    commandLine = program;
-  }
+int DownloaderModel::runWithShellToken(const wchar_t* program, const wchar_t* parameters, int* error) {
+  int ignored = 0;
+  int& failure = error != nullptr ? *error : ignored;
+  failure = 0;
+  // The program is always quoted: unquoted, a path with blanks ("C:\Program Files\...") would let
+  // the system try "C:\Program.exe" first.
+  std::wstring commandLine = L"\"" + std::wstring(program) + L"\"";
+  if (parameters != nullptr) commandLine += L" " + std::wstring(parameters);
   if (commandLine.size() > kCommandLineLimit) {
-    errno = E2BIG;
+    failure = utility::process::commandLineTooLongError();
     return -1;
   }
   ShellToken token;
   int status = 0;
   if (!getShellToken(token, status)) {
-    errno = status;
+    failure = status;
     return -1;
   }
-  // The token is this process's own identity: a direct start runs as it.
-  if (!utility::process::startDetached(program, parameters != nullptr ? parameters : L"")) return -1;
+  if (!utility::process::startWithShellToken(token, commandLine, failure)) return -1;
   return 0;
 }
 
 bool DownloaderModel::getShellToken(ShellToken& token, int& status) {
-  token.uid = utility::usystem::currentUserId();
-  token.gid = utility::usystem::currentGroupId();
-  if (token.uid == 0) {
-    status = kNoShellToken;
-    return false;
-  }
-  status = 0;
-  return true;
+  token = utility::process::takeShellToken(status);
+  return static_cast<bool>(token);
 }

@@ -15,6 +15,7 @@ PACKAGES=(
   libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev
   fonts-wqy-microhei fonts-dejavu-core
   librsvg2-bin fonts-tlwg-loma-otf
+  icoutils
 )
 
 SUDO=""

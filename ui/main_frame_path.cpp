@@ -112,7 +112,7 @@ void CMainFrame::openFolderDialog() {
   if (factory == nullptr) return;
   // The browser opens at drive C:.
   const std::optional<std::string> chosen =
-      factory->chooseFolder(host(), langString("Label_choice_path"), utility::toHostPath(L"C:\\"));
+      factory->chooseFolder(host(), langString("Label_choice_path"), utility::toHostPath(L"C:\\").string());
   if (!chosen) return;
   // A folder outside every drive stays a host path: not a valid installation path.
   changePathClac(true, utility::fromHostPath(*chosen));

@@ -8,25 +8,11 @@
 #include "app/installer_run.h"
 #include "toolkit/cairo/cairo_drawing.h"
 #include "toolkit/linux/desktop_host_gtk.h"
-#include "utility/base/strings.h"
 #include "utility/system/dev_overrides.h"
 #include "utility/system/log.h"
 #include "utility/system/privilege.h"
 
 namespace {
-
-// Says in the log, once it is open, as whom this run works.
-void logPrivilege(const utility::usystem::PrivilegeDrop& drop) {
-  using Outcome = utility::usystem::PrivilegeDrop::Outcome;
-  if (drop.outcome == Outcome::dropped) {
-    common::logPrint("wWinMain", __LINE__, L"gave up root: running as desktop user %u (%s), named by %s",
-                     drop.uid, utility::utf8ToWide(drop.user).c_str(),
-                     utility::utf8ToWide(drop.source).c_str());
-  } else if (drop.outcome == Outcome::stayedRoot) {
-    common::logPrint("wWinMain", __LINE__, L"running as root: no desktop user known (%s)",
-                     utility::utf8ToWide(drop.reason).c_str());
-  }
-}
 
 // The desktop's window system with the Cairo painter; null without a display. Development builds
 // say "first-frame" on standard output once the main window is painted (start-up benchmarks).
@@ -49,16 +35,17 @@ std::unique_ptr<toolkit::WindowHostFactory> openWindowSystem(const toolkit::Text
 
 int main(int argc, char** argv) {
   // Before the log or any other file is opened: every file from here on is the desktop user's.
-  const utility::usystem::PrivilegeDrop drop = utility::usystem::dropRootForDesktopUser();
-  if (drop.outcome == utility::usystem::PrivilegeDrop::Outcome::failed) {
-    // Neither root's files nor the user's may be touched by a half-changed identity.
-    std::fprintf(stderr, "cannot give up root for user %u: %s (errno %d)\n", drop.uid,
-                 drop.reason.c_str(), drop.error);
+  const utility::usystem::ProcessStart prepared = utility::usystem::prepareProcessStart();
+  if (!prepared.mayRun) {
+    std::fprintf(stderr, "%s\n", prepared.failure.c_str());
     return 1;
   }
   app::PlatformStart start;
   start.commandLine = commandLineText(argc, argv);
-  start.logStart = [&drop] { logPrivilege(drop); };
+  // Says in the log, once it is open, as whom this run works.
+  start.logStart = [&prepared] {
+    if (!prepared.logText.empty()) common::logPrint("wWinMain", __LINE__, L"%s", prepared.logText.c_str());
+  };
   start.openWindows = openWindowSystem;
   return app::runInstaller(start);
 }

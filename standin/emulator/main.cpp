@@ -10,8 +10,8 @@
 int main(int argc, char** argv) {
   standin::Invocation call;
   call.program = standin::programPath();
-  call.image = std::filesystem::path(call.program).filename().string();
-  for (int i = 1; i < argc; ++i) call.args.emplace_back(argv[i]);
+  call.image = standin::pathText(call.program.filename());
+  call.args = standin::arguments(argc, argv);
 
   std::string name = call.image;
   std::transform(name.begin(), name.end(), name.begin(),

@@ -21,6 +21,7 @@ Record::Record(const std::string& role, const std::string& image,
   }
   doc_.AddMember("args", list, doc_.GetAllocator());
   set("uid", userId());
+  set("elevated", elevated());
   set("cwd", workingFolder());
   set("pid", processId());
 }
@@ -62,7 +63,7 @@ bool Record::append() const { return appendLine(recordPath(), line()); }
 std::string recordPath() {
   std::string path = environment("TARNWICK_STANDIN_RECORD");
   if (!path.empty()) return path;
-  return (std::filesystem::path(programPath()).parent_path() / "standin-record.jsonl").string();
+  return pathText(programPath().parent_path() / "standin-record.jsonl");
 }
 
 }  // namespace standin

@@ -1,7 +1,7 @@
 // One record per invocation of the stand-in emulator: a JSON object on one line, appended to the
 // record file (TARNWICK_STANDIN_RECORD, else "standin-record.jsonl" beside the program). Every
 // record holds "role", "image", "args" (the arguments as the program received them), "uid",
-// "cwd", "pid" and "result"; the roles add what they read ("path", "registryKey", "command", ...).
+// "elevated" (administrator rights), "cwd", "pid" and "result"; the roles add what they read ("path", "registryKey", "command", ...).
 #pragma once
 
 #include <string>
@@ -28,7 +28,7 @@ class Record {
   rapidjson::Document doc_;
 };
 
-// The record file's host path.
+// The record file (UTF-8 path text).
 std::string recordPath();
 
 }  // namespace standin

@@ -1,6 +1,7 @@
 #include "standin/emulator/roles.h"
 
 #include <deque>
+#include <string>
 #include <filesystem>
 #include <system_error>
 
@@ -8,9 +9,6 @@
 #include "standin/emulator/record.h"
 #include "utility/base/strings.h"
 #include "utility/system/command_line_split.h"
-#include "utility/system/drive_table.h"
-#include "utility/system/process.h"
-#include "utility/system/registry.h"
 
 namespace standin {
 namespace {
@@ -43,11 +41,21 @@ bool placeCopy(const std::filesystem::path& program, const std::filesystem::path
                                error);
   if (error) return false;
   std::filesystem::rename(part, target, error);
+  if (!error) return true;
+  // Windows keeps a running program's file from being replaced, but lets it be renamed: move it
+  // aside (it goes when it no longer runs and a later installation clears it).
+  std::filesystem::path aside = target;
+  aside += ".old-" + std::to_string(processId());
+  std::filesystem::rename(target, aside, error);
+  if (error) return false;
+  std::filesystem::rename(part, target, error);
+  std::error_code ignored;
+  std::filesystem::remove(aside, ignored);
   return !error;
 }
 
 bool fileExists(const std::string& windowsPath) {
-  const std::string host = utility::toHostPath(utility::utf8ToWide(windowsPath));
+  const std::filesystem::path host = hostPath(utility::utf8ToWide(windowsPath));
   std::error_code error;
   return !host.empty() && std::filesystem::is_regular_file(host, error);
 }
@@ -122,16 +130,15 @@ int runInstaller(const Invocation& call, bool chinaVariant) {
   record.set("registryKey", utility::wideToUtf8(key));
 
   const std::wstring folderText = utility::utf8ToWide(path);
-  const std::string folder = utility::toHostPath(folderText);
+  const std::filesystem::path folder = hostPath(folderText);
   if (folder.empty()) return refuse(record, "unknown drive");
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   bool laidOut = !error;
   for (const char* name : {"corvide.exe", "corvidectl.exe", "corvidemulti.exe"}) {
-    laidOut = laidOut && placeCopy(call.program, std::filesystem::path(folder) / name);
+    laidOut = laidOut && placeCopy(call.program, folder / name);
   }
-  utility::registry::Key reg;
-  const bool registered = laidOut && reg.create(key) && reg.setString(L"InstallDir", folderText);
+  const bool registered = laidOut && registerInstallDir(key, folderText);
   record.set("result", std::string(registered ? "installed" : "failed"));
   record.append();
   return registered ? 0 : kFailed;
@@ -141,12 +148,8 @@ int runEmulator(const Invocation& call) {
   Record record("emulator", call.image, call.args);
   const std::string mode = environment("TARNWICK_STANDIN_EMULATOR");
   if (mode == "multi") {
-    const std::filesystem::path multi = std::filesystem::path(call.program).parent_path() / "corvidemulti.exe";
-    uint32_t childId = 0;
-    utility::process::ProcessHandle child =
-        utility::process::create(utility::utf8ToWide(multi.string()), L"", false, &childId);
-    // The child is left running for the kill step; the handle's close does not signal it.
-    record.set("child", static_cast<unsigned>(child ? childId : 0));
+    // The child is left running for the kill step.
+    record.set("child", startProgram(call.program.parent_path() / "corvidemulti.exe"));
   }
   record.set("result", std::string(mode.empty() ? "ran" : "running"));
   record.append();

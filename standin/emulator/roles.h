@@ -4,7 +4,7 @@
 //   [-language=<code>] -path="<folder>" [-googleid=<id>]" (a folder ending in a backslash is
 //   read without it, as the argument rules deliver it), copies itself into the folder as
 //   "corvide.exe", "corvidectl.exe" and "corvidemulti.exe" and writes "InstallDir" (the folder
-//   text as given) under the key of its generation ("qvinst.exe": China keys, otherwise the
+//   text as given) under the key of its generation in HKEY_CURRENT_USER (the registry store here) ("qvinst.exe": China keys, otherwise the
 //   international ones; TARNWICK_STANDIN_GENERATION 4, 64, 9 or 3, default 9).
 //   TARNWICK_STANDIN_INSTALLER=hang records and then never ends; =fail records and exits 3
 //   without installing.
@@ -17,13 +17,14 @@
 // Exit codes: 0 done, 2 refused, 3 failed on request (or the install could not be laid out).
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace standin {
 
 struct Invocation {
-  std::string program;            // host path of the running file
+  std::filesystem::path program;  // the running file
   std::string image;              // its file name
   std::vector<std::string> args;  // the arguments as received (UTF-8)
 };

@@ -17,11 +17,11 @@
 #include "model/downloader_model.h"
 #include "model/package_name.h"
 #include "tests/net/net_test_support.h"
+#include "tests/standin/emulator_test_linux.h"
 #include "tests/support/temp_folder.h"
 #include "utility/base/strings.h"
 #include "utility/system/dev_overrides.h"
 #include "utility/system/drive_table.h"
-#include "utility/system/privilege.h"
 
 namespace fs = std::filesystem;
 
@@ -116,7 +116,7 @@ class RunPlayer : public ::testing::Test {
     return text;
   }
 
-  static bool runsAsRoot() { return utility::usystem::currentUserId() == 0; }
+  static bool runsAsRoot() { return standintest::currentUserId() == 0; }
 
   std::optional<testsupport::TempFolder> folder_;
   fs::path home_;
@@ -161,7 +161,7 @@ TEST_F(RunPlayer, ParametersByPackage) {
       {L"C:\\Tarnwick\\Tarnwick9\\", L"com.game x", {}, true},
       {L"C:\\Tarnwick\\Tarnwick9\\", L"singleword", {}, true},
   };
-  const unsigned uid = utility::usystem::currentUserId();
+  const unsigned uid = standintest::currentUserId();
   size_t count = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(utility::wideToUtf8(c.package));

@@ -1,5 +1,5 @@
 // The stand-in emulator program, run under its different names through the real process start,
-// in a world of its own (drive C:, registry store, record file).
+// in a world of its own (its folders, record file and registry keys).
 #include <gtest/gtest.h>
 
 #include <rapidjson/document.h>
@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/standin/emulator_test_linux.h"
+#include "tests/standin/emulator_test_platform.h"
 #include "tests/support/temp_folder.h"
 #include "utility/base/strings.h"
 #include "utility/system/process.h"
@@ -37,11 +37,10 @@ class StandinEmulatorTest : public ::testing::Test {
     fs::create_directories(home_);
     fs::create_directories(bin_);
     fs::create_directories(world_.path() / "config");
-    const std::string drives = "C=" + home_.string();
-    standintest::setEnvironment("TARNWICK_DRIVES", drives.c_str());
-    standintest::setEnvironment("HOME", home_.string().c_str());
-    standintest::setEnvironment("XDG_CONFIG_HOME", (world_.path() / "config").string().c_str());
-    standintest::setEnvironment("TARNWICK_STANDIN_RECORD", record_.string().c_str());
+    root_ = standintest::enterWorld(home_, world_.path() / "config");
+    standintest::forgetRegistryKeys(kKeys);
+    const std::u8string record = record_.u8string();
+    standintest::setEnvironment("TARNWICK_STANDIN_RECORD", reinterpret_cast<const char*>(record.c_str()));
     for (const char* name : {"TARNWICK_STANDIN_INSTALLER", "TARNWICK_STANDIN_EMULATOR", "TARNWICK_STANDIN_GENERATION"}) {
       standintest::setEnvironment(name, nullptr);
     }
@@ -49,6 +48,22 @@ class StandinEmulatorTest : public ::testing::Test {
 
   ~StandinEmulatorTest() override {
     for (unsigned pid : leftRunning_) standintest::killProcess(pid);
+    standintest::forgetRegistryKeys(kKeys);
+  }
+
+  // The keys the installer cases write.
+  static inline const std::vector<std::wstring> kKeys = {
+      L"Software\\Pellfor\\Tarnwick9", L"Software\\Dornvale2\\corvide", L"Software\\Pellfor\\Tarnwick64"};
+
+  // A text with its "C:\\" paths moved into the world (unchanged here, where C: is the world).
+  std::wstring inWorld(std::wstring text) const {
+    for (size_t at = text.find(L"C:\\"); at != std::wstring::npos; at = text.find(L"C:\\", at + root_.size())) {
+      text.replace(at, 2, root_);
+    }
+    return text;
+  }
+  std::string inWorld(const std::string& text) const {
+    return utility::wideToUtf8(inWorld(utility::utf8ToWide(text)));
   }
 
   // The program copied into the world under |name|.
@@ -102,6 +117,7 @@ class StandinEmulatorTest : public ::testing::Test {
 
   testsupport::TempFolder world_;
   fs::path home_, bin_, record_;
+  std::wstring root_;
   std::vector<unsigned> leftRunning_;
 };
 
@@ -131,7 +147,7 @@ TEST_F(StandinEmulatorTest, InstallerLaysOutTheEmulatorAndRegistersItsFolder) {
     SCOPED_TRACE(std::string(c.image) + " " + c.path);
     fs::remove(record_);
     standintest::setEnvironment("TARNWICK_STANDIN_GENERATION", c.generation);
-    const Outcome run = runToEnd(place(c.image), c.parameters);
+    const Outcome run = runToEnd(place(c.image), inWorld(c.parameters));
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exitCode, 0);
     for (const char* name : {"corvide.exe", "corvidectl.exe", "corvidemulti.exe"}) {
@@ -139,12 +155,12 @@ TEST_F(StandinEmulatorTest, InstallerLaysOutTheEmulatorAndRegistersItsFolder) {
       EXPECT_TRUE(fs::is_regular_file(file)) << file;
       EXPECT_NE(fs::status(file).permissions() & fs::perms::owner_exec, fs::perms::none) << file;
     }
-    EXPECT_EQ(utility::wideToUtf8(installDir(c.key)), c.path);
+    EXPECT_EQ(utility::wideToUtf8(installDir(c.key)), inWorld(std::string(c.path)));
     const auto recs = records();
     ASSERT_EQ(recs.size(), 1u);
     EXPECT_EQ(text(recs[0], "role"), "installer");
     EXPECT_EQ(text(recs[0], "image"), c.image);
-    EXPECT_EQ(text(recs[0], "path"), c.path);
+    EXPECT_EQ(text(recs[0], "path"), inWorld(std::string(c.path)));
     EXPECT_EQ(text(recs[0], "language"), c.language);
     EXPECT_EQ(text(recs[0], "googleid"), c.googleId);
     EXPECT_EQ(text(recs[0], "result"), "installed");
@@ -153,7 +169,7 @@ TEST_F(StandinEmulatorTest, InstallerLaysOutTheEmulatorAndRegistersItsFolder) {
 }
 
 TEST_F(StandinEmulatorTest, InstallerReinstallsOverARunningEmulator) {
-  const std::wstring parameters = L"-silence -downloader -openid=op -path=\"C:\\Tarnwick\\Tarnwick9\\\"";
+  const std::wstring parameters = inWorld(L"-silence -downloader -openid=op -path=\"C:\\Tarnwick\\Tarnwick9\\\"");
   const fs::path installer = place("Tarnwick.exe");
   ASSERT_EQ(runToEnd(installer, parameters).exitCode, 0);
   standintest::setEnvironment("TARNWICK_STANDIN_EMULATOR", "stay");
@@ -182,7 +198,7 @@ TEST_F(StandinEmulatorTest, InstallerRefusesWhatIsNotASilentInstallation) {
   for (const std::wstring& parameters : refused) {
     SCOPED_TRACE(utility::wideToUtf8(parameters));
     fs::remove(record_);
-    const Outcome run = runToEnd(installer, parameters);
+    const Outcome run = runToEnd(installer, inWorld(parameters));
     EXPECT_EQ(run.exitCode, 2);
     const auto recs = records();
     ASSERT_EQ(recs.size(), 1u);
@@ -193,14 +209,14 @@ TEST_F(StandinEmulatorTest, InstallerRefusesWhatIsNotASilentInstallation) {
 }
 
 TEST_F(StandinEmulatorTest, InstallerFailsOrHangsWhenTold) {
-  const std::wstring parameters = L"-silence -downloader -openid=op -path=\"C:\\Tarnwick\\Tarnwick9\\\"";
+  const std::wstring parameters = inWorld(L"-silence -downloader -openid=op -path=\"C:\\Tarnwick\\Tarnwick9\\\"");
   const fs::path installer = place("Tarnwick.exe");
 
   standintest::setEnvironment("TARNWICK_STANDIN_INSTALLER", "fail");
   EXPECT_EQ(runToEnd(installer, parameters).exitCode, 3);
   ASSERT_EQ(records().size(), 1u);
   EXPECT_EQ(text(records()[0], "result"), "failed");
-  EXPECT_EQ(text(records()[0], "path"), "C:\\Tarnwick\\Tarnwick9");
+  EXPECT_EQ(text(records()[0], "path"), inWorld(std::string("C:\\Tarnwick\\Tarnwick9")));
 
   standintest::setEnvironment("TARNWICK_STANDIN_INSTALLER", "hang");
   uint32_t pid = 0;
@@ -230,6 +246,7 @@ TEST_F(StandinEmulatorTest, EmulatorRecordsItsLaunch) {
   ASSERT_EQ(recs[0]["args"].Size(), 1u);
   EXPECT_STREQ(recs[0]["args"][0].GetString(), "downloadpackage=com.a.b|package=com.a.b");
   EXPECT_EQ(recs[0]["uid"].GetUint(), standintest::currentUserId());
+  EXPECT_TRUE(recs[0]["elevated"].IsBool());
   EXPECT_EQ(text(recs[0], "cwd"), fs::current_path().string());
   EXPECT_EQ(text(recs[0], "result"), "ran");
 }
@@ -293,7 +310,7 @@ TEST_F(StandinEmulatorTest, ConsoleToolAcceptsTheTwoCommandFormsAndRefusesOthers
   for (const Case& c : cases) {
     SCOPED_TRACE(utility::wideToUtf8(c.command));
     fs::remove(record_);
-    const Outcome run = runToEnd(tool, c.command);
+    const Outcome run = runToEnd(tool, inWorld(c.command));
     EXPECT_EQ(run.exitCode, c.exitCode);
     const auto recs = records();
     ASSERT_EQ(recs.size(), 1u);
@@ -303,13 +320,13 @@ TEST_F(StandinEmulatorTest, ConsoleToolAcceptsTheTwoCommandFormsAndRefusesOthers
   }
   // What an accepted command recorded.
   fs::remove(record_);
-  runToEnd(tool, cases[2].command);
+  runToEnd(tool, inWorld(cases[2].command));
   const auto recs = records();
   ASSERT_EQ(recs.size(), 1u);
   EXPECT_EQ(text(recs[0], "command"), "installapk");
-  EXPECT_EQ(text(recs[0], "filename"), "C:\\apps\\my game.apk");
+  EXPECT_EQ(text(recs[0], "filename"), inWorld(std::string("C:\\apps\\my game.apk")));
   EXPECT_EQ(text(recs[0], "packagename"), "com.a.b");
-  EXPECT_EQ(text(recs[0], "fileobb"), "C:\\apps\\main.obb");
+  EXPECT_EQ(text(recs[0], "fileobb"), inWorld(std::string("C:\\apps\\main.obb")));
 }
 
 TEST_F(StandinEmulatorTest, AnotherNameIsRefused) {

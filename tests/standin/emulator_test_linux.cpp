@@ -1,9 +1,9 @@
-#include "tests/standin/emulator_test_linux.h"
-
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
+
+#include "tests/standin/emulator_test_platform.h"
 
 namespace standintest {
 
@@ -20,5 +20,15 @@ void setEnvironment(const char* name, const char* value) {
     ::unsetenv(name);
   }
 }
+
+std::wstring enterWorld(const std::filesystem::path& home, const std::filesystem::path& config) {
+  const std::string drives = "C=" + home.string();
+  setEnvironment("TARNWICK_DRIVES", drives.c_str());
+  setEnvironment("HOME", home.string().c_str());
+  setEnvironment("XDG_CONFIG_HOME", config.string().c_str());
+  return L"C:";
+}
+
+void forgetRegistryKeys(const std::vector<std::wstring>&) {}
 
 }  // namespace standintest

@@ -1,12 +1,4 @@
-// What the stand-in emulator tests ask of the system directly.
+// Kept for the suites that include it by this name: the helpers now live in the platform seam.
 #pragma once
 
-namespace standintest {
-
-unsigned currentUserId();
-// Sends SIGKILL to |pid| (0 is ignored).
-void killProcess(unsigned pid);
-// Sets (or with nullptr removes) an environment variable of this process, for its children.
-void setEnvironment(const char* name, const char* value);
-
-}  // namespace standintest
+#include "tests/standin/emulator_test_platform.h"

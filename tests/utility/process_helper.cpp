@@ -1,35 +1,31 @@
-// A child program for the process tests. Modes:
+// A child program for the process tests. Modes on every platform:
 //   (none)                      exit 0
 //   exit <code>                 exit with <code>
-//   signal <number>             end by that signal
 //   args <file>                 write argv[0..] to <file>, each followed by a NUL
-//   fds <file>                  write the open descriptors and what fd 0 is, one per line
-//   hold <fifo>                 write "<pid> <session>\n" to <fifo>, then wait to be killed
-//   tree <program> <fifo>       start <program> "hold-quiet", write "<pid> <child pid>\n" to <fifo>
+//   hold-file <file>            write "<pid>\n" to <file> (whole, by a rename), then wait to be killed
+//   tree-file <program> <file>  start <program> "hold-quiet", write "<pid> <child pid>\n" to <file>
 //                               once the child runs it, then wait to be killed
 //   hold-quiet                  wait to be killed
-// Any other mode exits with 2.
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
+// and the platform's own (process_helper_<platform>.cpp). Any other mode exits with 2.
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
+
+#include "tests/utility/process_helper.h"
 
 namespace {
 
-bool writeAll(const char* path, const std::string& text) {
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  ::close(fd);
-  return ok;
-}
-
-[[noreturn]] void waitForKill() {
-  while (true) ::pause();
+bool writeWhole(const std::string& path, const std::string& text) {
+  const std::string partial = path + ".partial";
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) return false;
+  }
+  std::error_code error;
+  std::filesystem::rename(partial, path, error);
+  return !error;
 }
 
 }  // namespace
@@ -38,56 +34,29 @@ int main(int argc, char** argv) {
   if (argc < 2) return 0;
   const std::string mode = argv[1];
   if (mode == "exit" && argc == 3) return std::atoi(argv[2]);
-  if (mode == "signal" && argc == 3) {
-    ::signal(std::atoi(argv[2]), SIG_DFL);
-    ::raise(std::atoi(argv[2]));
-    return 3;
-  }
   if (mode == "args" && argc >= 3) {
     std::string text;
     for (int i = 0; i < argc; ++i) {
       text += argv[i];
       text.push_back('\0');
     }
-    return writeAll(argv[2], text) ? 0 : 4;
+    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
+    out << text;
+    return out.flush() ? 0 : 4;
   }
-  if (mode == "fds" && argc == 3) {
-    std::string text;
-    DIR* dir = ::opendir("/proc/self/fd");
-    if (dir == nullptr) return 4;
-    while (const dirent* entry = ::readdir(dir)) {
-      if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == ::dirfd(dir)) continue;
-      text += entry->d_name;
-      text += '\n';
+  if (mode == "hold-file" && argc == 3) {
+    if (!writeWhole(argv[2], std::to_string(processhelper::currentPid()) + "\n")) return 4;
+    processhelper::waitForKill();
+  }
+  if (mode == "tree-file" && argc == 4) {
+    const uint32_t child = processhelper::startQuietChild(argv[2]);
+    if (child == 0) return 5;
+    if (!writeWhole(argv[3], std::to_string(processhelper::currentPid()) + " " + std::to_string(child) + "\n")) {
+      return 4;
     }
-    ::closedir(dir);
-    char target[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/fd/0", target, sizeof target - 1);
-    text += "0=" + std::string(target, n > 0 ? static_cast<size_t>(n) : 0) + "\n";
-    return writeAll(argv[2], text) ? 0 : 4;
+    processhelper::waitForKill();
   }
-  if (mode == "hold" && argc == 3) {
-    writeAll(argv[2], std::to_string(::getpid()) + " " + std::to_string(::getsid(0)) + "\n");
-    waitForKill();
-  }
-  if (mode == "tree" && argc == 4) {
-    // Reported only once the child runs its own image: until exec it still has ours.
-    int execed[2];
-    if (::pipe2(execed, O_CLOEXEC) != 0) return 5;
-    const pid_t child = ::fork();
-    if (child < 0) return 5;
-    if (child == 0) {
-      ::execl(argv[2], argv[2], "hold-quiet", static_cast<char*>(nullptr));
-      ::_exit(6);
-    }
-    ::close(execed[1]);
-    char byte;
-    while (::read(execed[0], &byte, 1) > 0) {
-    }
-    ::close(execed[0]);
-    writeAll(argv[3], std::to_string(::getpid()) + " " + std::to_string(child) + "\n");
-    waitForKill();
-  }
-  if (mode == "hold-quiet") waitForKill();
-  return 2;
+  if (mode == "hold-quiet") processhelper::waitForKill();
+  const int code = processhelper::platformMode(argc, argv);
+  return code >= 0 ? code : 2;
 }

@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "utility/system/registry.h"
+#include "tests/support/temp_registry.h"
 #include "utility/base/strings.h"
+#include "utility/system/registry.h"
 
 int main(int argc, char** argv) {
   if (argc < 4) return 2;
+  testsupport::TempRegistry::adoptFromParent();  // the store of the test that started this
   const std::string command = argv[1];
   const std::wstring key = utility::utf8ToWide(argv[2]);
   utility::registry::Key handle;

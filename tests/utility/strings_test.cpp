@@ -97,7 +97,79 @@ TEST(Conversions, Utf8RoundTripAndInvalidInput) {
   EXPECT_EQ(utility::toNarrow(nullptr, 3, utility::kCodePageUtf8), "");
 }
 
-TEST(Conversions, NumberedCodePageThroughIconv) {
+// Characters above U+FFFF are one wchar_t in UTF-32 and a surrogate pair in UTF-16; either way
+// they survive both directions whole, whatever their neighbours.
+TEST(Conversions, CharactersBeyondSixteenBitsBothWays) {
+  constexpr size_t kUnitsPerCharacter = sizeof(wchar_t) == 2 ? 2 : 1;
+  struct Case {
+    const char* utf8;
+    std::wstring wide;
+    size_t units;
+  };
+  const Case cases[] = {
+      {"\xF0\x90\x80\x80", L"\U00010000", kUnitsPerCharacter},                  // the first
+      {"\xF4\x8F\xBF\xBF", L"\U0010FFFF", kUnitsPerCharacter},                  // the last
+      {"\xEF\xBF\xBF\xF0\x90\x80\x80", L"\uFFFF\U00010000", 1 + kUnitsPerCharacter},
+      {"a\xF0\x9F\x8E\xAE\xF0\x9F\x98\x80z", L"a\U0001F3AE\U0001F600z", 2 + 2 * kUnitsPerCharacter},
+      {"\xED\x9F\xBF\xEE\x80\x80", L"\uD7FF\uE000", 2},  // around the surrogates
+  };
+  for (const Case& c : cases) {
+    const std::wstring wide = utility::utf8ToWide(c.utf8);
+    EXPECT_EQ(wide, c.wide) << c.utf8;
+    EXPECT_EQ(wide.size(), c.units) << c.utf8;
+    EXPECT_EQ(utility::wideToUtf8(c.wide), c.utf8);
+    EXPECT_EQ(utility::toNarrow(c.wide.c_str(), -1, utility::kCodePageUtf8), c.utf8);
+    EXPECT_EQ(utility::toWide(c.utf8, -1, utility::kCodePageUtf8), c.wide);
+  }
+}
+
+// A surrogate that is not half of a pair is no character: it becomes one U+FFFD, and the text
+// around it is kept.
+TEST(Conversions, LoneSurrogatesBecomeReplacementCharacters) {
+  const auto unit = [](unsigned u) { return static_cast<wchar_t>(u); };
+  const std::string fffd = "\xEF\xBF\xBD";
+  struct Case {
+    std::wstring wide;
+    std::string utf8;
+  };
+  const Case cases[] = {
+      {{L'a', unit(0xD800), L'b'}, "a" + fffd + "b"},             // high, then no low
+      {{L'a', unit(0xDBFF)}, "a" + fffd},                          // high at the end
+      {{unit(0xDC00), L'b'}, fffd + "b"},                          // low without a high
+      {{unit(0xDFFF), unit(0xD800)}, fffd + fffd},                 // low then high: no pair
+      {{unit(0xD83D), unit(0xD83D), L'x'}, fffd + fffd + "x"},     // two highs
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(utility::wideToUtf8(c.wide), c.utf8);
+    char buffer[16];
+    EXPECT_EQ(utility::appendUtf8(c.wide, buffer, sizeof(buffer)), c.utf8.size());
+    EXPECT_EQ(std::string(buffer, c.utf8.size()), c.utf8);
+  }
+  // A high and a low surrogate in that order are one character where wide text is UTF-16; in
+  // UTF-32 text they are two values that are no characters.
+  const std::wstring pair{unit(0xD83D), unit(0xDE00)};
+  EXPECT_EQ(utility::wideToUtf8(pair), sizeof(wchar_t) == 2 ? "\xF0\x9F\x98\x80" : fffd + fffd);
+  // Surrogates encoded in UTF-8 are refused, also when they would make a pair.
+  EXPECT_EQ(utility::utf8ToWide("\xED\xA0\xBD\xED\xB8\x80"), std::wstring(6, L'\uFFFD'));
+  // To a code page: the default character, never half a character.
+  EXPECT_EQ(utility::toNarrow(std::wstring{L'a', unit(0xD800), L'b'}.c_str(), -1, 1252), "a?b");
+}
+
+// A buffer too small for the text holds whole characters only, and the count says how much the
+// whole text needs.
+TEST(Conversions, AppendUtf8KeepsCharactersWhole) {
+  const std::wstring text = L"a\U0001F600b";
+  const std::string utf8 = "a\xF0\x9F\x98\x80" "b";
+  for (size_t capacity = 0; capacity <= utf8.size(); ++capacity) {
+    std::string buffer(utf8.size(), '#');
+    EXPECT_EQ(utility::appendUtf8(text, buffer.data(), capacity), utf8.size());
+    const size_t kept = capacity < 5 ? (capacity < 1 ? 0 : 1) : (capacity < 6 ? 5 : 6);
+    EXPECT_EQ(buffer.substr(0, kept), utf8.substr(0, kept)) << capacity;
+    EXPECT_EQ(buffer.substr(kept), std::string(utf8.size() - kept, '#')) << capacity;
+  }
+}
+
+TEST(Conversions, NumberedCodePage) {
   // Code page 1252: 0xE9 is "é"; a character outside it becomes the default character.
   EXPECT_EQ(utility::toWide("\xE9t\xE9", -1, 1252), L"été");
   EXPECT_EQ(utility::toNarrow(L"été 中", -1, 1252), "\xE9t\xE9 ?");

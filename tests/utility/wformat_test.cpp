@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdint>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "utility/base/strings.h"
 #include "utility/base/wformat.h"
@@ -20,6 +22,39 @@ TEST(Format, WindowsConversions) {
   EXPECT_EQ(utility::format(L"%c%C", L'中', 'x'), L"中x");
   EXPECT_EQ(utility::format(L"%ls %ws", L"a", L"b"), L"a b");
   EXPECT_EQ(utility::format(L"%s", static_cast<const wchar_t*>(nullptr)), L"(null)");
+}
+
+// A wide character reaches "%c" promoted (to int where wchar_t has 16 bits): read as what was
+// passed, never as a type the call did not pass.
+TEST(Format, WideCharactersAsArguments) {
+  EXPECT_EQ(utility::format(L"%c|%lc|%wc|%3c|%-3c|", L'\u00E9', L'\u4E2D', L'\uFFFF', L'x', L'y'),
+            L"\u00E9|\u4E2D|\uFFFF|  x|y  |");
+  EXPECT_EQ(utility::format(L"%hc%C%c", 'n', 'N', L'w'), L"nNw");
+  const wchar_t highest = static_cast<wchar_t>(0xFFFD);
+  EXPECT_EQ(utility::format(L"%c%d", highest, 7), (std::wstring{highest, L'7'}));  // nothing shifted
+}
+
+// Neither a precision nor a buffer too small cuts a character in half: every cut of a text
+// with characters beyond U+FFFF (surrogate pairs in UTF-16) is a prefix of whole characters.
+TEST(Format, CutsKeepCharactersWhole) {
+  const std::wstring text = L"a\U0001F600\U0001F3AEb\u4E2D";
+  const std::string whole = utility::wideToUtf8(text);
+  const std::string replacement = "\xEF\xBF\xBD";
+  for (int precision = 0; precision <= static_cast<int>(text.size()); ++precision) {
+    const std::string cut = utility::wideToUtf8(utility::format(L"%.*s", precision, text.c_str()));
+    EXPECT_EQ(whole.compare(0, cut.size(), cut), 0) << precision;
+    EXPECT_EQ(cut.find(replacement), std::string::npos) << precision;
+  }
+  for (size_t capacity = 1; capacity <= text.size() + 2; ++capacity) {
+    std::vector<wchar_t> buffer(capacity, L'#');
+    EXPECT_EQ(utility::formatTo(buffer.data(), capacity, L"%s", text.c_str()), text.size());
+    const std::string cut = utility::wideToUtf8(buffer.data());
+    EXPECT_EQ(whole.compare(0, cut.size(), cut), 0) << capacity;
+    EXPECT_EQ(cut.find(replacement), std::string::npos) << capacity;
+    // Only the half of a pair is left out.
+    EXPECT_GE(std::wcslen(buffer.data()) + 1, std::min(text.size(), capacity - 1)) << capacity;
+  }
+  EXPECT_EQ(utility::format(L"[%s]", text.c_str()), L"[" + text + L"]");
 }
 
 TEST(Format, FlagsWidthPrecisionTable) {

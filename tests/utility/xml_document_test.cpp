@@ -140,13 +140,13 @@ TEST(XmlDocumentTest, CharacterReferences) {
       {L"&#6a;", L"&#6a;"},
       {L"&#X41;", L"&#X41;"},                     // only a lower-case "x"
       {L"&#xFFFF;", L"\uFFFF"},
-      {L"&#x1F600;", std::wstring(1, static_cast<wchar_t>(0x1F600))},  // beyond 16 bits, whole
+      {L"&#x1F600;", L"\U0001F600"},  // beyond 16 bits, whole (a pair in UTF-16)
       {L"&#x110000;", L"&#x110000;"},             // not a character
       {L"&#xD800;", L"&#xD800;"},                 // a lone surrogate is no character
       {L"&#xDFFF;", L"&#xDFFF;"},
-      {L"&#1114111;", std::wstring(1, static_cast<wchar_t>(0x10FFFF))},  // the last character
+      {L"&#1114111;", L"\U0010FFFF"},  // the last character
       // Cutting to 16 bits would turn these into "<" and "A": they stay what they say.
-      {L"&#x1003C;", std::wstring(1, static_cast<wchar_t>(0x1003C))},
+      {L"&#x1003C;", L"\U0001003C"},
       {L"&#x110041;", L"&#x110041;"},
       {L"&amp;lt;", L"&lt;"},                     // decoded once
       {L"&&lt;", L"&<"},

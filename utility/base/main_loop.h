@@ -11,7 +11,8 @@ class MainLoop {
   static void quit();
   // Runs pending work of the loop without blocking; returns whether anything ran (tests).
   static bool iterate();
-  // SIGINT and SIGTERM end the loop like closing the window.
+  // SIGINT and SIGTERM (Linux), Ctrl+C, Ctrl+Break, closing the console, logging off and
+  // shutting down (Windows console control events) end the loop like closing the window.
   static void quitOnTerminationSignals();
   static bool quitRequested();
   // Tests: runs what is pending (a posted quit included) and forgets an earlier quit.

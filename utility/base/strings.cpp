@@ -3,22 +3,51 @@
 #include <array>
 #include <climits>
 #include <cstring>
-#include <random>
 
 #include "utility/base/ansi_codepage.h"
+#include "utility/base/system_guid.h"
 
 namespace utility {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// UTF-16 (Windows) or UTF-32 wide text.
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
 
 bool isValidScalar(char32_t c) { return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF); }
+bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Writes one character as wide text: a surrogate pair above U+FFFF where wide text is UTF-16.
+inline wchar_t* putWide(char32_t c, wchar_t* o) {
+  if (kWideIsUtf16 && c > 0xFFFF) {
+    c -= 0x10000;
+    *o++ = static_cast<wchar_t>(0xD800 + (c >> 10));
+    *o++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+    return o;
+  }
+  *o++ = static_cast<wchar_t>(c);
+  return o;
+}
+
+// Reads the character at text[i], advancing i past it. A surrogate pair is one character where
+// wide text is UTF-16; a surrogate that is not part of a pair, and any unit that is no
+// character at all, reads as U+FFFD.
+inline char32_t nextChar(std::wstring_view text, size_t& i) {
+  const char32_t c = static_cast<char32_t>(text[i++]);
+  if (kWideIsUtf16 && isHighSurrogate(c) && i < text.size() &&
+      isLowSurrogate(static_cast<char32_t>(text[i]))) {
+    const char32_t low = static_cast<char32_t>(text[i++]);
+    return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+  }
+  return isValidScalar(c) ? c : kReplacement;
+}
 
 // Decodes UTF-8 the way the system's converter does: every invalid or truncated sequence
 // becomes one U+FFFD and decoding resumes at the next byte that could start a sequence.
 std::wstring decodeUtf8(const unsigned char* s, size_t n) {
-  std::wstring out(n, L'\0');  // never more characters than bytes
+  std::wstring out(n, L'\0');  // never more units than bytes (a pair comes from four)
   wchar_t* o = out.data();
   size_t i = 0;
   while (i < n) {
@@ -53,7 +82,7 @@ std::wstring decodeUtf8(const unsigned char* s, size_t n) {
       i += (j > 1 && j <= need) ? j : 1;
       continue;
     }
-    *o++ = static_cast<wchar_t>(c);
+    o = putWide(c, o);
     i += need + 1;
   }
   out.resize(static_cast<size_t>(o - out.data()));
@@ -94,8 +123,8 @@ bool isBlank(wchar_t c) { return c == L' '; }
 size_t appendUtf8(std::wstring_view text, char* out, size_t capacity) {
   size_t needed = 0;
   char* p = out;
-  for (wchar_t w : text) {
-    const char32_t c = static_cast<char32_t>(w);
+  for (size_t i = 0; i < text.size();) {
+    const char32_t c = nextChar(text, i);
     const size_t len = utf8Length(c);
     if (needed + len <= capacity) p = encodeUtf8(c, p);
     needed += len;
@@ -221,25 +250,13 @@ int leadingInt(const std::wstring& text) {
 }
 
 std::wstring newGuidString() {
-  std::array<unsigned char, 16> b{};
-  try {
-    std::random_device source;
-    for (size_t i = 0; i < b.size(); i += 4) {
-      const unsigned v = source();
-      std::memcpy(&b[i], &v, 4);
-    }
-  } catch (...) {
-    return {};
-  }
-  b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);  // version 4
-  b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant
-  const unsigned long data1 = (static_cast<unsigned long>(b[0]) << 24) | (b[1] << 16) |
-                              (b[2] << 8) | b[3];
-  const unsigned data2 = (b[4] << 8) | b[5];
-  const unsigned data3 = (b[6] << 8) | b[7];
+  GuidFields guid;
+  if (!systemGuid(guid)) return {};
+  const std::array<uint8_t, 8>& b = guid.data4;
   wchar_t text[40];
-  std::swprintf(text, 40, L"%08lX_%04X_%04x_%02X%02X_%02X%02X%02X%02X%02X%02X", data1, data2,
-                data3, b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  std::swprintf(text, 40, L"%08lX_%04X_%04x_%02X%02X_%02X%02X%02X%02X%02X%02X",
+                static_cast<unsigned long>(guid.data1), static_cast<unsigned>(guid.data2),
+                static_cast<unsigned>(guid.data3), b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
   return text;
 }
 

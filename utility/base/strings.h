@@ -1,6 +1,7 @@
 // Text conversions and the small text tools of launch-parameter parsing.
-// Wide text is std::wstring (UTF-32 here); narrow text is bytes in the ANSI code page (the
-// locale's character set) or in UTF-8.
+// Wide text is std::wstring: UTF-16 where wchar_t has 16 bits (Windows; characters above U+FFFF
+// are surrogate pairs), UTF-32 elsewhere. Narrow text is bytes in the ANSI code page (the
+// system's; the locale's character set on Linux) or in UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -19,14 +20,18 @@ using StringMap = std::map<std::wstring, std::wstring>;
 
 // |length| -1 means up to the terminating zero (not included). A null input, another negative
 // length, or input that converts to nothing gives an empty string. Invalid input is replaced
-// (U+FFFD for UTF-8, the default character for the ANSI code page).
+// (U+FFFD for UTF-8, the default character for the ANSI code page). A surrogate of UTF-16 text
+// that is not part of a pair, and a surrogate value in UTF-32 text, is no character: U+FFFD in
+// UTF-8, the default character in the ANSI code page.
 std::wstring toWide(const char* bytes, int length, unsigned codePage);
 std::string toNarrow(const wchar_t* text, int length, unsigned codePage);
 
 std::wstring ansiToWide(const std::string& text);
 std::wstring utf8ToWide(std::string_view text);
-// Text the host system hands over as bytes (file names, arguments): UTF-8, with the ANSI code
-// page only for the bytes that are not valid UTF-8, one run at a time.
+// Text the host system hands over as bytes (file names, arguments). Linux: UTF-8, with the
+// ANSI code page only for the bytes that are not valid UTF-8, one run at a time. Windows: the
+// ANSI code page, as its narrow interfaces give it (its own text is UTF-16 and is taken wide,
+// never through this).
 std::wstring hostTextToWide(std::string_view bytes);
 std::string wideToAnsi(const std::wstring& text);
 std::string wideToUtf8(std::wstring_view text);

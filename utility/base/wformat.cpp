@@ -12,6 +12,11 @@ namespace utility {
 
 namespace {
 
+bool isHighSurrogate(wchar_t c) {
+  if constexpr (sizeof(wchar_t) == 2) return c >= 0xD800 && c <= 0xDBFF;
+  return false;
+}
+
 // Output that counts everything but stores only what fits. A capacity of 0 (or no buffer)
 // stores nothing at all: the call only measures.
 class Out {
@@ -39,7 +44,11 @@ class Out {
     length_ += n;
   }
   size_t finish() {
-    if (buffer_ != nullptr) buffer_[length_ < limit_ ? length_ : limit_] = L'\0';
+    if (buffer_ == nullptr) return length_;
+    size_t end = length_ < limit_ ? length_ : limit_;
+    // Cut output ends before a surrogate pair it would split.
+    if (end < length_ && end > 0 && isHighSurrogate(buffer_[end - 1])) --end;
+    buffer_[end] = L'\0';
     return length_;
   }
 
@@ -65,8 +74,19 @@ void pad(Out& out, const Spec& spec, size_t used, const wchar_t* body, size_t n)
   if (spec.left) out.repeat(L' ', fill);
 }
 
+// Whether a text cut after |s[n - 1]| would keep the first half of a surrogate pair alone.
+bool cutsPair(const wchar_t* s, size_t n) {
+  if constexpr (sizeof(wchar_t) == 2) {
+    return n > 0 && s[n - 1] >= 0xD800 && s[n - 1] <= 0xDBFF && s[n] >= 0xDC00 && s[n] <= 0xDFFF;
+  }
+  return false;
+}
+
 void putString(Out& out, const Spec& spec, const wchar_t* s, size_t n) {
-  if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < n) n = spec.precision;
+  if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < n) {
+    n = static_cast<size_t>(spec.precision);
+    if (cutsPair(s, n)) --n;  // a precision counts units; a character is not split
+  }
   pad(out, spec, n, s, n);
 }
 
@@ -289,8 +309,10 @@ size_t vformatTo(wchar_t* buffer, size_t capacity, const wchar_t* format, va_lis
       case L'C': {
         const bool narrowChar = conversion == L'C' ? spec.length != Spec::kLong && spec.length != Spec::kWide
                                                    : narrow;
+        // A wint_t narrower than int (UTF-16 wide text) arrives promoted: read what was passed.
+        using PassedWint = decltype(+std::wint_t{});
         wchar_t c = narrowChar ? static_cast<wchar_t>(static_cast<unsigned char>(va_arg(args, int)))
-                               : static_cast<wchar_t>(va_arg(args, wint_t));
+                               : static_cast<wchar_t>(va_arg(args, PassedWint));
         pad(out, spec, 1, &c, 1);
         break;
       }
@@ -318,6 +340,7 @@ size_t vformatTo(wchar_t* buffer, size_t capacity, const wchar_t* format, va_lis
             size_t n = 0;
             if (spec.precision >= 0) {
               while (n < static_cast<size_t>(spec.precision) && s[n] != L'\0') ++n;
+              if (cutsPair(s, n)) --n;
             } else {
               n = std::wcslen(s);
             }

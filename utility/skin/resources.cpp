@@ -1,8 +1,11 @@
 #include "utility/skin/resources.h"
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
+
+#include "utility/skin/module_resources.h"
 
 namespace utility {
 
@@ -10,31 +13,38 @@ namespace {
 
 using Key = std::pair<std::wstring, int>;
 
-// Built during static initialisation (one thread) and read afterwards.
-std::map<Key, std::span<const uint8_t>>& registry() {
-  static std::map<Key, std::span<const uint8_t>> table;
-  return table;
+struct TestResources {
+  std::mutex lock;
+  std::map<Key, std::span<const uint8_t>> table;
+};
+
+TestResources& testResources() {
+  static TestResources resources;
+  return resources;
 }
 
 }  // namespace
 
-ResourceRegistration::ResourceRegistration(const wchar_t* type, int id, const uint8_t* data,
-                                           size_t size) {
-  registry()[Key(type, id)] = std::span<const uint8_t>(data, size);
-}
-
 std::span<const uint8_t> findResource(std::wstring_view type, int id) {
-  const auto& table = registry();
-  const auto it = table.find(Key(std::wstring(type), id));
-  return it == table.end() ? std::span<const uint8_t>() : it->second;
+  {
+    TestResources& registered = testResources();
+    std::lock_guard<std::mutex> hold(registered.lock);
+    const auto it = registered.table.find(Key(std::wstring(type), id));
+    if (it != registered.table.end()) return it->second;
+  }
+  return findModuleResource(type, id);
 }
 
 void registerResourceForTesting(std::wstring_view type, int id, std::span<const uint8_t> data) {
-  registry()[Key(std::wstring(type), id)] = data;
+  TestResources& registered = testResources();
+  std::lock_guard<std::mutex> hold(registered.lock);
+  registered.table[Key(std::wstring(type), id)] = data;
 }
 
 void unregisterResourceForTesting(std::wstring_view type, int id) {
-  registry().erase(Key(std::wstring(type), id));
+  TestResources& registered = testResources();
+  std::lock_guard<std::mutex> hold(registered.lock);
+  registered.table.erase(Key(std::wstring(type), id));
 }
 
 }  // namespace utility

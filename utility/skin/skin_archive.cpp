@@ -4,6 +4,7 @@
 
 #include "utility/skin/resources.h"
 #include "utility/skin/skin_archive_7z.h"
+#include "utility/system/log.h"
 #include "utility/system/ufile.h"
 
 namespace utility {
@@ -36,9 +37,30 @@ void SkinArchive::loadFromResource(int id, const std::wstring& tableFile, const 
 }
 
 bool SkinArchive::loadFromMemory(std::span<const uint8_t> archive) {
-  return unpack7z(archive, [this](std::wstring path, std::vector<uint8_t> bytes) {
+  const SevenZipLimits limits;
+  const SevenZipResult result = unpack7z(archive, [this](std::wstring path, std::vector<uint8_t> bytes) {
     files_[std::move(path)] = std::move(bytes);
-  });
+  }, limits);
+  // Without its skin the installer cannot build its windows: say why in the log.
+  switch (result) {
+    case SevenZipResult::ok:
+      return true;
+    case SevenZipResult::damaged:
+      common::logPrint("utility::SkinArchive::loadFromMemory", __LINE__,
+                       L"skin archive damaged, %d files kept", static_cast<int>(files_.size()));
+      break;
+    case SevenZipResult::tooManyEntries:
+      common::logPrint("utility::SkinArchive::loadFromMemory", __LINE__,
+                       L"skin archive refused: more than %u entries, %d files kept", limits.maxEntries,
+                       static_cast<int>(files_.size()));
+      break;
+    case SevenZipResult::tooLarge:
+      common::logPrint("utility::SkinArchive::loadFromMemory", __LINE__,
+                       L"skin archive refused: more than %I64d bytes unpacked, %d files kept",
+                       static_cast<long long>(limits.maxUnpackedBytes), static_cast<int>(files_.size()));
+      break;
+  }
+  return false;
 }
 
 bool SkinArchive::loadTable(const std::wstring& moduleDir, const std::wstring& tableFile,

@@ -55,24 +55,30 @@ bool readEntry(archive* a, int64_t expected, std::vector<uint8_t>& out) try {
 
 }  // namespace
 
-bool unpack7z(std::span<const uint8_t> data, const SevenZipFileSink& sink) {
-  if (data.empty()) return false;
+SevenZipResult unpack7z(std::span<const uint8_t> data, const SevenZipFileSink& sink,
+                        const SevenZipLimits& limits) {
+  if (data.empty()) return SevenZipResult::damaged;
   ArchivePtr a(archive_read_new());
-  if (!a) return false;
-  if (archive_read_support_format_7zip(a.get()) != ARCHIVE_OK) return false;
-  if (archive_read_open_memory(a.get(), data.data(), data.size()) != ARCHIVE_OK) return false;
+  if (!a) return SevenZipResult::damaged;
+  if (archive_read_support_format_7zip(a.get()) != ARCHIVE_OK) return SevenZipResult::damaged;
+  if (archive_read_open_memory(a.get(), data.data(), data.size()) != ARCHIVE_OK) return SevenZipResult::damaged;
   archive_entry* entry = nullptr;
   std::vector<uint8_t> bytes;
+  uint32_t entries = 0;
+  uint64_t unpacked = 0;
   while (true) {
     const int r = archive_read_next_header(a.get(), &entry);
-    if (r == ARCHIVE_EOF) return true;
+    if (r == ARCHIVE_EOF) return SevenZipResult::ok;
     // A warning (such as a name the locale cannot show) still gives a usable entry.
-    if (r != ARCHIVE_OK && r != ARCHIVE_WARN) return false;
+    if (r != ARCHIVE_OK && r != ARCHIVE_WARN) return SevenZipResult::damaged;
+    if (++entries > limits.maxEntries) return SevenZipResult::tooManyEntries;
     if (archive_entry_filetype(entry) != AE_IFREG || !archive_entry_size_is_set(entry)) continue;
     const int64_t size = archive_entry_size(entry);
     if (size <= 0) continue;
+    if (static_cast<uint64_t>(size) > limits.maxUnpackedBytes - unpacked) return SevenZipResult::tooLarge;
+    unpacked += static_cast<uint64_t>(size);
     const std::wstring path = entryPath(entry);
-    if (!readEntry(a.get(), size, bytes)) return false;
+    if (!readEntry(a.get(), size, bytes)) return SevenZipResult::damaged;
     if (path.empty()) continue;
     sink(path, std::move(bytes));
     bytes = {};

@@ -177,18 +177,14 @@ InstallPathProblem installPathProblem(const std::wstring& path) {
   }
 
   // Lengths of the text as given (normalising changed only case and separators).
-  size_t units = 0;
-  size_t pieceBytes = 0;
-  for (const wchar_t c : path) {
-    units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
-    if (c == L'\\' || c == L'/') {
-      pieceBytes = 0;
-      continue;
-    }
-    pieceBytes += utility::wideToUtf8(std::wstring(1, c)).size();
-    if (pieceBytes > utility::ufile::kMaxFileNameBytes) return InstallPathProblem::tooLong;
+  for (size_t at = 0; at <= path.size();) {
+    size_t end = path.find_first_of(L"\\/", at);
+    if (end == std::wstring::npos) end = path.size();
+    const std::wstring_view piece = std::wstring_view(path).substr(at, end - at);
+    if (utility::ufile::utf8Length(piece) > utility::ufile::kMaxFileNameBytes) return InstallPathProblem::tooLong;
+    at = end + 1;
   }
-  if (units > kMaxInstallPathUnits) return InstallPathProblem::tooLong;
+  if (utility::ufile::utf16Length(path) > kMaxInstallPathUnits) return InstallPathProblem::tooLong;
 
   switch (volume::folderState(path)) {
     case volume::FolderState::notAFolder:

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -40,7 +41,8 @@ class LogFile;
 
 class LogWriter {
  public:
-  LogWriter(std::string hostPath, LogLimits limits = {});
+  // Writes to the file |hostPath| of this system.
+  explicit LogWriter(std::filesystem::path hostPath, LogLimits limits = {});
   ~LogWriter();  // stops the writer after writing what is pending (tests; the process one lives on)
   LogWriter(const LogWriter&) = delete;
   LogWriter& operator=(const LogWriter&) = delete;
@@ -63,7 +65,7 @@ class LogWriter {
   void run();
   void writeBatch(LogFile& file, const std::string& batch);
 
-  const std::string path_;
+  const std::filesystem::path path_;
   const LogLimits limits_;
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -1,10 +1,12 @@
-// The log's file on disk: opened for reading and appending, never through a symbolic link, never
+// The log's file on disk: opened for reading and appending, never through a link, never
 // inherited by child processes, and only when it is a regular file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <filesystem>
+
+#include "utility/system/platform_file.h"
 
 namespace common {
 
@@ -15,9 +17,10 @@ class LogFile {
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 
-  // Opens (or creates) |hostPath|; false when it cannot be opened or is not a regular file.
-  bool open(const std::string& hostPath);
-  bool isOpen() const { return fd_ >= 0; }
+  // Opens (or creates) the file |hostPath| of this system; false when it cannot be opened or is
+  // not a regular file.
+  bool open(const std::filesystem::path& hostPath);
+  bool isOpen() const { return file_.valid(); }
   void close();
 
   // Appends all |n| bytes at the end of the file.
@@ -30,7 +33,7 @@ class LogFile {
   bool replaceContent(const char* bytes, size_t n);
 
  private:
-  int fd_ = -1;
+  utility::PlatformFile file_;
 };
 
 }  // namespace common

@@ -1,45 +1,27 @@
-// Least privilege. Nothing the installer does needs root: an installer started as root on behalf
-// of a desktop user (through pkexec or sudo) gives up root before it opens its log or any other
-// file, and runs as that user from then on, so every file it writes belongs to that user and no
-// link in that user's folders can make it write where the user could not. The emulator it
-// starts then runs as that user too.
+// What the process settles about its own rights at start, before it opens its log or any other
+// file. On Linux, least privilege: nothing the installer does needs root, so an installer started
+// as root on behalf of a desktop user (pkexec, sudo) gives up root and runs as that user from
+// then on. On Windows there is nothing to give up at start: the manifest asks for elevation, and
+// the emulator is later started with the desktop shell's un-elevated token (shell_token.h).
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace utility {
 namespace usystem {
 
-struct PrivilegeDrop {
-  enum class Outcome {
-    notRoot,     // started as an ordinary user: nothing to give up
-    dropped,     // root given up for the desktop user, for good
-    stayedRoot,  // started as root and no desktop user is known: runs as root
-    failed,      // a desktop user is known but root could not be given up: must not run
-  };
-  Outcome outcome = Outcome::notRoot;
-  uint32_t uid = 0;    // the user the process runs as afterwards (dropped)
-  uint32_t gid = 0;
-  std::string user;    // that user's name (dropped)
-  std::string source;  // what named the desktop user: "PKEXEC_UID", "SUDO_UID", "real user id"
-  std::string reason;  // why the process stayed root, or which step failed
-  int error = 0;       // errno of the failed step
+struct ProcessStart {
+  // False: the rights could not be settled and the process must end at once (exit code 1) with
+  // |failure| on standard error; nothing has been touched yet.
+  bool mayRun = true;
+  std::string failure;
+  // What to log (label "wWinMain") once the log is open; empty when there is nothing to say.
+  std::wstring logText;
 };
 
-// Gives up root for the desktop user who started the installer: PKEXEC_UID (pkexec), else
-// SUDO_UID with SUDO_GID (sudo); a set-user-id start goes back to the real user. The user id must
-// be a number other than 0 that the user database knows. Sets the supplementary groups, the
-// group and the user ids (real, effective and saved: root cannot be regained, which is checked),
-// HOME, USER and LOGNAME from the user database, and keeps XDG_*_HOME, XDG_RUNTIME_DIR and
-// XAUTHORITY only where they lie in folders that user owns (sudo -E and pkexec leave root's
-// there), so the user's own defaults apply otherwise. Call first thing in main: before any file,
-// thread or library state exists.
-PrivilegeDrop dropRootForDesktopUser();
-
-// The effective user id of this process (0 is root).
-uint32_t currentUserId();
-uint32_t currentGroupId();
+// The platform's start step. Call first thing in main: before any file, thread or library state
+// exists.
+ProcessStart prepareProcessStart();
 
 }  // namespace usystem
 }  // namespace utility

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,9 +38,9 @@ bool writeString(const std::wstring& section, const std::wstring& key, const std
 bool writeBytes(const std::string& section, const std::string& key, const std::string& value,
                 const std::wstring& file);
 
-// The platform part: replaces the file at the host path with |bytes| (a new file made
-// exclusively in the same folder, flushed to disk, renamed over the old one).
-bool replaceFile(const std::string& hostPath, const std::string& bytes);
+// The platform part: replaces the file |hostPath| of this system with |bytes| (a new file made
+// exclusively in the same folder, flushed to disk, put in the old one's place in one step).
+bool replaceFile(const std::filesystem::path& hostPath, const std::string& bytes);
 
 }  // namespace profile
 }  // namespace utility

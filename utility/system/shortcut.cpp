@@ -1,5 +1,8 @@
-// Desktop-entry text: Exec quoting, string escapes and launcher file names.
+// Shell-link file names; desktop-entry text: Exec quoting, string escapes and launcher file names.
 #include "utility/system/shortcut.h"
+
+#include <algorithm>
+#include <cstdint>
 
 #include "utility/base/strings.h"
 
@@ -30,7 +33,69 @@ std::string escapeValue(const std::string& value, bool escapeLeadingBlank) {
   return out;
 }
 
+// UTF-16 units of one wide character (UTF-32 text takes two for those above U+FFFF).
+template <typename Char>
+size_t utf16Units(Char c) {
+  if constexpr (sizeof(Char) > 2) {
+    return static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
+  } else {
+    return 1;
+  }
+}
+
+bool isDeviceName(const std::wstring& name) {
+  // The part before the first dot names a device whatever follows ("NUL.txt", "com1 .lnk").
+  std::wstring base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  std::wstring upper;
+  for (const wchar_t c : base) upper.push_back(c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c);
+  if (upper == L"CON" || upper == L"PRN" || upper == L"AUX" || upper == L"NUL" || upper == L"CONIN$" ||
+      upper == L"CONOUT$") {
+    return true;
+  }
+  // COM1..COM9 and LPT1..LPT9, also with the superscript digits the system takes for them.
+  return upper.size() == 4 && (upper.rfind(L"COM", 0) == 0 || upper.rfind(L"LPT", 0) == 0) &&
+         ((upper[3] >= L'1' && upper[3] <= L'9') || upper[3] == 0xB9 || upper[3] == 0xB2 || upper[3] == 0xB3);
+}
+
+void dropTrailingDotsAndBlanks(std::wstring& name) {
+  while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();
+}
+
 }  // namespace
+
+std::wstring shellLinkFileName(const std::wstring& linkName, size_t maxUnits) {
+  static const std::wstring kRefused = L"\\/:*?\"<>|";
+  constexpr size_t kMaxComponentUnits = 255;
+  const std::wstring suffix = L".lnk";
+  std::wstring name;
+  for (const wchar_t c : linkName) {
+    const bool refused = kRefused.find(c) != std::wstring::npos || isControl(c) || (c >= 0x80 && c < 0xa0);
+    name.push_back(refused ? L'_' : c);
+  }
+  // Leading dots would hide the file (or, as "..", name the parent); the system drops trailing
+  // dots and blanks itself, which would make "a." and "a" one file.
+  size_t lead = 0;
+  while (lead < name.size() && (name[lead] == L'.' || name[lead] == L' ')) ++lead;
+  name.erase(0, lead);
+  dropTrailingDotsAndBlanks(name);
+  if (name.empty()) return {};
+  if (isDeviceName(name)) name.insert(0, 1, L'_');
+  const size_t room = std::min(maxUnits, kMaxComponentUnits);
+  if (room <= suffix.size()) return {};
+  size_t units = 0;
+  size_t keep = 0;
+  while (keep < name.size() && units + utf16Units(name[keep]) <= room - suffix.size()) {
+    units += utf16Units(name[keep]);
+    ++keep;
+  }
+  // Never half a surrogate pair (UTF-16 strings).
+  if (keep > 0 && keep < name.size() && name[keep - 1] >= 0xD800 && name[keep - 1] <= 0xDBFF) --keep;
+  name.resize(keep);
+  dropTrailingDotsAndBlanks(name);
+  if (name.empty()) return {};
+  return name + suffix;
+}
 
 std::string quoteExecArgument(const std::string& argument) {
   static const std::string kReserved = " \t\n\"'\\><~|&;$*?#()`";

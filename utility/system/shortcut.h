@@ -1,11 +1,20 @@
-// The text rules of a freedesktop launcher (.desktop file) standing in for a shell link.
+// The text rules of desktop shortcuts: the shell link's file name (Windows), and the
+// freedesktop launcher (.desktop file) standing in for a shell link (Linux).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace helper {
 namespace disk {
+
+// The shell link's file name for a link name ("<name>.lnk"), at most |maxUnits| UTF-16 units
+// (and never more than a file name may have): characters a file name refuses and controls
+// become "_", leading dots and blanks and trailing dots and blanks are dropped, a device name
+// ("CON", "LPT1", ...) gets a leading "_", and the name is cut on a character boundary. Empty
+// when nothing usable is left or it does not fit. The result never names another folder.
+std::wstring shellLinkFileName(const std::wstring& linkName, size_t maxUnits);
 
 // One argument of an Exec line: plain when it holds no reserved character, otherwise in
 // double quotes with the quoting escapes; "%" doubled. The result is still to be escaped as a

@@ -1,10 +1,26 @@
 #include "utility/system/ufile.h"
 
-#include "utility/base/strings.h"
+#include <utility>
 
 namespace utility::ufile {
 
 namespace {
+
+// The code point at |at| and how many units it takes there (two for a surrogate pair).
+std::pair<uint32_t, size_t> codePointAt(std::wstring_view text, size_t at) {
+  const auto unit = static_cast<uint32_t>(text[at]);
+  if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < text.size()) {
+    const auto low = static_cast<uint32_t>(text[at + 1]);
+    if (low >= 0xDC00 && low <= 0xDFFF) return {0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), 2};
+  }
+  return {unit, 1};
+}
+
+size_t utf8Bytes(uint32_t codePoint) {
+  if (codePoint < 0x80) return 1;
+  if (codePoint < 0x800) return 2;
+  return codePoint < 0x10000 ? 3 : 4;
+}
 
 size_t lastSeparator(const std::wstring& path) {
   const size_t backslash = path.rfind(L'\\');
@@ -33,22 +49,43 @@ std::wstring parentDir(const std::wstring& path) {
   return text.substr(0, sep + 1);
 }
 
+size_t utf8Length(std::wstring_view text) {
+  size_t bytes = 0;
+  for (size_t at = 0; at < text.size();) {
+    const auto [codePoint, units] = codePointAt(text, at);
+    bytes += utf8Bytes(codePoint);
+    at += units;
+  }
+  return bytes;
+}
+
+size_t utf16Length(std::wstring_view text) {
+  size_t units = 0;
+  for (size_t at = 0; at < text.size();) {
+    const auto [codePoint, used] = codePointAt(text, at);
+    units += codePoint > 0xFFFF ? 2 : 1;
+    at += used;
+  }
+  return units;
+}
+
 std::wstring temporaryNameFor(const std::wstring& path, const std::wstring& suffix) {
   const size_t sep = lastSeparator(path);
   const size_t nameStart = sep == std::wstring::npos ? 0 : sep + 1;
-  const size_t suffixBytes = wideToUtf8(suffix).size();
+  const size_t suffixBytes = utf8Length(suffix);
   const std::wstring name = path.substr(nameStart);
-  if (wideToUtf8(name).size() + suffixBytes <= kMaxFileNameBytes) return path + suffix;
+  if (utf8Length(name) + suffixBytes <= kMaxFileNameBytes) return path + suffix;
   // Whole characters of the name while the suffix still fits behind them.
-  std::wstring kept;
+  size_t kept = 0;
   size_t bytes = 0;
-  for (const wchar_t c : name) {
-    const size_t size = wideToUtf8(std::wstring(1, c)).size();
+  while (kept < name.size()) {
+    const auto [codePoint, units] = codePointAt(name, kept);
+    const size_t size = utf8Bytes(codePoint);
     if (bytes + size + suffixBytes > kMaxFileNameBytes) break;
-    kept.push_back(c);
+    kept += units;
     bytes += size;
   }
-  return path.substr(0, nameStart) + kept + suffix;
+  return path.substr(0, nameStart) + name.substr(0, kept) + suffix;
 }
 
 }  // namespace utility::ufile

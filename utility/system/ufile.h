@@ -2,8 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "utility/system/platform_file.h"
 
 namespace utility {
 namespace ufile {
@@ -15,6 +19,10 @@ std::wstring fileName(const std::wstring& path, bool keepExtension);
 std::wstring parentDir(const std::wstring& path);
 // The longest file name, in UTF-8 bytes (no more UTF-16 units either).
 inline constexpr size_t kMaxFileNameBytes = 255;
+// The length of |text| in UTF-8 bytes and in UTF-16 units, whatever the size of wchar_t (a
+// surrogate pair is the one character it stands for).
+size_t utf8Length(std::wstring_view text);
+size_t utf16Length(std::wstring_view text);
 // Where a file is written before it replaces |path|: |path| followed by |suffix|, its file name
 // cut short (whole characters) where the suffix would make it too long, so the temporary file
 // can be made whenever |path| itself can. Never |path| itself.
@@ -45,8 +53,9 @@ std::wstring moduleDir();
 std::wstring appDataDir();
 // The user's desktop folder without trailing "\"; empty when unknown.
 std::wstring desktopDir();
-// Tests: |hostPath| answers for the desktop folder (empty restores the user's).
-void setDesktopDirForTesting(const std::string& hostPath);
+// Tests: the folder |hostPath| of this system answers for the desktop folder (empty restores
+// the user's).
+void setDesktopDirForTesting(const std::filesystem::path& hostPath);
 
 }  // namespace ufile
 
@@ -77,10 +86,10 @@ class FileHandle {
   // Writes the whole chunk; false when not every byte was written.
   bool write(const void* bytes, size_t count);
   void close();
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return file_.valid(); }
 
  private:
-  int fd_ = -1;
+  PlatformFile file_;
 };
 
 }  // namespace utility

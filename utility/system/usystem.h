@@ -9,38 +9,39 @@ namespace utility {
 namespace usystem {
 
 // A named single-instance lock, held until closed or the process ends (a crashed run leaves
-// nothing that blocks the next one).
+// nothing that blocks the next one). On Linux a locked file in the user's runtime folder, on
+// Windows a named mutex.
 class InstanceMutex {
  public:
-  InstanceMutex() = default;
-  ~InstanceMutex() { close(); }
+  InstanceMutex();
+  ~InstanceMutex();
   InstanceMutex(InstanceMutex&& other) noexcept;
   InstanceMutex& operator=(InstanceMutex&& other) noexcept;
   InstanceMutex(const InstanceMutex&) = delete;
   InstanceMutex& operator=(const InstanceMutex&) = delete;
 
-  bool valid() const { return fd_ >= 0; }
+  bool valid() const { return native_ != nullptr; }
   // True when another process held the name when this handle was made.
   bool alreadyExisted() const { return alreadyExisted_; }
-  // The errno of a lock that could not be made at all (no usable runtime folder, lock file
-  // refused), as opposed to one held by another process; 0 otherwise.
+  // The system's error code (errno on Linux, the last error on Windows) of a lock that could not
+  // be made at all (no usable runtime folder, lock file refused, a name the system rejects), as
+  // opposed to one held by another process; 0 otherwise.
   int error() const { return error_; }
   void close();
 
+  struct Native;  // the platform's lock, defined beside its implementation
+
  private:
   friend InstanceMutex createInstanceMutex(const std::wstring&, bool, bool);
-  int fd_ = -1;
+  std::unique_ptr<Native> native_;
   bool alreadyExisted_ = false;
   int error_ = 0;
 };
 
 // Creates or opens the named lock. With |failIfExists|, a name held by another process gives
-// an invalid handle. |initiallyOwned| has no further meaning here.
+// an invalid handle. |initiallyOwned| is the mutex's initial owner on Windows and has no further
+// meaning on Linux.
 InstanceMutex createInstanceMutex(const std::wstring& name, bool initiallyOwned, bool failIfExists);
-
-// The per-user folder for locks and sockets ($XDG_RUNTIME_DIR, else a folder in /tmp
-// only this user can use).
-std::string runtimeDir();
 
 // The user's UI language as a Windows language id (primary language in the low 10 bits).
 uint16_t userDefaultUILanguage();

@@ -168,7 +168,8 @@ void TaskDispatcher::forget(const TaskPoster* owner) {
 }
 
 uint32_t TaskDispatcher::startTimer(uint32_t periodMs, Runable* task) {
-  const uint32_t id = ++impl_->lastTimerId;
+  uint32_t id = ++impl_->lastTimerId;
+  if (id == 0) id = ++impl_->lastTimerId;  // 0 is "no timer"
   auto* tick = new TimerTick{impl_, id};
   const guint source = g_timeout_add_full(G_PRIORITY_DEFAULT, periodMs, timerTick, tick,
                                           [](gpointer data) { delete static_cast<TimerTick*>(data); });

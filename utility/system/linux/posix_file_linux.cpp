@@ -5,7 +5,16 @@
 
 #include <cerrno>
 
-namespace utility::posix {
+#include "utility/system/platform_file.h"
+
+namespace utility {
+
+void PlatformFile::reset(Native native) {
+  if (native_ != kInvalid) ::close(static_cast<int>(native_));
+  native_ = native;
+}
+
+namespace posix {
 
 int openRegularFile(const std::string& path, int flags, mode_t mode, struct stat* info) {
   const bool truncate = (flags & O_TRUNC) != 0;
@@ -56,4 +65,5 @@ bool writeAll(int fd, const void* bytes, size_t n) {
   return true;
 }
 
-}  // namespace utility::posix
+}  // namespace posix
+}  // namespace utility

@@ -1,5 +1,5 @@
-// Giving up root for the desktop user on Linux: groups, gid, uid (all three), a check that root
-// cannot be regained, and the user's own folders in the environment.
+// Linux's start step: giving up root for the desktop user: groups, gid, uid (all three), a check
+// that root cannot be regained, and the user's own folders in the environment.
 #include "utility/system/privilege.h"
 
 #include <grp.h>
@@ -16,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "utility/base/strings.h"
 #include "utility/system/linux/privilege_linux.h"
 
 namespace utility::usystem {
@@ -224,6 +225,27 @@ PrivilegeDrop dropRootForDesktopUser() {
 
 uint32_t currentUserId() { return ::geteuid(); }
 
-uint32_t currentGroupId() { return ::getegid(); }
+ProcessStart prepareProcessStart() {
+  ProcessStart start;
+  const PrivilegeDrop drop = dropRootForDesktopUser();
+  switch (drop.outcome) {
+    case PrivilegeDrop::Outcome::failed:
+      // Neither root's files nor the user's may be touched by a half-changed identity.
+      start.mayRun = false;
+      start.failure = "cannot give up root for user " + std::to_string(drop.uid) + ": " + drop.reason +
+                      " (errno " + std::to_string(drop.error) + ")";
+      break;
+    case PrivilegeDrop::Outcome::dropped:
+      start.logText = L"gave up root: running as desktop user " + std::to_wstring(drop.uid) + L" (" +
+                      utf8ToWide(drop.user) + L"), named by " + utf8ToWide(drop.source);
+      break;
+    case PrivilegeDrop::Outcome::stayedRoot:
+      start.logText = L"running as root: no desktop user known (" + utf8ToWide(drop.reason) + L")";
+      break;
+    case PrivilegeDrop::Outcome::notRoot:
+      break;
+  }
+  return start;
+}
 
 }  // namespace utility::usystem

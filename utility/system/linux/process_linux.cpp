@@ -1,5 +1,5 @@
 // Processes on Linux: posix_spawn with the argument vector of the Windows command-line rules,
-// waits through a pidfd, image names from /proc, and the forced tree kill done in-process.
+// waits through a pidfd, image names from /proc, and the forced tree kill (stop, then kill).
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -17,7 +17,6 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
-#include <cwctype>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -132,7 +131,7 @@ ProcessHandle spawn(const Program& program, const std::vector<std::string>& argu
     }).detach();
     return {};
   }
-  return ProcessHandle(pid, fd);
+  return ProcessHandle(static_cast<uint32_t>(pid), fd);
 }
 
 std::vector<std::string> hostArguments(const std::wstring& parameters) {
@@ -194,42 +193,13 @@ std::vector<ProcInfo> scanProcesses() {
   return out;
 }
 
-bool equalsIgnoreCase(const std::wstring& a, const wchar_t* b) {
-  const size_t n = std::wcslen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  }
-  return true;
-}
-
-bool isTaskkill(const std::wstring& file) {
-  return equalsIgnoreCase(file, L"taskkill") || equalsIgnoreCase(file, L"taskkill.exe");
-}
-
-// "/F /IM name /T": the forced kill of the named processes (and with /T their descendants).
-int taskkill(const std::wstring& parameters, uint32_t waitMs) {
-  const std::vector<std::wstring> args = utility::splitCommandLine(parameters);
-  std::wstring name;
-  bool tree = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (equalsIgnoreCase(args[i], L"/IM") && i + 1 < args.size()) {
-      name = args[++i];
-    } else if (equalsIgnoreCase(args[i], L"/T")) {
-      tree = true;
-    }
-  }
-  if (name.empty()) return 1;
-  return killByImageName(name, tree, waitMs);
-}
-
 }  // namespace
 
 // ---- ProcessHandle ----
 
 ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept
     : pid_(other.pid_), handle_(other.handle_), ended_(other.ended_) {
-  other.handle_ = -1;
+  other.handle_ = kNoNative;
 }
 
 ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
@@ -238,17 +208,18 @@ ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
     pid_ = other.pid_;
     handle_ = other.handle_;
     ended_ = other.ended_;
-    other.handle_ = -1;
+    other.handle_ = kNoNative;
   }
   return *this;
 }
 
 ProcessHandle::Wait ProcessHandle::wait(uint32_t timeLimitMs, int& exitCode, int& error) {
   error = 0;
-  if (handle_ < 0 || ended_) {
+  if (handle_ == kNoNative || ended_) {
     error = EBADF;
     return Wait::failed;
   }
+  const int fd = static_cast<int>(handle_);
   using Clock = std::chrono::steady_clock;
   const bool forever = timeLimitMs == kInfinite;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeLimitMs);
@@ -258,7 +229,7 @@ ProcessHandle::Wait ProcessHandle::wait(uint32_t timeLimitMs, int& exitCode, int
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       timeout = static_cast<int>(std::min<long long>(std::max<long long>(left, 0), INT_MAX));
     }
-    pollfd p{handle_, POLLIN, 0};
+    pollfd p{fd, POLLIN, 0};
     const int rc = ::poll(&p, 1, timeout);
     if (rc > 0) break;
     if (rc == 0) {
@@ -271,7 +242,7 @@ ProcessHandle::Wait ProcessHandle::wait(uint32_t timeLimitMs, int& exitCode, int
     }
   }
   siginfo_t info{};
-  while (::waitid(P_PIDFD, static_cast<id_t>(handle_), &info, WEXITED) < 0) {
+  while (::waitid(P_PIDFD, static_cast<id_t>(fd), &info, WEXITED) < 0) {
     if (errno != EINTR) {
       error = errno;
       return Wait::failed;
@@ -283,14 +254,16 @@ ProcessHandle::Wait ProcessHandle::wait(uint32_t timeLimitMs, int& exitCode, int
 }
 
 void ProcessHandle::close() {
-  if (handle_ < 0) return;
+  if (handle_ == kNoNative) return;
   if (ended_) {
-    ::close(handle_);
+    ::close(static_cast<int>(handle_));
   } else {
-    collectWhenEnded(handle_);
+    collectWhenEnded(static_cast<int>(handle_));
   }
-  handle_ = -1;
+  handle_ = kNoNative;
 }
+
+int lastError() { return errno; }
 
 // ---- the calls ----
 
@@ -335,41 +308,6 @@ ProcessHandle create(const std::wstring& file, const std::wstring& parameters, b
   }
   if (processId != nullptr) *processId = handle.id();
   return handle;
-}
-
-bool execute(const std::wstring& file, const std::wstring& parameters, bool show,
-             uint32_t timeLimitMs) {
-  if (isTaskkill(file)) {
-    common::logPrint("utility::process::create", __LINE__,
-                     L"createProcess filename = [%s], param = [%s], show = %d", file.c_str(),
-                     parameters.c_str(), show ? 1 : 0);
-    const int exitCode = taskkill(parameters, timeLimitMs);
-    if (timeLimitMs == 0) return true;
-    common::logPrint("utility::process::execute", __LINE__, L"execute exitcode = %d lastError = %d",
-                     exitCode, 0);
-    return exitCode == 0;
-  }
-  ProcessHandle handle = create(file, parameters, show);
-  if (!handle) {
-    common::logPrint("utility::process::execute", __LINE__, L"execute failed!!! last error = %d", errno);
-    return false;
-  }
-  if (timeLimitMs == 0) return true;
-  int exitCode = -1;
-  int error = 0;
-  switch (handle.wait(timeLimitMs, exitCode, error)) {
-    case ProcessHandle::Wait::ended:
-      common::logPrint("utility::process::execute", __LINE__, L"execute exitcode = %d lastError = %d",
-                       exitCode, 0);
-      return exitCode == 0;
-    case ProcessHandle::Wait::timedOut:
-      common::logPrint("utility::process::execute", __LINE__, L"execute timeout!!!");
-      return false;
-    case ProcessHandle::Wait::failed:
-      break;
-  }
-  common::logPrint("utility::process::execute", __LINE__, L"execute failed!!! lastError = %d", error);
-  return false;
 }
 
 namespace {

@@ -162,13 +162,6 @@ std::string fileNameOf(const std::wstring& path) {
   return name + ".key";
 }
 
-// Key texts are names separated by single "\"; the empty text is the root key itself.
-bool isValidKeyPath(const std::wstring& path) {
-  if (path.empty()) return true;
-  if (path.front() == L'\\' || path.back() == L'\\' || path.find(L"\\\\") != std::wstring::npos) return false;
-  return path.find(L'\0') == std::wstring::npos;
-}
-
 int makeFolders(const std::string& folder) {
   if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) return errno;
   // GLib takes a refused mkdir with EEXIST as done, which a dangling link also answers.
@@ -285,6 +278,15 @@ int changeKey(const std::string& file, const std::wstring& name, Change change) 
 
 }  // namespace
 
+struct Key::Handle {
+  std::string file;
+};
+
+Key::Key() = default;
+Key::~Key() = default;
+Key::Key(Key&&) noexcept = default;
+Key& Key::operator=(Key&&) noexcept = default;
+
 std::string storeFolder() {
   std::string config;
   if (const char* c = std::getenv("XDG_CONFIG_HOME"); c != nullptr && c[0] == '/') {
@@ -337,7 +339,7 @@ bool Key::openKey(const std::wstring& path, bool create) {
     return false;
   }
   name_ = key.name;
-  file_ = file;
+  handle_ = std::make_unique<Handle>(Handle{file});
   return true;
 }
 
@@ -347,13 +349,13 @@ bool Key::open(const std::wstring& path) { return openKey(path, false); }
 
 void Key::close() {
   name_.clear();
-  file_.clear();
+  handle_.reset();
 }
 
 bool Key::queryString(const std::wstring& valueName, std::wstring& value) const {
   if (!isOpen()) return false;
   KeyData key;
-  if (const int error = readKeyFile(file_, key); error != 0) {
+  if (const int error = readKeyFile(handle_->file, key); error != 0) {
     if (error != ENOENT) {
       common::logPrint("utility::registry::Key::queryString", __LINE__,
                        L"read key [ %s ] failed! error = %d.", name_.c_str(), error);
@@ -368,7 +370,7 @@ bool Key::queryString(const std::wstring& valueName, std::wstring& value) const 
 
 bool Key::setString(const std::wstring& valueName, const std::wstring& value) {
   if (!isOpen()) return false;
-  const int error = changeKey(file_, name_, [&](KeyData& key, bool) {
+  const int error = changeKey(handle_->file, name_, [&](KeyData& key, bool) {
     if (Value* found = findValue(key, valueName)) {
       found->data = value;
     } else {
@@ -385,7 +387,7 @@ bool Key::setString(const std::wstring& valueName, const std::wstring& value) {
 
 bool Key::deleteValue(const std::wstring& valueName) {
   if (!isOpen()) return false;
-  const int error = changeKey(file_, name_, [&](KeyData& key, bool) {
+  const int error = changeKey(handle_->file, name_, [&](KeyData& key, bool) {
     const Value* found = findValue(key, valueName);
     if (found == nullptr) return false;
     key.values.erase(key.values.begin() + (found - key.values.data()));
@@ -401,7 +403,7 @@ bool Key::deleteValue(const std::wstring& valueName) {
 std::vector<std::pair<std::wstring, std::wstring>> Key::values() const {
   std::vector<std::pair<std::wstring, std::wstring>> out;
   KeyData key;
-  if (!isOpen() || readKeyFile(file_, key) != 0) return out;
+  if (!isOpen() || readKeyFile(handle_->file, key) != 0) return out;
   for (const Value& value : key.values) out.emplace_back(value.name, value.data);
   return out;
 }

@@ -265,16 +265,15 @@ bool FileHandle::open(const std::wstring& path, int& error) {
     error = windowsCreateError(failure == EISDIR || failure == ENOTEMPTY ? EACCES : failure);
     return false;
   }
-  fd_ = fd;
+  file_.reset(fd);
   error = 0;
   return true;
 }
 
-bool FileHandle::write(const void* bytes, size_t count) { return fd_ >= 0 && posix::writeAll(fd_, bytes, count); }
-
-void FileHandle::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+bool FileHandle::write(const void* bytes, size_t count) {
+  return file_.valid() && posix::writeAll(static_cast<int>(file_.get()), bytes, count);
 }
+
+void FileHandle::close() { file_.reset(); }
 
 }  // namespace utility

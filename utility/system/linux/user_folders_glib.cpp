@@ -18,7 +18,7 @@ namespace ufile {
 namespace {
 
 std::mutex gDesktopMutex;
-std::string gDesktopForTesting;  // guarded by gDesktopMutex
+std::filesystem::path gDesktopForTesting;  // guarded by gDesktopMutex
 
 std::wstring withoutTrailingSeparator(std::string folder) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
@@ -39,7 +39,7 @@ std::wstring appDataDir() {
 std::wstring desktopDir() {
   {
     std::lock_guard<std::mutex> lock(gDesktopMutex);
-    if (!gDesktopForTesting.empty()) return withoutTrailingSeparator(gDesktopForTesting);
+    if (!gDesktopForTesting.empty()) return withoutTrailingSeparator(gDesktopForTesting.native());
   }
   // GLib answers ~/Desktop itself when user-dirs.dirs names no desktop.
   const gchar* desktop = g_get_user_special_dir(G_USER_DIRECTORY_DESKTOP);
@@ -47,7 +47,7 @@ std::wstring desktopDir() {
   return withoutTrailingSeparator(std::move(folder));
 }
 
-void setDesktopDirForTesting(const std::string& hostPath) {
+void setDesktopDirForTesting(const std::filesystem::path& hostPath) {
   std::lock_guard<std::mutex> lock(gDesktopMutex);
   gDesktopForTesting = hostPath;
 }

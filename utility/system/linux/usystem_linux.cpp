@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 
 #include "utility/base/strings.h"
 #include "utility/system/linux/usystem_linux.h"
@@ -14,26 +15,21 @@
 
 namespace utility::usystem {
 
-InstanceMutex::InstanceMutex(InstanceMutex&& other) noexcept
-    : fd_(other.fd_), alreadyExisted_(other.alreadyExisted_), error_(other.error_) {
-  other.fd_ = -1;
-}
+// The lock file's descriptor; closing it releases the lock.
+struct InstanceMutex::Native {
+  explicit Native(int descriptor) : fd(descriptor) {}
+  ~Native() { ::close(fd); }
+  Native(const Native&) = delete;
+  Native& operator=(const Native&) = delete;
+  int fd;
+};
 
-InstanceMutex& InstanceMutex::operator=(InstanceMutex&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = other.fd_;
-    alreadyExisted_ = other.alreadyExisted_;
-    error_ = other.error_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
+InstanceMutex::InstanceMutex() = default;
+InstanceMutex::~InstanceMutex() = default;
+InstanceMutex::InstanceMutex(InstanceMutex&& other) noexcept = default;
+InstanceMutex& InstanceMutex::operator=(InstanceMutex&& other) noexcept = default;
 
-void InstanceMutex::close() {
-  if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
-  fd_ = -1;
-}
+void InstanceMutex::close() { native_.reset(); }
 
 std::string runtimeDir() {
   if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && dir[0] == '/') {
@@ -73,11 +69,12 @@ InstanceMutex createInstanceMutex(const std::wstring& name, bool, bool failIfExi
     if (error != EWOULDBLOCK || failIfExists) {
       ::close(fd);
       if (error != EWOULDBLOCK) mutex.error_ = error;
+      mutex.alreadyExisted_ = error == EWOULDBLOCK;
       return mutex;
     }
     mutex.alreadyExisted_ = true;  // opened, not held
   }
-  mutex.fd_ = fd;
+  mutex.native_ = std::make_unique<InstanceMutex::Native>(fd);
   return mutex;
 }
 
