@@ -398,9 +398,12 @@ bool CHttpClient::sendAndReceive() {
       return false;
     }
     // How much can be read without waiting; waits (cancellably) for the next bytes.
-    DWORD available = 0;
+    exchange.available = 0;
     ResetEvent(exchange.completed());
-    if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
+    DWORD available = 0;
+    if (InternetQueryDataAvailable(request, &exchange.available, 0, 0)) {
+      available = exchange.available;
+    } else {
       const DWORD error = GetLastError();
       if (error != ERROR_IO_PENDING) return readFailed(error);
       const WaitEnd end = waitFor(hop, cancelled, limits, passed);

@@ -40,10 +40,13 @@ class Exchange {
   DWORD error = 0;
   // A connection to the server (or the proxy) stood.
   std::atomic<bool> connected{false};
-  // Request lines and the read buffer stay here: a call that completes later may still use them.
+  // Request lines, the read buffer and every count a call writes stay here: a call that the
+  // request's thread gave up on (cancel, a limit) completes later on WinINet's thread and still
+  // writes them (Wine writes a pending query's count after the fact).
   std::wstring headers;
   char buffer[kBufferSize];
   DWORD bytesRead = 0;
+  DWORD available = 0;
 
  private:
   Exchange() = default;

@@ -363,13 +363,19 @@ void Services::Impl::deliver(const Body& body, int status, const Fault& fault, h
   // Sends the next piece at |offset|; false ends the connection.
   auto sendFrom = [this, body, fault, started, size](uint64_t offset, httplib::DataSink& sink) -> bool {
     if (fault.dropAfterBytes >= 0 && offset >= static_cast<uint64_t>(fault.dropAfterBytes)) return false;
-    if (fault.stallAfterBytes >= 0 && offset >= static_cast<uint64_t>(fault.stallAfterBytes)) {
-      waitForStop();
-      return false;
+    const bool stalls = fault.stallAfterBytes >= 0 && offset <= static_cast<uint64_t>(fault.stallAfterBytes);
+    if (stalls && offset == static_cast<uint64_t>(fault.stallAfterBytes)) {
+      if (fault.stallMs <= 0) {
+        waitForStop();
+        return false;
+      }
+      if (!pause(std::chrono::milliseconds(fault.stallMs))) return false;
     }
     uint64_t n = std::min<uint64_t>(kChunk, size - offset);
     if (fault.dropAfterBytes >= 0) n = std::min<uint64_t>(n, static_cast<uint64_t>(fault.dropAfterBytes) - offset);
-    if (fault.stallAfterBytes >= 0) n = std::min<uint64_t>(n, static_cast<uint64_t>(fault.stallAfterBytes) - offset);
+    if (stalls && offset < static_cast<uint64_t>(fault.stallAfterBytes)) {
+      n = std::min<uint64_t>(n, static_cast<uint64_t>(fault.stallAfterBytes) - offset);
+    }
     if (fault.bytesPerSecond > 0) {
       n = std::min<uint64_t>(n, std::max<uint64_t>(1, fault.bytesPerSecond / 20));
       // Not ahead of the rate: the bytes already sent fix the earliest time of the next piece.
@@ -608,6 +614,7 @@ bool Services::setFaultsFromJson(const std::string& json) {
         else if (key == "dropAfterBytes") fault.dropAfterBytes = n;
         else if (key == "redirects") fault.redirects = static_cast<int>(n);
         else if (key == "stallAfterBytes") fault.stallAfterBytes = n;
+        else if (key == "stallMs") fault.stallMs = static_cast<int>(n);
         else if (key == "times") fault.times = static_cast<int>(n);
         else if (key == "size") fault.generatedSize = static_cast<uint64_t>(std::max<int64_t>(0, n));
         else return false;

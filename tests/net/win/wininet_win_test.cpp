@@ -535,7 +535,7 @@ TEST_F(TransferRules, ADeadlineEndsAServerThatTrickles) {
   // 40 bytes at 10 bytes per second: about 4 s, never idle long enough for a stall limit.
   const std::string trickling = generatedPath(40, ",\"bytesPerSecond\":10");
   const std::string late = uniquePath("late.json");
-  setFault(late, "{\"size\":40,\"delayMs\":600000}");
+  setFault(late, "{\"size\":40,\"delayMs\":15000}");
   for (const std::string& path : {trickling, late}) {
     for (const Operation& operation : operations()) {
       SCOPED_TRACE(std::string(operation.name) + " " + path);
@@ -548,11 +548,11 @@ TEST_F(TransferRules, ADeadlineEndsAServerThatTrickles) {
   }
 }
 
-// The minimum rate is a number of bytes over the whole window: half the rate fails, twice the
-// rate succeeds, on both stacks at once.
+// The minimum rate is a number of bytes over the whole window: half the rate fails, four times
+// the rate succeeds, on both stacks at once.
 TEST_F(TransferRules, TheMinimumRateHoldsOverItsWholeWindow) {
   constexpr uint64_t kRate = 4096;
-  constexpr std::chrono::seconds kWindow{4};
+  constexpr std::chrono::seconds kWindow{5};
   const net::FetchRules rules{.minBytesPerSecond = kRate, .minRateWindow = kWindow};
   struct Case {
     const char* label;
@@ -562,12 +562,12 @@ TEST_F(TransferRules, TheMinimumRateHoldsOverItsWholeWindow) {
     bool success;
   };
   constexpr uint64_t kBelow = kRate / 2;
-  constexpr uint64_t kAbove = kRate * 2;
+  constexpr uint64_t kAbove = kRate * 4;  // Wine's handshake on a loaded machine eats into the first window
   const Case cases[] = {
       {"platform client, half the rate", false, kBelow, kBelow * 3 * kWindow.count(), false},
-      {"platform client, twice the rate", false, kAbove, kAbove * 2 * kWindow.count(), true},
+      {"platform client, four times the rate", false, kAbove, kAbove * 2 * kWindow.count(), true},
       {"libcurl, half the rate", true, kBelow, kBelow * 3 * kWindow.count(), false},
-      {"libcurl, twice the rate", true, kAbove, kAbove * 2 * kWindow.count(), true},
+      {"libcurl, four times the rate", true, kAbove, kAbove * 2 * kWindow.count(), true},
   };
   std::vector<std::string> paths;
   for (const Case& c : cases) {
@@ -601,8 +601,8 @@ TEST_F(TransferRules, TheMinimumRateHoldsOverItsWholeWindow) {
       EXPECT_LT(outcomes[i].body.size(), cases[i].size);
     }
   }
-  EXPECT_EQ(loggedBy("utility::CHttpClient::sendAndReceive", L"transfer below 4096 bytes per second for 4 s"), 1u);
-  EXPECT_EQ(loggedBy("QvCurlDownloader::downloadFile", L"transfer below 4096 bytes per second for 4 s"), 1u);
+  EXPECT_EQ(loggedBy("utility::CHttpClient::sendAndReceive", L"transfer below 4096 bytes per second for 5 s"), 1u);
+  EXPECT_EQ(loggedBy("QvCurlDownloader::downloadFile", L"transfer below 4096 bytes per second for 5 s"), 1u);
 }
 
 TEST_F(TransferRules, TheSizeCapRefusesLongReplies) {
@@ -675,8 +675,8 @@ TEST_F(AgainstServices, CancelEndsATransferWaitingForData) {
     int64_t bytesBeforeCancel;  // -1: cancel once the request is under way
   };
   const Case cases[] = {
-      {"stalled body", "{\"size\":200000,\"stallAfterBytes\":1000}", 1000},
-      {"headers never come", "{\"size\":1000,\"delayMs\":600000}", -1},
+      {"stalled body", "{\"size\":200000,\"stallAfterBytes\":1000,\"stallMs\":15000}", 1000},
+      {"headers never come", "{\"size\":1000,\"delayMs\":15000}", -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -716,7 +716,7 @@ TEST_F(AgainstServices, ACancelIsNeverLostWhateverTheMomentItLands) {
   const CHttpClient::Timeouts shortTimeouts{2, 1};
   CHttpClient::setTimeoutsForTesting(&shortTimeouts);
   const std::string path = uniquePath("never.bin");
-  setFault(path, "{\"size\":1000,\"delayMs\":600000}");
+  setFault(path, "{\"size\":1000,\"delayMs\":15000}");
   static CHttpDownloader* downloader = nullptr;
   static CHttpClient::OpenStage cancelAt = CHttpClient::OpenStage::kEntered;
   for (const CHttpClient::OpenStage stage : {CHttpClient::OpenStage::kEntered, CHttpClient::OpenStage::kBeforePublish}) {
@@ -738,8 +738,8 @@ TEST_F(AgainstServices, TimeOutsEndStalledTransfers) {
   const CHttpClient::Timeouts shortTimeouts{2, 1};
   CHttpClient::setTimeoutsForTesting(&shortTimeouts);
   const std::string late = uniquePath("late.bin");
-  setFault(late, "{\"size\":1000,\"delayMs\":600000}");
-  const std::string stalls = generatedPath(200000, ",\"stallAfterBytes\":1000");
+  setFault(late, "{\"size\":1000,\"delayMs\":15000}");
+  const std::string stalls = generatedPath(200000, ",\"stallAfterBytes\":1000,\"stallMs\":15000");
   CHttpDownloader downloader;
   clearLog();
   EXPECT_FALSE(downloader.downloadToFile(wurl(late), file("t.bin").wstring(), nullptr));
