@@ -1,12 +1,13 @@
 // The stand-in deployment: every host is the stand-in services program on loopback
-// (standin/services, listening on 127.0.0.1:47443 with a certificate of the test CA).
+// (standin/services, listening on 127.0.0.1:47443 with a certificate of the test CA; named
+// "localhost" in the Windows build).
 #include "deployment/deployment.h"
 
 namespace deployment {
 
 const Values& compiledValues() {
   static const Values kValues = [] {
-    const std::wstring host = L"127.0.0.1:47443";
+    const std::wstring host = TARNWICK_STANDIN_HOST;
     const std::wstring site = L"https://" + host;
     Values v;
     v.chinaResourceHost = host;
