@@ -5,8 +5,8 @@
 
 #include "model/downloader_model.h"
 #include "utility/system/dev_overrides.h"
+#include "utility/system/disk.h"
 #include "utility/system/drive_table.h"
-#include "utility/system/shortcut.h"
 #include "utility/system/ufile.h"
 
 namespace app {
@@ -24,10 +24,9 @@ void printJobSummary(const char* outcome) {
     const std::wstring folder = model->getInstallPath();
     printPlace("installed emulator", folder + L"corvide.exe");
     printPlace("data.ini", folder + L"data\\data.ini");
-    const std::string launcher = helper::disk::launcherFileName(model->getRemoteSettings().shortcutName);
-    if (!launcher.empty()) {
-      std::printf("  %-18s %s/%s\n", "shortcut", utility::toHostPath(utility::ufile::desktopDir()).string().c_str(),
-                  launcher.c_str());
+    const std::wstring shortcut = helper::disk::desktopShortcutPath(model->getRemoteSettings().shortcutName);
+    if (!shortcut.empty()) {
+      printPlace("shortcut", shortcut);
     } else {
       std::printf("  %-18s none (the campaign names no shortcut)\n", "shortcut");
     }

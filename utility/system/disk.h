@@ -67,6 +67,10 @@ bool isValidInstallPath(const std::wstring& path);
 bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
                     const std::wstring& workingFolder, const std::wstring& targetFile,
                     const std::wstring& arguments);
+// Where createShortcut puts the launcher for |linkName| (a ".desktop" file on Linux, a ".lnk" on
+// Windows) as a Windows path text; empty when the name leaves nothing usable or no desktop is
+// known.
+std::wstring desktopShortcutPath(const std::wstring& linkName);
 
 // --- The rules behind the queries (no system calls) ---
 

@@ -78,4 +78,11 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
   return true;
 }
 
+std::wstring desktopShortcutPath(const std::wstring& linkName) {
+  const std::wstring desktop = utility::ufile::desktopDir();
+  const std::string fileName = launcherFileName(linkName);
+  if (desktop.empty() || fileName.empty()) return {};
+  return desktop + L"\\" + utility::utf8ToWide(fileName);
+}
+
 }  // namespace helper::disk

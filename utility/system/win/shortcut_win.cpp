@@ -80,4 +80,13 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
   return true;
 }
 
+std::wstring desktopShortcutPath(const std::wstring& linkName) {
+  std::wstring desktop = utility::ufile::desktopDir();
+  if (desktop.empty()) return {};
+  if (desktop.back() != L'\\') desktop += L'\\';
+  const std::wstring fileName =
+      desktop.size() < MAX_PATH - 1 ? shellLinkFileName(linkName, MAX_PATH - 1 - desktop.size()) : std::wstring();
+  return fileName.empty() ? std::wstring() : desktop + fileName;
+}
+
 }  // namespace helper::disk
