@@ -2,28 +2,22 @@
 // and GLib timeouts for timers with ids from our own counter.
 #include <glib.h>
 
-#include <deque>
 #include <map>
 #include <mutex>
 #include <vector>
 
+#include "utility/base/posted_task_queue.h"
 #include "utility/base/tasks.h"
 
 namespace utility {
 
 struct TaskDispatcher::Impl {
-  struct Posted {
-    const TaskPoster* owner;
-    Runable* task;
-  };
   struct Timer {
     Runable* task;
     guint source;
   };
 
-  mutable std::mutex mutex;  // guards queue and counts
-  std::deque<Posted> queue;
-  std::map<const TaskPoster*, long> counts;  // -1: cancelled
+  PostedTaskQueue posted;
 
   std::map<uint32_t, Timer> timers;  // main thread only
   uint32_t lastTimerId = 0;
@@ -45,8 +39,7 @@ struct QueueSource {
 };
 
 gboolean queueReady(TaskDispatcher::Impl* impl) {
-  std::lock_guard<std::mutex> lock(impl->mutex);
-  return impl->queue.empty() ? FALSE : TRUE;
+  return impl->posted.size() == 0 ? FALSE : TRUE;
 }
 
 gboolean prepare(GSource* source, gint* timeout) {
@@ -60,28 +53,8 @@ gboolean dispatch(GSource* source, GSourceFunc, gpointer) {
   TaskDispatcher::Impl* impl = reinterpret_cast<QueueSource*>(source)->impl;
   // Deliver what is queued now; tasks posted meanwhile wait for the next round so that other
   // sources (timers, windows) keep running.
-  size_t budget;
-  {
-    std::lock_guard<std::mutex> lock(impl->mutex);
-    budget = impl->queue.size();
-  }
-  while (budget-- > 0) {
-    TaskDispatcher::Impl::Posted item{};
-    bool deliver = false;
-    {
-      std::lock_guard<std::mutex> lock(impl->mutex);
-      if (impl->queue.empty()) break;
-      item = impl->queue.front();
-      impl->queue.pop_front();
-      auto it = impl->counts.find(item.owner);
-      if (it != impl->counts.end() && it->second >= 0) {
-        --it->second;
-        deliver = true;
-      }
-    }
-    if (item.task == nullptr) continue;
-    if (deliver) item.task->run();
-    item.task->release();
+  size_t budget = impl->posted.size();
+  while (budget-- > 0 && impl->posted.deliverOldest()) {
   }
   return G_SOURCE_CONTINUE;
 }
@@ -129,43 +102,16 @@ TaskDispatcher& TaskDispatcher::create() {
 TaskDispatcher* TaskDispatcher::instance() { return gDispatcher; }
 
 bool TaskDispatcher::post(const TaskPoster* owner, Runable* task) {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    auto [it, inserted] = impl_->counts.try_emplace(owner, 0);
-    if (it->second >= 0) ++it->second;
-    impl_->queue.push_back({owner, task});
-  }
+  impl_->posted.push(owner, task, [] { return true; });
   g_main_context_wakeup(impl_->context);
   return true;
 }
 
-void TaskDispatcher::cancel(const TaskPoster* owner) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  auto it = impl_->counts.find(owner);
-  if (it != impl_->counts.end()) it->second = -1;
-}
+void TaskDispatcher::cancel(const TaskPoster* owner) { impl_->posted.cancel(owner); }
 
-void TaskDispatcher::forget(const TaskPoster* owner) {
-  // The owner's queued tasks leave the queue with its entry: left behind, they would be
-  // delivered to whatever owner is built next at this address.
-  std::vector<Runable*> dropped;
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    if (impl_->counts.erase(owner) == 0) return;  // never posted: nothing queued
-    auto& queue = impl_->queue;
-    for (auto it = queue.begin(); it != queue.end();) {
-      if (it->owner == owner) {
-        dropped.push_back(it->task);
-        it = queue.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  for (Runable* task : dropped) {
-    if (task != nullptr) task->release();  // outside the lock: a release may post
-  }
-}
+// The owner's queued tasks leave the queue with its entry: left behind, they would be delivered
+// to whatever owner is built next at this address.
+void TaskDispatcher::forget(const TaskPoster* owner) { impl_->posted.forget(owner); }
 
 uint32_t TaskDispatcher::startTimer(uint32_t periodMs, Runable* task) {
   uint32_t id = ++impl_->lastTimerId;
@@ -192,9 +138,6 @@ void TaskDispatcher::stopTimer(uint32_t id) {
   timer.task->release();
 }
 
-size_t TaskDispatcher::queuedTasks() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->queue.size();
-}
+size_t TaskDispatcher::queuedTasks() const { return impl_->posted.size(); }
 
 }  // namespace utility

@@ -10,11 +10,11 @@
 #include <windows.h>
 
 #include <atomic>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <vector>
 
+#include "utility/base/posted_task_queue.h"
 #include "utility/base/tasks.h"
 #include "utility/base/win/main_thread_win.h"
 
@@ -27,14 +27,7 @@ constexpr UINT kPostedTaskMessage = 8888;
 }  // namespace
 
 struct TaskDispatcher::Impl {
-  struct Posted {
-    const TaskPoster* owner;
-    Runable* task;
-  };
-
-  mutable std::mutex mutex;  // guards queue and counts; never held while a task runs
-  std::deque<Posted> queue;
-  std::map<const TaskPoster*, long> counts;  // -1: cancelled
+  PostedTaskQueue posted;
 
   // Main thread only.
   std::map<uint32_t, Runable*> timers;
@@ -52,25 +45,6 @@ std::atomic<TaskDispatcher*> gDispatcher{nullptr};
 std::atomic<TaskDispatcher::Impl*> gImpl{nullptr};
 std::atomic<HWND> gWindow{nullptr};
 std::once_flag gDispatcherOnce;
-
-void deliverOldest(TaskDispatcher::Impl* impl) {
-  TaskDispatcher::Impl::Posted item{};
-  bool deliver = false;
-  {
-    std::lock_guard<std::mutex> lock(impl->mutex);
-    if (impl->queue.empty()) return;  // its task left with a forgotten owner
-    item = impl->queue.front();
-    impl->queue.pop_front();
-    auto it = impl->counts.find(item.owner);
-    if (it != impl->counts.end() && it->second >= 0) {
-      --it->second;
-      deliver = true;
-    }
-  }
-  if (item.task == nullptr) return;
-  if (deliver) item.task->run();
-  item.task->release();
-}
 
 void timerTick(TaskDispatcher::Impl* impl, HWND window, UINT_PTR id) {
   const auto it = impl->timers.find(static_cast<uint32_t>(id));
@@ -94,7 +68,7 @@ LRESULT CALLBACK dispatcherProc(HWND window, UINT message, WPARAM wParam, LPARAM
   TaskDispatcher::Impl* impl = gImpl.load();
   switch (message) {
     case kPostedTaskMessage:
-      if (impl != nullptr) deliverOldest(impl);
+      if (impl != nullptr) impl->posted.deliverOldest();  // none when its task left with a forgotten owner
       return 0;
     case WM_TIMER:
       if (impl != nullptr) timerTick(impl, window, wParam);
@@ -137,49 +111,21 @@ TaskDispatcher& TaskDispatcher::create() {
 TaskDispatcher* TaskDispatcher::instance() { return gDispatcher.load(); }
 
 bool TaskDispatcher::post(const TaskPoster* owner, Runable* task) {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    // The message is posted under the lock so that messages and queue keep one order, and a
-    // refused post takes back exactly its own task.
-    if (impl_->window != nullptr &&
-        PostMessageW(impl_->window, kPostedTaskMessage, reinterpret_cast<WPARAM>(owner),
-                     reinterpret_cast<LPARAM>(task))) {
-      auto [it, inserted] = impl_->counts.try_emplace(owner, 0);
-      if (it->second >= 0) ++it->second;
-      impl_->queue.push_back({owner, task});
-      return true;
-    }
-  }
+  // The message is posted under the queue's lock so that messages and queue keep one order, and a
+  // refused post takes back exactly its own task.
+  const bool posted = impl_->posted.push(owner, task, [&] {
+    return impl_->window != nullptr && PostMessageW(impl_->window, kPostedTaskMessage, reinterpret_cast<WPARAM>(owner),
+                                             reinterpret_cast<LPARAM>(task)) != FALSE;
+  });
+  if (posted) return true;
   // No window, or the thread's queue is full (10,000 messages): nothing will ever deliver it.
   if (task != nullptr) task->release();
   return false;
 }
 
-void TaskDispatcher::cancel(const TaskPoster* owner) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  auto it = impl_->counts.find(owner);
-  if (it != impl_->counts.end()) it->second = -1;
-}
+void TaskDispatcher::cancel(const TaskPoster* owner) { impl_->posted.cancel(owner); }
 
-void TaskDispatcher::forget(const TaskPoster* owner) {
-  std::vector<Runable*> dropped;
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    if (impl_->counts.erase(owner) == 0) return;  // never posted: nothing queued
-    auto& queue = impl_->queue;
-    for (auto it = queue.begin(); it != queue.end();) {
-      if (it->owner == owner) {
-        dropped.push_back(it->task);
-        it = queue.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  for (Runable* task : dropped) {
-    if (task != nullptr) task->release();  // outside the lock: a release may post
-  }
-}
+void TaskDispatcher::forget(const TaskPoster* owner) { impl_->posted.forget(owner); }
 
 uint32_t TaskDispatcher::startTimer(uint32_t periodMs, Runable* task) {
   if (impl_->window == nullptr) return 0;
@@ -203,9 +149,6 @@ void TaskDispatcher::stopTimer(uint32_t id) {
   task->release();
 }
 
-size_t TaskDispatcher::queuedTasks() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->queue.size();
-}
+size_t TaskDispatcher::queuedTasks() const { return impl_->posted.size(); }
 
 }  // namespace utility
