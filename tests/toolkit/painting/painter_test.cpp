@@ -326,6 +326,57 @@ TEST_F(PainterTextTest, ChineseTextIsDrawnInTheInstallerFace) {
   EXPECT_GT(measure(L"\u4E2D\u6587\u5B89\u88C5").width, 3 * 24) << "four full-width glyphs";
 }
 
+TEST_F(PainterTextTest, EveryScriptDrawsItsOwnGlyphs) {
+  // A face without a glyph draws the same box for every character: two different letters of each
+  // script must leave different ink (Arabic shaped, CJK through the platform's font fallback).
+  struct Case {
+    const char* script;
+    const wchar_t* first;
+    const wchar_t* second;
+  } cases[] = {
+      {"Latin", L"A", L"B"},
+      {"Chinese", L"\u4E2D", L"\u6587"},
+      {"Japanese", L"\u3042", L"\u30AB"},
+      {"Korean", L"\uD55C", L"\uAE00"},
+      {"Arabic", L"\u0645\u0631", L"\u0628\u0643"},
+      {"Thai", L"\u0E01\u0E32", L"\u0E02\u0E2D"},
+  };
+  for (const Case& c : cases) {
+    const OffscreenImage first = renderLabel(c.first, {60, 40});
+    const OffscreenImage second = renderLabel(c.second, {60, 40});
+    EXPECT_GT(countPixels(first, whole(first), dark), 5) << c.script;
+    int differing = 0;
+    for (int y = 0; y < first.height; ++y) {
+      for (int x = 0; x < first.width; ++x) differing += dark(first.pixel(x, y)) != dark(second.pixel(x, y));
+    }
+    EXPECT_GT(differing, 10) << c.script << ": the same picture for two letters";
+  }
+}
+
+TEST_F(PainterTextTest, TextStandsWhereItsAlignmentPutsIt) {
+  // The ink's rows and columns, for each vertical and horizontal alignment, in a tall label.
+  struct Case {
+    const wchar_t* valign;
+    const wchar_t* align;
+    bool top, bottom, left, right;  // which halves hold ink
+  } cases[] = {
+      {L"top", L"left", true, false, true, false},
+      {L"bottom", L"right", false, true, false, true},
+      {L"vcenter", L"center", true, true, true, true},
+  };
+  for (const Case& c : cases) {
+    Label label;
+    setAll(label, {{L"bkcolor", L"#FFFFFF"}, {L"font", L"1"}, {L"valign", c.valign}, {L"align", c.align}});
+    label.setText(L"Hxy");
+    const OffscreenImage image = render(label, {200, 120});
+    const int w = image.width, h = image.height;
+    EXPECT_EQ(countPixels(image, Rect{0, 0, w, h / 2}, dark) > 0, c.top) << std::wstring(c.valign);
+    EXPECT_EQ(countPixels(image, Rect{0, h / 2, w, h}, dark) > 0, c.bottom) << std::wstring(c.valign);
+    EXPECT_EQ(countPixels(image, Rect{0, 0, w / 2, h}, dark) > 0, c.left) << std::wstring(c.align);
+    EXPECT_EQ(countPixels(image, Rect{w / 2, 0, w, h}, dark) > 0, c.right) << std::wstring(c.align);
+  }
+}
+
 TEST_F(PainterTextTest, MeasurementsKeepTheirRelations) {
   const Size one = measure(L"Install");
   const Size longer = measure(L"Install now");

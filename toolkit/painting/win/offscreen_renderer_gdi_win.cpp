@@ -7,7 +7,7 @@
 #include "toolkit/painting/win/gdi_objects_win.h"
 #include "toolkit/painting/win/gdi_paint.h"
 #include "toolkit/painting/win/image_cache_win.h"
-#include "toolkit/painting/win/painter_gdi.h"
+#include "toolkit/painting/win/painter_gdi_win.h"
 #include "toolkit/painting/win/wic_codec_win.h"
 
 namespace toolkit {

@@ -1,12 +1,14 @@
-#include "toolkit/painting/win/painter_gdi.h"
+#include "toolkit/painting/win/painter_gdi_win.h"
 
 #include <windows.h>
+#include <usp10.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cwctype>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "toolkit/core/control.h"
@@ -164,6 +166,17 @@ Rect intersect(const Rect& a, const Rect& b) {
   return r;
 }
 
+// A font at the painter's scale.
+struct FontEntry {
+  gdi::Object<HFONT> font;
+  int height = 0;
+  int ascent = 0;
+  int descent = 0;
+  int size = 1;  // device pixels of the em
+  // Faces for the complex scripts this one lacks, by Unicode block of 128 (null: none better).
+  std::map<wchar_t, std::unique_ptr<FontEntry>> fallbacks;
+};
+
 // One line of laid out text: the source characters it shows and how wide they are.
 struct TextLine {
   std::wstring shown;  // the characters drawn (an ellipsis may end them)
@@ -171,6 +184,7 @@ struct TextLine {
   size_t count = 0;    // source characters shown
   int width = 0;       // device pixels
   bool rtl = false;
+  const FontEntry* font = nullptr;  // the face the line is drawn in
 };
 
 struct TextLayout {
@@ -180,13 +194,6 @@ struct TextLayout {
   int width = 0;
 };
 
-struct FontEntry {
-  gdi::Object<HFONT> font;
-  int height = 0;
-  int ascent = 0;
-  int descent = 0;
-  int size = 1;  // device pixels of the em
-};
 
 }  // namespace
 
@@ -229,6 +236,11 @@ struct GdiPainter::Impl {
     auto found = fontCache.find(id);
     if (found != fontCache.end()) return found->second;
     const FontDescription& face = description(id);
+    FontEntry entry = makeFont(face, GdiPainter::faceFor(face.face));
+    return fontCache.emplace(id, std::move(entry)).first->second;
+  }
+
+  FontEntry makeFont(const FontDescription& face, const std::wstring& name) const {
     FontEntry entry;
     entry.size = std::max(1, static_cast<int>(std::lround(std::max(1, face.size) * scale)));
     LOGFONTW logical{};
@@ -239,7 +251,6 @@ struct GdiPainter::Impl {
     logical.lfCharSet = DEFAULT_CHARSET;
     logical.lfOutPrecision = OUT_TT_PRECIS;
     logical.lfQuality = ANTIALIASED_QUALITY;
-    const std::wstring name = GdiPainter::faceFor(face.face);
     wcsncpy(logical.lfFaceName, name.c_str(), LF_FACESIZE - 1);
     entry.font.reset(CreateFontIndirectW(&logical));
     HDC measuring = measureDc.get();
@@ -256,7 +267,47 @@ struct GdiPainter::Impl {
       entry.descent = entry.size - entry.ascent;
     }
     SelectObject(measuring, previous);
-    return fontCache.emplace(id, std::move(entry)).first->second;
+    return entry;
+  }
+
+  // Whether |entry|'s own face has a glyph for |c| (linked faces not counted).
+  bool covers(const FontEntry& entry, wchar_t c) const {
+    if (!entry.font) return false;
+    HDC measuring = measureDc.get();
+    HGDIOBJ previous = SelectObject(measuring, entry.font.get());
+    WORD glyph = 0xFFFF;
+    const bool found = GetGlyphIndicesW(measuring, &c, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 &&
+                       glyph != 0xFFFF;
+    SelectObject(measuring, previous);
+    return found;
+  }
+
+  // The font a paragraph is drawn in: |entry|, or where the paragraph holds letters of a complex
+  // script (Hebrew and Arabic to Thai and beyond) that |entry|'s face lacks, the first face at hand
+  // that has them: the font link does not reach text GDI shapes itself.
+  const FontEntry& fontFor(int id, const FontEntry& entry, std::wstring_view paragraph) const {
+    const auto first = std::find_if(paragraph.begin(), paragraph.end(), [](wchar_t c) {
+      return c >= 0x0590 && c < 0x1100;
+    });
+    if (first == paragraph.end()) return entry;
+    auto& fallbacks = const_cast<FontEntry&>(entry).fallbacks;
+    const wchar_t block = static_cast<wchar_t>(*first >> 7);
+    auto found = fallbacks.find(block);
+    if (found == fallbacks.end()) {
+      std::unique_ptr<FontEntry> chosen;
+      if (!covers(entry, *first)) {
+        for (const wchar_t* face : {L"Segoe UI", L"Tahoma", L"Leelawadee UI", L"Arial",
+                                    L"Microsoft Sans Serif", L"DejaVu Sans", L"Loma", L"Noto Sans"}) {
+          auto candidate = std::make_unique<FontEntry>(makeFont(description(id), face));
+          if (covers(*candidate, *first)) {
+            chosen = std::move(candidate);
+            break;
+          }
+        }
+      }
+      found = fallbacks.emplace(block, std::move(chosen)).first;
+    }
+    return found->second ? *found->second : entry;
   }
 
   // Selects |entry|'s font into |target| (one of our DCs), remembering the DC's first font.
@@ -266,14 +317,88 @@ struct GdiPainter::Impl {
     if (first == nullptr) first = previous;
   }
 
-  // Advance widths of |text| from its start: advance[i] = width of text[0..i].
-  std::vector<int> advances(std::wstring_view text, const FontEntry& entry) const {
+  // The logical widths of |text| (per character, summed into |result|) as the selected font's
+  // shaped glyphs are drawn: items, shaping and each glyph's own advance, which is what ExtTextOutW
+  // lays down. (ScriptPlace's positioning is left out: Wine's reads past its tables on some fonts.)
+  bool shapedAdvances(std::wstring_view text, std::vector<int>& result) const {
+    HDC measuring = measureDc.get();
+    const int count = static_cast<int>(text.size());
+    std::vector<SCRIPT_ITEM> items(static_cast<size_t>(count) + 1);
+    SCRIPT_CONTROL control{};
+    SCRIPT_STATE state{};
+    state.uBidiLevel = 1;
+    int itemCount = 0;
+    if (FAILED(ScriptItemize(text.data(), count, count, &control, &state, items.data(), &itemCount))) {
+      return false;
+    }
+    SCRIPT_CACHE cache = nullptr;
+    std::vector<WORD> glyphs, clusters;
+    std::vector<SCRIPT_VISATTR> attributes;
+    std::vector<int> widths;
+    bool shapedAll = true;
+    for (int i = 0; i < itemCount && shapedAll; ++i) {
+      const int start = items[static_cast<size_t>(i)].iCharPos;
+      const int length = items[static_cast<size_t>(i) + 1].iCharPos - start;
+      if (length <= 0) continue;
+      int maxGlyphs = length * 3 / 2 + 16;
+      int glyphCount = 0;
+      HRESULT shaped = E_OUTOFMEMORY;
+      for (int attempt = 0; attempt < 3 && shaped == E_OUTOFMEMORY; ++attempt, maxGlyphs *= 2) {
+        glyphs.resize(static_cast<size_t>(maxGlyphs));
+        attributes.resize(static_cast<size_t>(maxGlyphs));
+        clusters.resize(static_cast<size_t>(length));
+        shaped = ScriptShape(measuring, &cache, text.data() + start, length, maxGlyphs,
+                             &items[static_cast<size_t>(i)].a, glyphs.data(), clusters.data(),
+                             attributes.data(), &glyphCount);
+      }
+      if (FAILED(shaped) || glyphCount <= 0) {
+        shapedAll = false;
+        break;
+      }
+      widths.assign(static_cast<size_t>(glyphCount), 0);
+      if (!GetCharWidthI(measuring, 0, static_cast<UINT>(glyphCount), glyphs.data(), widths.data())) {
+        shapedAll = false;
+        break;
+      }
+      // A cluster's glyphs run from its first glyph to the next cluster's (in either direction
+      // the clusters' glyph ranges are contiguous); its width is shared by its characters.
+      std::vector<int> starts(clusters.begin(), clusters.begin() + length);
+      std::sort(starts.begin(), starts.end());
+      starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+      for (size_t k = 0; k < starts.size(); ++k) {
+        const int from = starts[k];
+        const int to = k + 1 < starts.size() ? starts[k + 1] : glyphCount;
+        int width = 0;
+        for (int g = std::max(0, from); g < std::min(to, glyphCount); ++g) width += widths[static_cast<size_t>(g)];
+        const int members = static_cast<int>(std::count(clusters.begin(), clusters.begin() + length, from));
+        int given = 0, seen = 0;
+        for (int c = 0; c < length; ++c) {
+          if (clusters[static_cast<size_t>(c)] != from) continue;
+          ++seen;
+          const int share = width * seen / members - given;
+          given += share;
+          result[static_cast<size_t>(start + c)] = share;
+        }
+      }
+    }
+    ScriptFreeCache(&cache);
+    if (!shapedAll) return false;
+    for (size_t i = 1; i < result.size(); ++i) result[i] += result[i - 1];
+    return true;
+  }
+
+  // Advance widths of |text| from its start: advance[i] = width of text[0..i]. Right-to-left
+  // text is measured shaped (joined letters are narrower than their lone forms), as it is drawn.
+  std::vector<int> advances(std::wstring_view text, const FontEntry& entry, bool shaped = false) const {
     std::vector<int> result(text.size(), 0);
     if (text.empty()) return result;
     use(measureDc.get(), entry, measureFont);
+    const int count = static_cast<int>(text.size());
+    bool measured = false;
+    if (shaped) measured = shapedAdvances(text, result);
     SIZE size{};
-    if (!GetTextExtentExPointW(measureDc.get(), text.data(), static_cast<int>(text.size()), 0, nullptr,
-                               result.data(), &size)) {
+    if (!measured && !GetTextExtentExPointW(measureDc.get(), text.data(), count, 0, nullptr,
+                                            result.data(), &size)) {
       std::fill(result.begin(), result.end(), 0);
     }
     // Held monotonic: a broken run of advances must not make a negative width.
@@ -289,11 +414,10 @@ struct GdiPainter::Impl {
   // Lays |text| out in lines no wider than |maxWidth| device pixels (0: no limit). |wrap| breaks
   // lines at spaces and beside CJK characters (inside a word that does not fit); |ellipsis| ends
   // a line that does not fit, or the last of |maxLines| (0: any number), in an ellipsis.
-  TextLayout layoutText(std::wstring_view text, const FontEntry& entry, int maxWidth, bool wrap,
+  TextLayout layoutText(std::wstring_view text, int id, const FontEntry& primary, int maxWidth, bool wrap,
                         bool ellipsis, int maxLines) const {
     TextLayout result;
-    result.lineHeight = std::max(1, entry.height);
-    const int ellipsisWidth = ellipsis ? extent(std::wstring_view(&kEllipsis, 1), entry) : 0;
+    result.lineHeight = std::max(1, primary.height);
     result.advance.assign(text.size(), 0);
     bool cut = false;  // lines were left out
 
@@ -304,12 +428,14 @@ struct GdiPainter::Impl {
       size_t shownEnd = end;
       if (shownEnd > paragraph && text[shownEnd - 1] == L'\r') --shownEnd;
       const std::wstring_view body = text.substr(paragraph, shownEnd - paragraph);
-      const std::vector<int> advance = advances(body, entry);
+      const FontEntry& entry = fontFor(id, primary, body);
+      const int ellipsisWidth = ellipsis ? extent(std::wstring_view(&kEllipsis, 1), entry) : 0;
+      const bool rtl = rightToLeft(body);
+      const std::vector<int> advance = advances(body, entry, rtl);
       std::copy(advance.begin(), advance.end(), result.advance.begin() + static_cast<ptrdiff_t>(paragraph));
       auto width = [&](size_t from, size_t to) {  // within the paragraph
         return (to == 0 ? 0 : advance[to - 1]) - (from == 0 ? 0 : advance[from - 1]);
       };
-      const bool rtl = rightToLeft(body);
       auto addLine = [&](size_t from, size_t to) {
         size_t trimmed = to;
         while (trimmed > from && space(body[trimmed - 1])) --trimmed;
@@ -319,6 +445,7 @@ struct GdiPainter::Impl {
         line.count = trimmed - from;
         line.width = width(from, trimmed);
         line.rtl = rtl;
+        line.font = &entry;
         result.lines.push_back(std::move(line));
       };
 
@@ -539,7 +666,7 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
   const Rect box = impl_->device(clampExtent(rect));
   const bool fitted = style.wordBreak || style.endEllipsis;
   const int maxLines = style.wordBreak && style.endEllipsis ? std::max(1, box.height() / std::max(1, entry.height)) : 0;
-  const TextLayout layout = impl_->layoutText(source, entry, fitted ? box.width() : 0, style.wordBreak,
+  const TextLayout layout = impl_->layoutText(source, style.font, entry, fitted ? box.width() : 0, style.wordBreak,
                                               style.endEllipsis, maxLines);
   if (layout.lines.empty()) return;
 
@@ -564,7 +691,6 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
 
   // Coverage: the text in white on black, grey where it is smoothed.
   HDC textDc = impl_->textDc.get();
-  impl_->use(textDc, entry, impl_->textFont);
   SetTextColor(textDc, RGB(255, 255, 255));
   SetBkMode(textDc, TRANSPARENT);
   SetTextAlign(textDc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
@@ -581,6 +707,7 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
     const int y = top + static_cast<int>(i) * layout.lineHeight;
     if (y + layout.lineHeight <= visible.top || y >= visible.bottom || line.shown.empty()) continue;
     const int x = lineLeft(line);
+    impl_->use(textDc, *line.font, impl_->textFont);
     ExtTextOutW(textDc, x - visible.left, y - visible.top, line.rtl ? ETO_RTLREADING : 0, nullptr,
                 line.shown.data(), static_cast<UINT>(line.shown.size()), nullptr);
     for (const MarkupRun& run : text.runs) {
@@ -644,7 +771,7 @@ Size GdiPainter::measure(std::wstring_view text, int fontId, int maxWidth) const
   const FontEntry& entry = impl_->font(fontId);
   const std::wstring_view source = cutText(text, charLimit(maxWidth > 0, impl_->description(fontId).size));
   const int limit = maxWidth > 0 ? std::max(1, impl_->device(clampExtent(maxWidth))) : 0;
-  const TextLayout layout = impl_->layoutText(source, entry, limit, maxWidth > 0, false, 0);
+  const TextLayout layout = impl_->layoutText(source, fontId, entry, limit, maxWidth > 0, false, 0);
   const int height = static_cast<int>(layout.lines.size()) * layout.lineHeight;
   return Size{impl_->layout(layout.width), impl_->layout(height)};
 }
