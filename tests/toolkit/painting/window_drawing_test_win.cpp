@@ -57,7 +57,8 @@ TEST_F(WindowDrawingTest, ThePaintHookDrawsInTheHostsFrameAtTheWindowsScaleAndOn
     ASSERT_TRUE(frame.valid());
     paintWindow(frame.dc(), w, Rect{0, 0, 100, 120});
     EXPECT_EQ(frame.pixel(5 * scale, 5 * scale), scale == 2 ? kBlue : kRed) << scale;
-    EXPECT_EQ(frame.pixel(5 * scale, 19 * scale + scale - 1), scale == 2 ? kBlue : kRed) << "fills its 20 rows";
+    EXPECT_EQ(frame.pixel(5 * scale, 19 * scale + scale - 1), scale == 2 ? kBlue : kRed)
+        << "fills its 20 rows";
     EXPECT_EQ(frame.pixel(5 * scale, 20 * scale), 0xFFFFFFFFu) << scale;
     EXPECT_EQ(frame.pixel(150 * scale, 5 * scale), 0u) << "outside the dirty area nothing is drawn";
     // The label's text, drawn opaque (GDI alone would leave its alpha at 0).

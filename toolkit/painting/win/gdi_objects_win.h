@@ -76,7 +76,9 @@ struct Pixels {
   int height = 0;
   int stride = 0;  // bytes from one row to the next
   bool valid() const { return bits != nullptr && width > 0 && height > 0; }
-  uint32_t* row(int y) const { return reinterpret_cast<uint32_t*>(bits + static_cast<ptrdiff_t>(y) * stride); }
+  uint32_t* row(int y) const {
+    return reinterpret_cast<uint32_t*>(bits + static_cast<ptrdiff_t>(y) * stride);
+  }
 };
 
 // A top-down 32-bit DIB section of |width| x |height|, cleared to 0; null when it cannot be made.
@@ -104,7 +106,8 @@ inline HBITMAP createDib(int width, int height, Pixels* pixels) {
 inline Pixels selectedPixels(HDC dc) {
   HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
   DIBSECTION section{};
-  if (bitmap == nullptr || GetObjectW(bitmap, sizeof(section), &section) != sizeof(section)) return {};
+  if (bitmap == nullptr || GetObjectW(bitmap, sizeof(section), &section) != sizeof(section))
+    return {};
   if (section.dsBm.bmBitsPixel != 32 || section.dsBm.bmBits == nullptr) return {};
   return Pixels{static_cast<uint8_t*>(section.dsBm.bmBits), section.dsBm.bmWidth,
                 std::abs(section.dsBm.bmHeight), section.dsBm.bmWidthBytes};

@@ -22,7 +22,8 @@ struct OffscreenRenderer::Images {
 };
 
 struct RendererInternals {
-  static void paintOn(OffscreenRenderer& renderer, HDC dc, Control& root, double scale, const Rect& dirty) {
+  static void paintOn(OffscreenRenderer& renderer, HDC dc, Control& root, double scale,
+                      const Rect& dirty) {
     GdiPainter painter(dc, scale, renderer.activeFonts(), renderer.images_->cache);
     ClipScope clip(painter, dirty);
     root.paint(painter);

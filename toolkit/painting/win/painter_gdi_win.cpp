@@ -1,7 +1,7 @@
 #include "toolkit/painting/win/painter_gdi_win.h"
 
-#include <windows.h>
 #include <usp10.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <array>
@@ -105,7 +105,8 @@ std::wstring_view cutText(std::wstring_view text, size_t chars) {
 }
 
 bool rightToLeftChar(wchar_t c) {
-  return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
+  return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+         (c >= 0xFE70 && c <= 0xFEFF);
 }
 
 bool leftToRightChar(wchar_t c) {
@@ -194,7 +195,6 @@ struct TextLayout {
   int width = 0;
 };
 
-
 }  // namespace
 
 struct GdiPainter::Impl {
@@ -222,7 +222,9 @@ struct GdiPainter::Impl {
 
   Rect clip() const { return clips.empty() ? bounds : clips.back(); }
 
-  const FontDescription& description(int id) const { return id < 0 ? fonts.defaultFont() : fonts.font(id); }
+  const FontDescription& description(int id) const {
+    return id < 0 ? fonts.defaultFont() : fonts.font(id);
+  }
 
   const FontEntry& font(int id) const {
     if (generation != fonts.generation()) {
@@ -276,8 +278,9 @@ struct GdiPainter::Impl {
     HDC measuring = measureDc.get();
     HGDIOBJ previous = SelectObject(measuring, entry.font.get());
     WORD glyph = 0xFFFF;
-    const bool found = GetGlyphIndicesW(measuring, &c, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 &&
-                       glyph != 0xFFFF;
+    const bool found =
+        GetGlyphIndicesW(measuring, &c, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 &&
+        glyph != 0xFFFF;
     SelectObject(measuring, previous);
     return found;
   }
@@ -286,9 +289,8 @@ struct GdiPainter::Impl {
   // script (Hebrew and Arabic to Thai and beyond) that |entry|'s face lacks, the first face at hand
   // that has them: the font link does not reach text GDI shapes itself.
   const FontEntry& fontFor(int id, const FontEntry& entry, std::wstring_view paragraph) const {
-    const auto first = std::find_if(paragraph.begin(), paragraph.end(), [](wchar_t c) {
-      return c >= 0x0590 && c < 0x1100;
-    });
+    const auto first = std::find_if(paragraph.begin(), paragraph.end(),
+                                    [](wchar_t c) { return c >= 0x0590 && c < 0x1100; });
     if (first == paragraph.end()) return entry;
     auto& fallbacks = const_cast<FontEntry&>(entry).fallbacks;
     const wchar_t block = static_cast<wchar_t>(*first >> 7);
@@ -296,8 +298,9 @@ struct GdiPainter::Impl {
     if (found == fallbacks.end()) {
       std::unique_ptr<FontEntry> chosen;
       if (!covers(entry, *first)) {
-        for (const wchar_t* face : {L"Segoe UI", L"Tahoma", L"Leelawadee UI", L"Arial",
-                                    L"Microsoft Sans Serif", L"DejaVu Sans", L"Loma", L"Noto Sans"}) {
+        for (const wchar_t* face :
+             {L"Segoe UI", L"Tahoma", L"Leelawadee UI", L"Arial", L"Microsoft Sans Serif",
+              L"DejaVu Sans", L"Loma", L"Noto Sans"}) {
           auto candidate = std::make_unique<FontEntry>(makeFont(description(id), face));
           if (covers(*candidate, *first)) {
             chosen = std::move(candidate);
@@ -312,7 +315,8 @@ struct GdiPainter::Impl {
 
   // Selects |entry|'s font into |target| (one of our DCs), remembering the DC's first font.
   void use(HDC target, const FontEntry& entry, HGDIOBJ& first) const {
-    HGDIOBJ handle = entry.font ? static_cast<HGDIOBJ>(entry.font.get()) : GetStockObject(DEFAULT_GUI_FONT);
+    HGDIOBJ handle =
+        entry.font ? static_cast<HGDIOBJ>(entry.font.get()) : GetStockObject(DEFAULT_GUI_FONT);
     HGDIOBJ previous = SelectObject(target, handle);
     if (first == nullptr) first = previous;
   }
@@ -328,7 +332,8 @@ struct GdiPainter::Impl {
     SCRIPT_STATE state{};
     state.uBidiLevel = 1;
     int itemCount = 0;
-    if (FAILED(ScriptItemize(text.data(), count, count, &control, &state, items.data(), &itemCount))) {
+    if (FAILED(
+            ScriptItemize(text.data(), count, count, &control, &state, items.data(), &itemCount))) {
       return false;
     }
     SCRIPT_CACHE cache = nullptr;
@@ -356,7 +361,8 @@ struct GdiPainter::Impl {
         break;
       }
       widths.assign(static_cast<size_t>(glyphCount), 0);
-      if (!GetCharWidthI(measuring, 0, static_cast<UINT>(glyphCount), glyphs.data(), widths.data())) {
+      if (!GetCharWidthI(measuring, 0, static_cast<UINT>(glyphCount), glyphs.data(),
+                         widths.data())) {
         shapedAll = false;
         break;
       }
@@ -369,8 +375,10 @@ struct GdiPainter::Impl {
         const int from = starts[k];
         const int to = k + 1 < starts.size() ? starts[k + 1] : glyphCount;
         int width = 0;
-        for (int g = std::max(0, from); g < std::min(to, glyphCount); ++g) width += widths[static_cast<size_t>(g)];
-        const int members = static_cast<int>(std::count(clusters.begin(), clusters.begin() + length, from));
+        for (int g = std::max(0, from); g < std::min(to, glyphCount); ++g)
+          width += widths[static_cast<size_t>(g)];
+        const int members =
+            static_cast<int>(std::count(clusters.begin(), clusters.begin() + length, from));
         int given = 0, seen = 0;
         for (int c = 0; c < length; ++c) {
           if (clusters[static_cast<size_t>(c)] != from) continue;
@@ -389,7 +397,8 @@ struct GdiPainter::Impl {
 
   // Advance widths of |text| from its start: advance[i] = width of text[0..i]. Right-to-left
   // text is measured shaped (joined letters are narrower than their lone forms), as it is drawn.
-  std::vector<int> advances(std::wstring_view text, const FontEntry& entry, bool shaped = false) const {
+  std::vector<int> advances(std::wstring_view text, const FontEntry& entry,
+                            bool shaped = false) const {
     std::vector<int> result(text.size(), 0);
     if (text.empty()) return result;
     use(measureDc.get(), entry, measureFont);
@@ -414,8 +423,8 @@ struct GdiPainter::Impl {
   // Lays |text| out in lines no wider than |maxWidth| device pixels (0: no limit). |wrap| breaks
   // lines at spaces and beside CJK characters (inside a word that does not fit); |ellipsis| ends
   // a line that does not fit, or the last of |maxLines| (0: any number), in an ellipsis.
-  TextLayout layoutText(std::wstring_view text, int id, const FontEntry& primary, int maxWidth, bool wrap,
-                        bool ellipsis, int maxLines) const {
+  TextLayout layoutText(std::wstring_view text, int id, const FontEntry& primary, int maxWidth,
+                        bool wrap, bool ellipsis, int maxLines) const {
     TextLayout result;
     result.lineHeight = std::max(1, primary.height);
     result.advance.assign(text.size(), 0);
@@ -432,7 +441,8 @@ struct GdiPainter::Impl {
       const int ellipsisWidth = ellipsis ? extent(std::wstring_view(&kEllipsis, 1), entry) : 0;
       const bool rtl = rightToLeft(body);
       const std::vector<int> advance = advances(body, entry, rtl);
-      std::copy(advance.begin(), advance.end(), result.advance.begin() + static_cast<ptrdiff_t>(paragraph));
+      std::copy(advance.begin(), advance.end(),
+                result.advance.begin() + static_cast<ptrdiff_t>(paragraph));
       auto width = [&](size_t from, size_t to) {  // within the paragraph
         return (to == 0 ? 0 : advance[to - 1]) - (from == 0 ? 0 : advance[from - 1]);
       };
@@ -497,7 +507,8 @@ struct GdiPainter::Impl {
   }
 
   // Where text of the source from |from| to |to| stands on |line|, relative to its left edge.
-  std::pair<int, int> span(const TextLayout& layout, const TextLine& line, size_t from, size_t to) const {
+  std::pair<int, int> span(const TextLayout& layout, const TextLine& line, size_t from,
+                           size_t to) const {
     const size_t first = std::max(from, line.start);
     const size_t last = std::min(to, line.start + line.count);
     if (last <= first) return {0, 0};
@@ -517,7 +528,8 @@ struct GdiPainter::Impl {
       SelectObject(textDc.get(), scratchPrevious);
       scratchPrevious = nullptr;
     }
-    scratchBitmap.reset(gdi::createDib(std::max(width, scratch.width), std::max(height, scratch.height), &scratch));
+    scratchBitmap.reset(
+        gdi::createDib(std::max(width, scratch.width), std::max(height, scratch.height), &scratch));
     if (!scratchBitmap) {
       scratch = {};
       return;
@@ -595,8 +607,10 @@ void GdiPainter::drawBorder(const Rect& rect, int size, Color color) {
   }
   impl_->blendArea(Rect{outer.left, outer.top, outer.right, outer.top + width}, source);
   impl_->blendArea(Rect{outer.left, outer.bottom - width, outer.right, outer.bottom}, source);
-  impl_->blendArea(Rect{outer.left, outer.top + width, outer.left + width, outer.bottom - width}, source);
-  impl_->blendArea(Rect{outer.right - width, outer.top + width, outer.right, outer.bottom - width}, source);
+  impl_->blendArea(Rect{outer.left, outer.top + width, outer.left + width, outer.bottom - width},
+                   source);
+  impl_->blendArea(Rect{outer.right - width, outer.top + width, outer.right, outer.bottom - width},
+                   source);
 }
 
 bool GdiPainter::drawImage(const Rect& rect, const ImageAttribute& image) {
@@ -619,8 +633,8 @@ bool GdiPainter::drawImage(const Rect& rect, const ImageAttribute& image) {
   Rect target = clampExtent(rect);
   if (image.dest) {
     const Rect dest = clampExtent(*image.dest);
-    target = clampExtent(Rect{target.left + dest.left, target.top + dest.top, target.left + dest.right,
-                              target.top + dest.bottom});
+    target = clampExtent(Rect{target.left + dest.left, target.top + dest.top,
+                              target.left + dest.right, target.top + dest.bottom});
   }
   const Rect device = impl_->device(target);
   if (device.width() <= 0 || device.height() <= 0) return false;
@@ -665,9 +679,11 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
       cutText(text.text, charLimit(style.wordBreak, impl_->description(style.font).size));
   const Rect box = impl_->device(clampExtent(rect));
   const bool fitted = style.wordBreak || style.endEllipsis;
-  const int maxLines = style.wordBreak && style.endEllipsis ? std::max(1, box.height() / std::max(1, entry.height)) : 0;
-  const TextLayout layout = impl_->layoutText(source, style.font, entry, fitted ? box.width() : 0, style.wordBreak,
-                                              style.endEllipsis, maxLines);
+  const int maxLines = style.wordBreak && style.endEllipsis
+                           ? std::max(1, box.height() / std::max(1, entry.height))
+                           : 0;
+  const TextLayout layout = impl_->layoutText(source, style.font, entry, fitted ? box.width() : 0,
+                                              style.wordBreak, style.endEllipsis, maxLines);
   if (layout.lines.empty()) return;
 
   const int blockHeight = static_cast<int>(layout.lines.size()) * layout.lineHeight;
@@ -716,8 +732,8 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
       if (right <= left) continue;
       if (run.color) colours[i].push_back(Span{x + left, x + right, *run.color});
       if (run.underline) {
-        RECT under{x + left - visible.left, y + underlineTop - visible.top, x + right - visible.left,
-                   y + underlineTop + underlineHeight - visible.top};
+        RECT under{x + left - visible.left, y + underlineTop - visible.top,
+                   x + right - visible.left, y + underlineTop + underlineHeight - visible.top};
         FillRect(textDc, &under, white);
       }
     }
@@ -736,7 +752,8 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
       columnColour.assign(static_cast<size_t>(visible.width()), style.color);
       if (line >= 0 && line < static_cast<int>(colours.size())) {
         for (const Span& span : colours[static_cast<size_t>(line)]) {
-          for (int x = std::max(span.left, visible.left); x < std::min(span.right, visible.right); ++x) {
+          for (int x = std::max(span.left, visible.left); x < std::min(span.right, visible.right);
+               ++x) {
             columnColour[static_cast<size_t>(x - visible.left)] = span.color;
           }
         }
@@ -746,7 +763,8 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
       const uint32_t c = coverage[x - visible.left];
       const uint32_t amount = std::max({(c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF});
       if (amount == 0) continue;
-      row[x] = over(premultiplied(columnColour[static_cast<size_t>(x - visible.left)], amount), row[x]);
+      row[x] =
+          over(premultiplied(columnColour[static_cast<size_t>(x - visible.left)], amount), row[x]);
     }
   }
 }
@@ -769,7 +787,8 @@ void GdiPainter::popClip() {
 Size GdiPainter::measure(std::wstring_view text, int fontId, int maxWidth) const {
   if (text.empty()) return Size{};
   const FontEntry& entry = impl_->font(fontId);
-  const std::wstring_view source = cutText(text, charLimit(maxWidth > 0, impl_->description(fontId).size));
+  const std::wstring_view source =
+      cutText(text, charLimit(maxWidth > 0, impl_->description(fontId).size));
   const int limit = maxWidth > 0 ? std::max(1, impl_->device(clampExtent(maxWidth))) : 0;
   const TextLayout layout = impl_->layoutText(source, fontId, entry, limit, maxWidth > 0, false, 0);
   const int height = static_cast<int>(layout.lines.size()) * layout.lineHeight;
