@@ -377,6 +377,31 @@ TEST_F(PainterTextTest, TextStandsWhereItsAlignmentPutsIt) {
   }
 }
 
+TEST_F(PainterTextTest, TextOnATransparentWindowIsPremultipliedWithItsOwnAlpha) {
+  // A layered window shows the pixels as they are: text drawn on nothing must carry its own alpha
+  // (opaque ink, smoothed edges partly transparent) in valid premultiplied pixels.
+  for (const double scale : {1.0, 2.0}) {
+    Label label;
+    setAll(label, {{L"textcolor", L"#268FD6"}, {L"font", L"0"}});
+    label.setText(L"Install \u5B89\u88C5");
+    const OffscreenImage image = render(label, {300, 40}, scale);
+    int opaque = 0, partial = 0, invalid = 0;
+    for (const uint32_t p : image.pixels) {
+      const uint32_t a = p >> 24;
+      invalid += ((p >> 16) & 0xFF) > a || ((p >> 8) & 0xFF) > a || (p & 0xFF) > a;
+      if (a == 0xFF) {
+        ++opaque;
+        EXPECT_TRUE(near(p, 0xFF268FD6u, 1)) << std::hex << p;
+      } else if (a > 0) {
+        ++partial;
+      }
+    }
+    EXPECT_EQ(invalid, 0) << scale;
+    EXPECT_GT(opaque, 30 * scale * scale) << scale;
+    EXPECT_GT(partial, 10 * scale) << "smoothed edges at " << scale;
+  }
+}
+
 TEST_F(PainterTextTest, MeasurementsKeepTheirRelations) {
   const Size one = measure(L"Install");
   const Size longer = measure(L"Install now");
