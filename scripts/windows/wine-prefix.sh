@@ -7,7 +7,9 @@
 #   - Z: (Wine's map of /) kept, so that programs and the paths the build gives them resolve, but
 #     typed as a network drive: the drive rules take fixed drives only, so they see the prefix's
 #     C: alone, not the whole Linux file system;
-#   - Windows 10, the version the installer's platform facts report on Linux too.
+#   - Windows 10, the version the installer's platform facts report on Linux too;
+#   - windows not handed to a window manager (the tests' X server has none): Wine places and
+#     focuses them itself, where it would otherwise wait for a manager's answer at every hide.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:?usage: wine-prefix.sh <build folder>}" && pwd)
@@ -45,6 +47,7 @@ done
 [[ -e $WINEPREFIX/dosdevices/z: ]] || ln -s / "$WINEPREFIX/dosdevices/z:"
 wine reg add 'HKLM\Software\Wine\Drives' /v z: /t REG_SZ /d network /f </dev/null >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f </dev/null >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
 wineserver -w
 
 echo "$recipe" >"$done_mark"
