@@ -9,11 +9,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "tests/toolkit/window/window_test_support.h"
 #include "toolkit/win/desktop_host_win.h"
 #include "toolkit/win/dpi_win.h"
@@ -740,6 +743,50 @@ TEST_F(WinHostTest, ABrokenLayoutShowsTheDuilibBoxAndExitsWithCodeOne) {
         std::exit(0);
       },
       ::testing::ExitedWithCode(1), "Duilib: load resource errr\\. location:broken\\.xml");
+}
+
+// Presses |button| of the folder chooser titled |title| once it is on screen, with |typed| in its
+// name field; what the owner's enabled state was then goes to |ownerEnabled|.
+std::thread pressWhenShown(std::wstring title, int button, HWND owner, bool& ownerEnabled, std::wstring typed = {}) {
+  return std::thread([title, button, owner, &ownerEnabled, typed] {
+    for (int i = 0; i < 3000; ++i) {
+      HWND dialog = FindWindowW(nullptr, title.c_str());
+      if (dialog != nullptr && IsWindowVisible(dialog) && IsWindowEnabled(dialog)) {
+        ownerEnabled = IsWindowEnabled(owner) != FALSE;
+        constexpr int kNameField = 1152;
+        if (!typed.empty()) SendMessageW(GetDlgItem(dialog, kNameField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        HWND pressed = GetDlgItem(dialog, button);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(pressed));
+        return;
+      }
+      Sleep(10);
+    }
+  });
+}
+
+TEST_F(WinHostTest, TheFolderChooserOpensAtTheStartFolderModalToItsOwner) {
+  RecordingWindow window(L"host.xml");
+  open(window);
+  testsupport::TempFolder temp("chooser");
+  const std::filesystem::path start = temp.path() / L"\u9009\u62E9 \u00D6rdner";
+  std::filesystem::create_directories(start / L"\u5B50");
+  const std::string startText = utility::wideToUtf8(start.wstring());
+  const struct {
+    const char* what;
+    int button;
+    std::wstring typed;  // a name in the folder the chooser opened at
+    std::optional<std::string> chosen;
+  } cases[] = {{"cancelled", IDCANCEL, L"", std::nullopt},
+               {"accepted", IDOK, L"\u5B50", utility::wideToUtf8((start / L"\u5B50").wstring())}};
+  for (const auto& c : cases) {
+    bool ownerEnabled = true;
+    std::thread user = pressWhenShown(L"Choose a folder", c.button, hwndOf(window), ownerEnabled, c.typed);
+    const std::optional<std::string> chosen = host->chooseFolder(window.host(), L"Choose a folder", startText);
+    user.join();
+    EXPECT_EQ(chosen, c.chosen) << c.what;
+    EXPECT_FALSE(ownerEnabled) << c.what << ": modal to the window";
+    EXPECT_TRUE(IsWindowEnabled(hwndOf(window))) << c.what;
+  }
 }
 
 }  // namespace
