@@ -40,6 +40,7 @@ constexpr const wchar_t* kLayout = LR"(<Window size="300,200" caption="0,0,300,3
       <ListLabelElement text="Deutsch" userdata="de"/>
       <ListLabelElement text="Français" userdata="fr"/>
     </Combo>
+    <RichEdit name="licence" height="40" readonly="true" text="The licence: a text of many lines that the wheel scrolls, longer than its control is high, word after word after word after word after word after word after word after word after word."/>
     <Control/>
   </VerticalLayout>
 </Window>)";
@@ -198,6 +199,40 @@ TEST_F(WinHostTest, ShowingFollowsTheRealWindowState) {
   ShowWindow(hwnd, SW_RESTORE);
   click(hwnd, centreOf(window, L"ok"));
   EXPECT_EQ(window.seen, (std::vector<std::wstring>{L"setfocus:ok", L"click:ok"}));
+}
+
+TEST_F(WinHostTest, PointerHoverLeaveCaptureAndWheel) {
+  RecordingWindow window(L"host.xml");
+  open(window);
+  const HWND hwnd = hwndOf(window);
+  auto* ok = window.findControl(L"ok");
+  const Point at = centreOf(window, L"ok");
+  SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+  EXPECT_TRUE(ok->isHot());
+  SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(ok->isHot());
+  // A press holds the pointer: leaving the window then is no leave, and a release elsewhere no click.
+  SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+  EXPECT_EQ(GetCapture(), hwnd);
+  EXPECT_TRUE(ok->isPushed());
+  SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0);
+  EXPECT_TRUE(ok->isPushed());
+  const Point away = centreOf(window, L"licence");
+  SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(away.x, away.y));
+  SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(away.x, away.y));
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_FALSE(ok->isPushed());
+  EXPECT_EQ(std::count(window.seen.begin(), window.seen.end(), L"click:ok"), 0);
+  // Half steps of a fine wheel add up to one step down.
+  auto* licence = window.findControl<RichEdit>(L"licence");
+  POINT screen{away.x, away.y};
+  ClientToScreen(hwnd, &screen);
+  const WPARAM halfDown = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA / 2));
+  SendMessageW(hwnd, WM_MOUSEWHEEL, halfDown, MAKELPARAM(screen.x, screen.y));
+  EXPECT_EQ(licence->scrollY(), 0);
+  SendMessageW(hwnd, WM_MOUSEWHEEL, halfDown, MAKELPARAM(screen.x, screen.y));
+  EXPECT_GT(licence->scrollY(), 0);
 }
 
 TEST_F(WinHostTest, StylesOwnerTaskBarAndTitle) {
