@@ -71,8 +71,8 @@ LRESULT WinWindowHost::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_PAINT: {
       // The pixels are the layered window's own; only the invalid state ends here.
       PAINTSTRUCT ps;
-      BeginPaint(hwnd_, &ps);
-      EndPaint(hwnd_, &ps);
+      BeginPaint(hwnd, &ps);
+      EndPaint(hwnd, &ps);
       return 0;
     }
     case kRepaintMessage:
@@ -80,6 +80,10 @@ LRESULT WinWindowHost::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     case WM_SIZE:
       if (hwnd_ != nullptr && wParam != SIZE_MINIMIZED) clientResized(LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_MOVE:
+      // The drop list belongs under its combo.
+      dropList_.dismiss();
       return 0;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);

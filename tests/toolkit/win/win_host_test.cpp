@@ -724,8 +724,6 @@ TEST_F(WinHostTest, HoveringShowsTheToolTipAndThePointerShape) {
   const HWND hwnd = hwndOf(window);
   const Point ok = centreOf(window, L"ok");
   SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(ok.x, ok.y));
-  auto* host = static_cast<win::WinWindowHost*>(window.host());
-  (void)host;
   HWND tip = nullptr;
   EnumThreadWindows(
       GetCurrentThreadId(),
