@@ -407,6 +407,42 @@ TEST_F(WinHostTest, A192DpiMonitorGivesScaleTwoAndTheSuggestedFrame) {
   EXPECT_EQ(limits.ptMinTrackSize.x, 400);
 }
 
+// The colour on the screen at |at| (screen device pixels), as 0xRRGGBB.
+uint32_t screenPixel(POINT at) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF c = GetPixel(screen, at.x, at.y);
+  ReleaseDC(nullptr, screen);
+  return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+TEST_F(WinHostTest, ThePaintedPixelsAreWhatTheWindowShows) {
+  struct Case {
+    const char* what;
+    GdiPaintHook painter;
+    uint32_t shown;
+  };
+  const Case cases[] = {
+      {"without a painter: white", nullptr, 0xFFFFFF},
+      {"the painter's opaque pixels", [](HDC__* dc, WindowImplBase&, const Rect&) {
+         DIBSECTION section{};
+         GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof(section), &section);
+         auto* bits = static_cast<uint32_t*>(section.dsBm.bmBits);
+         std::fill(bits, bits + section.dsBm.bmWidth * section.dsBm.bmHeight, 0xFF268FD6u);
+       }, 0x268FD6},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<WindowHostFactory> desktop = createDesktopHost(measurer, c.painter, layoutFile);
+    RecordingWindow window(L"host.xml");
+    ASSERT_TRUE(window.create(nullptr, L"pixels"));
+    window.host()->setFrame(Rect{100, 100, 400, 300});
+    window.show(ShowCommand::kShow);
+    drain();
+    const POINT inside{150, 150};
+    EXPECT_TRUE(pumpUntil([&] { return screenPixel(inside) == c.shown; }))
+        << c.what << ": " << std::hex << screenPixel(inside);
+  }
+}
+
 struct KeyCase {
   const char* name;
   // Messages to the window: {message, wParam}.
