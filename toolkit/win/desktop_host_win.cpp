@@ -93,9 +93,13 @@ std::optional<std::string> WinDesktop::chooseFolder(WindowHost* owner, std::wstr
 
 std::unique_ptr<WindowHostFactory> createDesktopHost(const TextMeasurer& measurer, GdiPaintHook painter,
                                                      LayoutFileReader files) {
-  // Windows need the interactive desktop: a service's or a locked-down station's has none.
-  if (GetProcessWindowStation() == nullptr || GetDesktopWindow() == nullptr) return nullptr;
   win::makeProcessDpiAware();
+  // Windows need a desktop to be made on (a service's station has none; nor has Wine without an
+  // X server): a hidden window made and gone says whether there is one.
+  HWND probe = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  if (probe == nullptr) return nullptr;
+  DestroyWindow(probe);
   return std::make_unique<win::WinDesktop>(measurer, std::move(painter), std::move(files));
 }
 
