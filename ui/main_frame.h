@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "model/app_install_job.h"
+#include "ui/download_rate_line.h"
 #include "toolkit/core/window_impl_base.h"
 #include "utility/base/tasks.h"
 #include "utility/base/work_thread.h"
@@ -70,6 +71,8 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
   // ---- Progress (main_frame_progress.cpp) ----
   void onDownloadProgress(int percent, int64_t received, int64_t total);
   void onCurlProgress(int percent);
+  // The libcurl fallback's byte counts: they feed the rate line.
+  void onCurlTransfer(int64_t received, int64_t total);
   void onDownloadSuccess();
   void onInstallTick();
   void showApkProgress(int64_t received, int64_t total);
@@ -135,6 +138,8 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
 
   utility::TaskTimer installTimer_;
   int installTick_ = 0;
+  // The installer download's rate and time left under the bar.
+  ui::DownloadRateLine rateLine_{[this](const std::wstring& text) { setText(L"downloadRateLabel", text); }};
   bool quitOnClose_ = false;
   bool startMode_ = true;
   bool installerStillRunning_ = false;

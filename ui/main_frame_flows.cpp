@@ -92,6 +92,7 @@ void CMainFrame::resetAfterFailedDownload() {
   setText(L"loadingprogresslabel", langString("progress_downloading_label"));
   setText(L"downloadProgressLabel", L"");
   setVisible(L"downloadProgressLabel", true);
+  rateLine_.stop();
   setVisible(L"languageCombo", true);
   selectTab(kChoosePage);
 }
