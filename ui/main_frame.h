@@ -64,6 +64,9 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
   void onBrowseClick();
   void changePathClac(bool checkSsd, const std::wstring& newPath);
   void setInstallPath(const std::wstring& path);
+  // A chosen folder completed into an installation path as the window stores it (the product's
+  // folder added where the folder is not already one of its own).
+  static std::wstring completeInstallPath(const std::wstring& path);
   void openFolderDialog();
   static void tidyPath(std::wstring& path);
   static std::wstring slashToBackslash(const std::wstring& path);

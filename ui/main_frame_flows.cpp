@@ -35,6 +35,8 @@ std::wstring failureSentence(net::DownloadFailure cause) {
     case net::DownloadFailure::kServerRefused: return langString("download_fail_refused");
     case net::DownloadFailure::kDiskFull: return langString("download_fail_disk");
     case net::DownloadFailure::kFolderNotWritable: return langString("download_fail_folder");
+    // The window's sentence for a file that is not the announced one comes with that check.
+    case net::DownloadFailure::kIntegrityMismatch:
     case net::DownloadFailure::kUnknown: break;
   }
   return {};
