@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/download_impl.h"
+#include "app/quiet_console.h"
 #include "model/app_dispatch.h"
 #include "model/app_install_job.h"
 #include "model/downloader_model.h"
@@ -369,6 +370,7 @@ QuietSwitches readQuietSwitches(const std::wstring& commandLine) {
 }
 
 int runQuietInstall(const QuietSwitches& switches) {
+  attachQuietConsole();
   if (!switches.error.empty()) {
     common::logPrint(kLabel, __LINE__, L"bad arguments: %s", switches.error.c_str());
     std::fprintf(stderr, "bad arguments: %s\n%s", utf8(switches.error).c_str(), kUsage);
