@@ -167,6 +167,21 @@ bool performAccessibleAction(Control& control, int index, InputRouter& router) {
   return router.activate(control);
 }
 
+bool setAccessibleText(Control& control, std::wstring_view text, InputRouter& router) {
+  auto* edit = dynamic_cast<Edit*>(&control);
+  if (edit == nullptr || edit->readOnly() || !router.setFocus(edit)) return false;
+  edit->setSelection(0, static_cast<int>(edit->text().size()));
+  // Typed text replaces the selection; nothing typed deletes it.
+  return router.handle(text.empty() ? InputEvent::keyDown(Key::kDelete) : InputEvent::typed(std::wstring(text)));
+}
+
+bool setAccessibleSelection(Control& control, int start, int end) {
+  auto* edit = dynamic_cast<Edit*>(&control);
+  if (edit == nullptr) return false;
+  edit->setSelection(start, end);
+  return true;
+}
+
 std::wstring_view accessibleRoleName(AccessibleRole role) {
   switch (role) {
     case AccessibleRole::kPanel: return L"panel";

@@ -104,6 +104,14 @@ AccessibleNode describeAccessibleItem(const Control& control, int index);
 // the window's router (a control that does not take input refuses); false when refused.
 bool performAccessibleAction(Control& control, int index, InputRouter& router);
 
+// Replaces the whole text of an editable Edit as typing it would (the focus moves there, the
+// length limit and the single line hold, "textchanged" goes out); false when the control is not
+// an editable Edit or does not take input.
+bool setAccessibleText(Control& control, std::wstring_view text, InputRouter& router);
+// Moves the caret of an Edit (a selection when |start| and |end| differ, clamped to the text);
+// false for other controls.
+bool setAccessibleSelection(Control& control, int start, int end);
+
 // The name of a role as the tree dump writes it ("push button").
 std::wstring_view accessibleRoleName(AccessibleRole role);
 

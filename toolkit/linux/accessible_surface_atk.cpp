@@ -6,6 +6,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -545,7 +546,26 @@ gchar* getStringAtOffset(AtkText* object, gint offset, AtkTextGranularity granul
   return copyUtf8(std::wstring_view(text).substr(static_cast<size_t>(*start), static_cast<size_t>(*end - *start)));
 }
 
+gboolean setCaretOffset(AtkText* object, gint offset) {
+  Peer* peer = peerOf(object);
+  if (peer->tree == nullptr || !setAccessibleSelection(*peer->control, offset, offset)) return FALSE;
+  if (WindowHost* host = peer->tree->window().host()) host->invalidate(peer->control->rect());
+  return TRUE;
+}
+
+gboolean setSelection(AtkText* object, gint index, gint start, gint end) {
+  Peer* peer = peerOf(object);
+  if (index != 0 || peer->tree == nullptr || !setAccessibleSelection(*peer->control, start, end)) return FALSE;
+  if (WindowHost* host = peer->tree->window().host()) host->invalidate(peer->control->rect());
+  return TRUE;
+}
+
+gboolean addSelection(AtkText* object, gint start, gint end) { return setSelection(object, 0, start, end); }
+
 void textInit(AtkTextIface* iface) {
+  iface->set_caret_offset = setCaretOffset;
+  iface->set_selection = setSelection;
+  iface->add_selection = addSelection;
   iface->get_text = getText;
   iface->get_character_count = getCharacterCount;
   iface->get_character_at_offset = getCharacterAtOffset;
@@ -553,6 +573,39 @@ void textInit(AtkTextIface* iface) {
   iface->get_n_selections = getNSelections;
   iface->get_selection = getSelection;
   iface->get_string_at_offset = getStringAtOffset;
+}
+
+// ---- AtkEditableText: the new text goes in as typed text does ----
+
+void setTextContents(AtkEditableText* object, const gchar* text) {
+  Peer* peer = peerOf(object);
+  if (peer->tree == nullptr || !peer->tree->window().isEnabled()) return;
+  setAccessibleText(*peer->control, utility::utf8ToWide(text != nullptr ? text : ""), peer->tree->window().input());
+}
+
+void insertText(AtkEditableText* object, const gchar* text, gint length, gint* position) {
+  std::wstring now = textOf(object);
+  const std::string bytes = text != nullptr ? std::string(text, length < 0 ? std::strlen(text) : static_cast<size_t>(length)) : "";
+  const std::wstring added = utility::utf8ToWide(bytes);
+  const size_t at = static_cast<size_t>(std::clamp(*position, 0, static_cast<gint>(now.size())));
+  now.insert(at, added);
+  setTextContents(object, utility::wideToUtf8(now).c_str());
+  *position = static_cast<gint>(at + added.size());
+}
+
+void deleteText(AtkEditableText* object, gint start, gint end) {
+  std::wstring now = textOf(object);
+  const gint length = static_cast<gint>(now.size());
+  if (end < 0 || end > length) end = length;
+  start = std::clamp(start, 0, end);
+  now.erase(static_cast<size_t>(start), static_cast<size_t>(end - start));
+  setTextContents(object, utility::wideToUtf8(now).c_str());
+}
+
+void editableTextInit(AtkEditableTextIface* iface) {
+  iface->set_text_contents = setTextContents;
+  iface->insert_text = insertText;
+  iface->delete_text = deleteText;
 }
 
 // ---- AtkValue ----
@@ -655,6 +708,19 @@ G_DEFINE_TYPE_WITH_CODE(TarnwickAccessibleText, tarnwick_accessible_text, tarnwi
 static void tarnwick_accessible_text_init(TarnwickAccessibleText*) {}
 static void tarnwick_accessible_text_class_init(TarnwickAccessibleTextClass*) {}
 
+struct TarnwickAccessibleEditable {
+  TarnwickAccessible parent;
+};
+struct TarnwickAccessibleEditableClass {
+  TarnwickAccessibleClass parent_class;
+};
+G_DEFINE_TYPE_WITH_CODE(TarnwickAccessibleEditable, tarnwick_accessible_editable, tarnwick_accessible_get_type(),
+                        G_IMPLEMENT_INTERFACE(ATK_TYPE_COMPONENT, toolkit::atk::componentInit)
+                        G_IMPLEMENT_INTERFACE(ATK_TYPE_TEXT, toolkit::atk::textInit)
+                        G_IMPLEMENT_INTERFACE(ATK_TYPE_EDITABLE_TEXT, toolkit::atk::editableTextInit))
+static void tarnwick_accessible_editable_init(TarnwickAccessibleEditable*) {}
+static void tarnwick_accessible_editable_class_init(TarnwickAccessibleEditableClass*) {}
+
 struct TarnwickAccessibleValue {
   TarnwickAccessible parent;
 };
@@ -721,6 +787,7 @@ Peer* peerOf(gpointer object) { return reinterpret_cast<TarnwickAccessible*>(obj
 
 GType accessibleType(const AccessibleNode& node) {
   if (node.value) return tarnwick_accessible_value_get_type();
+  if (node.has(kAccessibleEditable)) return tarnwick_accessible_editable_get_type();
   if (node.role == AccessibleRole::kText) return tarnwick_accessible_text_get_type();
   if (!node.actions.empty()) return tarnwick_accessible_action_get_type();
   return tarnwick_accessible_plain_get_type();

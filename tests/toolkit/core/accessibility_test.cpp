@@ -237,6 +237,38 @@ TEST_F(AccessibilityTest, ActionsActAsAClickAndRespectTheEnabledState) {
   EXPECT_FALSE(performAccessibleAction(hint, 0, router));
 }
 
+TEST_F(AccessibilityTest, TextIsSetAsTypingWouldAndOnlyWhereEditable) {
+  std::vector<std::wstring> seen;
+  root_->setNotifyHandler([&](std::wstring_view type, Control& sender) {
+    seen.push_back(std::wstring(type) + L":" + sender.name());
+  });
+  RecordingContext context;
+  InputRouter router(*root_, context);
+  auto& folder = static_cast<Edit&>(control(L"folder"));
+  ASSERT_TRUE(setAccessibleText(folder, L"D:\\Play\nsecond line", router));
+  // One line, as typed text is.
+  EXPECT_EQ(folder.text(), L"D:\\Play");
+  EXPECT_EQ(router.focused(), &folder);
+  EXPECT_NE(std::find(seen.begin(), seen.end(), L"textchanged:folder"), seen.end());
+  ASSERT_TRUE(setAccessibleText(folder, L"", router));
+  EXPECT_EQ(folder.text(), L"");
+  // A long text keeps the edit's limit.
+  ASSERT_TRUE(setAccessibleText(folder, std::wstring(400, L'x'), router));
+  EXPECT_EQ(folder.text().size(), static_cast<size_t>(folder.maxChars()));
+
+  ASSERT_FALSE(folder.setAttribute(L"readonly", L"true"));
+  EXPECT_FALSE(setAccessibleText(folder, L"other", router));
+  EXPECT_FALSE(setAccessibleText(control(L"licence"), L"other", router));
+  EXPECT_FALSE(setAccessibleText(control(L"ok"), L"other", router));
+
+  EXPECT_TRUE(setAccessibleSelection(folder, 2, 5));
+  EXPECT_EQ(describeAccessible(folder).text->caret, 5);
+  EXPECT_EQ(describeAccessible(folder).text->selectionStart, 2);
+  EXPECT_TRUE(setAccessibleSelection(folder, 1000, 1000));
+  EXPECT_EQ(describeAccessible(folder).text->caret, static_cast<int>(folder.text().size()));
+  EXPECT_FALSE(setAccessibleSelection(control(L"ok"), 0, 0));
+}
+
 TEST_F(AccessibilityTest, DumpShowsTheTreeAsAClientSeesIt) {
   const std::wstring dump = dumpAccessibleTree(control(L"bar"), AccessibleContext{&control(L"close"), nullptr});
   EXPECT_EQ(dump,

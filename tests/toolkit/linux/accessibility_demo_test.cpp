@@ -115,7 +115,7 @@ TEST_F(AccessibleDemo, EveryControlClassHasItsRoleNameAndStates) {
 
 TEST_F(AccessibleDemo, ActionsWorkAndTheirEffectsAreAnnounced) {
   EventLog events({"object:state-changed:checked", "object:children-changed", "object:property-change:accessible-value",
-                   "object:value-changed"});
+                   "object:value-changed", "object:text-changed"});
   Accessible ok = find(frame_.get(), "push button", "OK");
   Accessible progress = find(frame_.get(), "progress bar", "Progress");
   ASSERT_TRUE(ok && progress) << dump(frame_.get());
@@ -129,6 +129,16 @@ TEST_F(AccessibleDemo, ActionsWorkAndTheirEffectsAreAnnounced) {
   ASSERT_TRUE(act(check.get(), "toggle"));
   EXPECT_TRUE(waitFor([&] { return has(check.get(), ATSPI_STATE_CHECKED); }));
   EXPECT_TRUE(events.waitFor("object:state-changed:checked check box 'Check box' 1"));
+
+  // The edit's text set as a screen reader's user types it; the change is announced.
+  Accessible edit = find(frame_.get(), "text", "Sample text");
+  AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(edit.get());
+  ASSERT_NE(editable, nullptr);
+  EXPECT_TRUE(atspi_editable_text_set_text_contents(editable, "Grüße", nullptr));
+  g_object_unref(editable);
+  EXPECT_TRUE(waitFor([&] { return text(edit.get()) == "Grüße"; })) << text(edit.get());
+  EXPECT_TRUE(events.waitFor("object:text-changed:insert text 'Sample text'"));
+  EXPECT_TRUE(has(edit.get(), ATSPI_STATE_FOCUSED));
 
   // The other page: the old page leaves its panel, the read-only text arrives.
   ASSERT_TRUE(act(find(frame_.get(), "radio button", "Text").get(), "toggle"));
