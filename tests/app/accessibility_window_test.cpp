@@ -4,6 +4,7 @@
 // progress read as it moves.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "tests/app/installer_against_services.h"
 #include "tests/support/accessibility_bus.h"
@@ -122,6 +123,12 @@ TEST_F(AccessibleInstaller, EveryPageAndBoxReadsRightAndTheInstallButtonWorks) {
       {"push button", "No", {kShowing, ATSPI_STATE_IS_DEFAULT, ATSPI_STATE_FOCUSED}, {}},
       {"push button", "Close", {kShowing}, {}},
   });
+  // The window manager knows it as a dialog of that title (WM_NAME).
+  const std::string onDisplay = "DISPLAY=" + x_.display() + " ";
+  EXPECT_EQ(std::system((onDisplay + "xdotool search --name '^Notice$' > /dev/null").c_str()), 0);
+  EXPECT_EQ(std::system((onDisplay + "sh -c 'xprop -id $(xdotool search --name \"^Notice$\" | head -n 1) "
+                                     "_NET_WM_WINDOW_TYPE WM_NAME' | grep -q _NET_WM_WINDOW_TYPE_DIALOG").c_str()),
+            0);
   // The window behind the box takes no input.
   EXPECT_TRUE(waitFor([&] { return !has(find(frame.get(), "push button", "Quick install").get(), kSensitive); }));
   ASSERT_TRUE(act(find(exitBox.get(), "push button", "No").get(), "click"));
