@@ -28,4 +28,6 @@ if(NOT RapidJSON_FOUND)
 endif()
 if(TARNWICK_BUILD_TESTS)
   find_package(GTest REQUIRED)
+  # The accessibility tests read the windows as a screen reader does, over AT-SPI.
+  pkg_check_modules(ATSPI REQUIRED IMPORTED_TARGET atspi-2)
 endif()

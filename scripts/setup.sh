@@ -16,6 +16,7 @@ PACKAGES=(
   fonts-wqy-microhei fonts-dejavu-core
   librsvg2-bin fonts-tlwg-loma-otf
   icoutils
+  at-spi2-core libatspi2.0-dev dbus-daemon
 )
 
 SUDO=""

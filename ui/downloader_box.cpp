@@ -54,6 +54,11 @@ bool DownloaderBox::preFilterKey(const toolkit::InputEvent& event) {
   return true;
 }
 
+std::wstring DownloaderBox::accessibleDescription() const {
+  const toolkit::Control* text = findControl(L"descriptlabel");
+  return text != nullptr ? text->text() : std::wstring();
+}
+
 void DownloaderBox::onFinalMessage() {
   WindowImplBase::onFinalMessage();
   const bool replaced = g_current != this;
@@ -80,7 +85,7 @@ void showExitBox(WindowImplBase* parent) {
     parent->bringToTop();
     parent->show(toolkit::ShowCommand::kShow);
   });
-  if (!box->create(parent, {}, toolkit::WindowStyle{})) {
+  if (!box->create(parent, {}, toolkit::WindowStyle{.dialog = true})) {
     delete box;
     return;
   }
@@ -93,6 +98,7 @@ void showExitBox(WindowImplBase* parent) {
   text(L"btnRight", "No");
   text(L"btnSure", "Yes");
   text(L"descriptlabel", "MsgBox_exit");
+  box->setTitle(toolkit::langString("MSGBox_noice"));
   const auto images = [box](const wchar_t* name, const wchar_t* file) {
     toolkit::Control* button = box->findControl(name);
     if (button == nullptr) return;

@@ -23,6 +23,9 @@ class DownloaderBox : public toolkit::WindowImplBase {
   // Escape stays, as "btnRight" does.
   bool preFilterKey(const toolkit::InputEvent& event) override;
   void onFinalMessage() override;
+  // Staying ("btnRight") is what Enter does; the question is what the box says.
+  toolkit::Control* defaultControl() const override { return findControl(L"btnRight"); }
+  std::wstring accessibleDescription() const override;
 
   toolkit::WindowImplBase* parentWindow() const { return parent_; }
   // Remembers |parent| and holds it disabled until the box goes.

@@ -35,7 +35,8 @@ const std::vector<std::wstring> kKeys = {
     L"downloadBybrowser", L"download_slowtip", L"download_close", L"facebook_tip", L"minimize_tip",
     L"confirm", L"download_fail_connection", L"download_fail_refused", L"download_fail_disk",
     L"download_fail_folder", L"MsgBox_exit_installing", L"install_still_running", L"install_not_finished",
-    L"path_error_no_drive", L"path_error_not_folder", L"path_error_not_writable", L"path_error_too_long"};
+    L"path_error_no_drive", L"path_error_not_folder", L"path_error_not_writable", L"path_error_too_long",
+    L"installprogress_name", L"apkprogress_name", L"language_select"};
 
 // Keys of the table that the string bundles do not carry.
 const std::set<std::wstring> kTableOnly = {
@@ -43,7 +44,8 @@ const std::set<std::wstring> kTableOnly = {
     L"path_more", L"path_ssd", L"path_ok", L"path_not", L"facebook_tip", L"minimize_tip",
     L"confirm", L"download_fail_connection", L"download_fail_refused", L"download_fail_disk",
     L"download_fail_folder", L"MsgBox_exit_installing", L"install_still_running", L"install_not_finished",
-    L"path_error_no_drive", L"path_error_not_folder", L"path_error_not_writable", L"path_error_too_long"};
+    L"path_error_no_drive", L"path_error_not_folder", L"path_error_not_writable", L"path_error_too_long",
+    L"installprogress_name", L"apkprogress_name", L"language_select"};
 
 const std::vector<std::pair<std::wstring, std::wstring>> kBundles = {
     {L"ar", L"ar_IL"}, {L"cn", L"zh_CN"}, {L"de", L"de_DE"}, {L"en", L"en_US"},

@@ -166,6 +166,10 @@ void arrangeLine(Container& container, const Rect& inner, bool vertical,
 
 // ---- Control ----
 
+std::wstring Control::accessibleName() const { return resolveSkinText(accessibleName_); }
+
+std::wstring Control::accessibleDescription() const { return resolveSkinText(accessibleDescription_); }
+
 AttributeError Control::setAttribute(std::wstring_view name, std::wstring_view value) {
   if (name == L"name") {
     name_ = std::wstring(value);
@@ -195,6 +199,14 @@ AttributeError Control::setAttribute(std::wstring_view name, std::wstring_view v
   }
   if (name == L"tooltip") {
     toolTip_ = resolveSkinText(value);
+    return std::nullopt;
+  }
+  if (name == L"accessiblename") {
+    accessibleName_ = std::wstring(value);
+    return std::nullopt;
+  }
+  if (name == L"accessibledescription") {
+    accessibleDescription_ = std::wstring(value);
     return std::nullopt;
   }
   if (name == L"textcolor") return apply(name, parseColor(value), [&](Color c) { textColor_ = c; });

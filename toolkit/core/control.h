@@ -110,6 +110,11 @@ class Control {
   void setBorder(int size, Color color) { borderSize_ = size < 0 ? 0 : size; borderColor_ = color; }
   const std::wstring& userData() const { return userData_; }
   void setUserData(std::wstring data) { userData_ = std::move(data); }
+  // The skin's "accessiblename" and "accessibledescription": what assistive technology is told
+  // where the visible text is not enough (an image-only button). Kept as written, so "@key"
+  // follows the text table when the language changes; empty when not given.
+  std::wstring accessibleName() const;
+  std::wstring accessibleDescription() const;
 
   // Sets the input state directly (drawing tests; a window's InputRouter keeps it otherwise, see
   // isHot() and the others below).
@@ -210,6 +215,8 @@ class Control {
   int borderSize_ = 0;
   Color borderColor_ = 0;
   std::wstring userData_;
+  std::wstring accessibleName_;
+  std::wstring accessibleDescription_;
   NotifyHandler notifyHandler_;
   bool hot_ = false;
   bool pushed_ = false;

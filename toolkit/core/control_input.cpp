@@ -124,6 +124,13 @@ bool InputRouter::setFocus(Control* control, bool byKeyboard) {
   return true;
 }
 
+bool InputRouter::activate(Control& control) {
+  if (!control.takesInput()) return false;
+  control.activate(context_);
+  context_.invalidate(control.rect());
+  return true;
+}
+
 void InputRouter::dropFocusIfGone() {
   if (focused_ != nullptr && !focused_->takesInput()) setFocus(nullptr);
 }

@@ -54,6 +54,10 @@ class InputRouter {
   // input, wrapping around; false when there is none.
   bool moveFocus(bool forward);
 
+  // Activates |control| as a click on it would (assistive technology's "click"); refused (false)
+  // when it does not take input.
+  bool activate(Control& control);
+
   // The tool tip of the hot control, or of the nearest control above it that has one.
   std::wstring toolTip() const;
   Cursor cursor() const;

@@ -70,6 +70,7 @@ struct WindowMessage {
 struct WindowStyle {
   bool topmost = false;     // kept above other windows
   bool toolWindow = false;  // no task bar entry
+  bool dialog = false;      // a box: a dialog to the window manager and assistive technology
 };
 
 class WindowHost {

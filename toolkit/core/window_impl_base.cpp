@@ -336,6 +336,10 @@ WindowArea WindowImplBase::areaAt(Point point) const {
   return WindowArea::kClient;
 }
 
+AccessibleContext WindowImplBase::accessibleContext() const {
+  return AccessibleContext{router_ != nullptr ? router_->focused() : nullptr, defaultControl()};
+}
+
 bool WindowImplBase::textInputActive() const {
   const Control* focused = router_ != nullptr ? router_->focused() : nullptr;
   return enabled_ && focused != nullptr && focused->takesText() && focused->takesInput();

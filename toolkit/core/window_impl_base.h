@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "toolkit/core/accessibility.h"
 #include "toolkit/core/control.h"
 #include "toolkit/core/control_input.h"
 #include "toolkit/core/font_table.h"
@@ -64,6 +65,13 @@ class WindowImplBase : private InputContext {
   virtual bool preFilterKey(const InputEvent& /*event*/) { return false; }
   // Whether Escape (unused by the focused control) closes the window with kResultCancel.
   virtual bool closesOnEscape() const { return false; }
+  // ---- What assistive technology is told about the window (boxes say more) ----
+  // The button Enter presses; null when none.
+  virtual Control* defaultControl() const { return nullptr; }
+  // What the window says, beyond its title (a box's message); plain text.
+  virtual std::wstring accessibleDescription() const { return {}; }
+  // The window's focus and default button, for describeAccessible.
+  AccessibleContext accessibleContext() const;
 
   // ---- Life ----
   // Loads the layout and creates the hidden native window, owned by |owner| (may be null). A

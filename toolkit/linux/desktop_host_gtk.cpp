@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/linux/accessible_surface_linux.h"
 #include "toolkit/linux/desktop_host_gtk.h"
 #include "utility/base/strings.h"
 #include "utility/skin/resources.h"
@@ -91,12 +92,18 @@ class GtkWindowHost : public WindowHost {
   void bringToTop() override { gtk_window_present(GTK_WINDOW(top_)); }
   void bringToFront() override;
   void setTopmost(bool topmost) override { gtk_window_set_keep_above(GTK_WINDOW(top_), topmost); }
-  void setEnabled(bool enabled) override { gtk_widget_set_sensitive(top_, enabled); }
+  void setEnabled(bool enabled) override {
+    gtk_widget_set_sensitive(top_, enabled);
+    atk::surfaceChanged(area_);
+  }
   Rect frame() const override;
   void setFrame(const Rect& frame) override;
   Rect workArea() const override;
   void invalidate(const Rect& area) override {
     gtk_widget_queue_draw_area(area_, area.left, area.top, area.width(), area.height());
+    // What is repainted may read differently: assistive technology hears of it, as often as the
+    // display changes (nothing happens before a client looked).
+    atk::surfaceChanged(area_);
   }
   bool startTimer(uint32_t id, uint32_t periodMs) override;
   void stopTimer(uint32_t id) override;
@@ -233,12 +240,14 @@ GtkWindowHost::GtkWindowHost(GtkDesktop& desktop, WindowImplBase& window, GtkWin
                                 description.minInfo.height);
   }
 
-  area_ = gtk_drawing_area_new();
+  if (style.dialog) gtk_window_set_type_hint(top, GDK_WINDOW_TYPE_HINT_DIALOG);
+  area_ = atk::createSurface(window);
   gtk_widget_set_can_focus(area_, TRUE);
   gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                    GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK |
                                    GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
   gtk_container_add(GTK_CONTAINER(top_), area_);
+  if (style.dialog) atk::describeTopLevel(area_, top_);
   g_signal_connect(area_, "draw", G_CALLBACK(onDraw), this);
   g_signal_connect(area_, "button-press-event", G_CALLBACK(onButton), this);
   g_signal_connect(area_, "button-release-event", G_CALLBACK(onButton), this);
@@ -259,6 +268,7 @@ GtkWindowHost::GtkWindowHost(GtkDesktop& desktop, WindowImplBase& window, GtkWin
 }
 
 GtkWindowHost::~GtkWindowHost() {
+  atk::surfaceGone(area_);
   for (const auto& [id, source] : timers_) g_source_remove(source);
   timers_.clear();
   if (menu_ != nullptr) gtk_widget_destroy(menu_);
@@ -313,6 +323,7 @@ void GtkWindowHost::show(ShowCommand command) {
       gtk_window_iconify(top);
       break;
   }
+  atk::surfaceChanged(area_);
 }
 
 void GtkWindowHost::bringToFront() {

@@ -14,7 +14,7 @@ void openBox(WindowImplBase* parent, const ButtonSpec& first, const ButtonSpec* 
       parent, icon.empty() ? msg::MessageBoxWindow::kLayoutNoIcon : msg::MessageBoxWindow::kLayout);
   // The box keeps its text in openBoxes only once it holds it (its destructor takes it out).
   box->setText(text);
-  if (!box->create(parent, {}, toolkit::WindowStyle{.topmost = true, .toolWindow = true})) {
+  if (!box->create(parent, {}, toolkit::WindowStyle{.topmost = true, .toolWindow = true, .dialog = true})) {
     // No window: nothing would ever enable the parent or delete the box.
     box->releaseParent();
     delete box;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "toolkit/core/label_markup.h"
 #include "ui/msg/selection_ui.h"
 
 namespace msg {
@@ -125,6 +126,8 @@ void MessageBoxWindow::setIcon(const std::wstring& image) {
 
 void MessageBoxWindow::setTitle(const std::wstring& text) {
   if (toolkit::Control* title = findControl(L"titlelabel")) title->setText(text);
+  // Also the window's own title: what the window manager and screen readers name the box by.
+  WindowImplBase::setTitle(text);
   relayout();
 }
 
@@ -151,6 +154,10 @@ void MessageBoxWindow::addButton(const ButtonSpec& spec) {
   relayout();
   input().setFocus(defaultButton());
 }
+
+toolkit::Control* MessageBoxWindow::defaultControl() const { return defaultButton(); }
+
+std::wstring MessageBoxWindow::accessibleDescription() const { return toolkit::parseLabelMarkup(text_).text; }
 
 CSelectionUI* MessageBoxWindow::defaultButton() const {
   toolkit::Control* bar = findControl(L"bottombar");

@@ -57,6 +57,9 @@ class MessageBoxWindow : public toolkit::WindowImplBase, public IMessageBox {
   // Escape is the close button.
   bool preFilterKey(const toolkit::InputEvent& event) override;
   void onFinalMessage() override;
+  // The default button; the message, its markup left out.
+  toolkit::Control* defaultControl() const override;
+  std::wstring accessibleDescription() const override;
   // Lets the parent go, once (see holdParent). Also for a box whose window failed.
   void releaseParent();
 
