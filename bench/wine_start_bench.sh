@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# Start of the Windows installer to its first painted main window under Wine, against a bare Win32
+# window program that paints one frame (bench/win/bare_window_win.cpp), both in one Wine session
+# on one private X server, taking turns (the order alternates every round); then the stripped
+# Windows executable's size with its window.
+#
+# Each start is timed from the launch of `wine <program>` to the line "first-frame" on the
+# program's standard output (development builds of the installer print it with
+# TARNWICK_FIRST_FRAME once the main window is painted), and the program's resident memory is read
+# then (/proc: both are Wine processes, so Wine's own share is in both). The program is then ended.
+# The installer runs as a user starts it: copied under a campaign file name into the prefix
+# user's download folder, fetching its documents from stand-in services started here; its log
+# folder is removed after each run. One unmeasured start of each comes first (page cache, Wine's
+# first loads). Prints the medians, the ratio and the aim (time at most 1.5x).
+#
+#   bench/wine_start_bench.sh [Linux build folder, default build] [Windows build folder, default build-win]
+#                             [Windows build folder whose executable is sized, default the same;
+#                              a Release one gives the figure that counts]
+# RUNS (default 11) is the measured starts of each. Needs the Linux build's tarnwick_services and
+# certificates, the Windows build's tarnwick_installer.exe (a development build) and
+# bare_window.exe, Xvfb. Builds nothing.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+linux_build=$(cd "${1:-build}" && pwd)
+win_build=$(cd "${2:-build-win}" && pwd)
+size_build=$(cd "${3:-$win_build}" && pwd)
+runs=${RUNS:-11}
+win_exe=$win_build/app/tarnwick_installer.exe
+bare_exe=$win_build/bench/win/bare_window.exe
+services=$linux_build/standin/services/tarnwick_services
+ca=$linux_build/standin/certs/ca.pem
+for f in "$win_exe" "$bare_exe" "$services" "$ca"; do
+  [[ -f $f ]] || { echo "missing $f: build it first" >&2; exit 1; }
+done
+
+work=$(mktemp -d "$win_build/wine-start-bench.XXXXXX")
+services_pid="" xvfb_pid=""
+finish() {
+  if [[ -n $services_pid ]]; then kill "$services_pid" 2>/dev/null || true; wait "$services_pid" 2>/dev/null || true; fi
+  "$root/scripts/windows/wine-session.sh" stop "$work" >/dev/null 2>&1 || true
+  if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap finish EXIT
+
+# ---- A private X server on a free display (Xvfb picks it and writes its number) ----
+mkfifo "$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=""
+read -r -t 60 display <"$work/display" || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=:$display
+
+# ---- The stand-in services on a port of the run's own ----
+"$services" --host 127.0.0.1 --port 0 --record "$work/posts.jsonl" >"$work/services.out" 2>"$work/services.log" &
+services_pid=$!
+port=""
+for _ in $(seq 600); do
+  port=$(sed -n 's|^listening on https://[^:]*:\([0-9]*\)$|\1|p' "$work/services.out")
+  [[ -n $port ]] && break
+  kill -0 "$services_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[[ -n $port ]] || { echo "the stand-in services did not start" >&2; cat "$work/services.log" >&2; exit 1; }
+
+# ---- A prefix of the bench's own (the build's, files linked, registry copied), its session on the display ----
+"$root/scripts/windows/wine-prefix.sh" "$win_build" >/dev/null
+mkdir -p "$work/wine"
+cp -al "$win_build/wine/prefix" "$work/wine/prefix"
+for reg in "$work"/wine/prefix/*.reg; do cp --remove-destination "$win_build/wine/prefix/$(basename "$reg")" "$reg"; done
+cp -a "$win_build/wine/home" "$work/wine/home"
+"$root/scripts/windows/wine-session.sh" start "$work"
+# shellcheck source=scripts/windows/wine-env.sh
+. "$root/scripts/windows/wine-env.sh" "$work"
+user_dir=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -1)
+mkdir -p "$user_dir/Downloads"
+installer=$user_dir/Downloads/Tarnwick9_en_35036_x.exe
+cp "$win_exe" "$installer"
+cp "$bare_exe" "$work/bare_window.exe"
+
+now_ns() { date +%s%N; }
+
+# start_once <program.exe> [environment...]: one start; prints "<ms> <resident KiB>", or fails
+# when the program ends without saying "first-frame".
+start_once() {
+  local program=$1 fd pid line start end rss said=""
+  shift
+  start=$(now_ns)
+  exec {fd}< <(cd "$(dirname "$program")" && exec env "$@" wine "$program" </dev/null 2>>"$work/programs.err")
+  pid=$!
+  while read -r -t 120 -u "$fd" line; do
+    if [[ $line == first-frame* ]]; then said=1; break; fi
+  done
+  end=$(now_ns)
+  rss=$(sed -n 's/^VmRSS:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$pid/status" 2>/dev/null || true)
+  kill "$pid" 2>/dev/null || true
+  # Whatever the program still prints is not read any more.
+  exec {fd}<&-
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill -KILL "$pid" 2>/dev/null || true
+  # The installer's log of this start goes: the next starts as on a fresh machine.
+  rm -rf "$user_dir/AppData/Roaming/downloader"
+  [[ -n $said ]] || { echo "$(basename "$program") ended without painting (see $work/programs.err)" >&2; return 1; }
+  echo "$(((end - start) / 1000000)) ${rss:-0}"
+}
+
+installer_env=(TARNWICK_FIRST_FRAME=1 TARNWICK_SERVICES="localhost:$port" TARNWICK_CA_BUNDLE="Z:${ca//\//\\}")
+run_installer() { start_once "$installer" "${installer_env[@]}"; }
+run_bare() { start_once "$work/bare_window.exe"; }
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+echo "start to first painted window under Wine ($(wine --version)), display $DISPLAY, $runs runs each, taking turns"
+run_installer >/dev/null
+run_bare >/dev/null
+: >"$work/installer.txt"
+: >"$work/bare.txt"
+for i in $(seq "$runs"); do
+  if ((i % 2)); then order=(installer bare); else order=(bare installer); fi
+  for who in "${order[@]}"; do
+    read -r ms kib < <("run_$who") || true
+    [[ -n ${ms:-} ]] || exit 1
+    printf '  run %2d %-9s %5d ms, resident %6.1f MiB\n' "$i" "$who" "$ms" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
+    echo "$ms $kib" >>"$work/$who.txt"
+  done
+done
+it=$(cut -d' ' -f1 "$work/installer.txt" | median)
+bt=$(cut -d' ' -f1 "$work/bare.txt" | median)
+im=$(cut -d' ' -f2 "$work/installer.txt" | median)
+bm=$(cut -d' ' -f2 "$work/bare.txt" | median)
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+awk -v i="$it" -v b="$bt" 'BEGIN { r = i / b; printf "start to first painted window, medians: installer %d ms, bare window %d ms, ratio %.2f (aim: at most 1.5) %s\n", i, b, r, (r <= 1.5 ? "PASS" : "MISS") }'
+awk -v i="$im" -v b="$bm" 'BEGIN { printf "resident memory then, medians: installer %.1f MiB, bare window %.1f MiB, ratio %.2f (Wine included in both)\n", i / 1024, b / 1024, i / b }'
+
+# ---- The stripped Windows executable, with its window ----
+aim=$((2 * 1024 * 1024))
+x86_64-w64-mingw32-strip -o "$work/stripped.exe" "$size_build/app/tarnwick_installer.exe"
+stripped=$(stat -c %s "$work/stripped.exe")
+build_type=$(grep -m1 '^CMAKE_BUILD_TYPE' "$size_build/CMakeCache.txt" | cut -d= -f2)
+awk -v b="$stripped" -v t="$build_type" -v a="$aim" 'BEGIN {
+  printf "Windows executable, stripped, with its window and skin (%s build): %.3f MiB (%d bytes; aim: at most 2 MiB) %s\n",
+         t, b / 1048576, b, (b <= a ? "PASS" : "MISS") }'
