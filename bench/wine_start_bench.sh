@@ -34,45 +34,21 @@ for f in "$win_exe" "$bare_exe" "$services" "$ca"; do
 done
 
 work=$(mktemp -d "$win_build/wine-start-bench.XXXXXX")
-services_pid="" xvfb_pid=""
+# shellcheck source=scripts/windows/wine-world.sh
+. "$root/scripts/windows/wine-world.sh"
 finish() {
-  if [[ -n $services_pid ]]; then kill "$services_pid" 2>/dev/null || true; wait "$services_pid" 2>/dev/null || true; fi
-  "$root/scripts/windows/wine-session.sh" stop "$work" >/dev/null 2>&1 || true
-  if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  wine_world_end
   rm -rf "$work"
 }
 trap finish EXIT
 
-# ---- A private X server on a free display (Xvfb picks it and writes its number) ----
-mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=""
-read -r -t 60 display <"$work/display" || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$display
-
-# ---- The stand-in services on a port of the run's own ----
-"$services" --host 127.0.0.1 --port 0 --record "$work/posts.jsonl" >"$work/services.out" 2>"$work/services.log" &
-services_pid=$!
-port=""
-for _ in $(seq 600); do
-  port=$(sed -n 's|^listening on https://[^:]*:\([0-9]*\)$|\1|p' "$work/services.out")
-  [[ -n $port ]] && break
-  kill -0 "$services_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[[ -n $port ]] || { echo "the stand-in services did not start" >&2; cat "$work/services.log" >&2; exit 1; }
-
-# ---- A prefix of the bench's own (the build's, files linked, registry copied), its session on the display ----
-"$root/scripts/windows/wine-prefix.sh" "$win_build" >/dev/null
-mkdir -p "$work/wine"
-cp -al "$win_build/wine/prefix" "$work/wine/prefix"
-for reg in "$work"/wine/prefix/*.reg; do cp --remove-destination "$win_build/wine/prefix/$(basename "$reg")" "$reg"; done
-cp -a "$win_build/wine/home" "$work/wine/home"
-"$root/scripts/windows/wine-session.sh" start "$work"
-# shellcheck source=scripts/windows/wine-env.sh
-. "$root/scripts/windows/wine-env.sh" "$work"
-user_dir=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -1)
+# A private X server, the stand-in services, and a prefix of the bench's own whose session runs
+# on that display.
+wine_world_xserver "$work/x"
+wine_world_services "$work/services" "$services" --record "$work/posts.jsonl"
+port=$services_port
+wine_world_prefix "$win_build" "$work"
+user_dir=$wine_user_dir
 mkdir -p "$user_dir/Downloads"
 installer=$user_dir/Downloads/Tarnwick9_en_35036_x.exe
 cp "$win_exe" "$installer"
@@ -104,7 +80,7 @@ start_once() {
   echo "$(((end - start) / 1000000)) ${rss:-0}"
 }
 
-installer_env=(TARNWICK_FIRST_FRAME=1 TARNWICK_SERVICES="localhost:$port" TARNWICK_CA_BUNDLE="Z:${ca//\//\\}")
+installer_env=(TARNWICK_FIRST_FRAME=1 TARNWICK_SERVICES="localhost:$port" TARNWICK_CA_BUNDLE="$(windows_path "$ca")")
 run_installer() { start_once "$installer" "${installer_env[@]}"; }
 run_bare() { start_once "$work/bare_window.exe"; }
 
