@@ -115,15 +115,7 @@ if [[ -n $automated && $automation == install && ${ERROR_JOURNEY:-1} != 0 ]]; th
   echo
   echo "=== A journey in which every download of the full installer fails (the error box) ==="
   faults="$DEMO/error-journey-faults.json"
-  # The full installer's paths as the services list them: every one answers 500.
-  printf '{' >"$faults"
-  sep=""
-  for g in 4.0 64 9.0 3.0; do printf '%s"/download/package/Tarnwick%s.exe":{"status":500}' "$sep" "$g" >>"$faults"; sep=,; done
-  for g in 4.0 64 9 3.0; do printf ',"/download/release/qvinst%s.exe":{"status":500}' "$g" >>"$faults"; done
-  for g in 4 64 9 3; do
-    printf ',"/download/full/en/Tarnwick%s_setup.exe":{"status":500},"/download/full/cn/qvinst%s_setup.exe":{"status":500}' "$g" "$g" >>"$faults"
-  done
-  printf ',"/filehost/uc":{"status":500}}\n' >>"$faults"
+  wine_world_installer_faults '{"status":500}' >"$faults"
   mkdir -p "$DEMO/error-journey/screens"
   journey "$DEMO/error-journey" "$DEMO/error-journey/screens" --faults "$faults" -- "$@"
   report "$DEMO/error-journey"

@@ -62,6 +62,17 @@ wine_world_xserver() {
   export DISPLAY=:$display
 }
 
+# wine_world_installer_faults <fault as JSON>: the services' faults file (--faults) giving every
+# full installer's path, of every generation and variant, that fault.
+wine_world_installer_faults() {
+  local fault=$1 g paths=()
+  for g in 4.0 64 9.0 3.0; do paths+=("/download/package/Tarnwick$g.exe"); done
+  for g in 4.0 64 9 3.0; do paths+=("/download/release/qvinst$g.exe"); done
+  for g in 4 64 9 3; do paths+=("/download/full/en/Tarnwick${g}_setup.exe" "/download/full/cn/qvinst${g}_setup.exe"); done
+  paths+=(/filehost/uc)
+  printf '%s\n' "${paths[@]}" | jq -R --argjson fault "$fault" -s 'split("\n") | map(select(. != "")) | map({(.): $fault}) | add'
+}
+
 # windows_path <Linux path>: the path through the prefix's Z: drive (Wine's map of /).
 windows_path() {
   local p
