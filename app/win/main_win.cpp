@@ -1,23 +1,39 @@
 // The Windows entry point: the command line as the system hands it over (GetCommandLineW: the
-// arguments in UTF-16, whatever the ANSI code page), and the windows through the Win32 host.
+// arguments in UTF-16, whatever the ANSI code page), and the windows through the Win32 host with
+// the GDI painter.
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <utility>
 
 #include "app/command_line.h"
 #include "app/installer_run.h"
+#include "toolkit/painting/win/gdi_paint.h"
+#include "toolkit/painting/window_painting.h"
 #include "toolkit/win/desktop_host_win.h"
+#include "utility/system/dev_overrides.h"
 #include "utility/system/log.h"
 #include "utility/system/privilege.h"
 
 namespace {
 
-// The desktop's windows; null when no window can be made. The GDI painter is not part of this
-// build yet: the host fills the windows white.
+// The desktop's windows with the GDI painter; null when no window can be made. Development builds
+// say "first-frame" on standard output once the main window is painted (start-up benchmarks).
 std::unique_ptr<toolkit::WindowHostFactory> openWindowSystem(const toolkit::TextMeasurer& measurer) {
-  return toolkit::createDesktopHost(measurer, {});
+  toolkit::useWindowPainting();
+  const bool sayFirstFrame = utility::devOverride("TARNWICK_FIRST_FRAME").has_value();
+  auto paint = [sayFirstFrame, said = false](HDC dc, toolkit::WindowImplBase& window,
+                                             const toolkit::Rect& dirty) mutable {
+    toolkit::paintWindow(dc, window, dirty);
+    if (sayFirstFrame && !said && window.windowClassName() == L"cmainframe") {
+      said = true;
+      std::fputs("first-frame\n", stdout);
+      std::fflush(stdout);
+    }
+  };
+  return toolkit::createDesktopHost(measurer, paint);
 }
 
 }  // namespace
