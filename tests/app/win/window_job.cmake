@@ -9,7 +9,7 @@ if(TARNWICK_DEV_OVERRIDES AND TARNWICK_LINUX_BUILD_DIR AND TARGET tarnwick_insta
   target_link_options(end_session PRIVATE -municode)
   target_link_libraries(end_session PRIVATE user32)
   tarnwick_warnings(end_session)
-  foreach(journey session-end)
+  foreach(journey install typed-folder download-fails cancel leave session-end)
     string(REPLACE "-" "_" name ${journey})
     add_test(NAME app_window_job_wine_test_${name}
       COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window_job_wine.sh ${journey} ${PROJECT_BINARY_DIR}

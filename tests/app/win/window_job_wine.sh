@@ -43,7 +43,7 @@ case $journey in
   install)
     install_dir='C:\Tarnwick\Tarnwick9\' emulator_starts=1 roles="installer emulator"
     collected=(run_downloader start_downloader download_success install_success)
-    not_collected=(cancel_download) expected_trouble=("$no_admin") screens=(choose progress finish) ;;
+    not_collected=(cancel_download) expected_trouble=("$no_admin") screens=(choose finish) ;;
   typed-folder)
     folder='C:\Games' install_dir='C:\Games\Tarnwick\Tarnwick9\' emulator_starts=1 roles="installer emulator"
     collected=(download_success install_success) expected_trouble=("$no_admin") screens=(choose-folder finish) ;;
