@@ -36,8 +36,8 @@ IWICImagingFactory* factory() {
 }
 
 // |pixels| (straight 0xAARRGGBB) encoded by the encoder of |container|.
-std::vector<uint8_t> encode(const GUID& container, int width, int height, std::vector<uint32_t> pixels,
-                            const GUID& format) {
+std::vector<uint8_t> encode(const GUID& container, int width, int height,
+                            std::vector<uint32_t> pixels, const GUID& format) {
   IWICImagingFactory* wic = factory();
   std::vector<uint8_t> bytes;
   if (wic == nullptr) return bytes;
@@ -86,20 +86,24 @@ std::vector<uint8_t> encode(const GUID& container, int width, int height, std::v
 
 }  // namespace
 
-std::vector<uint8_t> pngOf(int width, int height, const std::function<uint32_t(int x, int y)>& pixel) {
+std::vector<uint8_t> pngOf(int width, int height,
+                           const std::function<uint32_t(int x, int y)>& pixel) {
   std::vector<uint32_t> straight;
   straight.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const uint32_t p = pixel(x, y);
       const uint32_t a = p >> 24;
-      auto channel = [a](uint32_t c) { return a == 0 ? 0u : std::min<uint32_t>(255, (c * 255 + a / 2) / a); };
+      auto channel = [a](uint32_t c) {
+        return a == 0 ? 0u : std::min<uint32_t>(255, (c * 255 + a / 2) / a);
+      };
       straight.push_back(a == 0xFF ? p
                                    : (a << 24) | channel((p >> 16) & 0xFF) << 16 |
                                          channel((p >> 8) & 0xFF) << 8 | channel(p & 0xFF));
     }
   }
-  return encode(GUID_ContainerFormatPng, width, height, std::move(straight), GUID_WICPixelFormat32bppBGRA);
+  return encode(GUID_ContainerFormatPng, width, height, std::move(straight),
+                GUID_WICPixelFormat32bppBGRA);
 }
 
 std::vector<uint8_t> solidPng(int width, int height, uint32_t argb) {
@@ -111,8 +115,10 @@ std::vector<uint8_t> solidPng(int width, int height, uint32_t argb) {
 }
 
 std::vector<uint8_t> solidJpeg(int width, int height, uint32_t rgb) {
-  std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFF000000u | rgb);
-  return encode(GUID_ContainerFormatJpeg, width, height, std::move(pixels), GUID_WICPixelFormat24bppBGR);
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height),
+                               0xFF000000u | rgb);
+  return encode(GUID_ContainerFormatJpeg, width, height, std::move(pixels),
+                GUID_WICPixelFormat24bppBGR);
 }
 
 PngPixels readPng(const std::string& path) {
@@ -126,8 +132,8 @@ PngPixels readPng(const std::string& path) {
   Ref<IWICBitmapFrameDecode> frame;
   Ref<IWICBitmapSource> converted;
   UINT width = 0, height = 0;
-  if (FAILED(wic->CreateDecoderFromFilename(name.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnLoad,
-                                            &decoder.p)) ||
+  if (FAILED(wic->CreateDecoderFromFilename(name.c_str(), nullptr, GENERIC_READ,
+                                            WICDecodeMetadataCacheOnLoad, &decoder.p)) ||
       FAILED(decoder->GetFrame(0, &frame.p)) ||
       FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.p, &converted.p)) ||
       FAILED(converted->GetSize(&width, &height))) {

@@ -1,6 +1,6 @@
 // Screenshots of the real main window and its boxes: CMainFrame driven to every page and the
-// boxes opened as the window code opens them, on the headless host with the Cairo painter, over
-// a drive table and drive facts of the program's own (nothing of this machine shows).
+// boxes opened as the window code opens them, on the headless host with the platform's painter,
+// over a drive table and drive facts of the program's own (nothing of this machine shows).
 //
 //   ui_screens <out-folder> [locale...]   (default: en_US zh_CN ar_IL ja_JP)
 // Writes <shot>_<locale>.png; ends with code 1 when a page or box could not be drawn.

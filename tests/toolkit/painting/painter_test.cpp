@@ -326,6 +326,82 @@ TEST_F(PainterTextTest, ChineseTextIsDrawnInTheInstallerFace) {
   EXPECT_GT(measure(L"\u4E2D\u6587\u5B89\u88C5").width, 3 * 24) << "four full-width glyphs";
 }
 
+TEST_F(PainterTextTest, EveryScriptDrawsItsOwnGlyphs) {
+  // A face without a glyph draws the same box for every character: two different letters of each
+  // script must leave different ink (Arabic shaped, CJK through the platform's font fallback).
+  struct Case {
+    const char* script;
+    const wchar_t* first;
+    const wchar_t* second;
+  } cases[] = {
+      {"Latin", L"A", L"B"},
+      {"Chinese", L"\u4E2D", L"\u6587"},
+      {"Japanese", L"\u3042", L"\u30AB"},
+      {"Korean", L"\uD55C", L"\uAE00"},
+      {"Arabic", L"\u0645\u0631", L"\u0628\u0643"},
+      {"Thai", L"\u0E01\u0E32", L"\u0E02\u0E2D"},
+  };
+  for (const Case& c : cases) {
+    const OffscreenImage first = renderLabel(c.first, {60, 40});
+    const OffscreenImage second = renderLabel(c.second, {60, 40});
+    EXPECT_GT(countPixels(first, whole(first), dark), 5) << c.script;
+    int differing = 0;
+    for (int y = 0; y < first.height; ++y) {
+      for (int x = 0; x < first.width; ++x) differing += dark(first.pixel(x, y)) != dark(second.pixel(x, y));
+    }
+    EXPECT_GT(differing, 10) << c.script << ": the same picture for two letters";
+  }
+}
+
+TEST_F(PainterTextTest, TextStandsWhereItsAlignmentPutsIt) {
+  // The ink's rows and columns, for each vertical and horizontal alignment, in a tall label.
+  struct Case {
+    const wchar_t* valign;
+    const wchar_t* align;
+    bool top, bottom, left, right;  // which halves hold ink
+  } cases[] = {
+      {L"top", L"left", true, false, true, false},
+      {L"bottom", L"right", false, true, false, true},
+      {L"vcenter", L"center", true, true, true, true},
+  };
+  for (const Case& c : cases) {
+    Label label;
+    setAll(label, {{L"bkcolor", L"#FFFFFF"}, {L"font", L"1"}, {L"valign", c.valign}, {L"align", c.align}});
+    label.setText(L"Hxy");
+    const OffscreenImage image = render(label, {200, 120});
+    const int w = image.width, h = image.height;
+    EXPECT_EQ(countPixels(image, Rect{0, 0, w, h / 2}, dark) > 0, c.top) << std::wstring(c.valign);
+    EXPECT_EQ(countPixels(image, Rect{0, h / 2, w, h}, dark) > 0, c.bottom) << std::wstring(c.valign);
+    EXPECT_EQ(countPixels(image, Rect{0, 0, w / 2, h}, dark) > 0, c.left) << std::wstring(c.align);
+    EXPECT_EQ(countPixels(image, Rect{w / 2, 0, w, h}, dark) > 0, c.right) << std::wstring(c.align);
+  }
+}
+
+TEST_F(PainterTextTest, TextOnATransparentWindowIsPremultipliedWithItsOwnAlpha) {
+  // A layered window shows the pixels as they are: text drawn on nothing must carry its own alpha
+  // (opaque ink, smoothed edges partly transparent) in valid premultiplied pixels.
+  for (const double scale : {1.0, 2.0}) {
+    Label label;
+    setAll(label, {{L"textcolor", L"#268FD6"}, {L"font", L"0"}});
+    label.setText(L"Install \u5B89\u88C5");
+    const OffscreenImage image = render(label, {300, 40}, scale);
+    int opaque = 0, partial = 0, invalid = 0;
+    for (const uint32_t p : image.pixels) {
+      const uint32_t a = p >> 24;
+      invalid += ((p >> 16) & 0xFF) > a || ((p >> 8) & 0xFF) > a || (p & 0xFF) > a;
+      if (a == 0xFF) {
+        ++opaque;
+        EXPECT_TRUE(near(p, 0xFF268FD6u, 1)) << std::hex << p;
+      } else if (a > 0) {
+        ++partial;
+      }
+    }
+    EXPECT_EQ(invalid, 0) << scale;
+    EXPECT_GT(opaque, 30 * scale * scale) << scale;
+    EXPECT_GT(partial, 10 * scale) << "smoothed edges at " << scale;
+  }
+}
+
 TEST_F(PainterTextTest, MeasurementsKeepTheirRelations) {
   const Size one = measure(L"Install");
   const Size longer = measure(L"Install now");

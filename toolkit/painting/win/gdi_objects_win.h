@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 namespace toolkit::gdi {
@@ -73,9 +74,11 @@ struct Pixels {
   uint8_t* bits = nullptr;
   int width = 0;
   int height = 0;
-  int stride = 0;      // bytes from one row to the next, negative for a bottom-up DIB
+  int stride = 0;  // bytes from one row to the next
   bool valid() const { return bits != nullptr && width > 0 && height > 0; }
-  uint32_t* row(int y) const { return reinterpret_cast<uint32_t*>(bits + static_cast<ptrdiff_t>(y) * stride); }
+  uint32_t* row(int y) const {
+    return reinterpret_cast<uint32_t*>(bits + static_cast<ptrdiff_t>(y) * stride);
+  }
 };
 
 // A top-down 32-bit DIB section of |width| x |height|, cleared to 0; null when it cannot be made.
@@ -97,26 +100,17 @@ inline HBITMAP createDib(int width, int height, Pixels* pixels) {
   return bitmap;
 }
 
-// The pixels of the 32-bit DIB section selected into |dc|; invalid for any other bitmap.
+// The pixels of the 32-bit DIB section selected into |dc|, taken as top-down (the hosts' and our
+// own bitmaps are; GetObject does not keep the sign of the height, so a bottom-up one cannot be
+// told apart); invalid for any other bitmap.
 inline Pixels selectedPixels(HDC dc) {
   HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
   DIBSECTION section{};
-  if (bitmap == nullptr || GetObjectW(bitmap, sizeof(section), &section) != sizeof(section)) return {};
+  if (bitmap == nullptr || GetObjectW(bitmap, sizeof(section), &section) != sizeof(section))
+    return {};
   if (section.dsBm.bmBitsPixel != 32 || section.dsBm.bmBits == nullptr) return {};
-  Pixels pixels;
-  pixels.width = section.dsBm.bmWidth;
-  pixels.height = section.dsBm.bmHeight;
-  const int rowBytes = section.dsBm.bmWidthBytes;
-  auto* bits = static_cast<uint8_t*>(section.dsBm.bmBits);
-  if (section.dsBmih.biHeight > 0) {
-    // Bottom-up: the first row in memory is the lowest one.
-    pixels.bits = bits + static_cast<ptrdiff_t>(pixels.height - 1) * rowBytes;
-    pixels.stride = -rowBytes;
-  } else {
-    pixels.bits = bits;
-    pixels.stride = rowBytes;
-  }
-  return pixels;
+  return Pixels{static_cast<uint8_t*>(section.dsBm.bmBits), section.dsBm.bmWidth,
+                std::abs(section.dsBm.bmHeight), section.dsBm.bmWidthBytes};
 }
 
 }  // namespace toolkit::gdi

@@ -12,7 +12,8 @@ namespace toolkit {
 // Paints |root| as it is arranged into |dc| with |renderer|'s fonts and images, |scale| device
 // pixels per layout pixel. |dc| is a memory DC with a 32-bit DIB section selected (pixels
 // 0xAARRGGBB premultiplied); what lies outside |dirty| (layout pixels) is not drawn.
-void paintOn(OffscreenRenderer& renderer, HDC__* dc, Control& root, double scale, const Rect& dirty);
+void paintOn(OffscreenRenderer& renderer, HDC__* dc, Control& root, double scale,
+             const Rect& dirty);
 
 // The Win32 host's paint hook. |dc| is a memory DC with a selected 32-bit top-down premultiplied
 // DIB section of the client size times the window's scaleFactor() device pixels, cleared to

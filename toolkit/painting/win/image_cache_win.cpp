@@ -59,15 +59,16 @@ ImageCache::Entry& ImageCache::decoded(const std::wstring& file) {
   if (!bytes.empty()) {
     ++decodeCount_;
     if (std::optional<wic::Image> image = wic::decode(bytes)) {
-      fillEntry(image->pixels.data(), image->width, image->height, [](uint32_t p) { return p; },
-                entry->image, entry->owner);
+      fillEntry(
+          image->pixels.data(), image->width, image->height, [](uint32_t p) { return p; },
+          entry->image, entry->owner);
     }
   }
   return *decoded_.emplace(file, std::move(entry)).first->second;
 }
 
-std::optional<CachedImage> ImageCache::find(const std::wstring& file,
-                                            std::optional<uint32_t> mask, bool enlarged) {
+std::optional<CachedImage> ImageCache::find(const std::wstring& file, std::optional<uint32_t> mask,
+                                            bool enlarged) {
   if (file.empty()) return std::nullopt;
   std::wstring name = file;
   int factor = 1;
@@ -98,9 +99,10 @@ std::optional<CachedImage> ImageCache::find(const std::wstring& file,
     auto entry = std::make_unique<Entry>();
     if (const uint32_t* source = bitsOf(plain.image.bitmap)) {
       // Only opaque pixels carry their colour unchanged by premultiplication.
-      fillEntry(source, plain.image.width, plain.image.height,
-                [rgb](uint32_t p) { return ((p >> 24) == 0xFF && (p & 0x00FFFFFFu) == rgb) ? 0u : p; },
-                entry->image, entry->owner);
+      fillEntry(
+          source, plain.image.width, plain.image.height,
+          [rgb](uint32_t p) { return ((p >> 24) == 0xFF && (p & 0x00FFFFFFu) == rgb) ? 0u : p; },
+          entry->image, entry->owner);
     }
     found = masked_.emplace(key, std::move(entry)).first;
   }

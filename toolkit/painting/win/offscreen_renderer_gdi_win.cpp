@@ -7,7 +7,7 @@
 #include "toolkit/painting/win/gdi_objects_win.h"
 #include "toolkit/painting/win/gdi_paint.h"
 #include "toolkit/painting/win/image_cache_win.h"
-#include "toolkit/painting/win/painter_gdi.h"
+#include "toolkit/painting/win/painter_gdi_win.h"
 #include "toolkit/painting/win/wic_codec_win.h"
 
 namespace toolkit {
@@ -22,7 +22,8 @@ struct OffscreenRenderer::Images {
 };
 
 struct RendererInternals {
-  static void paintOn(OffscreenRenderer& renderer, HDC dc, Control& root, double scale, const Rect& dirty) {
+  static void paintOn(OffscreenRenderer& renderer, HDC dc, Control& root, double scale,
+                      const Rect& dirty) {
     GdiPainter painter(dc, scale, renderer.activeFonts(), renderer.images_->cache);
     ClipScope clip(painter, dirty);
     root.paint(painter);

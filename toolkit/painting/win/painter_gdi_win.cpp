@@ -1,5 +1,6 @@
-#include "toolkit/painting/win/painter_gdi.h"
+#include "toolkit/painting/win/painter_gdi_win.h"
 
+#include <usp10.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cwctype>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "toolkit/core/control.h"
@@ -103,7 +105,8 @@ std::wstring_view cutText(std::wstring_view text, size_t chars) {
 }
 
 bool rightToLeftChar(wchar_t c) {
-  return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
+  return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+         (c >= 0xFE70 && c <= 0xFEFF);
 }
 
 bool leftToRightChar(wchar_t c) {
@@ -164,6 +167,17 @@ Rect intersect(const Rect& a, const Rect& b) {
   return r;
 }
 
+// A font at the painter's scale.
+struct FontEntry {
+  gdi::Object<HFONT> font;
+  int height = 0;
+  int ascent = 0;
+  int descent = 0;
+  int size = 1;  // device pixels of the em
+  // Faces for the complex scripts this one lacks, by Unicode block of 128 (null: none better).
+  std::map<wchar_t, std::unique_ptr<FontEntry>> fallbacks;
+};
+
 // One line of laid out text: the source characters it shows and how wide they are.
 struct TextLine {
   std::wstring shown;  // the characters drawn (an ellipsis may end them)
@@ -171,6 +185,7 @@ struct TextLine {
   size_t count = 0;    // source characters shown
   int width = 0;       // device pixels
   bool rtl = false;
+  const FontEntry* font = nullptr;  // the face the line is drawn in
 };
 
 struct TextLayout {
@@ -178,14 +193,6 @@ struct TextLayout {
   std::vector<int> advance;  // advance[i]: width of source[0, i]; per paragraph
   int lineHeight = 0;
   int width = 0;
-};
-
-struct FontEntry {
-  gdi::Object<HFONT> font;
-  int height = 0;
-  int ascent = 0;
-  int descent = 0;
-  int size = 1;  // device pixels of the em
 };
 
 }  // namespace
@@ -215,7 +222,9 @@ struct GdiPainter::Impl {
 
   Rect clip() const { return clips.empty() ? bounds : clips.back(); }
 
-  const FontDescription& description(int id) const { return id < 0 ? fonts.defaultFont() : fonts.font(id); }
+  const FontDescription& description(int id) const {
+    return id < 0 ? fonts.defaultFont() : fonts.font(id);
+  }
 
   const FontEntry& font(int id) const {
     if (generation != fonts.generation()) {
@@ -229,6 +238,11 @@ struct GdiPainter::Impl {
     auto found = fontCache.find(id);
     if (found != fontCache.end()) return found->second;
     const FontDescription& face = description(id);
+    FontEntry entry = makeFont(face, GdiPainter::faceFor(face.face));
+    return fontCache.emplace(id, std::move(entry)).first->second;
+  }
+
+  FontEntry makeFont(const FontDescription& face, const std::wstring& name) const {
     FontEntry entry;
     entry.size = std::max(1, static_cast<int>(std::lround(std::max(1, face.size) * scale)));
     LOGFONTW logical{};
@@ -239,7 +253,6 @@ struct GdiPainter::Impl {
     logical.lfCharSet = DEFAULT_CHARSET;
     logical.lfOutPrecision = OUT_TT_PRECIS;
     logical.lfQuality = ANTIALIASED_QUALITY;
-    const std::wstring name = GdiPainter::faceFor(face.face);
     wcsncpy(logical.lfFaceName, name.c_str(), LF_FACESIZE - 1);
     entry.font.reset(CreateFontIndirectW(&logical));
     HDC measuring = measureDc.get();
@@ -256,24 +269,145 @@ struct GdiPainter::Impl {
       entry.descent = entry.size - entry.ascent;
     }
     SelectObject(measuring, previous);
-    return fontCache.emplace(id, std::move(entry)).first->second;
+    return entry;
+  }
+
+  // Whether |entry|'s own face has a glyph for |c| (linked faces not counted).
+  bool covers(const FontEntry& entry, wchar_t c) const {
+    if (!entry.font) return false;
+    HDC measuring = measureDc.get();
+    HGDIOBJ previous = SelectObject(measuring, entry.font.get());
+    WORD glyph = 0xFFFF;
+    const bool found =
+        GetGlyphIndicesW(measuring, &c, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 &&
+        glyph != 0xFFFF;
+    SelectObject(measuring, previous);
+    return found;
+  }
+
+  // The font a paragraph is drawn in: |entry|, or where the paragraph holds letters of a complex
+  // script (Hebrew and Arabic to Thai and beyond) that |entry|'s face lacks, the first face at hand
+  // that has them: the font link does not reach text GDI shapes itself.
+  const FontEntry& fontFor(int id, const FontEntry& entry, std::wstring_view paragraph) const {
+    const auto first = std::find_if(paragraph.begin(), paragraph.end(),
+                                    [](wchar_t c) { return c >= 0x0590 && c < 0x1100; });
+    if (first == paragraph.end()) return entry;
+    auto& fallbacks = const_cast<FontEntry&>(entry).fallbacks;
+    const wchar_t block = static_cast<wchar_t>(*first >> 7);
+    auto found = fallbacks.find(block);
+    if (found == fallbacks.end()) {
+      std::unique_ptr<FontEntry> chosen;
+      if (!covers(entry, *first)) {
+        for (const wchar_t* face :
+             {L"Segoe UI", L"Tahoma", L"Leelawadee UI", L"Arial", L"Microsoft Sans Serif",
+              L"DejaVu Sans", L"Loma", L"Noto Sans"}) {
+          auto candidate = std::make_unique<FontEntry>(makeFont(description(id), face));
+          if (covers(*candidate, *first)) {
+            chosen = std::move(candidate);
+            break;
+          }
+        }
+      }
+      found = fallbacks.emplace(block, std::move(chosen)).first;
+    }
+    return found->second ? *found->second : entry;
   }
 
   // Selects |entry|'s font into |target| (one of our DCs), remembering the DC's first font.
   void use(HDC target, const FontEntry& entry, HGDIOBJ& first) const {
-    HGDIOBJ handle = entry.font ? static_cast<HGDIOBJ>(entry.font.get()) : GetStockObject(DEFAULT_GUI_FONT);
+    HGDIOBJ handle =
+        entry.font ? static_cast<HGDIOBJ>(entry.font.get()) : GetStockObject(DEFAULT_GUI_FONT);
     HGDIOBJ previous = SelectObject(target, handle);
     if (first == nullptr) first = previous;
   }
 
-  // Advance widths of |text| from its start: advance[i] = width of text[0..i].
-  std::vector<int> advances(std::wstring_view text, const FontEntry& entry) const {
+  // The logical widths of |text| (per character, summed into |result|) as the selected font's
+  // shaped glyphs are drawn: items, shaping and each glyph's own advance, which is what ExtTextOutW
+  // lays down. (ScriptPlace's positioning is left out: Wine's reads past its tables on some fonts.)
+  bool shapedAdvances(std::wstring_view text, std::vector<int>& result) const {
+    HDC measuring = measureDc.get();
+    const int count = static_cast<int>(text.size());
+    std::vector<SCRIPT_ITEM> items(static_cast<size_t>(count) + 1);
+    SCRIPT_CONTROL control{};
+    SCRIPT_STATE state{};
+    state.uBidiLevel = 1;
+    int itemCount = 0;
+    if (FAILED(
+            ScriptItemize(text.data(), count, count, &control, &state, items.data(), &itemCount))) {
+      return false;
+    }
+    SCRIPT_CACHE cache = nullptr;
+    std::vector<WORD> glyphs, clusters;
+    std::vector<SCRIPT_VISATTR> attributes;
+    std::vector<int> widths;
+    bool shapedAll = true;
+    for (int i = 0; i < itemCount && shapedAll; ++i) {
+      const int start = items[static_cast<size_t>(i)].iCharPos;
+      const int length = items[static_cast<size_t>(i) + 1].iCharPos - start;
+      if (length <= 0) continue;
+      int maxGlyphs = length * 3 / 2 + 16;
+      int glyphCount = 0;
+      HRESULT shaped = E_OUTOFMEMORY;
+      for (int attempt = 0; attempt < 3 && shaped == E_OUTOFMEMORY; ++attempt, maxGlyphs *= 2) {
+        glyphs.resize(static_cast<size_t>(maxGlyphs));
+        attributes.resize(static_cast<size_t>(maxGlyphs));
+        clusters.resize(static_cast<size_t>(length));
+        shaped = ScriptShape(measuring, &cache, text.data() + start, length, maxGlyphs,
+                             &items[static_cast<size_t>(i)].a, glyphs.data(), clusters.data(),
+                             attributes.data(), &glyphCount);
+      }
+      if (FAILED(shaped) || glyphCount <= 0) {
+        shapedAll = false;
+        break;
+      }
+      widths.assign(static_cast<size_t>(glyphCount), 0);
+      if (!GetCharWidthI(measuring, 0, static_cast<UINT>(glyphCount), glyphs.data(),
+                         widths.data())) {
+        shapedAll = false;
+        break;
+      }
+      // A cluster's glyphs run from its first glyph to the next cluster's (in either direction
+      // the clusters' glyph ranges are contiguous); its width is shared by its characters.
+      std::vector<int> starts(clusters.begin(), clusters.begin() + length);
+      std::sort(starts.begin(), starts.end());
+      starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+      for (size_t k = 0; k < starts.size(); ++k) {
+        const int from = starts[k];
+        const int to = k + 1 < starts.size() ? starts[k + 1] : glyphCount;
+        int width = 0;
+        for (int g = std::max(0, from); g < std::min(to, glyphCount); ++g)
+          width += widths[static_cast<size_t>(g)];
+        const int members =
+            static_cast<int>(std::count(clusters.begin(), clusters.begin() + length, from));
+        int given = 0, seen = 0;
+        for (int c = 0; c < length; ++c) {
+          if (clusters[static_cast<size_t>(c)] != from) continue;
+          ++seen;
+          const int share = width * seen / members - given;
+          given += share;
+          result[static_cast<size_t>(start + c)] = share;
+        }
+      }
+    }
+    ScriptFreeCache(&cache);
+    if (!shapedAll) return false;
+    for (size_t i = 1; i < result.size(); ++i) result[i] += result[i - 1];
+    return true;
+  }
+
+  // Advance widths of |text| from its start: advance[i] = width of text[0..i]. Right-to-left
+  // text is measured shaped (joined letters are narrower than their lone forms), as it is drawn.
+  std::vector<int> advances(std::wstring_view text, const FontEntry& entry,
+                            bool shaped = false) const {
     std::vector<int> result(text.size(), 0);
     if (text.empty()) return result;
     use(measureDc.get(), entry, measureFont);
+    const int count = static_cast<int>(text.size());
+    bool measured = false;
+    if (shaped) measured = shapedAdvances(text, result);
     SIZE size{};
-    if (!GetTextExtentExPointW(measureDc.get(), text.data(), static_cast<int>(text.size()), 0, nullptr,
-                               result.data(), &size)) {
+    if (!measured && !GetTextExtentExPointW(measureDc.get(), text.data(), count, 0, nullptr,
+                                            result.data(), &size)) {
       std::fill(result.begin(), result.end(), 0);
     }
     // Held monotonic: a broken run of advances must not make a negative width.
@@ -289,11 +423,10 @@ struct GdiPainter::Impl {
   // Lays |text| out in lines no wider than |maxWidth| device pixels (0: no limit). |wrap| breaks
   // lines at spaces and beside CJK characters (inside a word that does not fit); |ellipsis| ends
   // a line that does not fit, or the last of |maxLines| (0: any number), in an ellipsis.
-  TextLayout layoutText(std::wstring_view text, const FontEntry& entry, int maxWidth, bool wrap,
-                        bool ellipsis, int maxLines) const {
+  TextLayout layoutText(std::wstring_view text, int id, const FontEntry& primary, int maxWidth,
+                        bool wrap, bool ellipsis, int maxLines) const {
     TextLayout result;
-    result.lineHeight = std::max(1, entry.height);
-    const int ellipsisWidth = ellipsis ? extent(std::wstring_view(&kEllipsis, 1), entry) : 0;
+    result.lineHeight = std::max(1, primary.height);
     result.advance.assign(text.size(), 0);
     bool cut = false;  // lines were left out
 
@@ -304,12 +437,15 @@ struct GdiPainter::Impl {
       size_t shownEnd = end;
       if (shownEnd > paragraph && text[shownEnd - 1] == L'\r') --shownEnd;
       const std::wstring_view body = text.substr(paragraph, shownEnd - paragraph);
-      const std::vector<int> advance = advances(body, entry);
-      std::copy(advance.begin(), advance.end(), result.advance.begin() + static_cast<ptrdiff_t>(paragraph));
+      const FontEntry& entry = fontFor(id, primary, body);
+      const int ellipsisWidth = ellipsis ? extent(std::wstring_view(&kEllipsis, 1), entry) : 0;
+      const bool rtl = rightToLeft(body);
+      const std::vector<int> advance = advances(body, entry, rtl);
+      std::copy(advance.begin(), advance.end(),
+                result.advance.begin() + static_cast<ptrdiff_t>(paragraph));
       auto width = [&](size_t from, size_t to) {  // within the paragraph
         return (to == 0 ? 0 : advance[to - 1]) - (from == 0 ? 0 : advance[from - 1]);
       };
-      const bool rtl = rightToLeft(body);
       auto addLine = [&](size_t from, size_t to) {
         size_t trimmed = to;
         while (trimmed > from && space(body[trimmed - 1])) --trimmed;
@@ -319,6 +455,7 @@ struct GdiPainter::Impl {
         line.count = trimmed - from;
         line.width = width(from, trimmed);
         line.rtl = rtl;
+        line.font = &entry;
         result.lines.push_back(std::move(line));
       };
 
@@ -370,7 +507,8 @@ struct GdiPainter::Impl {
   }
 
   // Where text of the source from |from| to |to| stands on |line|, relative to its left edge.
-  std::pair<int, int> span(const TextLayout& layout, const TextLine& line, size_t from, size_t to) const {
+  std::pair<int, int> span(const TextLayout& layout, const TextLine& line, size_t from,
+                           size_t to) const {
     const size_t first = std::max(from, line.start);
     const size_t last = std::min(to, line.start + line.count);
     if (last <= first) return {0, 0};
@@ -390,7 +528,8 @@ struct GdiPainter::Impl {
       SelectObject(textDc.get(), scratchPrevious);
       scratchPrevious = nullptr;
     }
-    scratchBitmap.reset(gdi::createDib(std::max(width, scratch.width), std::max(height, scratch.height), &scratch));
+    scratchBitmap.reset(
+        gdi::createDib(std::max(width, scratch.width), std::max(height, scratch.height), &scratch));
     if (!scratchBitmap) {
       scratch = {};
       return;
@@ -468,8 +607,10 @@ void GdiPainter::drawBorder(const Rect& rect, int size, Color color) {
   }
   impl_->blendArea(Rect{outer.left, outer.top, outer.right, outer.top + width}, source);
   impl_->blendArea(Rect{outer.left, outer.bottom - width, outer.right, outer.bottom}, source);
-  impl_->blendArea(Rect{outer.left, outer.top + width, outer.left + width, outer.bottom - width}, source);
-  impl_->blendArea(Rect{outer.right - width, outer.top + width, outer.right, outer.bottom - width}, source);
+  impl_->blendArea(Rect{outer.left, outer.top + width, outer.left + width, outer.bottom - width},
+                   source);
+  impl_->blendArea(Rect{outer.right - width, outer.top + width, outer.right, outer.bottom - width},
+                   source);
 }
 
 bool GdiPainter::drawImage(const Rect& rect, const ImageAttribute& image) {
@@ -492,8 +633,8 @@ bool GdiPainter::drawImage(const Rect& rect, const ImageAttribute& image) {
   Rect target = clampExtent(rect);
   if (image.dest) {
     const Rect dest = clampExtent(*image.dest);
-    target = clampExtent(Rect{target.left + dest.left, target.top + dest.top, target.left + dest.right,
-                              target.top + dest.bottom});
+    target = clampExtent(Rect{target.left + dest.left, target.top + dest.top,
+                              target.left + dest.right, target.top + dest.bottom});
   }
   const Rect device = impl_->device(target);
   if (device.width() <= 0 || device.height() <= 0) return false;
@@ -538,9 +679,11 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
       cutText(text.text, charLimit(style.wordBreak, impl_->description(style.font).size));
   const Rect box = impl_->device(clampExtent(rect));
   const bool fitted = style.wordBreak || style.endEllipsis;
-  const int maxLines = style.wordBreak && style.endEllipsis ? std::max(1, box.height() / std::max(1, entry.height)) : 0;
-  const TextLayout layout = impl_->layoutText(source, entry, fitted ? box.width() : 0, style.wordBreak,
-                                              style.endEllipsis, maxLines);
+  const int maxLines = style.wordBreak && style.endEllipsis
+                           ? std::max(1, box.height() / std::max(1, entry.height))
+                           : 0;
+  const TextLayout layout = impl_->layoutText(source, style.font, entry, fitted ? box.width() : 0,
+                                              style.wordBreak, style.endEllipsis, maxLines);
   if (layout.lines.empty()) return;
 
   const int blockHeight = static_cast<int>(layout.lines.size()) * layout.lineHeight;
@@ -564,7 +707,6 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
 
   // Coverage: the text in white on black, grey where it is smoothed.
   HDC textDc = impl_->textDc.get();
-  impl_->use(textDc, entry, impl_->textFont);
   SetTextColor(textDc, RGB(255, 255, 255));
   SetBkMode(textDc, TRANSPARENT);
   SetTextAlign(textDc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
@@ -581,6 +723,7 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
     const int y = top + static_cast<int>(i) * layout.lineHeight;
     if (y + layout.lineHeight <= visible.top || y >= visible.bottom || line.shown.empty()) continue;
     const int x = lineLeft(line);
+    impl_->use(textDc, *line.font, impl_->textFont);
     ExtTextOutW(textDc, x - visible.left, y - visible.top, line.rtl ? ETO_RTLREADING : 0, nullptr,
                 line.shown.data(), static_cast<UINT>(line.shown.size()), nullptr);
     for (const MarkupRun& run : text.runs) {
@@ -589,8 +732,8 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
       if (right <= left) continue;
       if (run.color) colours[i].push_back(Span{x + left, x + right, *run.color});
       if (run.underline) {
-        RECT under{x + left - visible.left, y + underlineTop - visible.top, x + right - visible.left,
-                   y + underlineTop + underlineHeight - visible.top};
+        RECT under{x + left - visible.left, y + underlineTop - visible.top,
+                   x + right - visible.left, y + underlineTop + underlineHeight - visible.top};
         FillRect(textDc, &under, white);
       }
     }
@@ -609,7 +752,8 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
       columnColour.assign(static_cast<size_t>(visible.width()), style.color);
       if (line >= 0 && line < static_cast<int>(colours.size())) {
         for (const Span& span : colours[static_cast<size_t>(line)]) {
-          for (int x = std::max(span.left, visible.left); x < std::min(span.right, visible.right); ++x) {
+          for (int x = std::max(span.left, visible.left); x < std::min(span.right, visible.right);
+               ++x) {
             columnColour[static_cast<size_t>(x - visible.left)] = span.color;
           }
         }
@@ -619,7 +763,8 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
       const uint32_t c = coverage[x - visible.left];
       const uint32_t amount = std::max({(c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF});
       if (amount == 0) continue;
-      row[x] = over(premultiplied(columnColour[static_cast<size_t>(x - visible.left)], amount), row[x]);
+      row[x] =
+          over(premultiplied(columnColour[static_cast<size_t>(x - visible.left)], amount), row[x]);
     }
   }
 }
@@ -642,9 +787,10 @@ void GdiPainter::popClip() {
 Size GdiPainter::measure(std::wstring_view text, int fontId, int maxWidth) const {
   if (text.empty()) return Size{};
   const FontEntry& entry = impl_->font(fontId);
-  const std::wstring_view source = cutText(text, charLimit(maxWidth > 0, impl_->description(fontId).size));
+  const std::wstring_view source =
+      cutText(text, charLimit(maxWidth > 0, impl_->description(fontId).size));
   const int limit = maxWidth > 0 ? std::max(1, impl_->device(clampExtent(maxWidth))) : 0;
-  const TextLayout layout = impl_->layoutText(source, entry, limit, maxWidth > 0, false, 0);
+  const TextLayout layout = impl_->layoutText(source, fontId, entry, limit, maxWidth > 0, false, 0);
   const int height = static_cast<int>(layout.lines.size()) * layout.lineHeight;
   return Size{impl_->layout(layout.width), impl_->layout(height)};
 }

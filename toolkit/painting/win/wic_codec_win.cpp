@@ -78,7 +78,8 @@ std::optional<Image> decode(const std::vector<uint8_t>& bytes) {
   if (wic == nullptr || bytes.empty() || bytes.size() > 0x7FFFFFFF) return std::nullopt;
   Ref<IWICStream> stream;
   if (FAILED(wic->CreateStream(stream.out())) ||
-      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size())))) {
+      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
+                                          static_cast<DWORD>(bytes.size())))) {
     return std::nullopt;
   }
   Ref<IWICBitmapDecoder> decoder;
@@ -94,8 +95,8 @@ std::optional<Image> decode(const std::vector<uint8_t>& bytes) {
     return std::nullopt;
   }
   UINT width = 0, height = 0;
-  if (FAILED(converted->GetSize(&width, &height)) || width == 0 || height == 0 ||
-      width > 32768 || height > 32768) {
+  if (FAILED(converted->GetSize(&width, &height)) || width == 0 || height == 0 || width > 32768 ||
+      height > 32768) {
     return std::nullopt;
   }
   Image image;
@@ -113,7 +114,8 @@ std::optional<Image> decode(const std::vector<uint8_t>& bytes) {
 bool writePng(const uint32_t* pixels, int width, int height, const std::string& path) {
   IWICImagingFactory* wic = factory();
   if (wic == nullptr || pixels == nullptr || width <= 0 || height <= 0) return false;
-  std::vector<uint32_t> straight(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
+  std::vector<uint32_t> straight(pixels,
+                                 pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
   for (uint32_t& pixel : straight) pixel = unpremultiply(pixel);
 
   const std::wstring name = utility::utf8ToWide(path);
@@ -131,14 +133,17 @@ bool writePng(const uint32_t* pixels, int width, int height, const std::string& 
       return false;
     }
     Ref<IWICBitmapFrameEncode> frame;
-    if (FAILED(encoder->CreateNewFrame(frame.out(), nullptr)) || FAILED(frame->Initialize(nullptr)) ||
+    if (FAILED(encoder->CreateNewFrame(frame.out(), nullptr)) ||
+        FAILED(frame->Initialize(nullptr)) ||
         FAILED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)))) {
       return false;
     }
     WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-    if (FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat32bppBGRA) return false;
+    if (FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat32bppBGRA)
+      return false;
     const UINT stride = static_cast<UINT>(width) * 4;
-    return SUCCEEDED(frame->WritePixels(static_cast<UINT>(height), stride, stride * static_cast<UINT>(height),
+    return SUCCEEDED(frame->WritePixels(static_cast<UINT>(height), stride,
+                                        stride * static_cast<UINT>(height),
                                         reinterpret_cast<BYTE*>(straight.data()))) &&
            SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
   }();

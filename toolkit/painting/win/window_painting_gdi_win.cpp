@@ -11,7 +11,8 @@ namespace {
 
 class PaintedWindowDrawing : public WindowDrawing {
  public:
-  PaintedWindowDrawing(const FontTable& fonts, ImageFileReader files) : renderer(fonts, std::move(files)) {}
+  PaintedWindowDrawing(const FontTable& fonts, ImageFileReader files)
+      : renderer(fonts, std::move(files)) {}
   const TextMeasurer& measurer(double scale) override { return renderer.measurer(scale); }
 
   OffscreenRenderer renderer;
