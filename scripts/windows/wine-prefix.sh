@@ -12,6 +12,8 @@
 #     installer's face with the message font) to the host's WenQuanYi Micro Hei for CJK and
 #     DejaVu Sans for Arabic (fonts-wqy-microhei, fonts-dejavu-core), so that Chinese, Japanese,
 #     Korean and Arabic text draws with glyphs instead of boxes.
+#   - windows not handed to a window manager (the tests' X server has none): Wine places and
+#     focuses them itself, where it would otherwise wait for a manager's answer at every hide.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:?usage: wine-prefix.sh <build folder>}" && pwd)
@@ -56,6 +58,7 @@ for face in Tahoma 'Microsoft Sans Serif' 'Segoe UI' 'MS Shell Dlg' 'MS Shell Dl
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
     /t REG_MULTI_SZ /d "$font_link" /f </dev/null >/dev/null 2>&1
 done
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
 wineserver -w
 
 echo "$recipe" >"$done_mark"

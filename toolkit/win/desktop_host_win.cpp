@@ -23,11 +23,10 @@ std::function<void()>& sessionEnd() {
 
 }  // namespace
 
-void endSession() {
-  // Several windows hear of it; the end runs once.
-  static bool ending = false;
-  if (ending) return;
-  ending = true;
+void WinDesktop::endSession() {
+  // Every window hears of it; the end runs once.
+  if (sessionEnded_) return;
+  sessionEnded_ = true;
   if (sessionEnd()) {
     sessionEnd()();
   } else {

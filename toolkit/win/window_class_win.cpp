@@ -71,8 +71,8 @@ LRESULT WinWindowHost::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_PAINT: {
       // The pixels are the layered window's own; only the invalid state ends here.
       PAINTSTRUCT ps;
-      BeginPaint(hwnd_, &ps);
-      EndPaint(hwnd_, &ps);
+      BeginPaint(hwnd, &ps);
+      EndPaint(hwnd, &ps);
       return 0;
     }
     case kRepaintMessage:
@@ -80,6 +80,10 @@ LRESULT WinWindowHost::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     case WM_SIZE:
       if (hwnd_ != nullptr && wParam != SIZE_MINIMIZED) clientResized(LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_MOVE:
+      // The drop list belongs under its combo.
+      dropList_.dismiss();
       return 0;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -198,7 +202,7 @@ LRESULT WinWindowHost::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
       // A session may end while the installer runs, as on Linux: the end is orderly.
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam != FALSE) endSession();
+      if (wParam != FALSE) desktop_.endSession();
       return 0;
 
     case WM_GETOBJECT:
@@ -223,8 +227,12 @@ LRESULT WinWindowHost::hitTest(LPARAM lParam) {
 }
 
 void WinWindowHost::pointer(InputType type, WPARAM wParam, LPARAM lParam) {
-  deliverInput(InputEvent::pointer(type, toLayout(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)),
-                                   pointerModifiers(wParam)));
+  // A press may have moved the focus to or from a text control.
+  if (deliverInput(InputEvent::pointer(type, toLayout(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)),
+                                       pointerModifiers(wParam))) &&
+      type != InputType::kPointerMove) {
+    updateInputMethod();
+  }
 }
 
 bool WinWindowHost::keyDown(WPARAM vk, LPARAM lParam, bool system) {
@@ -241,9 +249,7 @@ bool WinWindowHost::keyDown(WPARAM vk, LPARAM lParam, bool system) {
       MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_CHAR) != 0) {
     return true;
   }
-  const std::shared_ptr<bool> alive = alive_;
-  deliverInput(InputEvent::keyDown(key, modifiers));
-  if (*alive) updateInputMethod();
+  if (deliverInput(InputEvent::keyDown(key, modifiers))) updateInputMethod();
   return true;
 }
 

@@ -52,8 +52,6 @@ WinWindowHost::WinWindowHost(WinDesktop& desktop, WindowImplBase& window, WinWin
   scale_ = scaleForDpi(dpi_);
   SetWindowPos(hwnd_, nullptr, 0, 0, std::max(clientSize.width, 1) * scale_,
                std::max(clientSize.height, 1) * scale_, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  RECT client{};
-  GetClientRect(hwnd_, &client);
   size_ = clientSize;
   dirty_ = Rect{0, 0, size_.width, size_.height};
 }

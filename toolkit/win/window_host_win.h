@@ -131,6 +131,8 @@ class WinDesktop : public WindowHostFactory {
   const GdiPaintHook& painter() const { return painter_; }
   // The window class for a toolkit class name, registered on first use.
   const wchar_t* windowClass(const std::wstring& name);
+  // The session ends: the handler of setSessionEndHandler, else the main loop's quit; once.
+  void endSession();
 
  private:
   const TextMeasurer& measurer_;
@@ -138,9 +140,7 @@ class WinDesktop : public WindowHostFactory {
   LayoutFileReader files_;
   WindowHostFactory* previous_;
   std::set<std::wstring> classes_;
+  bool sessionEnded_ = false;
 };
-
-// What the session's end runs (setSessionEndHandler); empty: quit the main loop.
-void endSession();
 
 }  // namespace toolkit::win
