@@ -8,7 +8,7 @@
 # program's standard output (development builds of the installer print it with
 # TARNWICK_FIRST_FRAME once the main window is painted), and the program's resident memory is read
 # then (/proc: both are Wine processes, so Wine's own share is in both). The program is then ended.
-# The installer runs as a user starts it: copied under a campaign file name into the prefix
+# The installer runs as a user starts it: stripped, under a campaign file name in the prefix
 # user's download folder, fetching its documents from stand-in services started here; its log
 # folder is removed after each run. One unmeasured start of each comes first (page cache, Wine's
 # first loads). Prints the medians, the ratio and the aim (time at most 1.5x).
@@ -51,12 +51,14 @@ wine_world_prefix "$win_build" "$work"
 user_dir=$wine_user_dir
 mkdir -p "$user_dir/Downloads"
 installer=$user_dir/Downloads/Tarnwick9_en_35036_x.exe
-cp "$win_exe" "$installer"
+# Stripped, as users get it (the debug sections of a development build would be mapped too).
+x86_64-w64-mingw32-strip -o "$installer" "$win_exe"
 cp "$bare_exe" "$work/bare_window.exe"
 
 now_ns() { date +%s%N; }
 
-# start_once <program.exe> [environment...]: one start; prints "<ms> <resident KiB>", or fails
+# start_once <program.exe> [environment...]: one start; prints "<ms> <resident KiB> <ms to the
+# log's first line> <ms to the main window's creation>" (the last two 0 without a log), or fails
 # when the program ends without saying "first-frame".
 start_once() {
   local program=$1 fd pid line start end rss said=""
@@ -68,6 +70,12 @@ start_once() {
     if [[ $line == first-frame* ]]; then said=1; break; fi
   done
   end=$(now_ns)
+  # Where the installer's time went, from its log: its first line and the main window's creation.
+  local log=$user_dir/AppData/Roaming/downloader/downloader.log opened=0 created=0
+  if [[ -f $log ]]; then
+    opened=$(log_ms "$(grep -a -m1 $'\twWinMain\t' "$log" | cut -f2)")
+    created=$(log_ms "$(grep -a -m1 'create main' "$log" | cut -f2)")
+  fi
   rss=$(sed -n 's/^VmRSS:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$pid/status" 2>/dev/null || true)
   kill "$pid" 2>/dev/null || true
   # Whatever the program still prints is not read any more.
@@ -77,8 +85,11 @@ start_once() {
   # The installer's log of this start goes: the next starts as on a fresh machine.
   rm -rf "$user_dir/AppData/Roaming/downloader"
   [[ -n $said ]] || { echo "$(basename "$program") ended without painting (see $work/programs.err)" >&2; return 1; }
-  echo "$(((end - start) / 1000000)) ${rss:-0}"
+  echo "$(((end - start) / 1000000)) ${rss:-0} $((opened ? opened - start / 1000000 : 0)) $((created ? created - start / 1000000 : 0))"
 }
+
+# log_ms <HH:MM:SS.mmm of today, local time, as the log writes it>: milliseconds since the epoch; 0 when empty.
+log_ms() { if [[ -n $1 ]]; then date -d "today $1" +%s%3N; else echo 0; fi; }
 
 installer_env=(TARNWICK_FIRST_FRAME=1 TARNWICK_SERVICES="localhost:$port" TARNWICK_CA_BUNDLE="$(windows_path "$ca")")
 run_installer() { start_once "$installer" "${installer_env[@]}"; }
@@ -94,17 +105,22 @@ run_bare >/dev/null
 for i in $(seq "$runs"); do
   if ((i % 2)); then order=(installer bare); else order=(bare installer); fi
   for who in "${order[@]}"; do
-    read -r ms kib < <("run_$who") || true
+    read -r ms kib opened created < <("run_$who") || true
     [[ -n ${ms:-} ]] || exit 1
-    printf '  run %2d %-9s %5d ms, resident %6.1f MiB\n' "$i" "$who" "$ms" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
-    echo "$ms $kib" >>"$work/$who.txt"
+    printf '  run %2d %-9s %5d ms, resident %6.1f MiB' "$i" "$who" "$ms" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
+    if [[ $who == installer ]]; then printf ' (log opened at %d ms, main window made at %d ms)' "$opened" "$created"; fi
+    echo
+    echo "$ms $kib $opened $created" >>"$work/$who.txt"
   done
 done
 it=$(cut -d' ' -f1 "$work/installer.txt" | median)
 bt=$(cut -d' ' -f1 "$work/bare.txt" | median)
 im=$(cut -d' ' -f2 "$work/installer.txt" | median)
 bm=$(cut -d' ' -f2 "$work/bare.txt" | median)
+io=$(cut -d' ' -f3 "$work/installer.txt" | median)
+ic=$(cut -d' ' -f4 "$work/installer.txt" | median)
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "installer, medians: log opened at $io ms (Wine's start, the program's loading), main window made at $ic ms, painted at $it ms"
 awk -v i="$it" -v b="$bt" 'BEGIN { r = i / b; printf "start to first painted window, medians: installer %d ms, bare window %d ms, ratio %.2f (aim: at most 1.5) %s\n", i, b, r, (r <= 1.5 ? "PASS" : "MISS") }'
 awk -v i="$im" -v b="$bm" 'BEGIN { printf "resident memory then, medians: installer %.1f MiB, bare window %.1f MiB, ratio %.2f (Wine included in both)\n", i / 1024, b / 1024, i / b }'
 
