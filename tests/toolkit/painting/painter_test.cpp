@@ -281,6 +281,16 @@ TEST_F(PainterTextTest, HostileTextsAreDrawnAndMeasuredWithinBounds) {
   const std::wstring marks(1000000, L'\u0301');
   renderLabel(marks);
   EXPECT_LE(measure(marks).width, kMaxExtent);
+
+  // Many short lines, broken and cut with an ellipsis: drawn in the label's height, at once.
+  std::wstring lines;
+  for (int i = 0; i < 2000; ++i) lines += L"line of text\n";
+  Label label;
+  setAll(label, {{L"bkcolor", L"#FFFFFF"}, {L"font", L"1"}, {L"wordbreak", L"true"},
+                 {L"endellipsis", L"true"}});
+  label.setText(lines);
+  const OffscreenImage image = render(label, {200, 60});
+  EXPECT_GT(countPixels(image, whole(image), dark), 20);
 }
 
 // The longest row of dark pixels in |area|.

@@ -459,6 +459,7 @@ struct GdiPainter::Impl {
         result.lines.push_back(std::move(line));
       };
 
+      const size_t firstLine = result.lines.size();
       size_t at = 0;
       do {
         size_t next = body.size();
@@ -486,9 +487,9 @@ struct GdiPainter::Impl {
 
       // Ellipsis: a line too wide for the rectangle, or the last one kept when lines were cut.
       if (ellipsis && maxWidth > 0) {
-        for (TextLine& line : result.lines) {
-          const bool last = &line == &result.lines.back();
-          if (line.start < paragraph) continue;  // an earlier paragraph's, already done
+        for (size_t i = firstLine; i < result.lines.size(); ++i) {
+          TextLine& line = result.lines[i];
+          const bool last = i + 1 == result.lines.size();
           if (line.width <= maxWidth && !(cut && last)) continue;
           const size_t from = line.start - paragraph;
           size_t keep = line.count;
