@@ -245,6 +245,8 @@ bool WinWindowHost::keyDown(WPARAM vk, LPARAM lParam, bool system) {
   const Key key = keyOf(vk);
   // While text goes to a control, a key that types a character comes as that character
   // (WM_CHAR), as an input method would commit it.
+  // VK_PACKET carries a character of another source (SendInput, on-screen keyboards).
+  if (vk == VK_PACKET) return true;
   if (key == Key::kOther && window_.textInputActive() && (modifiers & (kControl | kAlt)) == 0 &&
       MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_CHAR) != 0) {
     return true;

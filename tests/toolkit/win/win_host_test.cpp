@@ -345,6 +345,61 @@ TEST_F(WinHostTest, TheSkinsCaptionAndSizeBoxAnswerTheHitTest) {
   EXPECT_EQ(limits.ptMinTrackSize.y, 150);
 }
 
+// The pointer as a user moves it: events in the system's input queue.
+void sendPointer(DWORD flags, POINT at = {}) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  if ((flags & MOUSEEVENTF_MOVE) != 0) {
+    // Absolute moves are in 0..65535 of the primary screen.
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    flags |= MOUSEEVENTF_ABSOLUTE;
+  }
+  input.mi.dwFlags = flags;
+  SendInput(1, &input, sizeof(input));
+}
+
+TEST_F(WinHostTest, ARealDragOnTheCaptionMovesTheWindowWithoutAClick) {
+  RecordingWindow window(L"host.xml");
+  open(window);
+  window.host()->setFrame(Rect{200, 150, 500, 350});
+  drain();
+  sendPointer(MOUSEEVENTF_MOVE, POINT{260, 165});
+  sendPointer(MOUSEEVENTF_LEFTDOWN);
+  sendPointer(MOUSEEVENTF_MOVE, POINT{280, 175});
+  sendPointer(MOUSEEVENTF_MOVE, POINT{300, 195});
+  sendPointer(MOUSEEVENTF_LEFTUP);
+  EXPECT_TRUE(pumpUntil([&] { return window.host()->frame().left == 240 && window.host()->frame().top == 180; }))
+      << window.host()->frame().left << "," << window.host()->frame().top;
+  drain();
+  EXPECT_EQ(window.seen, std::vector<std::wstring>{}) << "a caption drag is no click";
+}
+
+TEST_F(WinHostTest, ARealClickAndTypedTextArriveThroughTheMessageLoop) {
+  RecordingWindow window(L"host.xml");
+  open(window);
+  window.host()->setFrame(Rect{200, 150, 500, 350});
+  drain();
+  const Point edit = centreOf(window, L"edit");
+  sendPointer(MOUSEEVENTF_MOVE, POINT{200 + edit.x, 150 + edit.y});
+  sendPointer(MOUSEEVENTF_LEFTDOWN);
+  sendPointer(MOUSEEVENTF_LEFTUP);
+  auto* field = window.findControl<Edit>(L"edit");
+  ASSERT_TRUE(pumpUntil([&] { return field->isFocused(); }));
+  const std::wstring text = L"a\u00DF\u6F22\U0001D11E";
+  for (wchar_t unit : text) {
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+      key.type = INPUT_KEYBOARD;
+      key.ki.wScan = unit;
+      key.ki.dwFlags = KEYEVENTF_UNICODE;
+    }
+    keys[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+  }
+  EXPECT_TRUE(pumpUntil([&] { return field->text() == text; })) << utility::wideToUtf8(field->text());
+}
+
 TEST_F(WinHostTest, TimersTickWithTheirIdsUntilStopped) {
   RecordingWindow window(L"host.xml");
   open(window);
@@ -405,6 +460,42 @@ TEST_F(WinHostTest, A192DpiMonitorGivesScaleTwoAndTheSuggestedFrame) {
   MINMAXINFO limits{};
   SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
   EXPECT_EQ(limits.ptMinTrackSize.x, 400);
+}
+
+// The colour on the screen at |at| (screen device pixels), as 0xRRGGBB.
+uint32_t screenPixel(POINT at) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF c = GetPixel(screen, at.x, at.y);
+  ReleaseDC(nullptr, screen);
+  return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+TEST_F(WinHostTest, ThePaintedPixelsAreWhatTheWindowShows) {
+  struct Case {
+    const char* what;
+    GdiPaintHook painter;
+    uint32_t shown;
+  };
+  const Case cases[] = {
+      {"without a painter: white", nullptr, 0xFFFFFF},
+      {"the painter's opaque pixels", [](HDC__* dc, WindowImplBase&, const Rect&) {
+         DIBSECTION section{};
+         GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof(section), &section);
+         auto* bits = static_cast<uint32_t*>(section.dsBm.bmBits);
+         std::fill(bits, bits + section.dsBm.bmWidth * section.dsBm.bmHeight, 0xFF268FD6u);
+       }, 0x268FD6},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<WindowHostFactory> desktop = createDesktopHost(measurer, c.painter, layoutFile);
+    RecordingWindow window(L"host.xml");
+    ASSERT_TRUE(window.create(nullptr, L"pixels"));
+    window.host()->setFrame(Rect{100, 100, 400, 300});
+    window.show(ShowCommand::kShow);
+    drain();
+    const POINT inside{150, 150};
+    EXPECT_TRUE(pumpUntil([&] { return screenPixel(inside) == c.shown; }))
+        << c.what << ": " << std::hex << screenPixel(inside);
+  }
 }
 
 struct KeyCase {
