@@ -49,6 +49,7 @@ wine_world_services "$work/services" "$services" --record "$work/posts.jsonl"
 port=$services_port
 wine_world_prefix "$win_build" "$work"
 user_dir=$wine_user_dir
+rm -rf "$user_dir/AppData/Roaming/downloader"
 mkdir -p "$user_dir/Downloads"
 installer=$user_dir/Downloads/Tarnwick9_en_35036_x.exe
 # Stripped, as users get it (the debug sections of a development build would be mapped too).

@@ -64,6 +64,8 @@ journey() {
   wine_world_services "$dir" "$services" --record "$dir/services-records.jsonl" --installer-file "$emulator" \
     --installer-size $((32 << 20)) "${services_args[@]}"
   wine_world_prefix "$build" "$dir"
+  # A machine the installer never ran on: no log of an earlier run in the build's prefix.
+  rm -rf "$wine_user_dir/AppData/Roaming/downloader"
   mkdir -p "$wine_user_dir/Downloads"
   exe=$wine_user_dir/Downloads/$campaign
   cp "$build/app/tarnwick_installer.exe" "$exe"

@@ -7,8 +7,9 @@
 _wine_world_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 # wine_world_prefix <Windows build folder> <world folder>: a prefix of the world's own, a copy of
-# the build's (made first if needed): files hard-linked (Wine saves its registry files by
-# replacing them, and a run only adds files to C:), the registry files copied. Starts the world's
+# the build's (made first if needed): the system's files hard-linked, the registry files and the
+# users' folders copied (a program appends to its files there, such as the installer's log, and a
+# link would share them with the build's prefix and every other world). Starts the world's
 # Wine session (on $DISPLAY when one is set) and sets WINEPREFIX and the rest of Wine's
 # environment, and wine_user_dir (the prefix user's folder).
 wine_world_prefix() {
@@ -17,6 +18,8 @@ wine_world_prefix() {
   mkdir -p "$world/wine"
   cp -al "$build/wine/prefix" "$world/wine/prefix"
   for reg in "$world"/wine/prefix/*.reg; do cp --remove-destination "$build/wine/prefix/$(basename "$reg")" "$reg"; done
+  rm -rf "$world/wine/prefix/drive_c/users"
+  cp -a "$build/wine/prefix/drive_c/users" "$world/wine/prefix/drive_c/users"
   cp -a "$build/wine/home" "$world/wine/home"
   "$_wine_world_scripts/wine-session.sh" start "$world"
   # shellcheck source=scripts/windows/wine-env.sh

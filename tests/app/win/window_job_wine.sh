@@ -102,6 +102,8 @@ wine_world_prefix "$build" "$world"
 user_dir=$wine_user_dir
 
 # ---- The run: the installer as a user downloads it, named for its campaign ----
+# A machine it never ran on: no log of an earlier run in the build's prefix.
+rm -rf "$user_dir/AppData/Roaming/downloader"
 mkdir -p "$user_dir/Downloads"
 exe="$user_dir/Downloads/Tarnwick9_en_35036_x.exe"
 cp "$installer" "$exe"
