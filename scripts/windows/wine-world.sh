@@ -10,7 +10,7 @@ _wine_world_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # the build's (made first if needed): the system's files hard-linked, the registry files and the
 # users' folders copied (a program appends to its files there, such as the installer's log, and a
 # link would share them with the build's prefix and every other world). Starts the world's
-# Wine session (on $DISPLAY when one is set) and sets WINEPREFIX and the rest of Wine's
+# Wine session on $DISPLAY (none: no windows), sets WINEPREFIX and the rest of Wine's
 # environment, and wine_user_dir (the prefix user's folder).
 wine_world_prefix() {
   local build=$1 world=$2 reg
@@ -21,9 +21,14 @@ wine_world_prefix() {
   rm -rf "$world/wine/prefix/drive_c/users"
   cp -a "$build/wine/prefix/drive_c/users" "$world/wine/prefix/drive_c/users"
   cp -a "$build/wine/home" "$world/wine/home"
-  "$_wine_world_scripts/wine-session.sh" start "$world"
   # shellcheck source=scripts/windows/wine-env.sh
   . "$_wine_world_scripts/wine-env.sh" "$world"
+  # The session on the caller's display (a private X server, or the user's desktop): Wine's
+  # desktop process keeps the display it starts with. Started once, without the caller's pipes
+  # (see wine-session.sh).
+  unset WAYLAND_DISPLAY
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1
   wine_user_dir=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -1)
   wine_world_sessions+=("$world")
 }
