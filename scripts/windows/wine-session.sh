@@ -28,6 +28,12 @@ stop_display() {
   rm -f "$display_file" "$xvfb_pid_file"
 }
 
+# Whether the X server of this build folder's session still runs.
+display_running() {
+  [[ -f $display_file && -f $xvfb_pid_file ]] &&
+    [[ $(ps -o comm= -p "$(cat "$xvfb_pid_file")" 2>/dev/null) == Xvfb ]]
+}
+
 # Starts Xvfb on a free display and writes ":N" to $display_file; no display when Xvfb is missing.
 start_display() {
   stop_display
@@ -56,13 +62,17 @@ case $action in
     "$here/wine-prefix.sh" "$build" >/dev/null
     # shellcheck source=scripts/windows/wine-env.sh
     . "$here/wine-env.sh" "$build"
-    # A session left over from an interrupted run goes first: its desktop has another display.
-    wineserver -k </dev/null >/dev/null 2>&1 || true
-    wineserver -w </dev/null >/dev/null 2>&1 || true
-    start_display
+    if ! display_running; then
+      # A session left over from an interrupted run goes first: its desktop has no display or
+      # one that is gone.
+      wineserver -k </dev/null >/dev/null 2>&1 || true
+      wineserver -w </dev/null >/dev/null 2>&1 || true
+      start_display
+    fi
     if [[ -f $display_file ]]; then export DISPLAY; DISPLAY=$(cat "$display_file"); else unset DISPLAY; fi
     unset WAYLAND_DISPLAY
-    wineserver -p </dev/null >/dev/null 2>&1
+    # Already running when the session is reused.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
     wine cmd /c exit </dev/null >/dev/null 2>&1
     ;;
   stop)

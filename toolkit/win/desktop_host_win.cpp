@@ -42,21 +42,25 @@ WinDesktop::WinDesktop(const TextMeasurer& measurer, GdiPaintHook painter, Layou
 
 WinDesktop::~WinDesktop() {
   if (windowHostFactory() == this) setWindowHostFactory(previous_);
-  for (const std::wstring& name : classes_) UnregisterClassW(name.c_str(), GetModuleHandleW(nullptr));
+  // Only the classes this desktop registered: another one's stay.
+  for (const auto& [name, own] : classes_) {
+    if (own) UnregisterClassW(name.c_str(), GetModuleHandleW(nullptr));
+  }
 }
 
 const wchar_t* WinDesktop::windowClass(const std::wstring& name) {
   const std::wstring className = name.empty() ? std::wstring(L"TarnwickWindow") : name;
   auto found = classes_.find(className);
-  if (found != classes_.end()) return found->c_str();
+  if (found != classes_.end()) return found->first.c_str();
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = &WinWindowHost::procedure;
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = className.c_str();
   // No cursor of the class: the window sets the one its hot control asks for.
-  if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
-  return classes_.insert(className).first->c_str();
+  const bool registered = RegisterClassExW(&windowClass) != 0;
+  if (!registered && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+  return classes_.emplace(className, registered).first->first.c_str();
 }
 
 std::unique_ptr<WindowHost> WinDesktop::createHost(WindowImplBase& window, WindowHost* owner,
@@ -93,9 +97,13 @@ std::optional<std::string> WinDesktop::chooseFolder(WindowHost* owner, std::wstr
 
 std::unique_ptr<WindowHostFactory> createDesktopHost(const TextMeasurer& measurer, GdiPaintHook painter,
                                                      LayoutFileReader files) {
-  // Windows need the interactive desktop: a service's or a locked-down station's has none.
-  if (GetProcessWindowStation() == nullptr || GetDesktopWindow() == nullptr) return nullptr;
   win::makeProcessDpiAware();
+  // Windows need a desktop to be made on (a service's station has none; nor has Wine without an
+  // X server): a hidden window made and gone says whether there is one.
+  HWND probe = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  if (probe == nullptr) return nullptr;
+  DestroyWindow(probe);
   return std::make_unique<win::WinDesktop>(measurer, std::move(painter), std::move(files));
 }
 

@@ -23,7 +23,7 @@ namespace toolkit {
 using GdiPaintHook = std::function<void(HDC__* dc, WindowImplBase& window, const Rect& dirty)>;
 
 // The desktop host, the process's host factory while it lives; null when no window can be made
-// (no desktop). Without a painter the windows are filled white. |measurer| is for windows without
+// (no desktop: under Wine, no X server). Without a painter the windows are filled white. |measurer| is for windows without
 // a drawing (see WindowHostFactory::measurer); |files| as in WindowHostFactory::layoutFiles.
 std::unique_ptr<WindowHostFactory> createDesktopHost(const TextMeasurer& measurer,
                                                      GdiPaintHook painter,

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -139,7 +140,7 @@ class WinDesktop : public WindowHostFactory {
   GdiPaintHook painter_;
   LayoutFileReader files_;
   WindowHostFactory* previous_;
-  std::set<std::wstring> classes_;
+  std::map<std::wstring, bool> classes_;  // name, registered by this desktop
   bool sessionEnded_ = false;
 };
 
