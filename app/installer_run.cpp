@@ -1,6 +1,7 @@
 #include "app/installer_run.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -72,20 +73,39 @@ int runInstaller(const PlatformStart& start) {
 
   DownloadImpl app;
   int exitCode = 0;
+  bool automated = false;
+  bool ending = false;
+  // What follows the loop, however the loop ends; once.
+  auto orderlyEnd = [&] {
+    if (ending) return;
+    ending = true;
+    if (automated) app::finishWindowAutomation();
+    app.shutdown();
+    common::flushLog(2000);
+  };
+  if (windows != nullptr && start.onSessionEnd) {
+    start.onSessionEnd([&orderlyEnd, &ending] {
+      if (ending) return;  // already on its way out
+      common::logPrint("wWinMain", __LINE__, L"the session ends");
+      orderlyEnd();
+      std::fflush(nullptr);
+      // The loop never returns to its caller: end here, as the system would.
+      std::_Exit(0);
+    });
+  }
   if (app.entrance(start.commandLine.c_str())) {
     // Development builds: start the installed emulator at once, as the finish page's button
     // does (tests of the launch as the desktop user).
     if (utility::devOverride("TARNWICK_LAUNCH_AT_START")) DownloaderModel::instance().runPlayerWithPackage();
     if (headless) app::startHeadlessJob();
     // Development builds: a user for the window (automated runs, screenshots).
-    const bool automated = !headless && app::windowAutomationRequested();
+    automated = !headless && app::windowAutomationRequested();
     if (automated) app::startWindowAutomation();
     utility::MainLoop::run();
     if (headless) exitCode = app::headlessJobExitCode();
-    if (automated) app::finishWindowAutomation();
   }
-  app.shutdown();
-  common::flushLog(2000);
+  orderlyEnd();
+  if (windows != nullptr && start.onSessionEnd) start.onSessionEnd({});
   return exitCode;
 }
 

@@ -18,6 +18,10 @@ struct PlatformStart {
   std::function<void()> logStart;
   // The desktop's window system with the platform's painter; null without a display.
   std::function<std::unique_ptr<toolkit::WindowHostFactory>(const toolkit::TextMeasurer&)> openWindows;
+  // Hands the platform what to run when the desktop session ends under the windows (logging off,
+  // shutting down), where the system may end the process as soon as it is told: the orderly end
+  // that follows the loop, then the process's end. Empty: the loop's quit is enough.
+  std::function<void(std::function<void()> endNow)> onSessionEnd;
 };
 
 // Runs the installer; the process's exit code.

@@ -6,8 +6,10 @@
 # development-only automation presses the buttons (TARNWICK_AUTOMATION=install), writes a
 # screenshot of each page and box it passed to build/demo/screens and prints what was installed,
 # written, launched and reported. Ctrl-C ends the run in order.
+# TARGET=windows runs the Windows program under Wine instead (scripts/windows/run.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [[ ${TARGET:-} == windows ]]; then exec scripts/windows/run.sh "$@"; fi
 scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -46,10 +46,12 @@ finish() {
 }
 trap finish EXIT
 mkdir -p "$world/wine"
-# Wine saves its registry files by replacing them, and the test only adds files to C:, so linked
-# files stay the build prefix's own; the registry files are copied all the same.
+# The system's files are linked; the registry files and the users' folders are copied (the
+# installer appends to its log there: a link would share it with the build's prefix).
 cp -al "$build/wine/prefix" "$world/wine/prefix"
 for reg in "$world"/wine/prefix/*.reg; do cp --remove-destination "$build/wine/prefix/$(basename "$reg")" "$reg"; done
+rm -rf "$world/wine/prefix/drive_c/users"
+cp -a "$build/wine/prefix/drive_c/users" "$world/wine/prefix/drive_c/users"
 cp -a "$build/wine/home" "$world/wine/home"
 "$root/scripts/windows/wine-session.sh" start "$world"
 # shellcheck source=scripts/windows/wine-env.sh
