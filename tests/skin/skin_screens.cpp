@@ -4,8 +4,9 @@
 // texts of the same kind and add buttons with the looks the box code gives them, so a page looks
 // as it will with real content.
 //
-//   skin_screens <out-folder> [--scale <n>] [--skin <folder>] [locale... | all]
-//     (default: en_US zh_CN ar_IL ja_JP de_DE ru_RU; "all": the 19 locales of the text table)
+//   skin_screens <out-folder> [--scale <n>] [--text-scale <x>] [--skin <folder>] [locale... | all]
+//     (default: en_US zh_CN ar_IL ja_JP de_DE ru_RU; "all": the 19 locales of the text table;
+//     --text-scale: the desktop's text scale, e.g. 1.25 or 1.5)
 // Files in a --skin folder override the packed ones (edit a layout and look again without a
 // build). Texts that do not fit their controls are listed on standard error and end it with code 3.
 #include <cstdio>
@@ -228,17 +229,28 @@ std::vector<Shot> shots() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: skin_screens <out-folder> [--scale <n>] [--skin <folder>] [locale... | all]\n");
+    std::fprintf(stderr,
+                 "usage: skin_screens <out-folder> [--scale <n>] [--text-scale <x>] [--skin <folder>] "
+                 "[locale... | all]\n");
     return 2;
   }
   const std::filesystem::path out = argv[1];
   int scale = 1;
+  double textScale = 1.0;
+  std::string textScaleName;
   std::wstring skinFolder;
   std::vector<std::wstring> locales;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--scale" && i + 1 < argc) {
       scale = std::atoi(argv[++i]);
+    } else if (arg == "--text-scale" && i + 1 < argc) {
+      textScaleName = argv[++i];
+      textScale = std::strtod(textScaleName.c_str(), nullptr);
+      if (!(textScale > 0)) {
+        std::fprintf(stderr, "not a text scale: %s\n", textScaleName.c_str());
+        return 2;
+      }
     } else if (arg == "--skin" && i + 1 < argc) {
       skinFolder = utility::utf8ToWide(argv[++i]);
       if (skinFolder.back() != L'/') skinFolder += L'/';
@@ -262,6 +274,7 @@ int main(int argc, char** argv) {
   NoMeasurer none;
   HeadlessDesktop desktop(none);
   desktop.scaleFactor = scale;
+  desktop.textScaleSetting = textScale;
   const std::vector<uint8_t> table = utility::SkinArchive::instance().loadFile(L"multi_language.tsv");
   int failures = 0;
   int overflows = 0;
@@ -276,7 +289,8 @@ int main(int argc, char** argv) {
       window.show(ShowCommand::kShow);
       if (shot.hover != nullptr) desktop.hostOf(window)->hover(shot.hover);
       const std::string file = (out / (shot.name + "_" + utility::wideToUtf8(locale) +
-                                       (scale > 1 ? "@" + std::to_string(scale) + "x" : "") + ".png"))
+                                       (scale > 1 ? "@" + std::to_string(scale) + "x" : "") +
+                                       (textScale != 1.0 ? "_text" + textScaleName : "") + ".png"))
                                    .string();
       if (window.drawing() != nullptr) {
         checkFit(*window.root(), window.drawing()->measurer(scale), shot.name + " " + utility::wideToUtf8(locale),
