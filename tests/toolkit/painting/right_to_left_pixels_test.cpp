@@ -2,6 +2,7 @@
 // flipped, and texts laid out with a right-to-left base direction.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
 #include <map>
 #include <memory>
@@ -72,22 +73,24 @@ TEST(RightToLeftPixelsTest, OnlyImagesMarkedAsDirectionalAreFlippedAndOnlyRightT
 }
 
 // "abc!" in a right-to-left paragraph reads "!abc": the same pixels as "!abc" drawn left to
-// right at the same edge.
+// right at the same edge, on one line, broken into lines or ending in an ellipsis.
 TEST(RightToLeftPixelsTest, TextsTakeTheRightToLeftBaseDirection) {
-  Label mirrored;
-  mirrored.setText(L"abc!");
-  Label plain;
-  plain.setText(L"!abc");
-  ASSERT_FALSE(plain.setAttribute(L"align", L"right"));
-  const OffscreenImage rtl = render(mirrored, true, Size{120, 24});
-  const OffscreenImage ltr = render(plain, false, Size{120, 24});
-  ASSERT_FALSE(rtl.empty());
-  EXPECT_EQ(rtl.pixels, ltr.pixels);
-  // And not what a left-to-right "abc!" at that edge looks like.
-  Label unmirrored;
-  unmirrored.setText(L"abc!");
-  ASSERT_FALSE(unmirrored.setAttribute(L"align", L"right"));
-  EXPECT_NE(render(unmirrored, false, Size{120, 24}).pixels, rtl.pixels);
+  for (const wchar_t* fitting : {L"", L"wordbreak", L"endellipsis"}) {
+    SCOPED_TRACE(std::string(fitting, fitting + std::wcslen(fitting)));
+    auto label = [&](const wchar_t* text, const wchar_t* align) {
+      auto made = std::make_unique<Label>();
+      made->setText(text);
+      EXPECT_FALSE(made->setAttribute(L"align", align));
+      if (*fitting != 0) EXPECT_FALSE(made->setAttribute(fitting, L"true"));
+      return made;
+    };
+    const OffscreenImage rtl = render(*label(L"abc!", L"left"), true, Size{120, 24});
+    const OffscreenImage ltr = render(*label(L"!abc", L"right"), false, Size{120, 24});
+    ASSERT_FALSE(rtl.empty());
+    EXPECT_EQ(rtl.pixels, ltr.pixels);
+    // And not what a left-to-right "abc!" at that edge looks like.
+    EXPECT_NE(render(*label(L"abc!", L"right"), false, Size{120, 24}).pixels, rtl.pixels);
+  }
 }
 
 }  // namespace

@@ -329,14 +329,17 @@ void CairoPainter::drawText(const Rect& rect, const MarkupText& text, const Text
   const MarkupTextUtf8 utf8 = toUtf8(text);
   PangoLayout* layout = impl_->layout(utf8.text, utf8.runs, style.font, style.wordBreak, style.rightToLeft);
   // Alignment is visual (left is the left edge) whatever the text's direction; the direction,
-  // taken from the text itself, orders its words. Pango counts alignment from the paragraph's
-  // start, so a right-to-left paragraph gets it mirrored.
+  // taken from the text itself (or the style's base direction), orders its words. Pango swaps
+  // left and right for a paragraph whose direction differs from the base direction, so such a
+  // paragraph gets it swapped back.
   PangoLayoutLine* first = pango_layout_get_line_readonly(layout, 0);
   const bool rtl = first != nullptr && first->resolved_dir == PANGO_DIRECTION_RTL;
   HAlign align = style.align;
   const bool fitted = style.wordBreak || style.endEllipsis;
   if (fitted) {
-    if (rtl && align != HAlign::kCenter) align = align == HAlign::kLeft ? HAlign::kRight : HAlign::kLeft;
+    if (rtl != style.rightToLeft && align != HAlign::kCenter) {
+      align = align == HAlign::kLeft ? HAlign::kRight : HAlign::kLeft;
+    }
     pango_layout_set_width(layout, rect.width() * PANGO_SCALE);
     if (style.wordBreak) pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     if (style.endEllipsis) {
