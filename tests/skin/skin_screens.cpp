@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/text_overflow.h"
 #include "toolkit/painting/window_painting.h"
 #include "toolkit/core/window_impl_base.h"
 #include "toolkit/headless/headless_host.h"
@@ -75,39 +76,6 @@ std::unique_ptr<Control> boxButton(const std::wstring& text, bool secondary) {
   button->setTextColor(secondary ? 0xFF000000u : 0xFF17171Au);
   button->setText(text);
   return button;
-}
-
-// Texts that do not fit their controls, drawn with the window's fonts: one line wider than the
-// control (less its text padding), or broken lines taller than it.
-void checkFit(Control& control, const TextMeasurer& measurer, const std::string& where, int& overflows) {
-  if (!control.visible()) return;
-  // A row of autosized texts can grow past its container even when each text fits itself.
-  if (const Container* parent = control.parent(); parent != nullptr && !control.isFloat()) {
-    const Rect& r = control.rect();
-    const Rect& p = parent->rect();
-    if (r.width() > 0 && (r.left < p.left || r.right > p.right || r.top < p.top || r.bottom > p.bottom)) {
-      std::fprintf(stderr, "outside its container: %s %s \"%s\"\n", where.c_str(),
-                   utility::wideToUtf8(control.name()).c_str(), utility::wideToUtf8(control.text()).c_str());
-      ++overflows;
-    }
-  }
-  if (Container* box = control.asContainer()) {
-    for (int i = 0; i < box->count(); ++i) checkFit(*box->childAt(i), measurer, where, overflows);
-    return;
-  }
-  auto* label = dynamic_cast<Label*>(&control);
-  if (label == nullptr || dynamic_cast<Edit*>(&control) != nullptr || control.text().empty()) return;
-  const std::wstring text = label->markup().text;
-  const Rect& pad = label->textPadding();
-  const int width = control.rect().width() - pad.left - pad.right;
-  const int height = control.rect().height() - pad.top - pad.bottom;
-  const Size size = measurer.measure(text, control.font(), label->wordBreak() ? width : 0);
-  if (size.width > width || size.height > height) {
-    std::fprintf(stderr, "does not fit: %s %s \"%s\" (%dx%d in %dx%d)\n", where.c_str(),
-                 utility::wideToUtf8(control.name()).c_str(), utility::wideToUtf8(text).c_str(),
-                 size.width, size.height, width, height);
-    ++overflows;
-  }
 }
 
 // The name of |locale| in its own language, from the text table's "Language" row.
@@ -293,8 +261,8 @@ int main(int argc, char** argv) {
                                        (textScale != 1.0 ? "_text" + textScaleName : "") + ".png"))
                                    .string();
       if (window.drawing() != nullptr) {
-        checkFit(*window.root(), window.drawing()->measurer(scale), shot.name + " " + utility::wideToUtf8(locale),
-                 overflows);
+        overflows += testsupport::reportTextOverflow(*window.root(), window.drawing()->measurer(scale),
+                                                     shot.name + " " + utility::wideToUtf8(locale));
       }
       if (!desktop.hostOf(window)->screenshot(file)) {
         std::fprintf(stderr, "cannot write %s\n", file.c_str());
