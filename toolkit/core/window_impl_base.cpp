@@ -417,9 +417,13 @@ const FontDescription* WindowImplBase::font(int id) const { return &fonts_.font(
 
 const TextMeasurer& WindowImplBase::measurer() const {
   static const NoMeasurer kNone;
-  // The painter's measurer with this window's fonts, at the scale the window is drawn at.
-  if (drawing_ != nullptr) return drawing_->measurer(scaleFactor());
-  return factory_ != nullptr ? factory_->measurer() : kNone;
+  // The painter's measurer with this window's fonts, at the scale the window is drawn at,
+  // through the window's cache: every layout pass measures every text that can grow its control.
+  const TextMeasurer& inner = drawing_ != nullptr ? drawing_->measurer(scaleFactor())
+                              : factory_ != nullptr ? factory_->measurer()
+                                                    : kNone;
+  measureCache_.use(inner, fonts_.generation(), scaleFactor());
+  return measureCache_;
 }
 
 std::wstring WindowImplBase::clipboardText() { return host_ != nullptr ? host_->clipboardText() : L""; }

@@ -23,6 +23,7 @@
 #include "toolkit/core/control_input.h"
 #include "toolkit/core/font_table.h"
 #include "toolkit/core/layout_loader.h"
+#include "toolkit/core/measure_cache.h"
 #include "toolkit/core/window_drawing.h"
 #include "toolkit/core/window_host.h"
 #include "utility/base/tasks.h"
@@ -202,6 +203,7 @@ class WindowImplBase : private InputContext {
   std::shared_ptr<ModalState> modal_;
   FontTable fonts_;
   std::unique_ptr<WindowDrawing> drawing_;
+  mutable MeasureCache measureCache_;
   std::wstring shownToolTip_;
   Cursor shownCursor_ = Cursor::kArrow;
   utility::TaskPoster poster_;

@@ -10,6 +10,7 @@
 #include "toolkit/core/control.h"
 #include "toolkit/core/font_table.h"
 #include "toolkit/core/layout_loader.h"
+#include "toolkit/core/measure_cache.h"
 
 namespace toolkit {
 namespace {
@@ -148,6 +149,48 @@ TEST(TextFitTest, ARootSaysWhatItsContentNeedsAcrossItsPages) {
   FixedMeasurer measurer;
   // 8 + 40 + the larger page (14 + 120) + 8 high; the later page's line (34 characters) wide.
   EXPECT_EQ(root->asContainer()->contentSize(Size{100, 100}, measurer), (Size{8 + 238 + 8, 8 + 40 + 134 + 8}));
+}
+
+// Counts what it is asked.
+class CountingMeasurer : public FixedMeasurer {
+ public:
+  Size measure(std::wstring_view text, int fontId, int maxWidth) const override {
+    ++calls;
+    return FixedMeasurer::measure(text, fontId, maxWidth);
+  }
+  mutable int calls = 0;
+};
+
+TEST(TextFitTest, TheMeasureCacheAsksOncePerTextUntilTheFontsOrScaleChange) {
+  CountingMeasurer inner;
+  CountingMeasurer other;
+  MeasureCache cache;
+  const struct {
+    const char* what;
+    const CountingMeasurer* measurer;
+    unsigned generation;
+    double scale;
+    const wchar_t* text;
+    int fontId, maxWidth;
+    Size size;
+    int innerCalls, otherCalls;
+  } steps[] = {
+      {"first time", &inner, 1, 1.0, L"abcd", 0, 0, Size{28, 14}, 1, 0},
+      {"again", &inner, 1, 1.0, L"abcd", 0, 0, Size{28, 14}, 1, 0},
+      {"another font", &inner, 1, 1.0, L"abcd", 1, 0, Size{40, 20}, 2, 0},
+      {"broken at a width", &inner, 1, 1.0, L"abcd", 0, 14, Size{14, 28}, 3, 0},
+      {"no width is one line", &inner, 1, 1.0, L"abcd", 0, -5, Size{28, 14}, 3, 0},
+      {"fonts changed", &inner, 2, 1.0, L"abcd", 0, 0, Size{28, 14}, 4, 0},
+      {"scale changed", &inner, 2, 2.0, L"abcd", 0, 0, Size{28, 14}, 5, 0},
+      {"another measurer", &other, 2, 2.0, L"abcd", 0, 0, Size{28, 14}, 5, 1},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    cache.use(*step.measurer, step.generation, step.scale);
+    EXPECT_EQ(cache.measure(step.text, step.fontId, step.maxWidth), step.size);
+    EXPECT_EQ(inner.calls, step.innerCalls);
+    EXPECT_EQ(other.calls, step.otherCalls);
+  }
 }
 
 }  // namespace
