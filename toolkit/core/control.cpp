@@ -511,8 +511,9 @@ Size Label::contentSize(Size available, const TextMeasurer& measurer) const {
   const int padWidth = textPadding_.left + textPadding_.right;
   const int padHeight = textPadding_.top + textPadding_.bottom;
   const Size text = measurer.measure(markup().text, font(), wordBreak_ ? std::max(1, available.width - padWidth) : 0);
-  // A broken text takes the width it is given; an edit scrolls its line.
-  const int width = wordBreak_ || !growsToTextWidth() ? 0 : clampExtent(text.width + padWidth);
+  // A broken text takes the width it is given, an edit scrolls its line, and a text that may
+  // end in "..." (a file name from a campaign) does not widen the window for itself.
+  const int width = wordBreak_ || endEllipsis_ || !growsToTextWidth() ? 0 : clampExtent(text.width + padWidth);
   return Size{width, clampExtent(text.height + padHeight)};
 }
 

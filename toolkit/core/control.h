@@ -338,7 +338,8 @@ class Label : public Control {
   std::wstring_view className() const override { return L"Label"; }
   AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
   Size estimateSize(Size available, const TextMeasurer& measurer) const override;
-  // The text as drawn (broken at the width when "wordbreak" is on) plus the text padding.
+  // The text as drawn (broken at the width when "wordbreak" is on) plus the text padding; no
+  // width for a text that may end in "..." ("endellipsis").
   Size contentSize(Size available, const TextMeasurer& measurer) const override;
 
   HAlign align() const { return align_; }
