@@ -121,6 +121,9 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   // Byte counts in full: an installer may exceed 4 GiB.
   std::function<void(int percent, int64_t received, int64_t total)> onDownloadProgress;
   std::function<void(int percent)> onCurlProgress;
+  // The fallback's byte counts with each of its reports (total 0 while unknown): the window's
+  // rate line takes them.
+  std::function<void(int64_t received, int64_t total)> onCurlTransfer;
   std::function<void()> onDownloadSuccess;
   // The download failed on every stack; |cause| as far as the stacks could tell it. The partial
   // files are gone, and startDownloadPlayer starts a fresh download.

@@ -107,9 +107,14 @@ void DownloaderModel::_threadDownloadPlayer() {
         if (onCurlProgress) onCurlProgress(percent);
       });
     };
+    auto onBytes = [this](int64_t received, int64_t total) {
+      taskPoster_.postFunction([this, received, total] {
+        if (onCurlTransfer) onCurlTransfer(received, total);
+      });
+    };
     net::DownloadFailure curlFailure = net::DownloadFailure::kUnknown;
     ok = QvCurlDownloader::downloadFile(target, utility::wideToAnsi(getPlayerUrl()), onProgress, installerRules(),
-                                        &curlFailure);
+                                        &curlFailure, onBytes);
     if (ok) ok = largeEnough(label, target);
     if (curlFailure != net::DownloadFailure::kUnknown) downloadFailure_ = curlFailure;
   }

@@ -39,6 +39,7 @@ struct MemoryBuffer {
 struct ProgressContext {
   utility::ProgressThrottle throttle;
   std::function<void(int)> onProgress;
+  std::function<void(int64_t, int64_t)> onBytes;
 };
 
 size_t appendChunk(const char* label, const char* chunk, size_t size, size_t count, MemoryBuffer* buffer) {
@@ -113,12 +114,17 @@ net::DownloadFailure failureFor(CURLcode code, int writeError) {
 int ProgressCallback(void* data, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t, curl_off_t) {
   auto* context = static_cast<ProgressContext*>(data);
   const double total = static_cast<double>(downloadTotal);
-  if (total > -0.1 && total < 0.1) return 0;  // size not known yet
+  if (total > -0.1 && total < 0.1) {
+    // Size not known yet: no percentage, only the byte count where one is wanted.
+    if (context->onBytes && downloadNow > 0 && context->throttle.due(readTick())) context->onBytes(downloadNow, 0);
+    return 0;
+  }
   const double exact = static_cast<double>(downloadNow) / total * 100.0;
   // Completion is signalled by the result, never by a report of 100.
   const int percent = exact >= 99.0 ? 99 : (exact <= 0.0 ? 0 : static_cast<int>(exact));
   if (!context->throttle.due(readTick())) return 0;
   if (context->onProgress) context->onProgress(percent);
+  if (context->onBytes) context->onBytes(downloadNow, downloadTotal);
   return 0;
 }
 
@@ -369,7 +375,8 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
 
 bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string& url,
                                     std::function<void(int percent)> onProgress, const net::FetchRules& rules,
-                                    net::DownloadFailure* failure) {
+                                    net::DownloadFailure* failure,
+                                    std::function<void(int64_t received, int64_t total)> onBytes) {
   const char* label = "QvCurlDownloader::downloadFile";
   if (failure != nullptr) *failure = net::DownloadFailure::kUnknown;
   common::logPrint(label, __LINE__, L"QvCurlDownloader::downloadfile start");
@@ -389,6 +396,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   CURL* h = handle.get();
   ProgressContext progress;
   progress.onProgress = std::move(onProgress);
+  progress.onBytes = std::move(onBytes);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteFileCallback);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &target);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
@@ -436,6 +444,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   }
   handle.reset();
   progress.onProgress = nullptr;
+  progress.onBytes = nullptr;
   return ok;
 }
 

@@ -33,10 +33,12 @@ class QvCurlDownloader {
   static bool downloadFile(const std::wstring& path, const std::string& url,
                            std::function<void(int percent)> onProgress);
   // The same under |rules| (deadline, https only and the minimum rate; the size is not limited).
-  // On failure |failure|, when given, holds the cause where it is known.
+  // On failure |failure|, when given, holds the cause where it is known. |onBytes|, when given,
+  // gets the byte counts at the same moments (received so far; the total, 0 while unknown).
   static bool downloadFile(const std::wstring& path, const std::string& url,
                            std::function<void(int percent)> onProgress, const net::FetchRules& rules,
-                           net::DownloadFailure* failure = nullptr);
+                           net::DownloadFailure* failure = nullptr,
+                           std::function<void(int64_t received, int64_t total)> onBytes = nullptr);
 
   // Every transfer: only http and https, never redirected from https to plain http, through the
   // proxy the desktop's settings name for the address (else the one the environment names).

@@ -1,4 +1,4 @@
-// The installer's windows as the Cairo painter draws them with the shipped skin, judged by their
+// The installer's windows as the platform's painter draws them with the shipped skin, judged by their
 // pixels: the boxes' frame over their title strip, and a keyboard focus ring on every control
 // that takes the focus, at least 3:1 against what it replaces and what surrounds the control.
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Screenshots of the real main window and its boxes: CMainFrame driven to every page and the
-// boxes opened as the window code opens them, on the headless host with the Cairo painter, over
-// a drive table and drive facts of the program's own (nothing of this machine shows).
+// boxes opened as the window code opens them, on the headless host with the platform's painter,
+// over a drive table and drive facts of the program's own (nothing of this machine shows).
 //
 //   ui_screens <out-folder> [--text-scale <x>] [locale... | all]
 //     (default: en_US zh_CN ar_IL ja_JP; "all": the 19 locales of the text table; --text-scale:
@@ -22,6 +22,7 @@
 #include "toolkit/headless/headless_host.h"
 #include "toolkit/skin_setup.h"
 #include "toolkit/text_table.h"
+#include "ui/download_rate_line.h"
 #include "ui/main_frame.h"
 #include "ui/msg/message_box.h"
 #include "utility/base/main_loop.h"
@@ -65,7 +66,15 @@ std::vector<Shot> shots() {
       {"download",
        [](CMainFrame& f) {
          f.selectTab(CMainFrame::kProgressPage);
-         f.onDownloadProgress(45, 188743680, 419430400);  // 180 of 400 MiB
+         // Seven reports a second apart at 3.5 MiB/s, up to 180 of 400 MiB: the rate line shows.
+         static uint32_t tick = 0;
+         ui::DownloadRateLine::setTickSourceForTesting(+[] { return tick; });
+         constexpr int64_t kStep = 3670016;
+         for (int64_t back = 6; back >= 0; --back) {
+           tick += 1000;
+           f.onDownloadProgress(45, 188743680 - back * kStep, 419430400);
+         }
+         ui::DownloadRateLine::setTickSourceForTesting(nullptr);
          return false;
        }},
       {"installing",

@@ -1,12 +1,13 @@
 // Images read through the skin as a window reads them: a "skin" folder beside this executable
 // over the archive, and the enlarged variant from the same folder.
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
-#include "tests/support/test_fs.h"
+#include "tests/support/png_fixture.h"
 #include "toolkit/painting/offscreen_renderer.h"
 #include "toolkit/skin_setup.h"
 #include "utility/skin/skin_archive.h"
@@ -20,15 +21,12 @@ namespace fs = std::filesystem;
 
 fs::path skinFolder() { return fs::path(utility::toHostPath(utility::ufile::moduleDir())) / "skin"; }
 
-void writeSolidPng(const fs::path& path, int side, double red, double green, double blue) {
+void writeSolidPng(const fs::path& path, int side, uint32_t argb) {
   fs::create_directories(path.parent_path());
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_source_rgb(cr, red, green, blue);
-  cairo_paint(cr);
-  cairo_destroy(cr);
-  ASSERT_EQ(cairo_surface_write_to_png(surface, path.c_str()), CAIRO_STATUS_SUCCESS);
-  cairo_surface_destroy(surface);
+  const std::vector<uint8_t> bytes = testsupport::solidPng(side, side, argb);
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path.string();
 }
 
 class SkinImagesTest : public ::testing::Test {
@@ -43,8 +41,8 @@ class SkinImagesTest : public ::testing::Test {
 };
 
 TEST_F(SkinImagesTest, ImagesComeFromTheSkinFolderBesideTheExecutable) {
-  writeSolidPng(skinFolder() / "common" / "dot.png", 8, 1, 0, 0);
-  writeSolidPng(skinFolder() / "commonEnalarge" / "dot.png", 16, 0, 0, 1);
+  writeSolidPng(skinFolder() / "common" / "dot.png", 8, 0xFFFF0000u);
+  writeSolidPng(skinFolder() / "commonEnalarge" / "dot.png", 16, 0xFF0000FFu);
   setResourceFolder(utility::ufile::moduleDir() + L"skin");
   ASSERT_FALSE(resourceFolder().empty());
 
