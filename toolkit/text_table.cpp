@@ -88,6 +88,15 @@ void setCurrentLanguage(const std::wstring& locale) {
 
 const std::wstring& currentLanguage() { return state().language; }
 
+bool isRightToLeftLanguage(std::wstring_view locale) {
+  // By the language part: Arabic, Persian, Hebrew, Urdu (also a bare code or "ar-EG").
+  const std::wstring_view language = locale.substr(0, locale.find_first_of(L"_-"));
+  for (std::wstring_view code : {L"ar", L"fa", L"he", L"iw", L"ur"}) {
+    if (language == code) return true;
+  }
+  return false;
+}
+
 TextMap& textMap() { return state().map; }
 
 bool loadTextTable(std::span<const uint8_t> bytes) {

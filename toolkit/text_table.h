@@ -29,6 +29,9 @@ bool parseTextTable(std::span<const uint8_t> bytes, std::wstring_view language, 
 // The toolkit's current language, a locale such as "en_US" ("en_US" when set empty).
 void setCurrentLanguage(const std::wstring& locale);
 const std::wstring& currentLanguage();
+// Whether |locale| ("ar_IL", "fa_IR", "he_IL", ...) is written right to left: its windows are
+// laid out mirrored.
+bool isRightToLeftLanguage(std::wstring_view locale);
 
 // The process-wide text map (main thread only).
 TextMap& textMap();

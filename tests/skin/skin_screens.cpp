@@ -4,8 +4,9 @@
 // texts of the same kind and add buttons with the looks the box code gives them, so a page looks
 // as it will with real content.
 //
-//   skin_screens <out-folder> [--scale <n>] [--skin <folder>] [locale... | all]
-//     (default: en_US zh_CN ar_IL ja_JP de_DE ru_RU; "all": the 19 locales of the text table)
+//   skin_screens <out-folder> [--scale <n>] [--text-scale <x>] [--skin <folder>] [locale... | all]
+//     (default: en_US zh_CN ar_IL ja_JP de_DE ru_RU; "all": the 19 locales of the text table;
+//     --text-scale: the desktop's text scale, e.g. 1.25 or 1.5)
 // Files in a --skin folder override the packed ones (edit a layout and look again without a
 // build). Texts that do not fit their controls are listed on standard error and end it with code 3.
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/text_overflow.h"
 #include "toolkit/painting/window_painting.h"
 #include "toolkit/core/window_impl_base.h"
 #include "toolkit/headless/headless_host.h"
@@ -74,39 +76,6 @@ std::unique_ptr<Control> boxButton(const std::wstring& text, bool secondary) {
   button->setTextColor(secondary ? 0xFF000000u : 0xFF17171Au);
   button->setText(text);
   return button;
-}
-
-// Texts that do not fit their controls, drawn with the window's fonts: one line wider than the
-// control (less its text padding), or broken lines taller than it.
-void checkFit(Control& control, const TextMeasurer& measurer, const std::string& where, int& overflows) {
-  if (!control.visible()) return;
-  // A row of autosized texts can grow past its container even when each text fits itself.
-  if (const Container* parent = control.parent(); parent != nullptr && !control.isFloat()) {
-    const Rect& r = control.rect();
-    const Rect& p = parent->rect();
-    if (r.width() > 0 && (r.left < p.left || r.right > p.right || r.top < p.top || r.bottom > p.bottom)) {
-      std::fprintf(stderr, "outside its container: %s %s \"%s\"\n", where.c_str(),
-                   utility::wideToUtf8(control.name()).c_str(), utility::wideToUtf8(control.text()).c_str());
-      ++overflows;
-    }
-  }
-  if (Container* box = control.asContainer()) {
-    for (int i = 0; i < box->count(); ++i) checkFit(*box->childAt(i), measurer, where, overflows);
-    return;
-  }
-  auto* label = dynamic_cast<Label*>(&control);
-  if (label == nullptr || dynamic_cast<Edit*>(&control) != nullptr || control.text().empty()) return;
-  const std::wstring text = label->markup().text;
-  const Rect& pad = label->textPadding();
-  const int width = control.rect().width() - pad.left - pad.right;
-  const int height = control.rect().height() - pad.top - pad.bottom;
-  const Size size = measurer.measure(text, control.font(), label->wordBreak() ? width : 0);
-  if (size.width > width || size.height > height) {
-    std::fprintf(stderr, "does not fit: %s %s \"%s\" (%dx%d in %dx%d)\n", where.c_str(),
-                 utility::wideToUtf8(control.name()).c_str(), utility::wideToUtf8(text).c_str(),
-                 size.width, size.height, width, height);
-    ++overflows;
-  }
 }
 
 // The name of |locale| in its own language, from the text table's "Language" row.
@@ -228,17 +197,28 @@ std::vector<Shot> shots() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: skin_screens <out-folder> [--scale <n>] [--skin <folder>] [locale... | all]\n");
+    std::fprintf(stderr,
+                 "usage: skin_screens <out-folder> [--scale <n>] [--text-scale <x>] [--skin <folder>] "
+                 "[locale... | all]\n");
     return 2;
   }
   const std::filesystem::path out = argv[1];
   int scale = 1;
+  double textScale = 1.0;
+  std::string textScaleName;
   std::wstring skinFolder;
   std::vector<std::wstring> locales;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--scale" && i + 1 < argc) {
       scale = std::atoi(argv[++i]);
+    } else if (arg == "--text-scale" && i + 1 < argc) {
+      textScaleName = argv[++i];
+      textScale = std::strtod(textScaleName.c_str(), nullptr);
+      if (!(textScale > 0)) {
+        std::fprintf(stderr, "not a text scale: %s\n", textScaleName.c_str());
+        return 2;
+      }
     } else if (arg == "--skin" && i + 1 < argc) {
       skinFolder = utility::utf8ToWide(argv[++i]);
       if (skinFolder.back() != L'/') skinFolder += L'/';
@@ -262,6 +242,7 @@ int main(int argc, char** argv) {
   NoMeasurer none;
   HeadlessDesktop desktop(none);
   desktop.scaleFactor = scale;
+  desktop.textScaleSetting = textScale;
   const std::vector<uint8_t> table = utility::SkinArchive::instance().loadFile(L"multi_language.tsv");
   int failures = 0;
   int overflows = 0;
@@ -276,11 +257,12 @@ int main(int argc, char** argv) {
       window.show(ShowCommand::kShow);
       if (shot.hover != nullptr) desktop.hostOf(window)->hover(shot.hover);
       const std::string file = (out / (shot.name + "_" + utility::wideToUtf8(locale) +
-                                       (scale > 1 ? "@" + std::to_string(scale) + "x" : "") + ".png"))
+                                       (scale > 1 ? "@" + std::to_string(scale) + "x" : "") +
+                                       (textScale != 1.0 ? "_text" + textScaleName : "") + ".png"))
                                    .string();
       if (window.drawing() != nullptr) {
-        checkFit(*window.root(), window.drawing()->measurer(scale), shot.name + " " + utility::wideToUtf8(locale),
-                 overflows);
+        overflows += testsupport::reportTextOverflow(*window.root(), window.drawing()->measurer(scale),
+                                                     shot.name + " " + utility::wideToUtf8(locale));
       }
       if (!desktop.hostOf(window)->screenshot(file)) {
         std::fprintf(stderr, "cannot write %s\n", file.c_str());

@@ -2,9 +2,14 @@
 // boxes opened as the window code opens them, on the headless host with the platform's painter,
 // over a drive table and drive facts of the program's own (nothing of this machine shows).
 //
-//   ui_screens <out-folder> [locale...]   (default: en_US zh_CN ar_IL ja_JP)
-// Writes <shot>_<locale>.png; ends with code 1 when a page or box could not be drawn.
+//   ui_screens <out-folder> [--text-scale <x>] [locale... | all]
+//     (default: en_US zh_CN ar_IL ja_JP; "all": the 19 locales of the text table; --text-scale:
+//     the desktop's text scale, e.g. 1.25 or 1.5)
+// Writes <shot>_<locale>.png (<shot>_<locale>_text<x>.png at another text scale); lists every
+// text that does not fit its control on standard error. Ends with code 1 when a page or box
+// could not be drawn, else 3 when a text does not fit.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -12,6 +17,7 @@
 
 #include "model/downloader_model.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/text_overflow.h"
 #include "toolkit/painting/window_painting.h"
 #include "toolkit/headless/headless_host.h"
 #include "toolkit/skin_setup.h"
@@ -126,8 +132,27 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path out = argv[1];
   std::vector<std::wstring> locales;
-  for (int i = 2; i < argc; ++i) locales.push_back(utility::utf8ToWide(argv[i]));
+  double textScale = 1.0;
+  std::string textScaleName;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--text-scale" && i + 1 < argc) {
+      textScaleName = argv[++i];
+      textScale = std::strtod(textScaleName.c_str(), nullptr);
+      if (!(textScale > 0)) {
+        std::fprintf(stderr, "not a text scale: %s\n", textScaleName.c_str());
+        return 2;
+      }
+    } else {
+      locales.push_back(utility::utf8ToWide(arg));
+    }
+  }
   if (locales.empty()) locales = {L"en_US", L"zh_CN", L"ar_IL", L"ja_JP"};
+  if (locales.size() == 1 && locales[0] == L"all") {
+    locales = {L"zh_CN", L"zh_TW", L"en_US", L"ko_KR", L"vi_VN", L"th_TH", L"in_ID",
+               L"ja_JP", L"ru_RU", L"pt_PT", L"es_ES", L"ar_IL", L"tr_TR", L"fr_FR",
+               L"de_DE", L"it_IT", L"fa_IR", L"ms_MY", L"uk_UA"};
+  }
   std::error_code ignored;
   std::filesystem::create_directories(out, ignored);
 
@@ -147,8 +172,10 @@ int main(int argc, char** argv) {
   useWindowPainting();
   NoMeasurer none;
   HeadlessDesktop desktop(none);
+  desktop.textScaleSetting = textScale;
   const std::vector<uint8_t> table = utility::SkinArchive::instance().loadFile(L"multi_language.tsv");
   int failures = 0;
+  int overflows = 0;
   for (const std::wstring& locale : locales) {
     setCurrentLanguage(locale);
     loadTextTable(table);
@@ -166,12 +193,19 @@ int main(int argc, char** argv) {
       if (box) {
         target = desktop.windows().back() != main ? desktop.windows().back() : nullptr;
       }
-      const std::string file = (out / (shot.name + "_" + utility::wideToUtf8(locale) + ".png")).string();
+      const std::string file = (out / (shot.name + "_" + utility::wideToUtf8(locale) +
+                                       (textScale != 1.0 ? "_text" + textScaleName : "") + ".png"))
+                                   .string();
       if (target == nullptr) {
         std::fprintf(stderr, "no box shown: %s\n", file.c_str());
         ++failures;
       } else {
-        target->window().relayout();
+        WindowImplBase& shown = target->window();
+        shown.relayout();
+        if (shown.drawing() != nullptr && shown.root() != nullptr) {
+          overflows += testsupport::reportTextOverflow(*shown.root(), shown.drawing()->measurer(shown.scaleFactor()),
+                                                       shot.name + " " + utility::wideToUtf8(locale));
+        }
         if (!target->screenshot(file)) {
           std::fprintf(stderr, "cannot write %s\n", file.c_str());
           ++failures;
@@ -190,5 +224,6 @@ int main(int argc, char** argv) {
   helper::disk::setStatedVolumesForTesting({});
   utility::setDriveTableForTesting({});
   std::printf("screenshots in %s\n", out.string().c_str());
-  return failures > 0 ? 1 : 0;
+  if (overflows > 0) std::fprintf(stderr, "%d texts do not fit\n", overflows);
+  return failures > 0 ? 1 : overflows > 0 ? 3 : 0;
 }

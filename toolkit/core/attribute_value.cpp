@@ -192,6 +192,10 @@ Parsed<ImageAttribute> parseImage(std::wstring_view text) {
         return Parsed<ImageAttribute>::failure(L"image fade out of range 0..255: " + quoted(value));
       }
       image.fade = fade.value();
+    } else if (key == L"mirror") {
+      auto mirror = parseBool(value);
+      if (!mirror) return Parsed<ImageAttribute>::failure(L"image mirror: " + mirror.error());
+      image.mirror = mirror.value();
     } else {
       return Parsed<ImageAttribute>::failure(L"unknown image item " + quoted(key) + L" in " +
                                         quoted(text));

@@ -42,6 +42,9 @@ struct ImageAttribute {
   std::optional<Rect> dest;    // where in the control; the whole control when absent
   std::optional<Color> mask;   // pixels of this colour are drawn transparent
   int fade = 255;              // opacity of the whole image, 0 (invisible) to 255
+  // mirror='true': the image shows a direction (an arrow, a pointing hand), so a right-to-left
+  // window draws it flipped left to right. What reaches a painter with it set is drawn flipped.
+  bool mirror = false;
   bool empty() const { return file.empty(); }
   bool operator==(const ImageAttribute&) const = default;
 };

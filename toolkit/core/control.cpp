@@ -158,8 +158,50 @@ void arrangeLine(Container& container, const Rect& inner, bool vertical,
                     inner.top + pad.top + cross};
       position += slot.main + pad.right + container.childPadding();
     }
-    child.arrange(placed, measurer);
+    container.place(child, placed, measurer);
   }
+}
+
+// What |child| asks for, where an unsized container asks for what its children need, within
+// the child's min and max.
+Size neededSize(const Control& child, Size available, const TextMeasurer& measurer) {
+  Size size = child.estimateSize(available, measurer);
+  if (size.width <= 0 || size.height <= 0) {
+    const Rect& pad = child.padding();
+    const Size room{std::max(0, (size.width > 0 ? size.width + pad.left + pad.right : available.width)),
+                    available.height};
+    const Size content = child.contentSize(Size{room.width - pad.left - pad.right, room.height}, measurer);
+    if (size.width <= 0) size.width = content.width;
+    if (size.height <= 0) size.height = content.height;
+  }
+  return Size{clampSize(size.width, child.minWidth(), child.maxWidth()),
+              clampSize(size.height, child.minHeight(), child.maxHeight())};
+}
+
+// The room of a line of children (vertical: one below the other) and their insets.
+Size lineContentSize(const Container& container, Size available, bool vertical,
+                     const TextMeasurer& measurer) {
+  const Rect& inset = container.inset();
+  const Size inner{std::max(0, available.width - inset.left - inset.right),
+                   std::max(0, available.height - inset.top - inset.bottom)};
+  long long main = 0;
+  long long cross = 0;
+  int shown = 0;
+  for (int i = 0; i < container.count(); ++i) {
+    const Control* child = container.childAt(i);
+    if (!child->visible() || child->isFloat()) continue;
+    const Rect& pad = child->padding();
+    const Size need = neededSize(*child, inner, measurer);
+    main += vertical ? need.height + pad.top + pad.bottom : need.width + pad.left + pad.right;
+    cross = std::max<long long>(cross, vertical ? need.width + pad.left + pad.right
+                                                : need.height + pad.top + pad.bottom);
+    ++shown;
+  }
+  if (shown > 1) main += static_cast<long long>(container.childPadding()) * (shown - 1);
+  const long long width = (vertical ? cross : main) + inset.left + inset.right;
+  const long long height = (vertical ? main : cross) + inset.top + inset.bottom;
+  return Size{static_cast<int>(std::min<long long>(width, kMaxExtent)),
+              static_cast<int>(std::min<long long>(height, kMaxExtent))};
 }
 
 }  // namespace
@@ -240,6 +282,18 @@ Control& Control::root() {
   return *top;
 }
 
+bool Control::rightToLeft() const {
+  const Control* top = this;
+  while (top->parent_ != nullptr) top = top->parent_;
+  return top->rightToLeft_;
+}
+
+Rect Control::mirrored(const Rect& rect) const {
+  if (!rightToLeft()) return rect;
+  const int axis = rect_.left + rect_.right;
+  return Rect{axis - rect.right, rect.top, axis - rect.left, rect.bottom};
+}
+
 void Control::notify(std::wstring_view type) {
   Control& top = root();
   if (top.notifyHandler_) top.notifyHandler_(type, *this);
@@ -253,6 +307,38 @@ AttributeError Container::setAttribute(std::wstring_view name, std::wstring_view
     return apply(name, parseExtent(value), [&](int v) { setChildPadding(v); });
   }
   return Control::setAttribute(name, value);
+}
+
+Size Container::contentSize(Size available, const TextMeasurer& measurer) const {
+  // Children on top of each other: the largest of them.
+  const Size inner{std::max(0, available.width - inset_.left - inset_.right),
+                   std::max(0, available.height - inset_.top - inset_.bottom)};
+  Size need;
+  for (const auto& child : children_) {
+    if (!child->visible() || child->isFloat()) continue;
+    const Rect& pad = child->padding();
+    const Size size = neededSize(*child, inner, measurer);
+    need.width = std::max(need.width, clampExtent(size.width + pad.left + pad.right));
+    need.height = std::max(need.height, clampExtent(size.height + pad.top + pad.bottom));
+  }
+  return Size{clampExtent(need.width + inset_.left + inset_.right),
+              clampExtent(need.height + inset_.top + inset_.bottom)};
+}
+
+Size Container::estimateSize(Size available, const TextMeasurer& measurer) const {
+  Size size = Control::estimateSize(available, measurer);
+  if (size.width <= 0 && size.height <= 0) return size;
+  const Rect& pad = padding();
+  const Size outer{size.width > 0 ? size.width : std::max(0, available.width - pad.left - pad.right),
+                   size.height > 0 ? size.height : std::max(0, available.height - pad.top - pad.bottom)};
+  const Size need = contentSize(outer, measurer);
+  if (size.width > 0) size.width = std::max(size.width, need.width);
+  if (size.height > 0) size.height = std::max(size.height, need.height);
+  return size;
+}
+
+void Container::place(Control& child, const Rect& placed, const TextMeasurer& measurer) const {
+  child.arrange(mirrored(placed), measurer);
 }
 
 Control& Container::add(std::unique_ptr<Control> child) {
@@ -297,9 +383,8 @@ void Container::arrangeFloats(const Rect& rect, const TextMeasurer& measurer) {
   for (auto& child : children_) {
     if (!child->visible() || !child->isFloat()) continue;
     const Rect& pos = child->floatPos();
-    child->arrange(Rect{rect.left + pos.left, rect.top + pos.top, rect.left + pos.right,
-                        rect.top + pos.bottom},
-                   measurer);
+    place(*child, Rect{rect.left + pos.left, rect.top + pos.top, rect.left + pos.right, rect.top + pos.bottom},
+          measurer);
   }
 }
 
@@ -309,11 +394,18 @@ void Container::arrange(const Rect& rect, const TextMeasurer& measurer) {
   for (auto& child : children_) {
     if (!child->visible() || child->isFloat()) continue;
     const Rect& pad = child->padding();
-    child->arrange(Rect{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right,
-                        inner.bottom - pad.bottom},
-                   measurer);
+    place(*child, Rect{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom},
+          measurer);
   }
   arrangeFloats(rect, measurer);
+}
+
+Size VerticalLayout::contentSize(Size available, const TextMeasurer& measurer) const {
+  return lineContentSize(*this, available, true, measurer);
+}
+
+Size HorizontalLayout::contentSize(Size available, const TextMeasurer& measurer) const {
+  return lineContentSize(*this, available, false, measurer);
 }
 
 void VerticalLayout::arrange(const Rect& rect, const TextMeasurer& measurer) {
@@ -362,6 +454,22 @@ bool TabLayout::selectItem(int index) {
   return true;
 }
 
+Size TabLayout::contentSize(Size available, const TextMeasurer& measurer) const {
+  const Rect& box = inset();
+  const Size inner{std::max(0, available.width - box.left - box.right),
+                   std::max(0, available.height - box.top - box.bottom)};
+  Size need;
+  for (int i = 0; i < count(); ++i) {
+    const Control* page = childAt(i);
+    if (page->isFloat()) continue;
+    const Rect& pad = page->padding();
+    const Size size = neededSize(*page, inner, measurer);
+    need.width = std::max(need.width, clampExtent(size.width + pad.left + pad.right));
+    need.height = std::max(need.height, clampExtent(size.height + pad.top + pad.bottom));
+  }
+  return Size{clampExtent(need.width + box.left + box.right), clampExtent(need.height + box.top + box.bottom)};
+}
+
 void TabLayout::arrange(const Rect& rect, const TextMeasurer& measurer) {
   // Every page gets the whole inner rectangle, so a page shown later needs no new layout pass.
   Control::arrange(rect, measurer);
@@ -370,9 +478,8 @@ void TabLayout::arrange(const Rect& rect, const TextMeasurer& measurer) {
     Control* page = childAt(i);
     if (page->isFloat()) continue;
     const Rect& pad = page->padding();
-    page->arrange(Rect{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right,
-                       inner.bottom - pad.bottom},
-                  measurer);
+    place(*page, Rect{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom},
+          measurer);
   }
   arrangeFloats(rect, measurer);
 }
@@ -406,13 +513,45 @@ AttributeError Label::setAttribute(std::wstring_view name, std::wstring_view val
   return Control::setAttribute(name, value);
 }
 
+Rect Label::shownTextPadding() const {
+  if (!rightToLeft()) return textPadding_;
+  return Rect{textPadding_.right, textPadding_.top, textPadding_.left, textPadding_.bottom};
+}
+
+Size Label::contentSize(Size available, const TextMeasurer& measurer) const {
+  if (text().empty()) return {};
+  const int padWidth = textPadding_.left + textPadding_.right;
+  const int padHeight = textPadding_.top + textPadding_.bottom;
+  const Size text = measurer.measure(markup().text, font(), wordBreak_ ? std::max(1, available.width - padWidth) : 0);
+  // A broken text takes the width it is given, an edit scrolls its line, and a text that may
+  // end in "..." (a file name from a campaign) does not widen the window for itself.
+  const int width = wordBreak_ || endEllipsis_ || !growsToTextWidth() ? 0 : clampExtent(text.width + padWidth);
+  return Size{width, clampExtent(text.height + padHeight)};
+}
+
 Size Label::estimateSize(Size available, const TextMeasurer& measurer) const {
   Size size = Control::estimateSize(available, measurer);
+  const int padWidth = textPadding_.left + textPadding_.right;
+  const int padHeight = textPadding_.top + textPadding_.bottom;
   if (autoCalcWidth_) {
     // The text as drawn: markup tags take no room.
     Size text = measurer.measure(markup().text, font(), 0);
-    size.width = clampExtent(clampExtent(text.width) + textPadding_.left + textPadding_.right);
+    size.width = clampExtent(clampExtent(text.width) + padWidth);
   }
+  if (text().empty() || (size.width <= 0 && size.height <= 0)) return size;
+  // A fixed size never cuts the text: a broken text grows in height at its width, one line in
+  // both (an edit scrolls its line instead of growing wider).
+  const std::wstring shown = markup().text;
+  if (wordBreak_) {
+    if (size.height <= 0) return size;
+    const int lineWidth = size.width > 0 ? size.width : available.width - padding().left - padding().right;
+    const Size text = measurer.measure(shown, font(), std::max(1, lineWidth - padWidth));
+    size.height = std::max(size.height, clampExtent(text.height + padHeight));
+    return size;
+  }
+  const Size text = measurer.measure(shown, font(), 0);
+  if (size.height > 0) size.height = std::max(size.height, clampExtent(text.height + padHeight));
+  if (size.width > 0 && growsToTextWidth()) size.width = std::max(size.width, clampExtent(text.width + padWidth));
   return size;
 }
 

@@ -14,6 +14,7 @@
 #include "toolkit/core/attribute_value.h"
 #include "toolkit/core/input_event.h"
 #include "toolkit/core/label_markup.h"
+#include "toolkit/core/painter.h"
 #include "toolkit/core/text_measurer.h"
 
 namespace toolkit {
@@ -21,8 +22,6 @@ namespace toolkit {
 class Container;
 class InputContext;
 class InputRouter;
-
-class Painter;
 
 // Sizes, positions and spacings are kept within +-kMaxExtent pixels, so that no sum of them in a
 // layout can overflow; a layout attribute beyond it is refused.
@@ -133,11 +132,28 @@ class Control {
   virtual void paint(Painter& painter);
 
   // The size the control asks for in a container offering |available|; 0 in a dimension means
-  // "as much as there is". Min/max are applied by the container.
+  // "as much as there is". Min/max are applied by the container. A fixed size that would cut
+  // the control's text (a larger text scale, a longer translation) grows to fit it.
   virtual Size estimateSize(Size available, const TextMeasurer& measurer) const;
+  // The room the control's content needs (its text, a container's children): what a
+  // container must give it so that nothing is cut, whatever its own size rules say. 0 in a
+  // dimension where nothing asks for room.
+  virtual Size contentSize(Size /*available*/, const TextMeasurer& /*measurer*/) const { return {}; }
   // Places the control (and, for containers, its children) at |rect|.
   virtual void arrange(const Rect& rect, const TextMeasurer& measurer);
   const Rect& rect() const { return rect_; }
+
+  // Right-to-left layout (Arabic, Persian), set on the root of a tree and read by every control
+  // below it: each container places its children mirrored inside its own rectangle (horizontal
+  // layouts run from the right, left and right insets, paddings and float positions swap), left
+  // and right text alignments and text paddings swap, image dest rectangles are mirrored, and
+  // texts are drawn with a right-to-left base direction. An image the skin marks with
+  // mirror='true' is drawn flipped; other images keep their look.
+  bool rightToLeft() const;
+  void setRightToLeft(bool value) { rightToLeft_ = value; }
+  // |rect| mirrored inside this control's rectangle when the tree is right-to-left; as it is
+  // otherwise.
+  Rect mirrored(const Rect& rect) const;
 
   // Sends a notification to the handler of the tree's root.
   void notify(std::wstring_view type);
@@ -187,6 +203,12 @@ class Control {
   // Background colour and image, state image and text; then the border.
   void paintFace(Painter& painter);
   void paintBorder(Painter& painter);
+  // Draws a skin image of this control in its rectangle, as the tree's direction wants it (dest
+  // mirrored, flipped where the skin says so).
+  void drawSkinImage(Painter& painter, const ImageAttribute& image);
+  // The text style of this control's tree: the direction, left and right swapped in a
+  // right-to-left tree.
+  TextStyle textStyle(HAlign align) const;
 
   Rect rect_;
 
@@ -194,6 +216,7 @@ class Control {
   friend class Container;
 
   Container* parent_ = nullptr;
+  bool rightToLeft_ = false;  // read on the root only
   std::wstring name_;
   int fixedWidth_ = 0;
   int fixedHeight_ = 0;
@@ -239,6 +262,16 @@ class Container : public Control {
   int childPadding() const { return childPadding_; }
   void setChildPadding(int padding) { childPadding_ = clampExtent(padding); }
 
+  // The room the visible children need (their fixed and measured sizes, paddings, spacing)
+  // plus the insets: what a fixed size must not go below so that no text is cut.
+  Size contentSize(Size available, const TextMeasurer& measurer) const;
+  // A fixed width or height grows to contentSize(); an unsized one stays 0.
+  Size estimateSize(Size available, const TextMeasurer& measurer) const override;
+
+  // Arranges |child| at |placed| (worked out left to right), mirrored inside this container in a
+  // right-to-left tree. Every container places its children through here.
+  void place(Control& child, const Rect& placed, const TextMeasurer& measurer) const;
+
   Control& add(std::unique_ptr<Control> child);
   // Inserts |child| before the child at |index| (clamped: at the end when out of range).
   Control& insert(int index, std::unique_ptr<Control> child);
@@ -257,6 +290,7 @@ class Container : public Control {
   // Places the floating children of |rect|.
   void arrangeFloats(const Rect& rect, const TextMeasurer& measurer);
 
+
  private:
   std::vector<std::unique_ptr<Control>> children_;
   Rect inset_;
@@ -267,6 +301,7 @@ class Container : public Control {
 class VerticalLayout : public Container {
  public:
   std::wstring_view className() const override { return L"VerticalLayout"; }
+  Size contentSize(Size available, const TextMeasurer& measurer) const override;
   void arrange(const Rect& rect, const TextMeasurer& measurer) override;
 };
 
@@ -274,6 +309,7 @@ class VerticalLayout : public Container {
 class HorizontalLayout : public Container {
  public:
   std::wstring_view className() const override { return L"HorizontalLayout"; }
+  Size contentSize(Size available, const TextMeasurer& measurer) const override;
   void arrange(const Rect& rect, const TextMeasurer& measurer) override;
 };
 
@@ -291,6 +327,8 @@ class TabLayout : public Container {
   void setSelectionHandler(std::function<void(int oldIndex, int newIndex)> handler) {
     selectionHandler_ = std::move(handler);
   }
+  // What the largest page needs, hidden pages included: a page shown later fits too.
+  Size contentSize(Size available, const TextMeasurer& measurer) const override;
   void arrange(const Rect& rect, const TextMeasurer& measurer) override;
 
  protected:
@@ -307,6 +345,9 @@ class Label : public Control {
   std::wstring_view className() const override { return L"Label"; }
   AttributeError setAttribute(std::wstring_view name, std::wstring_view value) override;
   Size estimateSize(Size available, const TextMeasurer& measurer) const override;
+  // The text as drawn (broken at the width when "wordbreak" is on) plus the text padding; no
+  // width for a text that may end in "..." ("endellipsis").
+  Size contentSize(Size available, const TextMeasurer& measurer) const override;
 
   HAlign align() const { return align_; }
   VAlign valign() const { return valign_; }
@@ -318,12 +359,16 @@ class Label : public Control {
   // text as it is with no runs (tags and all).
   MarkupText markup() const;
   const Rect& textPadding() const { return textPadding_; }
+  // The text padding as drawn: left and right swapped in a right-to-left tree.
+  Rect shownTextPadding() const;
   // The width follows the text (measured, plus the text padding).
   bool autoCalcWidth() const { return autoCalcWidth_; }
   void setAutoCalcWidth(bool value) { autoCalcWidth_ = value; }
   Color disabledTextColor() const { return disabledTextColor_; }
 
  protected:
+  // Whether a fixed width grows to one line of the text.
+  virtual bool growsToTextWidth() const { return true; }
   void paintText(Painter& painter) override;
   // Draws the text (markup() when "showhtml" is on) in the colour given, inside the text padding.
   void paintLabelText(Painter& painter, Color color);
@@ -461,6 +506,7 @@ class Edit : public Label {
   void arrange(const Rect& rect, const TextMeasurer& measurer) override;
 
  protected:
+  bool growsToTextWidth() const override { return false; }
   bool keyDown(const InputEvent& event, InputContext& context) override;
   bool textInput(std::wstring_view text, InputContext& context) override;
   bool pointerInput(const InputEvent& event, InputContext& context) override;
@@ -532,7 +578,8 @@ class Progress : public Label {
   Color foreColor() const { return foreColor_; }
   bool horizontal() const { return horizontal_; }
   // The filled part of |rect| at value(): value percent of the width (of the height, from the
-  // bottom, when vertical), rounded down.
+  // bottom, when vertical), rounded down; a horizontal bar fills from the right in a
+  // right-to-left tree.
   Rect filledRect(const Rect& rect) const;
 
  protected:

@@ -47,9 +47,40 @@ void Control::paint(Painter& painter) {
   }
 }
 
+void Control::drawSkinImage(Painter& painter, const ImageAttribute& image) {
+  if (!rightToLeft()) {
+    if (!image.mirror) {
+      painter.drawImage(rect_, image);
+      return;
+    }
+    ImageAttribute plain = image;
+    plain.mirror = false;
+    painter.drawImage(rect_, plain);
+    return;
+  }
+  ImageAttribute shown = image;
+  if (shown.dest) {
+    const Rect& dest = *shown.dest;
+    const int width = rect_.width();
+    shown.dest = Rect{width - dest.right, dest.top, width - dest.left, dest.bottom};
+  }
+  painter.drawImage(rect_, shown);
+}
+
+TextStyle Control::textStyle(HAlign align) const {
+  TextStyle style;
+  style.font = font_;
+  style.rightToLeft = rightToLeft();
+  if (style.rightToLeft && align != HAlign::kCenter) {
+    align = align == HAlign::kLeft ? HAlign::kRight : HAlign::kLeft;
+  }
+  style.align = align;
+  return style;
+}
+
 void Control::paintFace(Painter& painter) {
   if (hasAlpha(bkColor_)) painter.fillRect(rect_, bkColor_);
-  if (!bkImage_.empty()) painter.drawImage(rect_, bkImage_);
+  if (!bkImage_.empty()) drawSkinImage(painter, bkImage_);
   paintStatusImage(painter);
   paintText(painter);
 }
@@ -76,14 +107,12 @@ void Container::paint(Painter& painter) {
 
 void Label::paintLabelText(Painter& painter, Color color) {
   if (text().empty()) return;
-  TextStyle style;
-  style.font = font();
+  TextStyle style = textStyle(align_);
   style.color = color;
-  style.align = align_;
   style.valign = valign_;
   style.wordBreak = wordBreak_;
   style.endEllipsis = endEllipsis_;
-  painter.drawText(deflate(rect_, textPadding_), markup(), style);
+  painter.drawText(deflate(rect_, shownTextPadding()), markup(), style);
 }
 
 void Label::paintText(Painter& painter) {
@@ -112,7 +141,7 @@ void Button::paintStatusImage(Painter& painter) {
   } else {
     image = firstSet({&normalImage_});
   }
-  if (image != nullptr) painter.drawImage(rect_, *image);
+  if (image != nullptr) drawSkinImage(painter, *image);
 }
 
 void Button::paintText(Painter& painter) {
@@ -129,7 +158,7 @@ Color Option::stateTextColor() const {
 void Option::paintStatusImage(Painter& painter) {
   // A selected option shows its selected image instead of the state images.
   if (selected_ && !selectedImage_.empty()) {
-    painter.drawImage(rect_, selectedImage_);
+    drawSkinImage(painter, selectedImage_);
     return;
   }
   Button::paintStatusImage(painter);
@@ -148,9 +177,11 @@ void Edit::paintStatusImage(Painter& painter) {
   } else {
     image = firstSet({&normalImage_});
   }
-  if (image != nullptr) painter.drawImage(rect_, *image);
+  if (image != nullptr) drawSkinImage(painter, *image);
 }
 
+// An edit keeps its text placed from the left as input measures it (a folder path reads left to
+// right in every language), also in a right-to-left window.
 void Edit::paintText(Painter& painter) {
   const Rect area = deflate(rect_, textPadding());
   const bool focused = isFocused() && enabled();
@@ -187,10 +218,9 @@ void Edit::paintText(Painter& painter) {
 
 void RichEdit::paintText(Painter& painter) {
   if (text().empty()) return;
-  TextStyle style;
-  style.font = font();
+  // Starts at the reading edge: the right one in a right-to-left window.
+  TextStyle style = textStyle(HAlign::kLeft);
   style.color = textColor();
-  style.align = HAlign::kLeft;
   style.valign = VAlign::kTop;
   style.wordBreak = wordBreak_;
   // Scrolled up by scrollY(): the text's whole height from above the rectangle, clipped to it.
@@ -206,6 +236,7 @@ void RichEdit::paintText(Painter& painter) {
 Rect Progress::filledRect(const Rect& rect) const {
   if (horizontal_) {
     const int width = static_cast<int>(static_cast<int64_t>(std::max(0, rect.width())) * value_ / 100);
+    if (rightToLeft()) return Rect{rect.right - width, rect.top, rect.right, rect.bottom};
     return Rect{rect.left, rect.top, rect.left + width, rect.bottom};
   }
   const int height = static_cast<int>(static_cast<int64_t>(std::max(0, rect.height())) * value_ / 100);
@@ -218,8 +249,10 @@ void Progress::paintStatusImage(Painter& painter) {
   if (!foreImage_.empty()) {
     // The fore image is stretched (nine-grid) over the filled part.
     ImageAttribute fore = foreImage_;
+    // The filled part is already on the reading side; only a directional look flips.
     fore.dest = Rect{filled.left - rect_.left, filled.top - rect_.top, filled.right - rect_.left,
                      filled.bottom - rect_.top};
+    fore.mirror = fore.mirror && rightToLeft();
     painter.drawImage(rect_, fore);
   } else if (hasAlpha(foreColor_)) {
     painter.fillRect(filled, foreColor_);

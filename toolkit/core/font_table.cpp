@@ -1,5 +1,8 @@
 #include "toolkit/core/font_table.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace toolkit {
 
 FontDescription FontTable::builtinDefault() {
@@ -18,30 +21,49 @@ void FontTable::setLayoutFonts(const std::vector<FontDescription>& fonts) {
     if (font.id >= 0) layout_[font.id] = font;
     if (font.isDefault) layoutDefault_ = font;
   }
-  ++generation_;
+  changed();
 }
 
 void FontTable::addShared(const FontDescription& font) {
   if (font.id >= 0) shared_[font.id] = font;
   if (font.isDefault) sharedDefault_ = font;
-  ++generation_;
+  changed();
 }
 
 void FontTable::clearShared() {
   shared_.clear();
   sharedDefault_.reset();
+  changed();
+}
+
+void FontTable::setTextScale(double scale) {
+  // NaN and the infinities end at a bound too.
+  const double held = std::isnan(scale) ? 1.0 : std::clamp(scale, kMinTextScale, kMaxTextScale);
+  if (held == textScale_) return;
+  textScale_ = held;
+  changed();
+}
+
+void FontTable::changed() {
+  auto scaled = [this](FontDescription font) {
+    const double size = std::max(1, font.size) * textScale_;
+    font.size = static_cast<int>(std::clamp(std::lround(size), 1L, 100000L));
+    return font;
+  };
+  const FontDescription& declaredDefault =
+      layoutDefault_ ? *layoutDefault_ : sharedDefault_ ? *sharedDefault_ : builtin_;
+  scaledDefault_ = scaled(declaredDefault);
+  scaled_.clear();
+  // The layout's font wins for an id both define.
+  for (const auto& [id, font] : shared_) scaled_[id] = scaled(font);
+  for (const auto& [id, font] : layout_) scaled_[id] = scaled(font);
   ++generation_;
 }
 
-const FontDescription& FontTable::defaultFont() const {
-  if (layoutDefault_) return *layoutDefault_;
-  if (sharedDefault_) return *sharedDefault_;
-  return builtin_;
-}
+const FontDescription& FontTable::defaultFont() const { return scaledDefault_; }
 
 const FontDescription& FontTable::font(int id) const {
-  if (auto it = layout_.find(id); it != layout_.end()) return it->second;
-  if (auto it = shared_.find(id); it != shared_.end()) return it->second;
+  if (auto it = scaled_.find(id); it != scaled_.end()) return it->second;
   return defaultFont();
 }
 

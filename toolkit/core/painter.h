@@ -24,6 +24,10 @@ struct TextStyle {
   VAlign valign = VAlign::kCenter;
   bool wordBreak = false;    // several lines, broken at word boundaries
   bool endEllipsis = false;  // what does not fit ends in "..."
+  // The paragraph's base direction: right to left in a right-to-left window, so neutral
+  // characters (punctuation, brackets, digits' signs) take their places as its readers expect.
+  // Alignment stays visual either way (kLeft is the left edge).
+  bool rightToLeft = false;
 };
 
 class Painter : public TextMeasurer {

@@ -124,6 +124,10 @@ class WindowHostFactory {
   virtual const TextMeasurer& measurer() const = 0;
   // Where layout files come from; empty: the skin (folder, then archive).
   virtual LayoutFileReader layoutFiles() const { return {}; }
+  // The desktop's text scale: how much larger than designed the user wants text (1: as
+  // designed). Windows scale their fonts by it when they are created. A host without such a
+  // setting keeps 1; the Windows host gives the system's text scale factor there.
+  virtual double textScale() const { return 1.0; }
   // Runs the window system until |done| says so (a modal box's loop).
   virtual void runModalLoop(const std::function<bool()>& done) = 0;
   // A layout that cannot be built: shows |error|.text() in a box captioned "Duilib" and ends

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "toolkit/text_table.h"
+
 namespace toolkit {
 namespace {
 
@@ -80,7 +82,9 @@ bool WindowImplBase::create(WindowImplBase* owner, std::wstring_view title, cons
   if (owner != nullptr) owner->owned_.push_back(this);
   description_ = std::move(layout.window);
   fonts_.setLayoutFonts(description_.fonts);
+  fonts_.setTextScale(factory_->textScale());
   root_ = std::move(layout.root);
+  root_->setRightToLeft(isRightToLeftLanguage(currentLanguage()));
   root_->setNotifyHandler([this](std::wstring_view type, Control& sender) { notify(type, sender); });
   router_ = std::make_unique<InputRouter>(*root_, static_cast<InputContext&>(*this));
   clientSize_ = description_.size;
@@ -307,7 +311,26 @@ Control* WindowImplBase::findControl(std::wstring_view name) const {
 
 void WindowImplBase::relayout() {
   if (root_ == nullptr) return;
+  fitContent();
   root_->arrange(Rect{0, 0, clientSize_.width, clientSize_.height}, measurer());
+}
+
+void WindowImplBase::fitContent() {
+  const Container* top = root_->asContainer();
+  if (top == nullptr || host_ == nullptr) return;
+  const Size need = top->contentSize(clientSize_, measurer());
+  // Within the work area: a window larger than the screen would hide its own buttons.
+  const Rect work = host_->workArea();
+  auto grown = [](int now, int wanted, int limit) {
+    if (wanted <= now) return now;
+    return limit > 0 ? std::max(now, std::min(wanted, limit)) : wanted;
+  };
+  const Size size{grown(clientSize_.width, need.width, work.width()),
+                  grown(clientSize_.height, need.height, work.height())};
+  if (size.width == clientSize_.width && size.height == clientSize_.height) return;
+  clientSize_ = size;
+  const Rect frame = host_->frame();
+  host_->setFrame(Rect{frame.left, frame.top, frame.left + size.width, frame.top + size.height});
 }
 
 WindowArea WindowImplBase::areaAt(Point point) const {
@@ -326,7 +349,12 @@ WindowArea WindowImplBase::areaAt(Point point) const {
   if (right) return WindowArea::kRight;
   if (top) return WindowArea::kTop;
   if (bottom) return WindowArea::kBottom;
-  if (root_ != nullptr && contains(description_.caption, point)) {
+  // The caption is drawn for left-to-right; a mirrored window has it at the other side.
+  Rect caption = description_.caption;
+  if (root_ != nullptr && root_->rightToLeft()) {
+    caption = Rect{width - caption.right, caption.top, width - caption.left, caption.bottom};
+  }
+  if (root_ != nullptr && contains(caption, point)) {
     // Buttons, options, edits and the like on the caption stay usable.
     for (Control* c = InputRouter::hitTest(*root_, point); c != nullptr; c = c->parent()) {
       if (c->acceptsFocus()) return WindowArea::kClient;
@@ -375,6 +403,12 @@ void WindowImplBase::setDefaultFont(FontDescription font) {
   fontsChanged();
 }
 
+void WindowImplBase::setTextScale(double scale) {
+  const unsigned before = fonts_.generation();
+  fonts_.setTextScale(scale);
+  if (fonts_.generation() != before) fontsChanged();
+}
+
 void WindowImplBase::fontsChanged() {
   if (host_ == nullptr || inInitWindow_) return;
   relayout();
@@ -387,9 +421,13 @@ const FontDescription* WindowImplBase::font(int id) const { return &fonts_.font(
 
 const TextMeasurer& WindowImplBase::measurer() const {
   static const NoMeasurer kNone;
-  // The painter's measurer with this window's fonts, at the scale the window is drawn at.
-  if (drawing_ != nullptr) return drawing_->measurer(scaleFactor());
-  return factory_ != nullptr ? factory_->measurer() : kNone;
+  // The painter's measurer with this window's fonts, at the scale the window is drawn at,
+  // through the window's cache: every layout pass measures every text that can grow its control.
+  const TextMeasurer& inner = drawing_ != nullptr ? drawing_->measurer(scaleFactor())
+                              : factory_ != nullptr ? factory_->measurer()
+                                                    : kNone;
+  measureCache_.use(inner, fonts_.generation(), scaleFactor());
+  return measureCache_;
 }
 
 std::wstring WindowImplBase::clipboardText() { return host_ != nullptr ? host_->clipboardText() : L""; }

@@ -24,6 +24,7 @@
 #include "toolkit/core/control_input.h"
 #include "toolkit/core/font_table.h"
 #include "toolkit/core/layout_loader.h"
+#include "toolkit/core/measure_cache.h"
 #include "toolkit/core/window_drawing.h"
 #include "toolkit/core/window_host.h"
 #include "utility/base/tasks.h"
@@ -108,6 +109,9 @@ class WindowImplBase : private InputContext {
   void setTitle(std::wstring_view title);
   const std::wstring& title() const { return title_; }
   void setIcon(int resourceId);
+  // Whether the window is laid out right to left: taken from the toolkit's current language
+  // (Arabic, Persian) when the window is created.
+  bool rightToLeft() const { return root_ != nullptr && root_->rightToLeft(); }
   // Device pixels per layout pixel of the screen the window is on; 1 without a native window.
   int scaleFactor() const { return host_ != nullptr ? host_->scaleFactor() : 1; }
 
@@ -122,6 +126,8 @@ class WindowImplBase : private InputContext {
     return dynamic_cast<T*>(findControl(name));
   }
   // Places every control in the client area again (after controls were shown, hidden, added).
+  // A client area too small for what its controls need (a larger text scale, a longer
+  // translation) grows first, within the work area; it never shrinks here.
   void relayout();
   // The caption rectangle (client coordinates, left/top/right/bottom from the top-left corner)
   // and the size box (edge widths) come from the layout's Window element; a press on the
@@ -154,6 +160,10 @@ class WindowImplBase : private InputContext {
   const FontDescription* font(int id) const;
   // The table the layout pass and the painter read.
   const FontTable& fonts() const { return fonts_; }
+  // Scales every font of the window by |scale| (the desktop's text scale, taken from the host
+  // factory when the window is created; a host calls this when the setting changes): the
+  // window is laid out again, and grows where its texts need more room (see relayout).
+  void setTextScale(double scale);
   // What draws this window and measures its texts; null when no painter library made one.
   WindowDrawing* drawing() const { return drawing_.get(); }
 
@@ -182,6 +192,8 @@ class WindowImplBase : private InputContext {
   void destroyWindow();
   void detachFromOwner();
   void fontsChanged();
+  // Grows the client area to what the root's children need (relayout).
+  void fitContent();
 
   WindowHostFactory* factory_ = nullptr;
   std::unique_ptr<WindowHost> host_;
@@ -199,6 +211,7 @@ class WindowImplBase : private InputContext {
   std::shared_ptr<ModalState> modal_;
   FontTable fonts_;
   std::unique_ptr<WindowDrawing> drawing_;
+  mutable MeasureCache measureCache_;
   std::wstring shownToolTip_;
   Cursor shownCursor_ = Cursor::kArrow;
   utility::TaskPoster poster_;

@@ -162,6 +162,8 @@ class HeadlessDesktop : public WindowHostFactory {
   const Rect& workArea() const { return workArea_; }
   // The screen's device pixels per layout pixel (1 unless set).
   int scaleFactor = 1;
+  // The desktop's text scale windows created from now on take (1 unless set).
+  double textScaleSetting = 1.0;
   std::wstring clipboard;
 
   // ---- WindowHostFactory ----
@@ -169,6 +171,7 @@ class HeadlessDesktop : public WindowHostFactory {
                                          const WindowStyle& style, Size clientSize) override;
   const TextMeasurer& measurer() const override { return measurer_; }
   LayoutFileReader layoutFiles() const override;
+  double textScale() const override { return textScaleSetting; }
   // Runs what is pending on the main loop until |done|; it does not wait for timers, so a loop
   // that nothing pending can end gives up (the window closes with -1).
   void runModalLoop(const std::function<bool()>& done) override;

@@ -13,6 +13,7 @@
 
 #include "toolkit/linux/accessible_surface_linux.h"
 #include "toolkit/linux/desktop_host_gtk.h"
+#include "toolkit/linux/text_scale_linux.h"
 #include "utility/base/strings.h"
 #include "utility/skin/resources.h"
 
@@ -173,6 +174,7 @@ class GtkDesktop : public WindowHostFactory {
   }
   const TextMeasurer& measurer() const override { return measurer_; }
   LayoutFileReader layoutFiles() const override { return files_; }
+  double textScale() const override { return desktopTextScale(); }
   void runModalLoop(const std::function<bool()>& done) override {
     while (!done()) g_main_context_iteration(nullptr, TRUE);
   }
@@ -261,6 +263,12 @@ GtkWindowHost::GtkWindowHost(GtkDesktop& desktop, WindowImplBase& window, GtkWin
   g_signal_connect(top_, "delete-event", G_CALLBACK(onDelete), this);
   g_signal_connect(top_, "window-state-event", G_CALLBACK(onWindowState), this);
   g_signal_connect(top_, "realize", G_CALLBACK(onRealize), this);
+  // The desktop's text size changed: the window scales its fonts and lays itself out again.
+  g_signal_connect(gtk_settings_get_default(), "notify::gtk-xft-dpi",
+                   G_CALLBACK(+[](GObject*, GParamSpec*, gpointer self) {
+                     static_cast<GtkWindowHost*>(self)->window_.setTextScale(desktopTextScale());
+                   }),
+                   this);
 
   // Typed text comes through the input method (dead keys, compose, CJK input).
   im_ = gtk_im_multicontext_new();
@@ -269,6 +277,7 @@ GtkWindowHost::GtkWindowHost(GtkDesktop& desktop, WindowImplBase& window, GtkWin
 
 GtkWindowHost::~GtkWindowHost() {
   atk::surfaceGone(area_);
+  g_signal_handlers_disconnect_by_data(gtk_settings_get_default(), this);
   for (const auto& [id, source] : timers_) g_source_remove(source);
   timers_.clear();
   if (menu_ != nullptr) gtk_widget_destroy(menu_);

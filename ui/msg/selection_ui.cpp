@@ -40,9 +40,11 @@ CSelectionUI::CSelectionUI(ButtonSpec spec) : spec_(std::move(spec)) {
   setAttribute(L"textcolor", look.textColor);
 }
 
-toolkit::Size CSelectionUI::estimateSize(toolkit::Size /*available*/, const toolkit::TextMeasurer& measurer) const {
+toolkit::Size CSelectionUI::estimateSize(toolkit::Size available, const toolkit::TextMeasurer& measurer) const {
   const toolkit::Size text = measurer.measure(markup().text, font(), 0);
-  return toolkit::Size{std::max(kLeastWidth, text.width + 2 * kTextPadding), fixedHeight()};
+  // The height as a button's: taller where a larger text needs it.
+  return toolkit::Size{std::max(kLeastWidth, text.width + 2 * kTextPadding),
+                       Button::estimateSize(available, measurer).height};
 }
 
 }  // namespace msg

@@ -131,8 +131,12 @@ struct CairoPainter::Impl {
   // A layout of |text| in font |id|, with the font's own underline and |runs| as attributes.
   // Over-long text is cut (see charLimit); |broken| for text broken into lines.
   PangoLayout* layout(const std::string& text, const std::vector<MarkupRun>& runs, int id,
-                      bool broken) const {
+                      bool broken, bool rightToLeft = false) const {
+    // A right-to-left text has that base direction whatever its first letter; otherwise the
+    // text's own first strong letter decides.
+    pango_context_set_base_dir(context, rightToLeft ? PANGO_DIRECTION_RTL : PANGO_DIRECTION_LTR);
     PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_auto_dir(layout, rightToLeft ? FALSE : TRUE);
     pango_layout_set_font_description(layout, description(id));
     const size_t length = prefixBytes(text, charLimit(broken, font(id).size));
     pango_layout_set_text(layout, text.data(), static_cast<int>(length));
@@ -276,6 +280,11 @@ bool CairoPainter::drawImage(const Rect& rect, const ImageAttribute& image) {
   cairo_t* cr = impl_->cr;
   cairo_save(cr);
   impl_->useDevice();
+  if (image.mirror) {
+    // Flipped left to right inside its own place.
+    cairo_translate(cr, device.left + device.right, 0);
+    cairo_scale(cr, -1, 1);
+  }
   const double alpha = image.fade / 255.0;
   for (int row = 0; row < 3; ++row) {
     const double sy = ys.source[row], sh = ys.source[row + 1] - sy;
@@ -318,16 +327,19 @@ void CairoPainter::drawText(const Rect& rect, const MarkupText& text, const Text
     return;
   }
   const MarkupTextUtf8 utf8 = toUtf8(text);
-  PangoLayout* layout = impl_->layout(utf8.text, utf8.runs, style.font, style.wordBreak);
+  PangoLayout* layout = impl_->layout(utf8.text, utf8.runs, style.font, style.wordBreak, style.rightToLeft);
   // Alignment is visual (left is the left edge) whatever the text's direction; the direction,
-  // taken from the text itself, orders its words. Pango counts alignment from the paragraph's
-  // start, so a right-to-left paragraph gets it mirrored.
+  // taken from the text itself (or the style's base direction), orders its words. Pango swaps
+  // left and right for a paragraph whose direction differs from the base direction, so such a
+  // paragraph gets it swapped back.
   PangoLayoutLine* first = pango_layout_get_line_readonly(layout, 0);
   const bool rtl = first != nullptr && first->resolved_dir == PANGO_DIRECTION_RTL;
   HAlign align = style.align;
   const bool fitted = style.wordBreak || style.endEllipsis;
   if (fitted) {
-    if (rtl && align != HAlign::kCenter) align = align == HAlign::kLeft ? HAlign::kRight : HAlign::kLeft;
+    if (rtl != style.rightToLeft && align != HAlign::kCenter) {
+      align = align == HAlign::kLeft ? HAlign::kRight : HAlign::kLeft;
+    }
     pango_layout_set_width(layout, rect.width() * PANGO_SCALE);
     if (style.wordBreak) pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     if (style.endEllipsis) {
