@@ -35,6 +35,7 @@ std::wstring failureSentence(net::DownloadFailure cause) {
     case net::DownloadFailure::kServerRefused: return langString("download_fail_refused");
     case net::DownloadFailure::kDiskFull: return langString("download_fail_disk");
     case net::DownloadFailure::kFolderNotWritable: return langString("download_fail_folder");
+    case net::DownloadFailure::kIntegrity:
     case net::DownloadFailure::kUnknown: break;
   }
   return {};

@@ -375,17 +375,39 @@ TEST_F(Download, AFullDiskIsNamedAndLeavesNoPartialFile) {
   EXPECT_FALSE(fileExists(installerHostPath() + ".tmp"));
 }
 
-// Leaving while the transfer runs: once it has stopped, its partial file is gone.
-TEST_F(Download, LeavingDuringTheDownloadRemovesThePartialFile) {
-  services_->setFault(kRemoteInstaller, {.stallAfterBytes = 2u << 20});
-  model_->setPlayerUrl(wurl(kRemoteInstaller));
-  model_->startDownloadPlayer();
+// Leaving while the transfer runs: once it has stopped, a partial file the server named a
+// validator for stays with its side file, for a later run to continue; any other goes.
+TEST_F(Download, LeavingDuringTheDownloadKeepsOnlyAPartialFileThatCanBeContinued) {
+  struct Case {
+    const char* label;
+    standin::Fault fault;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"with a validator", {.stallAfterBytes = 2u << 20}, true},
+      {"without a validator", {.stallAfterBytes = 2u << 20, .noValidator = true}, false},
+  };
   const std::string partial = installerHostPath() + ".tmp";
-  ASSERT_TRUE(runLoopUntil([&] { return !progress_.empty() && fileExists(partial); }));
-  DownloaderModelTest::destroy(model_);
-  model_ = nullptr;
-  EXPECT_FALSE(fileExists(partial));
-  EXPECT_FALSE(fileExists(installerHostPath()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    freshModel();
+    std::filesystem::remove(partial);
+    std::filesystem::remove(partial + ".resume");
+    services_->setFault(kRemoteInstaller, c.fault);
+    model_->setPlayerUrl(wurl(kRemoteInstaller));
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runLoopUntil([&] { return !progress_.empty() && fileExists(partial); }));
+    DownloaderModelTest::destroy(model_);
+    model_ = nullptr;
+    EXPECT_EQ(fileExists(partial), c.kept);
+    EXPECT_EQ(fileExists(partial + ".resume"), c.kept);
+    EXPECT_FALSE(fileExists(installerHostPath()));
+    if (c.kept) {
+      const std::string kept = readFile(partial);
+      EXPECT_GT(kept.size(), 0u);
+      EXPECT_TRUE(servedInstaller().compare(0, kept.size(), kept) == 0);
+    }
+  }
 }
 
 // After a failure the next start is a fresh download through the whole chain, not refused.
