@@ -110,6 +110,9 @@ void DownloaderModel::_threadDownloadPlayer() {
   net::FileTransfer transfer;
   transfer.digest = &digest;
   transfer.resume = partial.resumePointFor(playerUrl);
+  // Kept as it is when an attempt fails before the server answers.
+  transfer.validator = transfer.resume.validator;
+  transfer.total = transfer.resume.total;
   int64_t resumed = 0;
 
   bool ok = _downloadByNet(target, partial.file(), transfer);

@@ -489,11 +489,13 @@ TEST_F(Download, ALaterRunContinuesWhatWasLeft) {
     int64_t daysLater;
     bool ranged;     // the later run asked for the rest
     bool continued;  // ... and got it
+    size_t requests = 1;
   };
   const Case cases[] = {
       {"same address", kRemoteInstaller, {}, 0, true, true},
       {"six days later", kRemoteInstaller, {}, 6, true, true},
       {"validator changed", kRemoteInstaller, {.validatorChanged = true}, 0, true, false},
+      {"first request refused, the second continues", kRemoteInstaller, {.status = 503, .times = 1}, 0, true, true, 2},
       {"another address", kFixedInstaller, {}, 0, false, false},
       {"eight days later", kRemoteInstaller, {}, 8, false, false},
   };
@@ -525,8 +527,7 @@ TEST_F(Download, ALaterRunContinuesWhatWasLeft) {
     ASSERT_TRUE(runUntilFinished());
     EXPECT_EQ(successes_, 1);
     EXPECT_TRUE(readFile(installerHostPath()) == servedInstaller());
-    const auto targets = targetsFor(c.path);
-    EXPECT_EQ(targets.size(), 1u);
+    EXPECT_EQ(targetsFor(c.path).size(), c.requests);
     bool ranged = false;
     for (const auto& request : services_->requests()) {
       for (const auto& [name, value] : request.headers) {
