@@ -413,7 +413,19 @@ void Services::Impl::addInstallerFacts(std::string& text, const std::string& bas
     if (address.compare(0, base.size(), base) != 0) continue;
     const std::string path = address.substr(base.size());
     if (installers.count(path) == 0) continue;
-    const std::optional<Body> body = resolve(path, base);
+    // What that address serves now: a fault that replaces the body replaces it here too.
+    std::optional<Body> body;
+    const Fault served = takeFault(path, false).value_or(Fault{});
+    if (served.generatedSize > 0) {
+      body = Body{};
+      body->generatedSize = served.generatedSize;
+    } else if (served.replaceBody) {
+      std::string replaced = served.body;
+      replaceAll(replaced, "{{base}}", base);
+      body = Body::ofText(std::move(replaced), "application/octet-stream");
+    } else {
+      body = resolve(path, base);
+    }
     if (!body) continue;
     uint64_t size = body->size();
     std::string hash = sha256Of(*body);
