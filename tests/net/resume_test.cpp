@@ -181,19 +181,27 @@ TEST_P(Resume, NoValidatorNoRangeRequest) {
   EXPECT_TRUE(readFile(host_) == generated(kFileSize));
 }
 
-// A partial file that is a hard link to a file elsewhere is never written through: the reply
-// that would continue it is not used.
-TEST_P(Resume, AHardLinkedPartialFileIsNotContinued) {
+// A partial file that is a link to a file elsewhere (hard or symbolic) is never written through:
+// the reply that would continue it is not used.
+TEST_P(Resume, ALinkedPartialFileIsNotContinued) {
   const std::string whole = generated(kFileSize);
   const std::string victim = hostPath("victim.bin");
-  std::ofstream(victim, std::ios::binary) << whole.substr(0, kFirstPart);
-  std::filesystem::create_hard_link(victim, host_);
-  net::FileTransfer transfer;
-  transfer.resume = {.offset = kFirstPart, .validator = "\"tw-" + std::to_string(kFileSize) + "\"",
-                     .total = static_cast<int64_t>(kFileSize)};
-  EXPECT_FALSE(attempt(GetParam(), url(kPath), transfer));
-  EXPECT_TRUE(transfer.partialDiscarded);
-  EXPECT_EQ(readFile(victim), whole.substr(0, kFirstPart));
+  for (const bool hard : {true, false}) {
+    SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+    std::filesystem::remove(host_);
+    std::ofstream(victim, std::ios::binary | std::ios::trunc) << whole.substr(0, kFirstPart);
+    if (hard) {
+      std::filesystem::create_hard_link(victim, host_);
+    } else {
+      std::filesystem::create_symlink(victim, host_);
+    }
+    net::FileTransfer transfer;
+    transfer.resume = {.offset = kFirstPart, .validator = "\"tw-" + std::to_string(kFileSize) + "\"",
+                       .total = static_cast<int64_t>(kFileSize)};
+    EXPECT_FALSE(attempt(GetParam(), url(kPath), transfer));
+    EXPECT_TRUE(transfer.partialDiscarded);
+    EXPECT_EQ(readFile(victim), whole.substr(0, kFirstPart));
+  }
 }
 
 std::string stackName(const ::testing::TestParamInfo<Stack>& param) {
