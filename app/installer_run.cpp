@@ -6,6 +6,7 @@
 
 #include "app/download_impl.h"
 #include "app/headless_job.h"
+#include "app/quiet_install.h"
 #include "app/window_automation.h"
 #include "model/downloader_model.h"
 #include "utility/system/dev_overrides.h"
@@ -40,6 +41,14 @@ int runInstaller(const PlatformStart& start) {
   openLog();
   if (start.logStart) start.logStart();
   utility::MainLoop::quitOnTerminationSignals();
+
+  // The unattended installation (/quiet): the job with no window system at all.
+  const app::QuietSwitches quiet = app::readQuietSwitches(start.commandLine);
+  if (quiet.quiet) {
+    const int code = app::runQuietInstall(quiet);
+    common::flushLog(2000);
+    return code;
+  }
 
   // Development builds: the whole job at once, with no window (TARNWICK_AUTOMATION=headless).
   const bool headless = app::headlessJobRequested();

@@ -27,6 +27,7 @@ struct AppInstallJob::Link {
   std::atomic<bool> going{false};   // set before the job's downloader is cancelled
   std::vector<AppInfo> apps;
   std::wstring folder;
+  bool launch = true;  // start the emulator with the last package at the end
 };
 
 namespace {
@@ -137,10 +138,11 @@ AppInstallJob::~AppInstallJob() {
   thread_.stop(1000);
 }
 
-bool AppInstallJob::start(std::vector<AppInfo> apps, std::wstring folder) {
+bool AppInstallJob::start(std::vector<AppInfo> apps, std::wstring folder, bool launchAtEnd) {
   if (link_) return false;  // the job runs once
   link_ = std::make_shared<Link>();
   link_->job = this;
+  link_->launch = launchAtEnd;
   link_->apps = std::move(apps);
   link_->folder = std::move(folder);
   const std::shared_ptr<Link> link = link_;
@@ -280,8 +282,8 @@ void AppInstallJob::_threadDownloadApk(const std::shared_ptr<Link>& link) {
     lastPackage = app.package;
   }
 
-  post([lastPackage, folder](AppInstallJob&, Observer& observer) {
-    launchWithPackage(folder, lastPackage);
+  post([lastPackage, folder, launch = link->launch](AppInstallJob&, Observer& observer) {
+    if (launch) launchWithPackage(folder, lastPackage);
     observer.onAppsLaunched();
   });
 }

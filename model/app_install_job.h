@@ -32,7 +32,8 @@ class AppInstallJob : public utility::CHttpDownloader::IHttpDownloadSink {
     virtual void onAppFallbackPercent(int percent) = 0;
     // Every download has ended: the console tool installs the packages.
     virtual void onAppsInstalling() = 0;
-    // The emulator has been started with the last package: the installer's work is done.
+    // The emulator has been started with the last package (unless the job was started without
+    // the launch): the installer's work is done.
     virtual void onAppsLaunched() = 0;
   };
 
@@ -54,8 +55,9 @@ class AppInstallJob : public utility::CHttpDownloader::IHttpDownloadSink {
   AppInstallJob& operator=(const AppInstallJob&) = delete;
 
   // Main thread: starts the work on a copy of |apps| into |folder|. The job runs once: a second
-  // call starts nothing and returns false.
-  bool start(std::vector<AppInfo> apps, std::wstring folder);
+  // call starts nothing and returns false. Without |launchAtEnd| the emulator is not started at
+  // the end (an unattended installation that was not asked to); onAppsLaunched still comes.
+  bool start(std::vector<AppInfo> apps, std::wstring folder, bool launchAtEnd = true);
   // Main thread: the observer is going. The download under way is cancelled (no fallback is
   // tried for it), nothing more reaches the observer and the emulator is not started.
   void detach();

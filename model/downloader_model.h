@@ -133,6 +133,9 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   // Byte counts in full: an installer may exceed 4 GiB.
   std::function<void(int percent, int64_t received, int64_t total)> onDownloadProgress;
   std::function<void(int percent)> onCurlProgress;
+  // The fallback's byte counts with each of its reports (total 0 while unknown): the window's
+  // rate line takes them.
+  std::function<void(int64_t received, int64_t total)> onCurlTransfer;
   std::function<void()> onDownloadSuccess;
   // The download failed on every stack; |cause| as far as the stacks could tell it. The partial
   // files are gone, and startDownloadPlayer starts a fresh download.
@@ -165,7 +168,7 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   // libcurl into the partial file, continuing it where it can.
   bool _downloadByCurl(const std::wstring& file, net::FileTransfer& transfer);
   // The downloaded file against the player information's size and SHA-256 (when it gave them);
-  // a mismatch is logged and makes the download fail with net::DownloadFailure::kIntegrity.
+  // a mismatch is logged and makes the download fail with net::DownloadFailure::kIntegrityMismatch.
   bool _checkInstaller(const std::wstring& file, const utility::Sha256& digest, const InstallerFacts& facts);
   // Once the transfer has stopped: a download that did not succeed leaves no file behind.
   void _removePartialDownload();

@@ -140,7 +140,7 @@ void DownloaderModel::_threadDownloadPlayer() {
     // later run; anything else goes (a partial file could hold the drive full, and a file that
     // failed its check is no installer).
     const bool keep = downloadFailure_ != net::DownloadFailure::kDiskFull &&
-                      downloadFailure_ != net::DownloadFailure::kIntegrity &&
+                      downloadFailure_ != net::DownloadFailure::kIntegrityMismatch &&
                       partial.keepAfter(playerUrl, transfer).valid();
     if (keep) {
       common::logPrint(label, __LINE__, L"partial download kept for a later attempt: %s", partial.file().c_str());
@@ -212,9 +212,14 @@ bool DownloaderModel::_downloadByCurl(const std::wstring& file, net::FileTransfe
       if (onCurlProgress) onCurlProgress(percent);
     });
   };
+  auto onBytes = [this](int64_t received, int64_t total) {
+    taskPoster_.postFunction([this, received, total] {
+      if (onCurlTransfer) onCurlTransfer(received, total);
+    });
+  };
   net::DownloadFailure curlFailure = net::DownloadFailure::kUnknown;
   bool ok = QvCurlDownloader::downloadFile(file, utility::wideToAnsi(getPlayerUrl()), onProgress, installerRules(),
-                                           &curlFailure, &transfer);
+                                           &curlFailure, onBytes, &transfer);
   if (ok) ok = largeEnough(label, file);
   if (curlFailure != net::DownloadFailure::kUnknown) downloadFailure_ = curlFailure;
   return ok;
@@ -242,7 +247,7 @@ bool DownloaderModel::_checkInstaller(const std::wstring& file, const utility::S
     }
   }
   if (!ok) {
-    downloadFailure_ = net::DownloadFailure::kIntegrity;
+    downloadFailure_ = net::DownloadFailure::kIntegrityMismatch;
   } else if (facts.size >= 0 || !facts.sha256.empty()) {
     common::logPrint(label, __LINE__, L"installer integrity check passed");
   }

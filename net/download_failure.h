@@ -12,7 +12,7 @@ enum class DownloadFailure {
   kServerRefused,      // the server answered with an error status
   kDiskFull,           // the file could not grow: no space left (or a size limit)
   kFolderNotWritable,  // the file could not be created or written for want of rights
-  kIntegrity,          // the file is not the one the player information describes (size, SHA-256)
+  kIntegrityMismatch,  // the file arrived whole but is not the one announced (size or SHA-256)
 };
 
 // The system's code for why the last file write on this thread failed (errno here, the last

@@ -41,6 +41,7 @@ struct MemoryBuffer {
 struct ProgressContext {
   utility::ProgressThrottle throttle;
   std::function<void(int)> onProgress;
+  std::function<void(int64_t, int64_t)> onBytes;
   curl_off_t kept = 0;  // bytes of the partial file this transfer continues (-1: not known yet)
 };
 
@@ -203,14 +204,21 @@ net::DownloadFailure failureFor(CURLcode code, int writeError) {
 int ProgressCallback(void* data, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t, curl_off_t) {
   auto* context = static_cast<ProgressContext*>(data);
   if (context->kept < 0) return 0;  // whether the partial file goes on is not known yet
-  if (downloadTotal > -1 && downloadTotal < 1) return 0;  // size not known yet
   // The kept part of a continued file counts as done.
-  const double total = static_cast<double>(downloadTotal + context->kept);
-  const double exact = static_cast<double>(downloadNow + context->kept) / total * 100.0;
+  downloadNow += context->kept;
+  if (downloadTotal > -1 && downloadTotal < 1) {
+    // Size not known yet: no percentage, only the byte count where one is wanted.
+    if (context->onBytes && downloadNow > 0 && context->throttle.due(readTick())) context->onBytes(downloadNow, 0);
+    return 0;
+  }
+  downloadTotal += context->kept;
+  const double total = static_cast<double>(downloadTotal);
+  const double exact = static_cast<double>(downloadNow) / total * 100.0;
   // Completion is signalled by the result, never by a report of 100.
   const int percent = exact >= 99.0 ? 99 : (exact <= 0.0 ? 0 : static_cast<int>(exact));
   if (!context->throttle.due(readTick())) return 0;
   if (context->onProgress) context->onProgress(percent);
+  if (context->onBytes) context->onBytes(downloadNow, downloadTotal);
   return 0;
 }
 
@@ -477,7 +485,9 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
 
 bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string& url,
                                     std::function<void(int percent)> onProgress, const net::FetchRules& rules,
-                                    net::DownloadFailure* failure, net::FileTransfer* transfer) {
+                                    net::DownloadFailure* failure,
+                                    std::function<void(int64_t received, int64_t total)> onBytes,
+                                    net::FileTransfer* transfer) {
   const char* label = kFileLabel;
   if (failure != nullptr) *failure = net::DownloadFailure::kUnknown;
   common::logPrint(label, __LINE__, L"QvCurlDownloader::downloadfile start");
@@ -508,6 +518,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   }
   CURL* h = handle.get();
   progress.onProgress = std::move(onProgress);
+  progress.onBytes = std::move(onBytes);
   if (continuing) progress.kept = -1;
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteFileCallback);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &target);
@@ -583,6 +594,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   }
   handle.reset();
   progress.onProgress = nullptr;
+  progress.onBytes = nullptr;
   return ok;
 }
 

@@ -61,6 +61,7 @@ void CMainFrame::initWindow() {
     onDownloadProgress(percent, received, total);
   };
   model.onCurlProgress = [this](int percent) { onCurlProgress(percent); };
+  model.onCurlTransfer = [this](int64_t received, int64_t total) { onCurlTransfer(received, total); };
   model.onDownloadSuccess = [this] { onDownloadSuccess(); };
   model.onDownloadFail = [this](net::DownloadFailure cause) { onDownloadFail(cause); };
   model.onInstallFinished = [this](bool ok) { onInstallFinished(ok); };

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "model/app_install_job.h"
+#include "ui/download_rate_line.h"
 #include "toolkit/core/window_impl_base.h"
 #include "utility/base/tasks.h"
 #include "utility/base/work_thread.h"
@@ -63,6 +64,9 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
   void onBrowseClick();
   void changePathClac(bool checkSsd, const std::wstring& newPath);
   void setInstallPath(const std::wstring& path);
+  // A chosen folder completed into an installation path as the window stores it (the product's
+  // folder added where the folder is not already one of its own).
+  static std::wstring completeInstallPath(const std::wstring& path);
   void openFolderDialog();
   static void tidyPath(std::wstring& path);
   static std::wstring slashToBackslash(const std::wstring& path);
@@ -70,6 +74,8 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
   // ---- Progress (main_frame_progress.cpp) ----
   void onDownloadProgress(int percent, int64_t received, int64_t total);
   void onCurlProgress(int percent);
+  // The libcurl fallback's byte counts: they feed the rate line.
+  void onCurlTransfer(int64_t received, int64_t total);
   void onDownloadSuccess();
   void onInstallTick();
   void showApkProgress(int64_t received, int64_t total);
@@ -135,6 +141,8 @@ class CMainFrame : public toolkit::WindowImplBase, public AppInstallJob::Observe
 
   utility::TaskTimer installTimer_;
   int installTick_ = 0;
+  // The installer download's rate and time left under the bar.
+  ui::DownloadRateLine rateLine_{[this](const std::wstring& text) { setText(L"downloadRateLabel", text); }};
   bool quitOnClose_ = false;
   bool startMode_ = true;
   bool installerStillRunning_ = false;

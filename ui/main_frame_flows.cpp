@@ -35,7 +35,8 @@ std::wstring failureSentence(net::DownloadFailure cause) {
     case net::DownloadFailure::kServerRefused: return langString("download_fail_refused");
     case net::DownloadFailure::kDiskFull: return langString("download_fail_disk");
     case net::DownloadFailure::kFolderNotWritable: return langString("download_fail_folder");
-    case net::DownloadFailure::kIntegrity:
+    // The window's sentence for a file that is not the announced one comes with that check.
+    case net::DownloadFailure::kIntegrityMismatch:
     case net::DownloadFailure::kUnknown: break;
   }
   return {};
@@ -93,6 +94,7 @@ void CMainFrame::resetAfterFailedDownload() {
   setText(L"loadingprogresslabel", langString("progress_downloading_label"));
   setText(L"downloadProgressLabel", L"");
   setVisible(L"downloadProgressLabel", true);
+  rateLine_.stop();
   setVisible(L"languageCombo", true);
   selectTab(kChoosePage);
 }

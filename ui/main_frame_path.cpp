@@ -159,6 +159,13 @@ void CMainFrame::changePathClac(bool checkSsd, const std::wstring& typedPath) {
 void CMainFrame::setInstallPath(const std::wstring& path) {
   DownloaderModel& model = DownloaderModel::instance();
   if (path == model.getInstallPath()) return;
+  const std::wstring completed = completeInstallPath(path);
+  model.setInstallPath(completed);
+  setText(L"pathedit", completed);
+  refreshInstallPage();
+}
+
+std::wstring CMainFrame::completeInstallPath(const std::wstring& path) {
   std::wstring completed = path;
   if (completed.empty() || completed.back() != L'\\') completed += L'\\';
 
@@ -175,10 +182,7 @@ void CMainFrame::setInstallPath(const std::wstring& path) {
     completed += config.installFolder();
   }
   if (helper::disk::isValidInstallPath(completed)) tidyPath(completed);
-
-  model.setInstallPath(completed);
-  setText(L"pathedit", completed);
-  refreshInstallPage();
+  return completed;
 }
 
 void CMainFrame::tidyPath(std::wstring& path) {

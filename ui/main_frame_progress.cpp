@@ -30,6 +30,7 @@ int CMainFrame::apkInstallStep() { return gApkInstallStep.load(); }
 
 void CMainFrame::onDownloadProgress(int percent, int64_t received, int64_t total) {
   if (received <= 0 || total <= 0) return;
+  rateLine_.onProgress(received, total);
   // The amount: received part, unit, "/", total in MiB and "M".
   std::wstring amount;
   if (received < 1024) {
@@ -70,9 +71,14 @@ void CMainFrame::onDownloadProgress(int percent, int64_t received, int64_t total
 
 void CMainFrame::onCurlProgress(int percent) { setProgress(L"installprogressbar", percent > 3 ? percent : 3); }
 
+void CMainFrame::onCurlTransfer(int64_t received, int64_t total) {
+  if (received > 0) rateLine_.onProgress(received, total);
+}
+
 void CMainFrame::onDownloadSuccess() {
   setText(L"loadingprogresslabel", langString("Label_installing_waiting"));
   setVisible(L"downloadProgressLabel", false);
+  rateLine_.stop();
   installTimer_.stop();
   progressPercent_ = 100;
   DownloaderModel::instance().startInstallPlayer();

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the Windows build and its tests need beyond scripts/setup.sh: the mingw-w64
 # cross compiler (posix thread model, for std::thread) and Wine, which runs the tests
-# (libgnutls30 gives Wine's Schannel its TLS); jq reads the stand-in records in the Wine job test.
+# (libgnutls30 gives Wine's Schannel its TLS); jq reads the stand-in records in the Wine job test;
+# the fonts are the ones the prefix links for CJK and Arabic text (scripts/windows/wine-prefix.sh).
 # Idempotent and non-interactive.
 set -euo pipefail
 
-PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 libgnutls30 jq)
+PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 libgnutls30 jq fonts-wqy-microhei fonts-dejavu-core)
 
 SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi

@@ -7,7 +7,13 @@
 #   - Z: (Wine's map of /) kept, so that programs and the paths the build gives them resolve, but
 #     typed as a network drive: the drive rules take fixed drives only, so they see the prefix's
 #     C: alone, not the whole Linux file system;
-#   - Windows 10, the version the installer's platform facts report on Linux too.
+#   - Windows 10, the version the installer's platform facts report on Linux too;
+#   - a font link from the UI faces (the prefix has no Microsoft YaHei, so the painter draws the
+#     installer's face with the message font) to the host's WenQuanYi Micro Hei for CJK and
+#     DejaVu Sans for Arabic (fonts-wqy-microhei, fonts-dejavu-core), so that Chinese, Japanese,
+#     Korean and Arabic text draws with glyphs instead of boxes.
+#   - windows not handed to a window manager (the tests' X server has none): Wine places and
+#     focuses them itself, where it would otherwise wait for a manager's answer at every hide.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:?usage: wine-prefix.sh <build folder>}" && pwd)
@@ -45,6 +51,14 @@ done
 [[ -e $WINEPREFIX/dosdevices/z: ]] || ln -s / "$WINEPREFIX/dosdevices/z:"
 wine reg add 'HKLM\Software\Wine\Drives' /v z: /t REG_SZ /d network /f </dev/null >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f </dev/null >/dev/null 2>&1
+# Wine finds the host's fonts through fontconfig; a linked face lends its glyphs where the face
+# drawn has none.
+font_link='wqy-microhei.ttc,WenQuanYi Micro Hei\0DejaVuSans.ttf,DejaVu Sans'
+for face in Tahoma 'Microsoft Sans Serif' 'Segoe UI' 'MS Shell Dlg' 'MS Shell Dlg 2'; do
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+    /t REG_MULTI_SZ /d "$font_link" /f </dev/null >/dev/null 2>&1
+done
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
 wineserver -w
 
 echo "$recipe" >"$done_mark"

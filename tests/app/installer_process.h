@@ -2,6 +2,7 @@
 // (home, app data, configuration, runtime folder, drive table).
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -64,6 +65,11 @@ class InstallerProcess : public ::testing::Test {
     }
     const pid_t pid = fork();
     if (pid == 0) {
+      if (!stdoutFile_.empty()) {
+        // open and dup2 only: the parent has threads, the child may not allocate.
+        const int out = ::open(stdoutFile_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        if (out < 0 || dup2(out, 1) < 0) _exit(126);
+      }
       std::vector<char*> argv{const_cast<char*>(exe.c_str())};
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -128,5 +134,6 @@ class InstallerProcess : public ::testing::Test {
   std::optional<testsupport::TempFolder> folder_;
   fs::path world_;
   std::vector<std::string> extraEnv_;  // added to every started process's environment, replacing
+  fs::path stdoutFile_;                // when set, started processes append their standard output here
   std::vector<pid_t> children_;
 };

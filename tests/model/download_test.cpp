@@ -592,7 +592,7 @@ TEST_F(Download, TheInstallerMustMatchItsSizeAndHash) {
     if (c.success) {
       EXPECT_TRUE(readFile(installerHostPath()) == served);
     } else {
-      EXPECT_EQ(causes_, std::vector<net::DownloadFailure>{net::DownloadFailure::kIntegrity});
+      EXPECT_EQ(causes_, std::vector<net::DownloadFailure>{net::DownloadFailure::kIntegrityMismatch});
       EXPECT_FALSE(fileExists(installerHostPath()));
       EXPECT_FALSE(fileExists(installerHostPath() + ".tmp"));
       EXPECT_FALSE(fileExists(installerHostPath() + ".tmp.resume"));

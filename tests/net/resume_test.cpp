@@ -60,7 +60,7 @@ class Resume : public nettest::ServicesTest, public ::testing::WithParamInterfac
       return client.downloadToFile(utility::utf8ToWide(address), file_, progress, installerRules(), &transfer);
     }
     return QvCurlDownloader::downloadFile(file_, address, [this](int percent) { curlPercents_.push_back(percent); },
-                                          installerRules(), nullptr, &transfer);
+                                          installerRules(), nullptr, nullptr, &transfer);
   }
   // The point a next attempt continues from, as the model keeps it.
   net::ResumePoint pointAfter(const net::FileTransfer& transfer) const {
@@ -122,6 +122,7 @@ TEST_P(Resume, EachWayOfAnsweringARangeRequest) {
     ASSERT_EQ(transfer.total, static_cast<int64_t>(kFileSize));
     ASSERT_FALSE(transfer.validator.empty());
     transfer.resume = pointAfter(transfer);
+    curlPercents_.clear();  // the first attempt's own
 
     Progress progress;
     const bool ok = attempt(GetParam(), url(kPath), transfer, &progress);
@@ -163,7 +164,6 @@ TEST_P(Resume, EachWayOfAnsweringARangeRequest) {
         EXPECT_TRUE(log_.containsPart(L"range reply refused, partial file discarded"));
         break;
     }
-    curlPercents_.clear();
   }
 }
 

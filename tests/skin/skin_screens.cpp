@@ -1,5 +1,5 @@
 // Screenshots of the shipped skin: the main window's pages and the boxes, drawn from the skin
-// archive in this executable through the headless host and the Cairo painter, in a few locales.
+// archive in this executable through the headless host and the platform's painter, in a few locales.
 // The window code fills some texts and adds the box buttons at run time; the previews set
 // texts of the same kind and add buttons with the looks the box code gives them, so a page looks
 // as it will with real content.
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/window_painting.h"
 #include "toolkit/core/window_impl_base.h"
 #include "toolkit/headless/headless_host.h"
 #include "toolkit/skin_setup.h"
@@ -258,7 +258,7 @@ int main(int argc, char** argv) {
   utility::TaskDispatcher::create();
   loadSkinArchive(129, L"multi_language.tsv");
   if (!skinFolder.empty()) setResourceFolder(skinFolder);
-  useCairoDrawing();
+  useWindowPainting();
   NoMeasurer none;
   HeadlessDesktop desktop(none);
   desktop.scaleFactor = scale;

@@ -1,14 +1,23 @@
 #include "utility/system/command_line_split.h"
 
+#include <utility>
+
 namespace utility {
 
 std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine) {
   std::vector<std::wstring> arguments;
+  for (CommandLineArgument& argument : splitCommandLineWithPlaces(commandLine)) arguments.push_back(std::move(argument.text));
+  return arguments;
+}
+
+std::vector<CommandLineArgument> splitCommandLineWithPlaces(const std::wstring& commandLine) {
+  std::vector<CommandLineArgument> arguments;
   const size_t n = commandLine.size();
   size_t i = 0;
   while (true) {
     while (i < n && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
     if (i >= n) break;
+    const size_t begin = i;
     std::wstring argument;
     bool quoted = false;
     while (i < n) {
@@ -43,7 +52,7 @@ std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine) {
       argument.push_back(c);
       ++i;
     }
-    arguments.push_back(std::move(argument));
+    arguments.push_back({std::move(argument), begin, i});
   }
   return arguments;
 }

@@ -14,4 +14,14 @@ namespace utility {
 // closing quote), as the target program sees it.
 std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine);
 
+// One argument and where its text stands in the command line: [begin, end).
+struct CommandLineArgument {
+  std::wstring text;
+  size_t begin = 0;
+  size_t end = 0;
+};
+// The same arguments with their places, so that a caller can take some out and leave the rest
+// of the text exactly as it was written.
+std::vector<CommandLineArgument> splitCommandLineWithPlaces(const std::wstring& commandLine);
+
 }  // namespace utility

@@ -794,7 +794,7 @@ class Resume : public AgainstServices {
   bool attempt(bool curl, const std::string& path, net::FileTransfer& transfer) {
     const std::wstring target = file("resume.bin").wstring();
     const net::FetchRules rules{.httpsOnly = true, .delimitedBodyOnly = true};
-    if (curl) return QvCurlDownloader::downloadFile(target, url(path), nullptr, rules, nullptr, &transfer);
+    if (curl) return QvCurlDownloader::downloadFile(target, url(path), nullptr, rules, nullptr, nullptr, &transfer);
     CHttpDownloader downloader;
     return downloader.downloadToFile(utility::utf8ToWide(url(path)), target, nullptr, rules, &transfer);
   }

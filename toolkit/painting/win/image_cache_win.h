@@ -1,0 +1,53 @@
+// Skin images decoded once per window (or per set of windows sharing one cache) into 32-bit DIB
+// sections of premultiplied pixels, by file name. PNG and JPEG through WIC; a mask colour gives a
+// second bitmap made from the decoded pixels, not a second decode. Main thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "toolkit/core/painter.h"
+
+namespace toolkit {
+
+struct CachedImage {
+  HBITMAP bitmap = nullptr;  // 32-bit top-down DIB section, premultiplied; owned by the cache
+  int width = 0;
+  int height = 0;
+  // 2 for an enlarged variant (its rectangles are read doubled), else 1.
+  int factor = 1;
+};
+
+class ImageCache {
+ public:
+  // |files| empty: images are read through the skin.
+  explicit ImageCache(ImageFileReader files = {});
+  ~ImageCache();
+  ImageCache(const ImageCache&) = delete;
+  ImageCache& operator=(const ImageCache&) = delete;
+
+  // The image |file| with pixels of |mask| (compared without alpha) made transparent; with
+  // |enlarged|, its enlarged variant when the skin has one. Null when the file is missing or
+  // cannot be decoded; that answer is kept too, so a missing file is looked for once.
+  std::optional<CachedImage> find(const std::wstring& file, std::optional<uint32_t> mask,
+                                  bool enlarged);
+
+  // How many files were handed to the decoder so far.
+  int decodeCount() const { return decodeCount_; }
+
+ private:
+  struct Entry;
+  Entry& decoded(const std::wstring& file);
+
+  ImageFileReader files_;
+  std::map<std::wstring, std::unique_ptr<Entry>> decoded_;
+  std::map<std::pair<std::wstring, uint32_t>, std::unique_ptr<Entry>> masked_;
+  int decodeCount_ = 0;
+};
+
+}  // namespace toolkit

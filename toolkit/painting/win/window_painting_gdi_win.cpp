@@ -1,0 +1,58 @@
+#include <windows.h>
+#include <algorithm>
+
+#include "toolkit/headless/headless_host.h"
+#include "toolkit/painting/win/gdi_objects_win.h"
+#include "toolkit/painting/win/gdi_paint.h"
+#include "toolkit/painting/window_painting.h"
+
+namespace toolkit {
+namespace {
+
+class PaintedWindowDrawing : public WindowDrawing {
+ public:
+  PaintedWindowDrawing(const FontTable& fonts, ImageFileReader files)
+      : renderer(fonts, std::move(files)) {}
+  const TextMeasurer& measurer(double scale) override { return renderer.measurer(scale); }
+
+  OffscreenRenderer renderer;
+};
+
+}  // namespace
+
+void useWindowPainting(ImageFileReader files) {
+  setWindowDrawingMaker([files](WindowImplBase& window) -> std::unique_ptr<WindowDrawing> {
+    return std::make_unique<PaintedWindowDrawing>(window.fonts(), files);
+  });
+  setHeadlessRenderer([](WindowImplBase& window, const std::string& pngPath) {
+    return writePng(renderWindow(window), pngPath);
+  });
+}
+
+OffscreenRenderer* rendererOf(WindowImplBase& window) {
+  auto* drawing = dynamic_cast<PaintedWindowDrawing*>(window.drawing());
+  return drawing != nullptr ? &drawing->renderer : nullptr;
+}
+
+OffscreenImage renderWindow(WindowImplBase& window) {
+  OffscreenRenderer* renderer = rendererOf(window);
+  if (renderer == nullptr || window.root() == nullptr) return {};
+  return renderer->paint(*window.root(), window.clientSize(), window.scaleFactor());
+}
+
+void paintWindow(HDC dc, WindowImplBase& window, const Rect& dirty) {
+  if (dc == nullptr) return;
+  OffscreenRenderer* renderer = rendererOf(window);
+  if (renderer == nullptr || window.root() == nullptr) {
+    // GDI's own fills leave alpha at 0, which a layered window shows as nothing.
+    GdiFlush();
+    const gdi::Pixels pixels = gdi::selectedPixels(dc);
+    for (int y = 0; y < pixels.height && pixels.valid(); ++y) {
+      std::fill_n(pixels.row(y), pixels.width, 0xFFFFFFFFu);
+    }
+    return;
+  }
+  paintOn(*renderer, dc, *window.root(), window.scaleFactor(), dirty);
+}
+
+}  // namespace toolkit
