@@ -148,7 +148,9 @@ bool CHttpDownload2FileSink::onHttpRecvData(const char* data, int length) {
   if (length < 0) return false;
   received_ += length;
   if (progress_ != nullptr && !progress_->onHttpProgress(data, length, received_, total_)) return false;
-  if (transfer_ != nullptr && transfer_->digest != nullptr) transfer_->digest->update(data, static_cast<size_t>(length));
+  if (transfer_ != nullptr && transfer_->digest != nullptr) {
+    transfer_->digest->update(data, static_cast<size_t>(length));
+  }
   return hold(data, static_cast<size_t>(length));
 }
 

@@ -435,8 +435,8 @@ void Services::Impl::addInstallerFacts(std::string& text, const std::string& bas
     member.value.RemoveMember("size");
     member.value.RemoveMember("sha256");
     member.value.AddMember("size", rapidjson::Value(size), allocator);
-    member.value.AddMember("sha256", rapidjson::Value(hash.c_str(), static_cast<rapidjson::SizeType>(hash.size()), allocator),
-                           allocator);
+    rapidjson::Value hashText(hash.c_str(), static_cast<rapidjson::SizeType>(hash.size()), allocator);
+    member.value.AddMember("sha256", hashText, allocator);
     changed = true;
   }
   if (!changed) return;

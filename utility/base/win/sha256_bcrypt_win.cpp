@@ -16,7 +16,9 @@ BCRYPT_ALG_HANDLE algorithm() {
   // Opened once for the process; CNG's algorithm handles may be shared between threads.
   static const BCRYPT_ALG_HANDLE handle = [] {
     BCRYPT_ALG_HANDLE opened = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) return BCRYPT_ALG_HANDLE{};
+    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+      return BCRYPT_ALG_HANDLE{};
+    }
     return opened;
   }();
   return handle;
