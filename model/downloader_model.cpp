@@ -80,7 +80,7 @@ bool DownloaderModel::shutdown() {
   const bool downloadEnded = downloadThread_.stop(1000);
   threadsOutlived_ = threadsOutlived_ || !configEnded || !downloadEnded;
   // Left during the download: once the transfer has stopped, its partial file goes.
-  if (downloadEnded && downloadStarted_.load() && !downloadSucceeded_.load()) _removePartialDownload();
+  if (downloadEnded && downloadStarted_.load() && !downloadSucceeded_.load()) _leavePartialDownload();
   analytics_.close();
   taskPoster_.cancel();
   return !threadsOutlived_;

@@ -25,6 +25,9 @@
 #include "utility/base/work_thread.h"
 
 class QvReporter;
+namespace utility {
+class Sha256;
+}
 
 inline constexpr const wchar_t* kInstanceName = L"{2266E930-7040-4A6B-B7C8-E44663785cdd}";
 inline constexpr unsigned kShowInstanceMessage = 11123;
@@ -65,6 +68,15 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   // The installer's address: written by the config thread, read by the main thread.
   std::wstring getPlayerUrl() const;
   void setPlayerUrl(const std::wstring& url);
+  // What the player information says the installer at the address is: its length in bytes and
+  // its SHA-256 (hex); absent members leave -1 and empty, which check nothing.
+  struct InstallerFacts {
+    int64_t size = -1;
+    std::string sha256{};
+  };
+  // The address with the facts that came with it (another address comes without any).
+  void setPlayerUrl(const std::wstring& url, const InstallerFacts& facts);
+  InstallerFacts getInstallerFacts() const;
   // The campaign's settings; initial values until the config thread has handed them over (main thread).
   const RemoteSettings& getRemoteSettings() const { return remoteSettings_; }
   // Whether the config thread has ended and its apps and settings have reached the main thread
@@ -152,9 +164,17 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   // Installer download
   void _waitForPlayerUrl();
   void _threadDownloadPlayer();
-  bool _downloadByNet(const std::wstring& target);
+  bool _downloadByNet(const std::wstring& target, const std::wstring& file, net::FileTransfer& transfer);
+  // libcurl into the partial file, continuing it where it can.
+  bool _downloadByCurl(const std::wstring& file, net::FileTransfer& transfer);
+  // The downloaded file against the player information's size and SHA-256 (when it gave them);
+  // a mismatch is logged and makes the download fail with net::DownloadFailure::kIntegrityMismatch.
+  bool _checkInstaller(const std::wstring& file, const utility::Sha256& digest, const InstallerFacts& facts);
   // Once the transfer has stopped: a download that did not succeed leaves no file behind.
   void _removePartialDownload();
+  // On leaving during the download: a partial file that can be continued stays for a later
+  // run, anything else goes.
+  void _leavePartialDownload();
 
   std::wstring package_;
   utility::WorkThread configThread_;
@@ -173,6 +193,7 @@ class DownloaderModel : public utility::CHttpDownloader::IHttpDownloadSink {
   std::wstring openid_ = L"35036";
   mutable std::mutex playerUrlMutex_;  // guards playerUrl_
   std::wstring playerUrl_;
+  InstallerFacts installerFacts_;  // guarded by playerUrlMutex_, with the address
   std::wstring language_;
   std::wstring locale_;
   std::wstring googleId_;

@@ -4,14 +4,17 @@
 // thread as posted tasks; the collection service and the log get the outcome.
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
+#include "model/installer_partial.h"
 #include "net/fetch_rules.h"
 #include "net/qv_curl_downloader.h"
 #include "telemetry/qv_reporter.h"
 #include "utility/base/clock.h"
+#include "utility/base/sha256.h"
 #include "utility/base/strings.h"
 #include "utility/system/log.h"
 #include "utility/system/ufile.h"
@@ -98,33 +101,54 @@ void DownloaderModel::_threadDownloadPlayer() {
   downloadSucceeded_.store(false);
   downloadStarted_.store(true);
 
-  bool ok = _downloadByNet(target);
+  // A partial file of an earlier attempt or run for the same address is continued; the bytes are
+  // hashed as they arrive (the kept ones once, when the download continues).
+  const std::wstring playerUrl = getPlayerUrl();
+  const InstallerFacts facts = getInstallerFacts();
+  InstallerPartial partial(target);
+  utility::Sha256 digest;
+  net::FileTransfer transfer;
+  transfer.digest = &digest;
+  transfer.resume = partial.resumePointFor(playerUrl);
+  // Kept as it is when an attempt fails before the server answers.
+  transfer.validator = transfer.resume.validator;
+  transfer.total = transfer.resume.total;
+  int64_t resumed = 0;
+
+  bool ok = _downloadByNet(target, partial.file(), transfer);
+  resumed = std::max(resumed, transfer.resumedBytes);
   // A stopping model does not start a transfer that cannot be cancelled.
   if (!ok && !downloadThread_.isStopRequested()) {
+    transfer.resume = partial.keepAfter(playerUrl, transfer);
     common::logPrint(label, __LINE__, L"download by qvcurl");
-    auto onProgress = [this](int percent) {
-      taskPoster_.postFunction([this, percent] {
-        if (onCurlProgress) onCurlProgress(percent);
-      });
-    };
-    auto onBytes = [this](int64_t received, int64_t total) {
-      taskPoster_.postFunction([this, received, total] {
-        if (onCurlTransfer) onCurlTransfer(received, total);
-      });
-    };
-    net::DownloadFailure curlFailure = net::DownloadFailure::kUnknown;
-    ok = QvCurlDownloader::downloadFile(target, utility::wideToAnsi(getPlayerUrl()), onProgress, installerRules(),
-                                        &curlFailure, onBytes);
-    if (ok) ok = largeEnough(label, target);
-    if (curlFailure != net::DownloadFailure::kUnknown) downloadFailure_ = curlFailure;
+    ok = _downloadByCurl(partial.file(), transfer);
+    resumed = std::max(resumed, transfer.resumedBytes);
   }
-  // It is run next: it must be a program anyone who may read it can start.
-  if (ok) ok = utility::ufile::setExecutable(target);
+  if (ok) ok = _checkInstaller(partial.file(), digest, facts);
+  if (ok) {
+    partial.forget();
+    ok = utility::ufile::moveFile(partial.file(), target, 1 | 2);
+    // It is run next: it must be a program anyone who may read it can start.
+    if (ok) ok = utility::ufile::setExecutable(target);
+  }
+  if (resumed > 0) common::logPrint(label, __LINE__, L"download resumed with %I64d bytes kept", resumed);
   const uint32_t endTick = readTick();
 
   downloadSucceeded_.store(ok);
-  // A failed download keeps nothing: a partial file could hold the drive full.
-  if (!ok) _removePartialDownload();
+  if (!ok) {
+    // A partial file the server named a validator for is kept, to be continued by a retry or a
+    // later run; anything else goes (a partial file could hold the drive full, and a file that
+    // failed its check is no installer).
+    const bool keep = downloadFailure_ != net::DownloadFailure::kDiskFull &&
+                      downloadFailure_ != net::DownloadFailure::kIntegrityMismatch &&
+                      partial.keepAfter(playerUrl, transfer).valid();
+    if (keep) {
+      common::logPrint(label, __LINE__, L"partial download kept for a later attempt: %s", partial.file().c_str());
+      if (utility::ufile::exists(target)) utility::ufile::removeFile(target);
+    } else {
+      _removePartialDownload();
+    }
+  }
 
   if (ok) {
     taskPoster_.postFunction([this] {
@@ -149,45 +173,106 @@ void DownloaderModel::_threadDownloadPlayer() {
                    roundedElapseSeconds(downloadStartTick_, endTick));
 }
 
-bool DownloaderModel::_downloadByNet(const std::wstring& target) {
+bool DownloaderModel::_downloadByNet(const std::wstring& target, const std::wstring& file,
+                                     net::FileTransfer& transfer) {
   const char* label = "DownloaderModel::_downloadByNet";
   progressThrottle_.reset();
   const std::wstring playerUrl = getPlayerUrl();
   common::logPrint(label, __LINE__, L"start download player playerurl is %s", playerUrl.c_str());
-  const std::wstring temp = target + L".tmp";
-  if (utility::ufile::exists(temp)) utility::ufile::removeFile(temp);
 
   const net::FetchRules rules = installerRules();
-  bool ok = downloadClient_.downloadToFile(playerUrl, temp, this, rules);
+  bool ok = downloadClient_.downloadToFile(playerUrl, file, this, rules, &transfer);
   if (!ok) downloadFailure_ = downloadClient_.lastFailure();
   // A second real attempt: the client is not cancelled first, since a cancelled client stays
-  // stopped and would refuse it. A shutdown's cancel still ends it at once.
+  // stopped and would refuse it. A shutdown's cancel still ends it at once. It continues what the
+  // first one left where the server allows it.
   if (!ok && !downloadThread_.isStopRequested()) {
-    ok = downloadClient_.downloadToFile(playerUrl, temp, this, rules);
+    InstallerPartial partial(target);
+    transfer.resume = partial.keepAfter(playerUrl, transfer);
+    ok = downloadClient_.downloadToFile(playerUrl, file, this, rules, &transfer);
     if (!ok && downloadClient_.lastFailure() != net::DownloadFailure::kUnknown) {
       downloadFailure_ = downloadClient_.lastFailure();
     }
   }
   // Nothing smaller than an installer is accepted from this stack either (a 200 reply with an
   // error page, an empty body).
-  if (ok) ok = largeEnough(label, temp);
+  if (ok) ok = largeEnough(label, file);
   if (!ok) {
     common::logPrint(label, __LINE__, L"download file error file = %s", target.c_str());
     return false;
   }
-  utility::ufile::moveFile(temp, target, 1 | 2);
   common::logPrint(label, __LINE__, L"download file success file = %s", target.c_str());
   return true;
 }
 
-void DownloaderModel::_removePartialDownload() {
-  const std::wstring target = ConfigImp::instance().installerPath(installPath_);
-  for (const std::wstring& file : {target + L".tmp", target}) {
-    if (utility::ufile::exists(file) && utility::ufile::removeFile(file)) {
-      common::logPrint("DownloaderModel::_removePartialDownload", __LINE__, L"partial download removed: %s",
-                       file.c_str());
+bool DownloaderModel::_downloadByCurl(const std::wstring& file, net::FileTransfer& transfer) {
+  const char* label = "DownloaderModel::_threadDownloadPlayer";
+  auto onProgress = [this](int percent) {
+    taskPoster_.postFunction([this, percent] {
+      if (onCurlProgress) onCurlProgress(percent);
+    });
+  };
+  auto onBytes = [this](int64_t received, int64_t total) {
+    taskPoster_.postFunction([this, received, total] {
+      if (onCurlTransfer) onCurlTransfer(received, total);
+    });
+  };
+  net::DownloadFailure curlFailure = net::DownloadFailure::kUnknown;
+  bool ok = QvCurlDownloader::downloadFile(file, utility::wideToAnsi(getPlayerUrl()), onProgress, installerRules(),
+                                           &curlFailure, onBytes, &transfer);
+  if (ok) ok = largeEnough(label, file);
+  if (curlFailure != net::DownloadFailure::kUnknown) downloadFailure_ = curlFailure;
+  return ok;
+}
+
+bool DownloaderModel::_checkInstaller(const std::wstring& file, const utility::Sha256& digest,
+                                      const InstallerFacts& facts) {
+  const char* label = "DownloaderModel::_checkInstaller";
+  uint64_t size = 0;
+  utility::ufile::fileSize(file, size);
+  bool ok = true;
+  if (facts.size >= 0 && size != static_cast<uint64_t>(facts.size)) {
+    common::logPrint(label, __LINE__, L"installer integrity check failed: size %I64u, expected %I64d", size,
+                     facts.size);
+    ok = false;
+  }
+  if (ok && !facts.sha256.empty()) {
+    // Every byte of the file went through the digest, once, in order; a digest of another count
+    // of bytes is no digest of this file.
+    const std::string actual = digest.size() == size ? digest.hex() : std::string();
+    if (actual != facts.sha256) {
+      common::logPrint(label, __LINE__, L"installer integrity check failed: sha256 %S, expected %S",
+                       actual.empty() ? "unknown" : actual.c_str(), facts.sha256.c_str());
+      ok = false;
     }
   }
+  if (!ok) {
+    downloadFailure_ = net::DownloadFailure::kIntegrityMismatch;
+  } else if (facts.size >= 0 || !facts.sha256.empty()) {
+    common::logPrint(label, __LINE__, L"installer integrity check passed");
+  }
+  return ok;
+}
+
+void DownloaderModel::_removePartialDownload() {
+  const std::wstring target = ConfigImp::instance().installerPath(installPath_);
+  InstallerPartial(target).discard();
+  if (utility::ufile::exists(target) && utility::ufile::removeFile(target)) {
+    common::logPrint("DownloaderModel::_removePartialDownload", __LINE__, L"partial download removed: %s",
+                     target.c_str());
+  }
+}
+
+void DownloaderModel::_leavePartialDownload() {
+  const std::wstring target = ConfigImp::instance().installerPath(installPath_);
+  InstallerPartial partial(target);
+  if (!partial.resumable()) {
+    _removePartialDownload();
+    return;
+  }
+  common::logPrint("DownloaderModel::_leavePartialDownload", __LINE__, L"partial download kept for a later run: %s",
+                   partial.file().c_str());
+  if (utility::ufile::exists(target)) utility::ufile::removeFile(target);
 }
 
 bool DownloaderModel::onHttpProgress(const char*, int, int64_t received, int64_t total) {

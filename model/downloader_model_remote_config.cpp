@@ -11,6 +11,7 @@
 #include "net/qv_curl_downloader.h"
 #include "telemetry/qv_reporter.h"
 #include "utility/system/log.h"
+#include "utility/base/sha256.h"
 #include "utility/base/strings.h"
 #include "utility/base/tasks.h"
 
@@ -167,6 +168,29 @@ void readRemoteSettings(const rapidjson::Document& document, RemoteSettings& set
   if (root != document.MemberEnd() && root->value.IsBool()) settings.useRoot = root->value.GetBool() ? 1 : 0;
 }
 
+// The optional "size" and "sha256" of the installer beside its "url"; a member that cannot be
+// used is logged and checks nothing (documents without them stay valid).
+DownloaderModel::InstallerFacts installerFactsOf(const rapidjson::Value& player, const char* label) {
+  DownloaderModel::InstallerFacts facts;
+  if (const auto size = player.FindMember("size"); size != player.MemberEnd()) {
+    if (size->value.IsInt64() && size->value.GetInt64() > 0) {
+      facts.size = size->value.GetInt64();
+    } else {
+      common::logPrint(label, __LINE__, L"installer size not usable, ignored");
+    }
+  }
+  if (const auto hash = player.FindMember("sha256"); hash != player.MemberEnd()) {
+    const std::string text = textOf(hash->value);
+    if (utility::isSha256Hex(text)) {
+      facts.sha256 = text;
+      for (char& c : facts.sha256) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+    } else {
+      common::logPrint(label, __LINE__, L"installer sha256 not usable, ignored");
+    }
+  }
+  return facts;
+}
+
 bool isHttps(const std::wstring& address) {
   std::wstring scheme = address.substr(0, 8);
   utility::toLower(scheme);
@@ -180,9 +204,17 @@ std::wstring DownloaderModel::getPlayerUrl() const {
   return playerUrl_;
 }
 
-void DownloaderModel::setPlayerUrl(const std::wstring& url) {
+void DownloaderModel::setPlayerUrl(const std::wstring& url) { setPlayerUrl(url, InstallerFacts{}); }
+
+void DownloaderModel::setPlayerUrl(const std::wstring& url, const InstallerFacts& facts) {
   std::lock_guard<std::mutex> lock(playerUrlMutex_);
   playerUrl_ = url;
+  installerFacts_ = facts;
+}
+
+DownloaderModel::InstallerFacts DownloaderModel::getInstallerFacts() const {
+  std::lock_guard<std::mutex> lock(playerUrlMutex_);
+  return installerFacts_;
 }
 
 void DownloaderModel::_prepareConfigRequest() {
@@ -211,7 +243,7 @@ void DownloaderModel::_threadGetPlayerUrl() {
         const std::wstring address = utility::utf8ToWide(textOf(url->value));
         // The installer runs with administrator rights: it comes over https or from the fixed address.
         if (isHttps(address)) {
-          setPlayerUrl(address);
+          setPlayerUrl(address, installerFactsOf(player->value, label));
         } else {
           common::logPrint(label, __LINE__, L"player url is not https, refused: %s", address.c_str());
         }

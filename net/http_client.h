@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "net/byte_ranges.h"
 #include "net/fetch_rules.h"
 
 namespace utility {
@@ -24,6 +25,11 @@ class CHttpClient {
     virtual bool onHttpRecvData(const char* data, int length) = 0;
     // The body has been read to its end.
     virtual void onHttpFinish() = 0;
+    // The reply's header in full (what byte ranges need); by default its length and status.
+    // False stops the request.
+    virtual bool onHttpRecvReply(const net::ReplyFacts& reply) {
+      return onHttpRecvHeader(reply.contentLength, reply.status);
+    }
   };
 
   // Where a request failed.

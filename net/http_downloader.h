@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "net/byte_ranges.h"
 #include "net/download_failure.h"
 #include "net/http_client.h"
 #include "utility/system/ufile.h"
@@ -37,16 +38,19 @@ class CHttpDownloader {
   bool downloadToMemory(std::string& out, const std::wstring& url, const net::FetchRules& rules);
   // Writes the reply body to |path|, created when an accepted header has arrived. A failure
   // after that leaves the partial file. |progress| may be null. |rules|: deadline and https
-  // only (the size is not limited).
+  // only (the size is not limited). With |transfer|, a partial file at |path| is continued by a
+  // range request where it names one (see net/byte_ranges.h), the bytes go to its digest, and it
+  // learns what a later attempt may continue with.
   bool downloadToFile(const std::wstring& url, const std::wstring& path, IHttpDownloadSink* progress,
-                      const net::FetchRules& rules = {});
+                      const net::FetchRules& rules = {}, net::FileTransfer* transfer = nullptr);
   // Any thread: stops for good and ends a transfer under way at once.
   void cancel();
   // Why the last downloadToFile on this thread failed, where known.
   net::DownloadFailure lastFailure() const { return lastFailure_; }
 
  private:
-  bool run(const std::wstring& url, CHttpClient::IHttpClientSink& sink, const net::FetchRules& rules);
+  bool run(const std::wstring& url, const std::wstring& headers, CHttpClient::IHttpClientSink& sink,
+           const net::FetchRules& rules);
 
   CHttpClient client_;
   std::atomic<bool> stopRequested_{false};
@@ -79,11 +83,12 @@ class CHttpDownload2FileSink : public CHttpClient::IHttpClientSink {
   static constexpr size_t kWriteBatch = 262144;
 
   CHttpDownload2FileSink(const std::wstring& path, const std::atomic<bool>& stopRequested,
-                         CHttpDownloader::IHttpDownloadSink* progress)
-      : path_(path), stopRequested_(stopRequested), progress_(progress) {}
+                         CHttpDownloader::IHttpDownloadSink* progress, net::FileTransfer* transfer = nullptr)
+      : path_(path), stopRequested_(stopRequested), progress_(progress), transfer_(transfer) {}
 
   void onHttpError(int step, int systemError) override;
   bool onHttpRecvHeader(int64_t contentLength, int status) override;
+  bool onHttpRecvReply(const net::ReplyFacts& reply) override;
   bool onHttpRecvData(const char* data, int length) override;
   void onHttpFinish() override;
 
@@ -111,6 +116,8 @@ class CHttpDownload2FileSink : public CHttpClient::IHttpClientSink {
   const std::wstring path_;
   const std::atomic<bool>& stopRequested_;
   CHttpDownloader::IHttpDownloadSink* progress_;
+  net::FileTransfer* transfer_;
+  bool continuing_ = false;  // the reply continues the partial file
   int64_t received_ = 0;
   int64_t total_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -11,6 +12,7 @@
 #include "net/wininet_errors.h"
 #include "utility/base/clock.h"
 #include "utility/base/progress_throttle.h"
+#include "utility/base/sha256.h"
 #include "utility/system/log.h"
 #include "utility/base/strings.h"
 #include "utility/system/ufile.h"
@@ -40,6 +42,7 @@ struct ProgressContext {
   utility::ProgressThrottle throttle;
   std::function<void(int)> onProgress;
   std::function<void(int64_t, int64_t)> onBytes;
+  curl_off_t kept = 0;  // bytes of the partial file this transfer continues (-1: not known yet)
 };
 
 size_t appendChunk(const char* label, const char* chunk, size_t size, size_t count, MemoryBuffer* buffer) {
@@ -75,17 +78,104 @@ size_t WriteMemoryCallbackPost(char* chunk, size_t size, size_t count, void* dat
   return appendChunk("WriteMemoryCallbackPost", chunk, size, count, static_cast<MemoryBuffer*>(data));
 }
 
-// The file a transfer writes, and the system's code for its first failed write.
+// How the body of the last response is delimited: by a length, by chunks (or the frames of
+// HTTP/2 and later), or only by the end of the connection (each new status line starts over);
+// and what its header says about byte ranges.
+struct Framing {
+  bool length = false;
+  bool chunked = false;
+  net::ReplyFacts facts;
+};
+
+// The file a transfer writes, and the system's code for its first failed write. A transfer that
+// may continue a partial file opens it only once the reply's header has been judged.
 struct FileTarget {
   utility::FileHandle file;
   int writeError = 0;
+  std::wstring path;
+  net::FileTransfer* transfer = nullptr;
+  const Framing* framing = nullptr;
+  ProgressContext* progress = nullptr;
+  bool judged = false;    // the reply's header has been looked at
+  bool refused = false;   // ... and nothing of it is used
 };
+
+const char* kFileLabel = "QvCurlDownloader::downloadFile";
+
+// The reply's header has arrived (its first body bytes with it): decides where they go.
+bool judgeReply(FileTarget& target) {
+  target.judged = true;
+  if (target.transfer == nullptr) return true;
+  net::FileTransfer& transfer = *target.transfer;
+  const net::ReplyFacts& reply = target.framing->facts;
+  transfer.resumedBytes = 0;
+  bool continuing = false;
+  if (transfer.resume.valid()) {
+    std::string why;
+    const net::RangeVerdict verdict = net::judgeRangeReply(transfer.resume, reply, why);
+    if (verdict == net::RangeVerdict::kRefuse) {
+      common::logPrint(kFileLabel, __LINE__, L"range reply refused, partial file discarded: %S", why.c_str());
+      transfer.partialDiscarded = true;
+      transfer.validator.clear();
+      target.refused = true;
+      return false;
+    }
+    if (verdict == net::RangeVerdict::kRestart) {
+      common::logPrint(kFileLabel, __LINE__, L"download restarts from zero: %S", why.c_str());
+      transfer.partialDiscarded = true;
+      transfer.validator.clear();
+    }
+    continuing = verdict == net::RangeVerdict::kContinue;
+  } else if (reply.status == 206) {
+    common::logPrint(kFileLabel, __LINE__, L"part of a file refused, the whole was asked for");
+    target.refused = true;
+    return false;
+  }
+  if (transfer.digest != nullptr) transfer.digest->reset();
+  int error = 0;
+  if (!continuing) {
+    target.progress->kept = 0;
+    transfer.validator = net::rangeValidator(reply);
+    transfer.total = reply.contentLength;
+    // A fresh download has its file already; one that meant to continue makes it now.
+    if (target.file.isOpen()) return true;
+    if (target.file.open(target.path, error)) return true;
+    common::logPrint(kFileLabel, __LINE__, L"openfile error path : %s. %d", target.path.c_str(), error);
+    target.writeError = -error;
+    return false;
+  }
+  const int64_t offset = transfer.resume.offset;
+  const bool opened = target.file.openToContinue(
+      target.path, static_cast<uint64_t>(offset),
+      [&transfer](const char* bytes, size_t length) {
+        if (transfer.digest != nullptr) transfer.digest->update(bytes, length);
+      },
+      error);
+  if (!opened) {
+    common::logPrint(kFileLabel, __LINE__, L"partial file not continued, discarded: error %d", error);
+    if (transfer.digest != nullptr) transfer.digest->reset();
+    transfer.partialDiscarded = true;
+    transfer.validator.clear();
+    target.refused = true;
+    return false;
+  }
+  transfer.validator = transfer.resume.validator;
+  transfer.total = transfer.resume.total;
+  transfer.resumedBytes = offset;
+  target.progress->kept = static_cast<curl_off_t>(offset);
+  common::logPrint(kFileLabel, __LINE__, L"download resumed at %I64d of %I64d bytes", offset, transfer.total);
+  return true;
+}
 
 size_t WriteFileCallback(char* chunk, size_t size, size_t count, void* data) {
   if (count != 0 && size > SIZE_MAX / count) return 0;
   const size_t n = size * count;
   auto* target = static_cast<FileTarget*>(data);
-  if (target->file.write(chunk, n)) return n;
+  if (!target->judged && !judgeReply(*target)) return 0;
+  if (target->file.write(chunk, n)) {
+    if (target->transfer != nullptr && target->transfer->digest != nullptr) target->transfer->digest->update(chunk, n);
+    return n;
+  }
   if (target->writeError == 0) target->writeError = net::lastWriteError();
   return 0;
 }
@@ -113,12 +203,16 @@ net::DownloadFailure failureFor(CURLcode code, int writeError) {
 
 int ProgressCallback(void* data, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t, curl_off_t) {
   auto* context = static_cast<ProgressContext*>(data);
-  const double total = static_cast<double>(downloadTotal);
-  if (total > -0.1 && total < 0.1) {
+  if (context->kept < 0) return 0;  // whether the partial file goes on is not known yet
+  // The kept part of a continued file counts as done.
+  downloadNow += context->kept;
+  if (downloadTotal > -1 && downloadTotal < 1) {
     // Size not known yet: no percentage, only the byte count where one is wanted.
     if (context->onBytes && downloadNow > 0 && context->throttle.due(readTick())) context->onBytes(downloadNow, 0);
     return 0;
   }
+  downloadTotal += context->kept;
+  const double total = static_cast<double>(downloadTotal);
   const double exact = static_cast<double>(downloadNow) / total * 100.0;
   // Completion is signalled by the result, never by a report of 100.
   const int percent = exact >= 99.0 ? 99 : (exact <= 0.0 ? 0 : static_cast<int>(exact));
@@ -167,13 +261,6 @@ QvCurlDownloader::TransferSettings settingsFor(const std::string& url, const net
   return settings;
 }
 
-// How the body of the last response is delimited: by a length, by chunks (or the frames of
-// HTTP/2 and later), or only by the end of the connection (each new status line starts over).
-struct Framing {
-  bool length = false;
-  bool chunked = false;
-};
-
 bool headerIs(const std::string& line, const char* name) {
   const size_t n = std::strlen(name);
   return line.size() > n && curl_strnequal(line.c_str(), name, n) != 0;
@@ -182,15 +269,38 @@ bool headerIs(const std::string& line, const char* name) {
 size_t readFraming(char* bytes, size_t size, size_t count, void* data) {
   auto* framing = static_cast<Framing*>(data);
   const size_t n = size * count;
-  std::string line(bytes, n);
+  std::string original(bytes, n);
+  while (!original.empty() && (original.back() == '\r' || original.back() == '\n')) original.pop_back();
+  std::string line = original;
   for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto value = [&original] {
+    const size_t colon = original.find(':');
+    const size_t start = original.find_first_not_of(" \t", colon + 1);
+    return start == std::string::npos ? std::string() : original.substr(start);
+  };
   if (line.rfind("http/", 0) == 0) {
     // HTTP/2 and later frame every body: its end is never the connection's.
     *framing = Framing{};
     framing->chunked = line.rfind("http/1", 0) != 0;
+    const size_t space = line.find(' ');
+    if (space != std::string::npos) framing->facts.status = std::atoi(line.c_str() + space + 1);
+  } else if (headerIs(line, "content-length:")) {
+    framing->length = true;
+    const std::string text = value();
+    char* end = nullptr;
+    const long long length = std::strtoll(text.c_str(), &end, 10);
+    if (!text.empty() && end != nullptr && *end == '\0' && length >= 0) framing->facts.contentLength = length;
+  } else if (headerIs(line, "transfer-encoding:") && line.find("chunked") != std::string::npos) {
+    framing->chunked = true;
+  } else if (headerIs(line, "accept-ranges:")) {
+    framing->facts.acceptRanges = value();
+  } else if (headerIs(line, "etag:")) {
+    framing->facts.etag = value();
+  } else if (headerIs(line, "last-modified:")) {
+    framing->facts.lastModified = value();
+  } else if (headerIs(line, "content-range:")) {
+    framing->facts.contentRange = value();
   }
-  else if (headerIs(line, "content-length:")) framing->length = true;
-  else if (headerIs(line, "transfer-encoding:") && line.find("chunked") != std::string::npos) framing->chunked = true;
   return n;
 }
 
@@ -376,8 +486,9 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
 bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string& url,
                                     std::function<void(int percent)> onProgress, const net::FetchRules& rules,
                                     net::DownloadFailure* failure,
-                                    std::function<void(int64_t received, int64_t total)> onBytes) {
-  const char* label = "QvCurlDownloader::downloadFile";
+                                    std::function<void(int64_t received, int64_t total)> onBytes,
+                                    net::FileTransfer* transfer) {
+  const char* label = kFileLabel;
   if (failure != nullptr) *failure = net::DownloadFailure::kUnknown;
   common::logPrint(label, __LINE__, L"QvCurlDownloader::downloadfile start");
   net::CurlEasy handle = net::makeCurlEasy();
@@ -385,18 +496,30 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
     common::logPrint(label, __LINE__, L"curl init error");
     return false;
   }
+  const bool continuing = transfer != nullptr && transfer->resume.valid();
+  if (transfer != nullptr) {
+    transfer->partialDiscarded = false;
+    transfer->resumedBytes = 0;
+  }
+  Framing framing;
+  ProgressContext progress;
   FileTarget target;
+  target.path = path;
+  target.transfer = transfer;
+  target.framing = &framing;
+  target.progress = &progress;
   utility::FileHandle& file = target.file;
   int error = 0;
-  if (!file.open(path, error)) {
+  // A partial file is kept until the reply says whether it goes on.
+  if (!continuing && !file.open(path, error)) {
     common::logPrint(label, __LINE__, L"openfile error path : %s. %d", path.c_str(), error);
     if (failure != nullptr) *failure = net::failureForCreateError(error);
     return false;
   }
   CURL* h = handle.get();
-  ProgressContext progress;
   progress.onProgress = std::move(onProgress);
   progress.onBytes = std::move(onBytes);
+  if (continuing) progress.kept = -1;
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteFileCallback);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &target);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
@@ -407,10 +530,18 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   setTlsChecks(h);
   curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, kMaxReceiveSpeed);
   if (rules.httpErrorsFail) curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-  Framing framing;
-  if (rules.delimitedBodyOnly) {
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readFraming);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &framing);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readFraming);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &framing);
+  net::CurlHeaderList rangeHeaders;
+  const std::string range = continuing ? std::to_string(transfer->resume.offset) + "-" : std::string();
+  if (continuing) {
+    const std::string ifRange = "If-Range: " + transfer->resume.validator;
+    if (!rangeHeaders.append(ifRange.c_str())) {
+      common::logPrint(label, __LINE__, L"not enough memory error %d", net::kErrorNotEnoughMemory);
+      return false;
+    }
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, rangeHeaders.get());
+    curl_easy_setopt(h, CURLOPT_RANGE, range.c_str());
   }
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -420,6 +551,25 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
 
   CURLcode code = perform(label, h, url, settings, guard);
+  if (continuing && !target.judged) {
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    // The server cannot serve the rest of what it named before: that partial file is of no use.
+    if (status == 416) {
+      transfer->partialDiscarded = true;
+      transfer->validator.clear();
+    }
+    // A reply without a body neither continues nor replaces the partial file.
+    if (code == CURLE_OK) {
+      common::logPrint(label, __LINE__, L"reply without a body refused");
+      code = CURLE_PARTIAL_FILE;
+    }
+  }
+  if (target.writeError < 0) {
+    // The file could not be made once the reply had come (logged there).
+    if (failure != nullptr) *failure = net::failureForCreateError(-target.writeError);
+    return false;
+  }
   bool unframed = false;
   if (code == CURLE_OK && rules.delimitedBodyOnly && !framing.length && !framing.chunked) {
     common::logPrint(label, __LINE__, L"reply without length or chunks refused");
@@ -436,7 +586,7 @@ bool QvCurlDownloader::downloadFile(const std::wstring& path, const std::string&
       common::logPrint(label, __LINE__, L"write file error %d: %s", target.writeError,
                        net::writeErrorText(target.writeError).c_str());
     }
-    if (failure != nullptr && !unframed) *failure = failureFor(code, target.writeError);
+    if (failure != nullptr && !unframed && !target.refused) *failure = failureFor(code, target.writeError);
     ok = false;
   } else {
     file.close();

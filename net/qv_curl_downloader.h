@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "net/byte_ranges.h"
 #include "net/download_failure.h"
 #include "net/fetch_rules.h"
 
@@ -35,10 +36,14 @@ class QvCurlDownloader {
   // The same under |rules| (deadline, https only and the minimum rate; the size is not limited).
   // On failure |failure|, when given, holds the cause where it is known. |onBytes|, when given,
   // gets the byte counts at the same moments (received so far; the total, 0 while unknown).
+  // With |transfer|, a partial file at |path| is continued by a range request where it names one
+  // (see net/byte_ranges.h), the bytes go to its digest, and it learns what a later attempt may
+  // continue with; the percentage and the byte counts then count the kept bytes as done.
   static bool downloadFile(const std::wstring& path, const std::string& url,
                            std::function<void(int percent)> onProgress, const net::FetchRules& rules,
                            net::DownloadFailure* failure = nullptr,
-                           std::function<void(int64_t received, int64_t total)> onBytes = nullptr);
+                           std::function<void(int64_t received, int64_t total)> onBytes = nullptr,
+                           net::FileTransfer* transfer = nullptr);
 
   // Every transfer: only http and https, never redirected from https to plain http, through the
   // proxy the desktop's settings name for the address (else the one the environment names).

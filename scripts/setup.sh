@@ -11,7 +11,7 @@ PACKAGES=(
   libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev libpugixml-dev
   clang libclang-rt-14-dev
-  tinyproxy desktop-file-utils xvfb xauth xdotool x11-utils openbox
+  tinyproxy nginx-light desktop-file-utils xvfb xauth xdotool x11-utils openbox
   libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev
   fonts-wqy-microhei fonts-dejavu-core
   librsvg2-bin fonts-tlwg-loma-otf
@@ -36,6 +36,9 @@ if ((${#missing[@]})); then
   # The proxy used by the tests is started on demand by the tests themselves.
   if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl disable --now tinyproxy >/dev/null 2>&1 || true; fi
   $SUDO service tinyproxy stop >/dev/null 2>&1 || true
+  # So is the web server the download tests run with a configuration of their own.
+  if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl disable --now nginx >/dev/null 2>&1 || true; fi
+  $SUDO service nginx stop >/dev/null 2>&1 || true
 fi
 
 # An unprivileged user with a home folder, for the tests of the installer started as root by a

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "net/http_client.h"
 #include "net/linux/glib_handles.h"
@@ -222,7 +223,16 @@ bool CHttpClient::sendAndReceive() {
   }
   bool ok = false;
   bool finished = false;
-  if (sink_->onHttpRecvHeader(length, status)) {
+  net::ReplyFacts reply{.status = status, .contentLength = length};
+  const auto headerText = [responseHeaders](const char* name) {
+    const char* value = soup_message_headers_get_one(responseHeaders, name);
+    return value != nullptr ? std::string(value) : std::string();
+  };
+  reply.acceptRanges = headerText("Accept-Ranges");
+  reply.etag = headerText("ETag");
+  reply.lastModified = headerText("Last-Modified");
+  reply.contentRange = headerText("Content-Range");
+  if (sink_->onHttpRecvReply(reply)) {
     std::unique_ptr<char[]> buffer(new char[kReadChunk]);
     int64_t received = 0;
     while (true) {

@@ -374,7 +374,16 @@ bool CHttpClient::sendAndReceive() {
     common::logPrint(kSendLabel, __LINE__, L"reply without length refused");
     return false;
   }
-  if (!sink_->onHttpRecvHeader(length, status)) return false;
+  net::ReplyFacts reply{.status = status, .contentLength = length};
+  const auto headerText = [request](DWORD what) {
+    std::wstring text;
+    return queryText(request, what, text) ? utility::wideToUtf8(text) : std::string();
+  };
+  reply.acceptRanges = headerText(HTTP_QUERY_ACCEPT_RANGES);
+  reply.etag = headerText(HTTP_QUERY_ETAG);
+  reply.lastModified = headerText(HTTP_QUERY_LAST_MODIFIED);
+  reply.contentRange = headerText(HTTP_QUERY_CONTENT_RANGE);
+  if (!sink_->onHttpRecvReply(reply)) return false;
 
   int64_t received = 0;
   const auto readFailed = [&](DWORD error) {

@@ -1,6 +1,7 @@
 #include "standin/services/services.h"
 
 #include <httplib.h>
+#include <openssl/evp.h>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
@@ -268,11 +269,13 @@ struct Services::Impl {
   std::condition_variable wake;
   bool stopping = false;
   std::map<std::string, Fault> faults;
+  std::map<std::string, std::vector<Fault>> sequences;
   std::map<std::string, Body> extra;
   std::set<std::string> installers;
   std::vector<RecordedRequest> requests;
   std::vector<RecordedPost> posts;
   std::ofstream record;
+  std::map<std::string, std::string> digests;  // SHA-256 of served bodies
 
   // Waits |duration| unless the server stops first; false when it stops.
   bool pause(Clock::duration duration) {
@@ -286,6 +289,11 @@ struct Services::Impl {
 
   std::optional<Fault> takeFault(const std::string& path, bool initial) {
     std::lock_guard<std::mutex> lock(mutex);
+    if (const auto next = sequences.find(path); next != sequences.end() && !next->second.empty()) {
+      Fault fault = next->second.front();
+      if (initial) next->second.erase(next->second.begin());
+      return fault;
+    }
     const auto it = faults.find(path);
     if (it == faults.end()) return std::nullopt;
     Fault fault = it->second;
@@ -344,24 +352,173 @@ struct Services::Impl {
     return Body::ofText(std::move(text), contentTypeOf(file));
   }
 
+  // The SHA-256 of |body| in hex, worked out once per body.
+  std::string sha256Of(const Body& body) {
+    const std::string key = body.bytes ? std::string() : body.file + "|" + std::to_string(body.fileSize) + "|" +
+                                                             std::to_string(body.paddedSize) + "|" +
+                                                             std::to_string(body.generatedSize);
+    if (!key.empty()) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (const auto it = digests.find(key); it != digests.end()) return it->second;
+    }
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    EVP_DigestInit_ex(context, EVP_sha256(), nullptr);
+    httplib::DataSink sink;
+    sink.write = [context](const char* data, size_t length) {
+      EVP_DigestUpdate(context, data, length);
+      return true;
+    };
+    for (uint64_t offset = 0; offset < body.size();) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kPatternSize, body.size() - offset));
+      if (!writeBody(body, offset, n, sink)) break;
+      offset += n;
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context, digest, &length);
+    EVP_MD_CTX_free(context);
+    static const char* kHex = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+      hex += kHex[digest[i] >> 4];
+      hex += kHex[digest[i] & 15];
+    }
+    if (!key.empty()) {
+      std::lock_guard<std::mutex> lock(mutex);
+      digests[key] = hex;
+    }
+    return hex;
+  }
+
+  // Adds "size" and "sha256" to every member of a player information document whose "url" is
+  // an installer this server serves; |text| is left as it is when it is no such document.
+  void addInstallerFacts(std::string& text, const std::string& base, const Fault& fault);
+
   void handleGet(const httplib::Request& request, httplib::Response& response);
   void handlePost(const httplib::Request& request, httplib::Response& response);
-  void deliver(const Body& body, int status, const Fault& fault, httplib::Response& response);
+  void deliver(const Body& body, int status, const Fault& fault, const httplib::Request& request,
+               httplib::Response& response);
 };
 
-void Services::Impl::deliver(const Body& body, int status, const Fault& fault, httplib::Response& response) {
+void Services::Impl::addInstallerFacts(std::string& text, const std::string& base, const Fault& fault) {
+  rapidjson::Document document;
+  document.Parse(text.data(), text.size());
+  if (document.HasParseError() || !document.IsObject()) return;
+  bool changed = false;
+  for (auto& member : document.GetObject()) {
+    if (!member.value.IsObject()) continue;
+    const auto url = member.value.FindMember("url");
+    if (url == member.value.MemberEnd() || !url->value.IsString()) continue;
+    const std::string address = url->value.GetString();
+    if (address.compare(0, base.size(), base) != 0) continue;
+    const std::string path = address.substr(base.size());
+    if (installers.count(path) == 0) continue;
+    // What that address serves now: a fault that replaces the body replaces it here too.
+    std::optional<Body> body;
+    const Fault served = takeFault(path, false).value_or(Fault{});
+    if (served.generatedSize > 0) {
+      body = Body{};
+      body->generatedSize = served.generatedSize;
+    } else if (served.replaceBody) {
+      std::string replaced = served.body;
+      replaceAll(replaced, "{{base}}", base);
+      body = Body::ofText(std::move(replaced), "application/octet-stream");
+    } else {
+      body = resolve(path, base);
+    }
+    if (!body) continue;
+    uint64_t size = body->size();
+    std::string hash = sha256Of(*body);
+    if (fault.wrongSize) ++size;
+    if (fault.wrongHash) hash[0] = hash[0] == '0' ? '1' : '0';
+    auto& allocator = document.GetAllocator();
+    member.value.RemoveMember("size");
+    member.value.RemoveMember("sha256");
+    member.value.AddMember("size", rapidjson::Value(size), allocator);
+    rapidjson::Value hashText(hash.c_str(), static_cast<rapidjson::SizeType>(hash.size()), allocator);
+    member.value.AddMember("sha256", hashText, allocator);
+    changed = true;
+  }
+  if (!changed) return;
+  rapidjson::StringBuffer buffer;
+  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+  document.Accept(writer);
+  text.assign(buffer.GetString(), buffer.GetSize());
+}
+
+// The validator of |body|: one ETag and one date per size, another pair for a changed version.
+std::string etagOf(const Body& body, const Fault& fault) {
+  std::string tag = "tw-" + std::to_string(body.size());
+  if (body.bytes) tag += "-" + std::to_string(std::hash<std::string>{}(*body.bytes) & 0xFFFFFFu);
+  if (fault.validatorChanged) tag += "-changed";
+  return (fault.weakEtag ? "W/\"" : "\"") + tag + "\"";
+}
+
+std::string lastModifiedOf(const Fault& fault) {
+  return fault.validatorChanged ? "Wed, 02 Dec 2026 10:00:00 GMT" : "Tue, 01 Dec 2026 10:00:00 GMT";
+}
+
+// "bytes=N-" or "bytes=N-M" (one range); false for anything else.
+bool parseRange(const std::string& text, uint64_t size, uint64_t& first, uint64_t& last) {
+  if (text.compare(0, 6, "bytes=") != 0) return false;
+  const size_t dash = text.find('-', 6);
+  if (dash == std::string::npos || dash == 6 || text.find(',') != std::string::npos) return false;
+  try {
+    first = std::stoull(text.substr(6, dash - 6));
+    last = dash + 1 < text.size() ? std::stoull(text.substr(dash + 1)) : size - 1;
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (last >= size) last = size - 1;
+  return first <= last;
+}
+
+void Services::Impl::deliver(const Body& body, int status, const Fault& fault, const httplib::Request& request,
+                             httplib::Response& response) {
   response.status = status;
-  const bool shaped =
-      fault.bytesPerSecond > 0 || fault.dropAfterBytes >= 0 || fault.stallAfterBytes >= 0 || fault.omitLength ||
-      fault.chunked;
+  const uint64_t whole = body.size();
+  // The server's own range handling is not used: every range reply here is made (and broken) on
+  // purpose below.
+  const_cast<httplib::Request&>(request).ranges.clear();
+  uint64_t start = 0;
+  uint64_t size = whole;
+  if (status == 200 && !fault.replaceBody && !fault.omitLength && !fault.chunked) {
+    const std::string etag = etagOf(body, fault);
+    const std::string date = lastModifiedOf(fault);
+    response.set_header("Accept-Ranges", "bytes");
+    if (!fault.noValidator) {
+      response.set_header("ETag", etag);
+      response.set_header("Last-Modified", date);
+    }
+    const std::string range = request.get_header_value("Range");
+    const std::string ifRange = request.get_header_value("If-Range");
+    const bool sameVersion = ifRange.empty() || (!fault.noValidator && (ifRange == etag || ifRange == date));
+    uint64_t first = 0;
+    uint64_t last = 0;
+    if (!range.empty() && !fault.ignoreRange && sameVersion && whole > 0) {
+      if (!parseRange(range, whole, first, last)) {
+        response.status = 416;
+        response.set_header("Content-Range", "bytes */" + std::to_string(whole));
+        return;
+      }
+      if (fault.wrongContentRange && first > 0) --first;
+      response.status = 206;
+      response.set_header("Content-Range", "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" +
+                                               std::to_string(whole));
+      start = first;
+      size = last - first + 1;
+    }
+  }
+  const bool shaped = fault.bytesPerSecond > 0 || fault.dropAfterBytes >= 0 || fault.stallAfterBytes >= 0 ||
+                      fault.omitLength || fault.chunked || start != 0 || size != whole;
   if (!shaped && body.bytes) {
     response.set_content(*body.bytes, body.contentType);
     return;
   }
-  const uint64_t size = body.size();
   const auto started = Clock::now();
-  // Sends the next piece at |offset|; false ends the connection.
-  auto sendFrom = [this, body, fault, started, size](uint64_t offset, httplib::DataSink& sink) -> bool {
+  // Sends the next piece at |offset| of this reply (|start| + |offset| of the body); false ends
+  // the connection.
+  auto sendFrom = [this, body, fault, started, size, start](uint64_t offset, httplib::DataSink& sink) -> bool {
     if (fault.dropAfterBytes >= 0 && offset >= static_cast<uint64_t>(fault.dropAfterBytes)) return false;
     const bool stalls = fault.stallAfterBytes >= 0 && offset <= static_cast<uint64_t>(fault.stallAfterBytes);
     if (stalls && offset == static_cast<uint64_t>(fault.stallAfterBytes)) {
@@ -383,7 +540,7 @@ void Services::Impl::deliver(const Body& body, int status, const Fault& fault, h
       const auto now = Clock::now();
       if (due > now && !pause(due - now)) return false;
     }
-    return writeBody(body, offset, static_cast<size_t>(n), sink);
+    return writeBody(body, start + offset, static_cast<size_t>(n), sink);
   };
   if (fault.chunked) {
     response.set_chunked_content_provider(body.contentType, [sendFrom, size](size_t offset, httplib::DataSink& sink) {
@@ -443,6 +600,11 @@ void Services::Impl::handleGet(const httplib::Request& request, httplib::Respons
   } else {
     body = resolve(path, base);
     if (!body) status = 404;
+    if (body && body->bytes && isTemplate(path) && body->contentType == "application/json") {
+      std::string text = *body->bytes;
+      addInstallerFacts(text, base, fault);
+      body->bytes = std::make_shared<const std::string>(std::move(text));
+    }
   }
   if (fault.status != 0) status = fault.status;
   if (!body || (!fault.replaceBody && (status < 200 || status > 299))) {
@@ -451,7 +613,7 @@ void Services::Impl::handleGet(const httplib::Request& request, httplib::Respons
   if (path == "/filehost/uc" && status == 200) {
     response.set_header("Content-Disposition", "attachment; filename=\"Tarnwick9.0.exe\"");
   }
-  deliver(*body, status, fault, response);
+  deliver(*body, status, fault, request, response);
 }
 
 void Services::Impl::handlePost(const httplib::Request& request, httplib::Response& response) {
@@ -581,9 +743,15 @@ void Services::setFault(const std::string& path, Fault fault) {
   impl_->faults[path] = std::move(fault);
 }
 
+void Services::setFaultSequence(const std::string& path, std::vector<Fault> faults) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->sequences[path] = std::move(faults);
+}
+
 void Services::clearFaults() {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->faults.clear();
+  impl_->sequences.clear();
 }
 
 bool Services::setFaultsFromJson(const std::string& json) {
@@ -606,6 +774,20 @@ bool Services::setFaultsFromJson(const std::string& json) {
         fault.omitLength = v.GetBool();
       } else if (key == "chunked" && v.IsBool()) {
         fault.chunked = v.GetBool();
+      } else if (key == "ignoreRange" && v.IsBool()) {
+        fault.ignoreRange = v.GetBool();
+      } else if (key == "wrongContentRange" && v.IsBool()) {
+        fault.wrongContentRange = v.GetBool();
+      } else if (key == "validatorChanged" && v.IsBool()) {
+        fault.validatorChanged = v.GetBool();
+      } else if (key == "noValidator" && v.IsBool()) {
+        fault.noValidator = v.GetBool();
+      } else if (key == "weakEtag" && v.IsBool()) {
+        fault.weakEtag = v.GetBool();
+      } else if (key == "wrongHash" && v.IsBool()) {
+        fault.wrongHash = v.GetBool();
+      } else if (key == "wrongSize" && v.IsBool()) {
+        fault.wrongSize = v.GetBool();
       } else if (v.IsInt64()) {
         const int64_t n = v.GetInt64();
         if (key == "status") fault.status = static_cast<int>(n);

@@ -89,8 +89,9 @@ struct OutcomeCase {
   QuietExit exit;
   std::vector<std::string> roles;      // what the stand-in programs recorded
   std::vector<std::string> lines;      // lines standard output must have
-  std::optional<standin::Fault> fault; // on every full installer's path
+  std::optional<standin::Fault> fault{}; // on every full installer's path
   const char* installer = nullptr;     // TARNWICK_STANDIN_INSTALLER
+  std::optional<standin::Fault> playerInfoFault{};  // on the player information
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* out) { *out << c.name; }
@@ -102,6 +103,7 @@ TEST_P(QuietOutcome, EndsWithItsExitCode) {
   if (c.fault) {
     for (const std::string& path : standin::installerPaths()) services_.setFault(path, *c.fault);
   }
+  if (c.playerInfoFault) services_.setFault("/player_files/en/morvane", *c.playerInfoFault);
   if (c.installer != nullptr) extraEnv_.push_back(std::string("TARNWICK_STANDIN_INSTALLER=") + c.installer);
   const std::string logCopy = (world_ / "copy of the log.txt").string();
   std::vector<std::string> args = {"/quiet", "/log=" + logCopy};
@@ -155,6 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {"result: the download failed (exit code 12)"}, standin::Fault{.status = 500}},
         OutcomeCase{"download cut off every time", kFolder, QuietExit::kDownloadNoConnection, {},
                     {"result: the download failed (exit code 11)"}, standin::Fault{.dropAfterBytes = 65536}},
+        OutcomeCase{"the installer is not the one announced", kFolder, QuietExit::kIntegrityCheckFailed, {},
+                    {"result: the downloaded installer is not the one announced (exit code 20)"}, std::nullopt,
+                    nullptr, standin::Fault{.wrongHash = true}},
         OutcomeCase{"the installer fails", kFolder, QuietExit::kInstallationFailed, {"installer"},
                     {"install 0%", "result: the installation failed (exit code 30)"}, std::nullopt, "fail"}),
     [](const ::testing::TestParamInfo<OutcomeCase>& info) {

@@ -22,7 +22,7 @@ struct Case {
   const char* label;
   standin::Fault fault;  // for Server::kTest
   Server server;
-  bool installer;  // the whole installer is what the fault still delivers (libcurl only)
+  bool installer;  // the whole installer is what the fault still delivers (to libcurl, or by a range)
 };
 
 // Every case, for an installer of |installerSize| bytes.
@@ -39,8 +39,12 @@ inline std::vector<Case> cases(uint64_t installerSize) {
       {"500", {.status = 500}, S::kTest, false},
       {"429 rate-limited", {.status = 429}, S::kTest, false},
       {"redirect cycle", {.redirects = 1000}, S::kTest, false},
-      {"truncated one byte short of its length", {.dropAfterBytes = static_cast<int64_t>(installerSize) - 1}, S::kTest,
-       false},
+      // Without a validator nothing is continued: every attempt ends one byte short.
+      {"truncated one byte short, no validator",
+       {.dropAfterBytes = static_cast<int64_t>(installerSize) - 1, .noValidator = true}, S::kTest, false},
+      // With one, the platform stack's second attempt asks for the missing byte only.
+      {"truncated one byte short, rest by range", {.dropAfterBytes = static_cast<int64_t>(installerSize) - 1},
+       S::kTest, true},
       {"wrong-host certificate", {}, S::kWrongHost, false},
       {"untrusted certificate", {}, S::kUntrusted, false},
       {"trickle below 1 KiB/s", {.bytesPerSecond = 300}, S::kTest, false},

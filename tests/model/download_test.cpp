@@ -19,6 +19,7 @@
 
 #include "model/config_imp.h"
 #include "model/downloader_model.h"
+#include "model/installer_partial.h"
 #include "net/fetch_rules.h"
 #include "net/http_client.h"
 #include "telemetry/qv_reporter.h"
@@ -28,6 +29,7 @@
 #include "tests/net/tls_peers.h"
 #include "tests/support/test_fs.h"
 #include "utility/base/main_loop.h"
+#include "utility/base/sha256.h"
 #include "utility/base/strings.h"
 #include "utility/base/tasks.h"
 #include "utility/system/process.h"
@@ -375,17 +377,262 @@ TEST_F(Download, AFullDiskIsNamedAndLeavesNoPartialFile) {
   EXPECT_FALSE(fileExists(installerHostPath() + ".tmp"));
 }
 
-// Leaving while the transfer runs: once it has stopped, its partial file is gone.
-TEST_F(Download, LeavingDuringTheDownloadRemovesThePartialFile) {
-  services_->setFault(kRemoteInstaller, {.stallAfterBytes = 2u << 20});
-  model_->setPlayerUrl(wurl(kRemoteInstaller));
-  model_->startDownloadPlayer();
+// Leaving while the transfer runs: once it has stopped, a partial file the server named a
+// validator for stays with its side file, for a later run to continue; any other goes.
+TEST_F(Download, LeavingDuringTheDownloadKeepsOnlyAPartialFileThatCanBeContinued) {
+  struct Case {
+    const char* label;
+    standin::Fault fault;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"with a validator", {.stallAfterBytes = 2u << 20}, true},
+      {"without a validator", {.stallAfterBytes = 2u << 20, .noValidator = true}, false},
+  };
   const std::string partial = installerHostPath() + ".tmp";
-  ASSERT_TRUE(runLoopUntil([&] { return !progress_.empty() && fileExists(partial); }));
-  DownloaderModelTest::destroy(model_);
-  model_ = nullptr;
-  EXPECT_FALSE(fileExists(partial));
-  EXPECT_FALSE(fileExists(installerHostPath()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    freshModel();
+    std::filesystem::remove(partial);
+    std::filesystem::remove(partial + ".resume");
+    services_->setFault(kRemoteInstaller, c.fault);
+    model_->setPlayerUrl(wurl(kRemoteInstaller));
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runLoopUntil([&] { return !progress_.empty() && fileExists(partial); }));
+    DownloaderModelTest::destroy(model_);
+    model_ = nullptr;
+    EXPECT_EQ(fileExists(partial), c.kept);
+    EXPECT_EQ(fileExists(partial + ".resume"), c.kept);
+    EXPECT_FALSE(fileExists(installerHostPath()));
+    if (c.kept) {
+      const std::string kept = readFile(partial);
+      EXPECT_GT(kept.size(), 0u);
+      EXPECT_TRUE(servedInstaller().compare(0, kept.size(), kept) == 0);
+    }
+  }
+}
+
+// A dropped transfer is continued by the next attempt of the chain where the server allows it;
+// every journey ends with the installer byte-exact or fails leaving nothing, never a spliced file;
+// the collection events stay one success or one failure.
+TEST_F(Download, DroppedTransfersAreContinuedAlongTheChain) {
+  constexpr int64_t kDrop = 3u << 20;
+  struct Case {
+    const char* label;
+    std::vector<standin::Fault> faults;  // per request: platform, platform, libcurl
+    bool success;
+    size_t requests;
+    std::vector<bool> ranged;  // which requests asked for a range
+    const wchar_t* record;     // in the log
+  };
+  const std::wstring resumedAt = L"download resumed at " + std::to_wstring(kDrop) + L" of " +
+                                 std::to_wstring(kInstallerSize) + L" bytes";
+  const Case cases[] = {
+      {"platform stack: the second attempt continues", {{.dropAfterBytes = kDrop}}, true, 2, {false, true},
+       resumedAt.c_str()},
+      {"platform stack: validator changed, restarts from zero", {{.dropAfterBytes = kDrop}, {.validatorChanged = true}},
+       true, 2, {false, true}, L"download restarts from zero"},
+      {"libcurl continues what the platform stack left",
+       {{.dropAfterBytes = kDrop}, {.status = 503}}, true, 3, {false, true, true}, resumedAt.c_str()},
+      {"libcurl: range ignored (200), restarts from zero",
+       {{.dropAfterBytes = kDrop}, {.status = 503}, {.ignoreRange = true}}, true, 3, {false, true, true},
+       L"download restarts from zero"},
+      {"libcurl: wrong Content-Range, refused and nothing kept",
+       {{.dropAfterBytes = kDrop}, {.status = 503}, {.wrongContentRange = true}}, false, 3, {false, true, true},
+       L"range reply refused, partial file discarded"},
+  };
+  const std::string partial = installerHostPath() + ".tmp";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    freshModel();
+    services_->clearRecords();
+    services_->clearFaults();
+    services_->setFaultSequence(kRemoteInstaller, c.faults);
+    std::filesystem::remove(installerHostPath());
+    log_.clear();
+    model_->setPlayerUrl(wurl(kRemoteInstaller));
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runUntilFinished());
+    EXPECT_EQ(successes_, c.success ? 1 : 0);
+    EXPECT_EQ(failures_, c.success ? 0 : 1);
+    std::vector<bool> ranged;
+    for (const auto& request : services_->requests()) {
+      if (request.path != kRemoteInstaller) continue;
+      bool range = false;
+      for (const auto& [name, value] : request.headers) range = range || name == "Range";
+      ranged.push_back(range);
+    }
+    EXPECT_EQ(ranged.size(), c.requests);
+    EXPECT_EQ(ranged, c.ranged);
+    EXPECT_TRUE(log_.containsPart(c.record)) << utility::wideToUtf8(c.record);
+    if (c.success) {
+      EXPECT_TRUE(readFile(installerHostPath()) == servedInstaller());
+    } else {
+      EXPECT_FALSE(fileExists(installerHostPath()));
+    }
+    EXPECT_FALSE(fileExists(partial));
+    EXPECT_FALSE(fileExists(partial + ".resume"));
+  }
+  EXPECT_EQ(reportedEvents(), (std::vector<std::string>{"download_success", "download_duration", "download_success",
+                                                        "download_duration", "download_success", "download_duration",
+                                                        "download_success", "download_duration", "download_fail"}));
+}
+
+// A partial file a user left behind is continued by a later run for the same address while its
+// validator holds; for another address, or a week old, it is removed and the download starts
+// from zero; a changed validator makes the server send the whole file again.
+TEST_F(Download, ALaterRunContinuesWhatWasLeft) {
+  struct Case {
+    const char* label;
+    const char* path;        // the later run's address
+    standin::Fault fault;    // the later run's server
+    int64_t daysLater;
+    bool ranged;     // the later run asked for the rest
+    bool continued;  // ... and got it
+    size_t requests = 1;
+  };
+  const Case cases[] = {
+      {"same address", kRemoteInstaller, {}, 0, true, true},
+      {"six days later", kRemoteInstaller, {}, 6, true, true},
+      {"validator changed", kRemoteInstaller, {.validatorChanged = true}, 0, true, false},
+      {"first request refused, the second continues", kRemoteInstaller, {.status = 503, .times = 1}, 0, true, true, 2},
+      {"another address", kFixedInstaller, {}, 0, false, false},
+      {"eight days later", kRemoteInstaller, {}, 8, false, false},
+  };
+  static std::atomic<int64_t> clock{1796000000};
+  InstallerPartial::setClockForTesting([] { return clock.load(); });
+  const std::string partial = installerHostPath() + ".tmp";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    clock.store(1796000000);
+    // The first run is left while its transfer stalls.
+    freshModel();
+    services_->clearFaults();
+    services_->setFault(kRemoteInstaller, {.stallAfterBytes = 2u << 20, .times = 1});
+    model_->setPlayerUrl(wurl(kRemoteInstaller));
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runLoopUntil([&] { return !progress_.empty() && fileExists(partial); }));
+    DownloaderModelTest::destroy(model_);
+    model_ = nullptr;
+    ASSERT_TRUE(fileExists(partial + ".resume"));
+    const size_t kept = readFile(partial).size();
+
+    clock.store(1796000000 + c.daysLater * 86400);
+    services_->clearRecords();
+    services_->setFault(c.path, c.fault);
+    log_.clear();
+    freshModel();
+    model_->setPlayerUrl(wurl(c.path));
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runUntilFinished());
+    EXPECT_EQ(successes_, 1);
+    EXPECT_TRUE(readFile(installerHostPath()) == servedInstaller());
+    EXPECT_EQ(targetsFor(c.path).size(), c.requests);
+    bool ranged = false;
+    for (const auto& request : services_->requests()) {
+      for (const auto& [name, value] : request.headers) {
+        ranged = ranged || (request.path == c.path && name == "Range");
+      }
+    }
+    EXPECT_EQ(ranged, c.ranged);
+    EXPECT_EQ(log_.containsPart(L"download resumed at " + std::to_wstring(kept)), c.continued);
+    EXPECT_FALSE(fileExists(partial));
+    EXPECT_FALSE(fileExists(partial + ".resume"));
+    std::filesystem::remove(installerHostPath());
+  }
+  InstallerPartial::setClockForTesting(nullptr);
+}
+
+// The player information's size and SHA-256 of the installer: a download that does not match
+// them fails as a download does (and leaves nothing); without them nothing is checked. A
+// continued download is hashed across the part it kept.
+TEST_F(Download, TheInstallerMustMatchItsSizeAndHash) {
+  const std::string served = servedInstaller();
+  utility::Sha256 hash;
+  hash.update(served.data(), served.size());
+  const std::string digest = hash.hex();
+  std::string wrongDigest = digest;
+  wrongDigest[10] = wrongDigest[10] == 'a' ? 'b' : 'a';
+  const auto size = static_cast<int64_t>(served.size());
+  struct Case {
+    const char* label;
+    DownloaderModel::InstallerFacts facts;
+    std::vector<standin::Fault> faults;
+    bool success;
+    const wchar_t* record;
+  };
+  const Case cases[] = {
+      {"both match", {size, digest}, {}, true, L"installer integrity check passed"},
+      {"both match, continued after a drop", {size, digest}, {{.dropAfterBytes = 5u << 20}}, true,
+       L"installer integrity check passed"},
+      {"both match, through libcurl", {size, digest}, {{.status = 503}, {.status = 503}}, true,
+       L"installer integrity check passed"},
+      {"wrong hash", {size, wrongDigest}, {}, false, L"installer integrity check failed: sha256 "},
+      {"wrong hash, through libcurl", {size, wrongDigest}, {{.status = 503}, {.status = 503}}, false,
+       L"installer integrity check failed: sha256 "},
+      {"wrong size", {size + 1, digest}, {}, false, L"installer integrity check failed: size "},
+      {"none given", {}, {}, true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    freshModel();
+    services_->clearFaults();
+    services_->setFaultSequence(kRemoteInstaller, c.faults);
+    std::filesystem::remove(installerHostPath());
+    log_.clear();
+    model_->setPlayerUrl(wurl(kRemoteInstaller), c.facts);
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runUntilFinished());
+    EXPECT_EQ(successes_, c.success ? 1 : 0);
+    if (c.record != nullptr) {
+      EXPECT_TRUE(log_.containsPart(c.record)) << utility::wideToUtf8(c.record);
+    } else {
+      EXPECT_FALSE(log_.containsPart(L"installer integrity check"));
+    }
+    if (c.success) {
+      EXPECT_TRUE(readFile(installerHostPath()) == served);
+    } else {
+      EXPECT_EQ(causes_, std::vector<net::DownloadFailure>{net::DownloadFailure::kIntegrityMismatch});
+      EXPECT_FALSE(fileExists(installerHostPath()));
+      EXPECT_FALSE(fileExists(installerHostPath() + ".tmp"));
+      EXPECT_FALSE(fileExists(installerHostPath() + ".tmp.resume"));
+    }
+  }
+  EXPECT_EQ(reportedEvents(),
+            (std::vector<std::string>{"download_success", "download_duration", "download_success", "download_duration",
+                                      "download_success", "download_duration", "download_fail", "download_fail",
+                                      "download_fail", "download_success", "download_duration"}));
+}
+
+// The stand-in services name the size and SHA-256 of what they serve in the player information;
+// the config thread takes them with the address, and the download is checked against them.
+TEST_F(Download, ThePlayerInformationNamesTheInstallersSizeAndHash) {
+  struct Case {
+    const char* label;
+    standin::Fault fault;  // on the player information
+    bool success;
+  };
+  const Case cases[] = {
+      {"as served", {}, true},
+      {"wrong hash", {.wrongHash = true}, false},
+      {"wrong size", {.wrongSize = true}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    freshModel();
+    services_->clearFaults();
+    services_->setFault(kPlayerInfo, c.fault);
+    std::filesystem::remove(installerHostPath());
+    DownloaderModelTest::startConfigThread(*model_);
+    DownloaderModelTest::waitForConfigThread(*model_);
+    const DownloaderModel::InstallerFacts facts = model_->getInstallerFacts();
+    EXPECT_EQ(facts.size >= 0, true);
+    EXPECT_EQ(facts.sha256.size(), 64u);
+    model_->startDownloadPlayer();
+    ASSERT_TRUE(runUntilFinished());
+    EXPECT_EQ(successes_, c.success ? 1 : 0);
+    EXPECT_EQ(failures_, c.success ? 0 : 1);
+  }
 }
 
 // After a failure the next start is a fresh download through the whole chain, not refused.

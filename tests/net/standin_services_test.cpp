@@ -1,5 +1,6 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <rapidjson/document.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "standin/services/post_checks.h"
 #include "tests/net/net_test_support.h"
 #include "tests/net/tls_peers.h"
+#include "utility/base/sha256.h"
 #include "utility/base/strings.h"
 
 namespace {
@@ -302,6 +304,48 @@ TEST_F(StandinServices, InstallersAreTheGivenFilePaddedToTheirSize) {
       for (size_t i = 1000; i < body.size(); ++i) {
         if (body[i] != standin::Services::generatedByte(i)) FAIL() << "padding differs at " << i;
       }
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The player information names the size and SHA-256 of the installer each address serves; the
+// faults "wrong hash" and "wrong size" make them lie.
+TEST_F(StandinServices, PlayerInformationNamesTheInstallersSizeAndHash) {
+  std::string installer;
+  ASSERT_TRUE(get("/download/full/en/Tarnwick9_setup.exe", installer));
+  utility::Sha256 hash;
+  hash.update(installer.data(), installer.size());
+  const std::string digest = hash.hex();
+  struct Case {
+    const char* label;
+    standin::Fault fault;
+    bool sizeRight;
+    bool hashRight;
+  };
+  const Case cases[] = {
+      {"as served", {}, true, true},
+      {"wrong hash", {.wrongHash = true}, true, false},
+      {"wrong size", {.wrongSize = true}, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    services_->setFault("/player_files/en/morvane", c.fault);
+    std::string body;
+    ASSERT_TRUE(get("/player_files/en/morvane", body));
+    rapidjson::Document document;
+    document.Parse(body.c_str());
+    ASSERT_TRUE(document.IsObject()) << body;
+    for (const char* member : {"zaz", "zaz4", "zaz64", "zaz9"}) {
+      const rapidjson::Value& player = document[member];
+      ASSERT_TRUE(player.HasMember("size") && player["size"].IsUint64()) << member;
+      ASSERT_TRUE(player.HasMember("sha256") && player["sha256"].IsString()) << member;
+      EXPECT_EQ(player["size"].GetUint64() == installer.size(), c.sizeRight) << member;
+      EXPECT_EQ(player["sha256"].GetString() == digest, c.hashRight) << member;
+      EXPECT_EQ(std::string(player["sha256"].GetString()).size(), 64u);
     }
   }
 }

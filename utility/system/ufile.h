@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,6 +84,13 @@ class FileHandle {
   bool open(const std::wstring& path);
   // The same; on failure |error| holds the system error code.
   bool open(const std::wstring& path, int& error);
+  // Opens the partial file an earlier download left at |path| to add to it: only a regular file
+  // that is no link and has no other name (a hard link planted there is refused, never written
+  // through), at least |keep| bytes long. It is cut to |keep| bytes, each kept byte is handed to
+  // |kept| once, in order, and writing goes on after them. On failure |error| holds the system
+  // error code.
+  bool openToContinue(const std::wstring& path, uint64_t keep,
+                      const std::function<void(const char* data, size_t length)>& kept, int& error);
   // Writes the whole chunk; false when not every byte was written.
   bool write(const void* bytes, size_t count);
   void close();

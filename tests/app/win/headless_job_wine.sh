@@ -88,6 +88,10 @@ set -e
 cat "$world/run.out"
 check "the job ends with 0 (was $code)" test "$code" -eq 0
 
+# The player information names the installer's size and SHA-256: the download was checked.
+log_file="$user_dir/AppData/Roaming/downloader/downloader.log"
+check "the downloaded installer passed its size and SHA-256 check" grep -qa "installer integrity check passed" "$log_file"
+
 # ---- What was installed ----
 key='HKCU\Software\Pellfor\Tarnwick9'
 install_dir=$(wine reg query "$key" /v InstallDir </dev/null 2>/dev/null | tr -d '\r' |

@@ -28,10 +28,12 @@
 #include <vector>
 
 #include "deployment/deployment.h"
+#include "net/byte_ranges.h"
 #include "net/http_downloader.h"
 #include "net/qv_curl_downloader.h"
 #include "net/wininet_errors.h"
 #include "tests/support/temp_folder.h"
+#include "utility/base/sha256.h"
 #include "utility/base/strings.h"
 #include "utility/system/log.h"
 
@@ -783,3 +785,72 @@ TEST_F(AgainstServices, TheTargetIsAFreshFile) {
 }
 
 }  // namespace
+
+// Continuing partial files on Windows: a server that breaks off every reply after a number of
+// bytes lets each attempt, on either stack, continue where the last ended until the file is
+// whole; the digest fed on the way (CNG's SHA-256) is that of the whole file.
+class Resume : public AgainstServices {
+ protected:
+  bool attempt(bool curl, const std::string& path, net::FileTransfer& transfer) {
+    const std::wstring target = file("resume.bin").wstring();
+    const net::FetchRules rules{.httpsOnly = true, .delimitedBodyOnly = true};
+    if (curl) return QvCurlDownloader::downloadFile(target, url(path), nullptr, rules, nullptr, nullptr, &transfer);
+    CHttpDownloader downloader;
+    return downloader.downloadToFile(utility::utf8ToWide(url(path)), target, nullptr, rules, &transfer);
+  }
+  net::ResumePoint pointAfter(const net::FileTransfer& transfer) const {
+    return net::ResumePoint{.offset = static_cast<int64_t>(readFile(file("resume.bin")).size()),
+                            .validator = transfer.validator,
+                            .total = transfer.total};
+  }
+};
+
+TEST_F(Resume, EachAttemptContinuesWhereTheLastEnded) {
+  constexpr size_t kSize = 1000000;
+  const std::string path = generatedPath(kSize, ",\"dropAfterBytes\":300000");
+  utility::Sha256 digest;
+  net::FileTransfer transfer{.digest = &digest};
+  bool whole = false;
+  // Platform stack and libcurl in turns: 300000 bytes each, the fourth attempt ends the file.
+  for (int turn = 0; turn < 4 && !whole; ++turn) {
+    SCOPED_TRACE(turn);
+    whole = attempt(turn % 2 == 1, path, transfer);
+    if (!whole) {
+      ASSERT_FALSE(transfer.validator.empty()) << logText();
+      transfer.resume = pointAfter(transfer);
+      EXPECT_EQ(transfer.resume.offset, 300000 * (turn + 1));
+    }
+  }
+  EXPECT_TRUE(whole) << logText();
+  EXPECT_TRUE(readFile(file("resume.bin")) == generated(kSize));
+  EXPECT_EQ(transfer.resumedBytes, 900000);
+  utility::Sha256 expected;
+  const std::string bytes = generated(kSize);
+  expected.update(bytes.data(), bytes.size());
+  EXPECT_EQ(digest.hex(), expected.hex());
+  EXPECT_TRUE(logged(L"download resumed at 600000 of 1000000 bytes"));
+}
+
+// A reply that cannot continue the partial file: the wrong part is never added to it, a whole
+// reply starts it anew.
+TEST_F(Resume, RepliesThatCannotContinueAreNotSpliced) {
+  constexpr size_t kSize = 600000;
+  for (const bool curl : {false, true}) {
+    for (const char* fault : {",\"wrongContentRange\":true", ",\"ignoreRange\":true"}) {
+      SCOPED_TRACE(std::string(curl ? "libcurl" : "platform stack") + fault);
+      clearLog();
+      std::filesystem::remove(file("resume.bin"));
+      const std::string path = generatedPath(kSize, std::string(",\"dropAfterBytes\":250000") + fault);
+      net::FileTransfer transfer;
+      ASSERT_FALSE(attempt(curl, path, transfer));
+      transfer.resume = pointAfter(transfer);
+      ASSERT_TRUE(transfer.resume.valid()) << logText();
+      EXPECT_FALSE(attempt(curl, path, transfer));  // refused, or restarted and cut again
+      EXPECT_TRUE(transfer.partialDiscarded);
+      const std::string kept = readFile(file("resume.bin"));
+      EXPECT_TRUE(kept == generated(kept.size()));
+      EXPECT_TRUE(logged(L"range reply refused, partial file discarded") || logged(L"download restarts from zero"))
+          << logText();
+    }
+  }
+}

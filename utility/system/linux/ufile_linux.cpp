@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -266,6 +267,50 @@ bool FileHandle::open(const std::wstring& path, int& error) {
     return false;
   }
   file_.reset(fd);
+  error = 0;
+  return true;
+}
+
+bool FileHandle::openToContinue(const std::wstring& path, uint64_t keep,
+                                const std::function<void(const char*, size_t)>& kept, int& error) {
+  close();
+  const std::string host = toHostPath(path);
+  if (host.empty()) {
+    error = kErrorPathNotFound;
+    return false;
+  }
+  const int fd = ::open(host.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    error = windowsCreateError(errno);
+    return false;
+  }
+  PlatformFile file(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) {
+    error = kErrorAccessDenied;
+    return false;
+  }
+  if (static_cast<uint64_t>(st.st_size) < keep || ::ftruncate(fd, static_cast<off_t>(keep)) != 0) {
+    error = kErrorAccessDenied;
+    return false;
+  }
+  std::vector<char> buffer(1u << 20);
+  for (uint64_t at = 0; at < keep;) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), keep - at));
+    const ssize_t got = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      error = got < 0 ? windowsCreateError(errno) : kErrorAccessDenied;
+      return false;
+    }
+    if (kept) kept(buffer.data(), static_cast<size_t>(got));
+    at += static_cast<uint64_t>(got);
+  }
+  if (::lseek(fd, static_cast<off_t>(keep), SEEK_SET) < 0) {
+    error = windowsCreateError(errno);
+    return false;
+  }
+  file_ = std::move(file);
   error = 0;
   return true;
 }

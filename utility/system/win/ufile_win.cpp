@@ -3,6 +3,7 @@
 // paths must not be redirected, as symbolic links are on other systems.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -277,6 +278,56 @@ bool FileHandle::open(const std::wstring& path, int& error) {
     error = static_cast<int>(failure == ERROR_ALREADY_EXISTS ? ERROR_ACCESS_DENIED : failure);
     return false;
   }
+  file_.reset(reinterpret_cast<PlatformFile::Native>(file.release()));
+  error = 0;
+  return true;
+}
+
+bool FileHandle::openToContinue(const std::wstring& path, uint64_t keep,
+                                const std::function<void(const char*, size_t)>& kept, int& error) {
+  close();
+  if (path.empty() || path.find(L'\0') != std::wstring::npos) {
+    error = kErrorPathNotFound;
+    return false;
+  }
+  // No link followed; only a regular file with this one name (a hard link planted at the name
+  // would be written through).
+  ScopedHandle file(::CreateFileW(systemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) {
+    error = static_cast<int>(::GetLastError());
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION facts{};
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &facts) ||
+      (facts.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) !=
+          0 ||
+      facts.nNumberOfLinks != 1) {
+    error = kErrorAccessDenied;
+    return false;
+  }
+  const uint64_t size = (static_cast<uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow;
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(keep);
+  if (size < keep || !::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.get())) {
+    error = kErrorAccessDenied;
+    return false;
+  }
+  LARGE_INTEGER start{};
+  ::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN);
+  std::vector<char> buffer(1u << 20);
+  for (uint64_t at = 0; at < keep;) {
+    const DWORD want = static_cast<DWORD>(std::min<uint64_t>(buffer.size(), keep - at));
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), buffer.data(), want, &got, nullptr) || got == 0) {
+      error = got == 0 ? kErrorAccessDenied : static_cast<int>(::GetLastError());
+      return false;
+    }
+    if (kept) kept(buffer.data(), got);
+    at += got;
+  }
+  // Reading the kept bytes left the file position after them: writing goes on there.
   file_.reset(reinterpret_cast<PlatformFile::Native>(file.release()));
   error = 0;
   return true;
