@@ -4,9 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "app/development_run.h"
 #include "app/download_impl.h"
-#include "app/headless_job.h"
-#include "app/window_automation.h"
 #include "model/downloader_model.h"
 #include "utility/system/dev_overrides.h"
 #include "utility/system/log.h"
@@ -41,8 +40,10 @@ int runInstaller(const PlatformStart& start) {
   if (start.logStart) start.logStart();
   utility::MainLoop::quitOnTerminationSignals();
 
-  // Development builds: the whole job at once, with no window (TARNWICK_AUTOMATION=headless).
-  const bool headless = app::headlessJobRequested();
+  // Development builds: the whole job at once, with no window (TARNWICK_AUTOMATION=headless), or a
+  // user for the window (automated runs, screenshots).
+  const DevelopmentRun development = requestedDevelopmentRun();
+  const bool headless = development == DevelopmentRun::kHeadlessJob;
   NoMeasurer measurer;
   std::unique_ptr<toolkit::WindowHostFactory> windows;
   if (!headless) {
@@ -67,13 +68,9 @@ int runInstaller(const PlatformStart& start) {
     // Development builds: start the installed emulator at once, as the finish page's button
     // does (tests of the launch as the desktop user).
     if (utility::devOverride("TARNWICK_LAUNCH_AT_START")) DownloaderModel::instance().runPlayerWithPackage();
-    if (headless) app::startHeadlessJob();
-    // Development builds: a user for the window (automated runs, screenshots).
-    const bool automated = !headless && app::windowAutomationRequested();
-    if (automated) app::startWindowAutomation();
+    startDevelopmentRun(development);
     utility::MainLoop::run();
-    if (headless) exitCode = app::headlessJobExitCode();
-    if (automated) app::finishWindowAutomation();
+    exitCode = finishDevelopmentRun(development);
   }
   app.shutdown();
   common::flushLog(2000);
