@@ -13,7 +13,7 @@
 
 #include "tests/support/png_fixture.h"
 #include "bench/ratio_reporter.h"
-#include "toolkit/cairo/offscreen_renderer.h"
+#include "toolkit/painting/offscreen_renderer.h"
 #include "toolkit/core/layout_loader.h"
 #include "utility/base/strings.h"
 

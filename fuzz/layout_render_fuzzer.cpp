@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/support/png_fixture.h"
-#include "toolkit/cairo/offscreen_renderer.h"
+#include "toolkit/painting/offscreen_renderer.h"
 #include "toolkit/core/layout_loader.h"
 
 namespace {

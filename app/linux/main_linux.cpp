@@ -6,7 +6,8 @@
 
 #include "app/command_line.h"
 #include "app/installer_run.h"
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/linux/cairo_paint.h"
+#include "toolkit/painting/window_painting.h"
 #include "toolkit/linux/desktop_host_gtk.h"
 #include "utility/system/dev_overrides.h"
 #include "utility/system/log.h"
@@ -17,7 +18,7 @@ namespace {
 // The desktop's window system with the Cairo painter; null without a display. Development builds
 // say "first-frame" on standard output once the main window is painted (start-up benchmarks).
 std::unique_ptr<toolkit::WindowHostFactory> openWindowSystem(const toolkit::TextMeasurer& measurer) {
-  toolkit::useCairoDrawing();
+  toolkit::useWindowPainting();
   const bool sayFirstFrame = utility::devOverride("TARNWICK_FIRST_FRAME").has_value();
   auto paint = [sayFirstFrame, said = false](_cairo* context, toolkit::WindowImplBase& window,
                                              const toolkit::Rect& dirty) mutable {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/window_painting.h"
 #include "toolkit/core/window_impl_base.h"
 #include "toolkit/headless/headless_host.h"
 #include "toolkit/skin_setup.h"
@@ -258,7 +258,7 @@ int main(int argc, char** argv) {
   utility::TaskDispatcher::create();
   loadSkinArchive(129, L"multi_language.tsv");
   if (!skinFolder.empty()) setResourceFolder(skinFolder);
-  useCairoDrawing();
+  useWindowPainting();
   NoMeasurer none;
   HeadlessDesktop desktop(none);
   desktop.scaleFactor = scale;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/ui/main_frame_fixture.h"
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/window_painting.h"
 #include "ui/downloader_box.h"
 #include "ui/msg/message_box.h"
 #include "utility/base/strings.h"
@@ -40,7 +40,7 @@ double contrast(uint32_t a, uint32_t b) {
 class DrawingTest : public uitest::MainFrameTest {
  protected:
   void SetUp() override {
-    toolkit::useCairoDrawing();
+    toolkit::useWindowPainting();
     MainFrameTest::SetUp();
   }
   void TearDown() override {

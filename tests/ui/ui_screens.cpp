@@ -12,7 +12,7 @@
 
 #include "model/downloader_model.h"
 #include "tests/support/temp_folder.h"
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/window_painting.h"
 #include "toolkit/headless/headless_host.h"
 #include "toolkit/skin_setup.h"
 #include "toolkit/text_table.h"
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
 
   utility::TaskDispatcher::create();
   loadSkinArchive(129, L"multi_language.tsv");
-  useCairoDrawing();
+  useWindowPainting();
   NoMeasurer none;
   HeadlessDesktop desktop(none);
   const std::vector<uint8_t> table = utility::SkinArchive::instance().loadFile(L"multi_language.tsv");

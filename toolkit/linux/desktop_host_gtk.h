@@ -15,7 +15,8 @@ namespace toolkit {
 
 // Paints |window| into |context| (a cairo_t in client coordinates, its surface's device scale the
 // screen's); |dirty| is the area that needs it. Called by the host on every redraw, after the
-// window is laid out. The Cairo + Pango painter's hook is toolkit::paintWindow (cairo_drawing.h).
+// window is laid out. The Cairo + Pango painter's hook is toolkit::paintWindow
+// (toolkit/painting/linux/cairo_paint.h).
 using CairoPaintHook = std::function<void(_cairo* context, WindowImplBase& window, const Rect& dirty)>;
 
 // The desktop host, the process's host factory while it lives; null when there is no display.

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/linux/cairo_paint.h"
+#include "toolkit/painting/window_painting.h"
 #include "toolkit/linux/desktop_host_gtk.h"
 #include "toolkit/headless/headless_host.h"
 #include "toolkit/skin_setup.h"
@@ -193,6 +194,6 @@ int main(int argc, char** argv) {
     if (folder.back() != L'/') folder += L'/';
     setResourceFolder(folder);
   }
-  useCairoDrawing();
+  useWindowPainting();
   return options.screenshot.empty() ? desktop(options) : screenshot(options);
 }

@@ -1,6 +1,6 @@
 #include "app/window_screenshot.h"
 
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/window_painting.h"
 
 namespace app {
 

@@ -1,12 +1,13 @@
-#include "toolkit/cairo/offscreen_renderer.h"
+#include "toolkit/painting/offscreen_renderer.h"
 
 #include <cairo.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "toolkit/cairo/linux/image_cache_cairo.h"
-#include "toolkit/cairo/linux/painter_cairo.h"
+#include "toolkit/painting/linux/cairo_paint.h"
+#include "toolkit/painting/linux/image_cache_cairo.h"
+#include "toolkit/painting/linux/painter_cairo.h"
 
 namespace toolkit {
 
@@ -74,11 +75,19 @@ OffscreenImage OffscreenRenderer::paint(Control& root, Size size, double scale) 
   return image;
 }
 
-void OffscreenRenderer::paintOn(cairo_t* context, Control& root, double scale, const Rect& dirty) {
+struct RendererInternals {
+  static void paintOn(OffscreenRenderer& renderer, cairo_t* context, Control& root, double scale,
+                      const Rect& dirty) {
+    CairoPainter painter(context, scale, renderer.activeFonts(), renderer.images_->cache);
+    ClipScope clip(painter, dirty);
+    root.paint(painter);
+  }
+};
+
+void paintOn(OffscreenRenderer& renderer, cairo_t* context, Control& root, double scale,
+             const Rect& dirty) {
   if (context == nullptr || !(scale > 0) || dirty.width() <= 0 || dirty.height() <= 0) return;
-  CairoPainter painter(context, scale, activeFonts(), images_->cache);
-  ClipScope clip(painter, dirty);
-  root.paint(painter);
+  RendererInternals::paintOn(renderer, context, root, scale, dirty);
 }
 
 bool writePng(const OffscreenImage& image, const std::string& path) {

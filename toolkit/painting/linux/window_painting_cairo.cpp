@@ -1,14 +1,15 @@
 #include <cairo.h>
 
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/linux/cairo_paint.h"
+#include "toolkit/painting/window_painting.h"
 #include "toolkit/headless/headless_host.h"
 
 namespace toolkit {
 namespace {
 
-class CairoWindowDrawing : public WindowDrawing {
+class PaintedWindowDrawing : public WindowDrawing {
  public:
-  CairoWindowDrawing(const FontTable& fonts, ImageFileReader files) : renderer(fonts, std::move(files)) {}
+  PaintedWindowDrawing(const FontTable& fonts, ImageFileReader files) : renderer(fonts, std::move(files)) {}
   const TextMeasurer& measurer(double scale) override { return renderer.measurer(scale); }
 
   OffscreenRenderer renderer;
@@ -16,9 +17,9 @@ class CairoWindowDrawing : public WindowDrawing {
 
 }  // namespace
 
-void useCairoDrawing(ImageFileReader files) {
+void useWindowPainting(ImageFileReader files) {
   setWindowDrawingMaker([files](WindowImplBase& window) -> std::unique_ptr<WindowDrawing> {
-    return std::make_unique<CairoWindowDrawing>(window.fonts(), files);
+    return std::make_unique<PaintedWindowDrawing>(window.fonts(), files);
   });
   setHeadlessRenderer([](WindowImplBase& window, const std::string& pngPath) {
     return writePng(renderWindow(window), pngPath);
@@ -26,7 +27,7 @@ void useCairoDrawing(ImageFileReader files) {
 }
 
 OffscreenRenderer* rendererOf(WindowImplBase& window) {
-  auto* drawing = dynamic_cast<CairoWindowDrawing*>(window.drawing());
+  auto* drawing = dynamic_cast<PaintedWindowDrawing*>(window.drawing());
   return drawing != nullptr ? &drawing->renderer : nullptr;
 }
 
@@ -51,7 +52,7 @@ void paintWindow(cairo_t* context, WindowImplBase& window, const Rect& dirty) {
   if (!(scaleX > 0)) scaleX = 1;
   cairo_save(context);
   cairo_scale(context, 1 / scaleX, 1 / scaleY);
-  renderer->paintOn(context, *window.root(), scaleX, dirty);
+  paintOn(*renderer, context, *window.root(), scaleX, dirty);
   cairo_restore(context);
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/support/test_fs.h"
-#include "toolkit/cairo/offscreen_renderer.h"
+#include "toolkit/painting/offscreen_renderer.h"
 #include "toolkit/skin_setup.h"
 #include "utility/skin/skin_archive.h"
 #include "utility/system/drive_table.h"

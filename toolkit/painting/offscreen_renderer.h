@@ -12,8 +12,6 @@
 #include "toolkit/core/font_table.h"
 #include "toolkit/core/painter.h"
 
-struct _cairo;  // cairo_t, known to the painter only
-
 namespace toolkit {
 
 // Pixels 0xAARRGGBB, alpha premultiplied, rows top to bottom without padding.
@@ -49,10 +47,6 @@ class OffscreenRenderer {
   OffscreenImage render(Control& root, Size size, double scale = 1.0);
   // Paints |root| as it is arranged, without a layout pass.
   OffscreenImage paint(Control& root, Size size, double scale = 1.0);
-  // Paints |root| as it is arranged onto |context| (a cairo_t whose user space is in device
-  // pixels: a window's surface with its device scale taken out), |scale| device pixels per layout
-  // pixel. What lies outside |dirty| (layout pixels) is not drawn.
-  void paintOn(_cairo* context, Control& root, double scale, const Rect& dirty);
 
   // The text measurer of this renderer's fonts at |scale| (for a layout pass of the caller's
   // own); valid until the next call with another scale.
@@ -62,7 +56,10 @@ class OffscreenRenderer {
   int imageDecodeCount() const;
 
  private:
+  // What the platform's painter keeps between frames; its paint hooks reach it through
+  // RendererInternals (declared in the platform folder).
   struct Images;
+  friend struct RendererInternals;
   const FontTable& activeFonts() const { return external_ != nullptr ? *external_ : fonts_; }
 
   FontTable fonts_;

@@ -1,4 +1,4 @@
-#include "toolkit/cairo/linux/painter_cairo.h"
+#include "toolkit/painting/linux/painter_cairo.h"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
@@ -9,7 +9,7 @@
 #include <cwctype>
 #include <map>
 
-#include "toolkit/cairo/linux/image_cache_cairo.h"
+#include "toolkit/painting/linux/image_cache_cairo.h"
 #include "utility/base/strings.h"
 
 namespace toolkit {

@@ -11,7 +11,8 @@
 #include "tests/support/png_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/toolkit/window/window_test_support.h"
-#include "toolkit/cairo/cairo_drawing.h"
+#include "toolkit/painting/linux/cairo_paint.h"
+#include "toolkit/painting/window_painting.h"
 
 namespace toolkit::testing {
 namespace {
@@ -40,7 +41,7 @@ class WindowDrawingTest : public WindowTest {
     desktop.addLayout(L"drawn.xml", kLayout);
     images[L"logo.png"] = testsupport::solidPng(10, 10, kRed);
     images[L"Enalarge/logo.png"] = testsupport::solidPng(20, 20, kBlue);
-    useCairoDrawing([this](const std::wstring& name) {
+    useWindowPainting([this](const std::wstring& name) {
       auto found = images.find(name);
       return found == images.end() ? std::vector<uint8_t>{} : found->second;
     });

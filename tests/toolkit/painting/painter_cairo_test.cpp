@@ -15,9 +15,9 @@
 
 #include "tests/support/png_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "toolkit/cairo/linux/image_cache_cairo.h"
-#include "toolkit/cairo/linux/painter_cairo.h"
-#include "toolkit/cairo/offscreen_renderer.h"
+#include "toolkit/painting/linux/image_cache_cairo.h"
+#include "toolkit/painting/linux/painter_cairo.h"
+#include "toolkit/painting/offscreen_renderer.h"
 #include "toolkit/core/control.h"
 
 namespace toolkit {

@@ -1,4 +1,4 @@
-#include "toolkit/cairo/linux/image_cache_cairo.h"
+#include "toolkit/painting/linux/image_cache_cairo.h"
 
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
