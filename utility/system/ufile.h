@@ -2,11 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "utility/system/host_path.h"
 #include "utility/system/platform_file.h"
 
 namespace utility {
@@ -55,7 +55,7 @@ std::wstring appDataDir();
 std::wstring desktopDir();
 // Tests: the folder |hostPath| of this system answers for the desktop folder (empty restores
 // the user's).
-void setDesktopDirForTesting(const std::filesystem::path& hostPath);
+void setDesktopDirForTesting(const HostPath& hostPath);
 
 }  // namespace ufile
 

@@ -14,7 +14,7 @@ namespace utility::ufile {
 namespace {
 
 std::mutex gDesktopMutex;
-std::filesystem::path gDesktopForTesting;  // guarded by gDesktopMutex
+HostPath gDesktopForTesting;  // guarded by gDesktopMutex
 
 std::wstring withoutTrailingSeparator(std::wstring folder) {
   while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
@@ -45,7 +45,7 @@ std::wstring desktopDir() {
   return knownFolder(FOLDERID_Desktop);
 }
 
-void setDesktopDirForTesting(const std::filesystem::path& hostPath) {
+void setDesktopDirForTesting(const HostPath& hostPath) {
   std::lock_guard<std::mutex> lock(gDesktopMutex);
   gDesktopForTesting = hostPath;
 }
