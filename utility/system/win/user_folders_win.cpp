@@ -1,5 +1,8 @@
 // The user's roaming application-data and desktop folders, as the shell knows them.
 #include <windows.h>
+// The folder ids are defined here (initguid.h), not taken from libuuid, whose objects bring
+// thousands of other ids (about 40 KB) into the program.
+#include <initguid.h>
 #include <knownfolders.h>
 #include <objbase.h>
 #include <shlobj.h>
