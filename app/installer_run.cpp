@@ -5,10 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "app/development_run.h"
 #include "app/download_impl.h"
-#include "app/headless_job.h"
 #include "app/quiet_install.h"
-#include "app/window_automation.h"
 #include "model/downloader_model.h"
 #include "utility/system/dev_overrides.h"
 #include "utility/system/log.h"
@@ -51,8 +50,10 @@ int runInstaller(const PlatformStart& start) {
     return code;
   }
 
-  // Development builds: the whole job at once, with no window (TARNWICK_AUTOMATION=headless).
-  const bool headless = app::headlessJobRequested();
+  // Development builds: the whole job at once, with no window (TARNWICK_AUTOMATION=headless), or a
+  // user for the window (automated runs, screenshots).
+  const DevelopmentRun development = requestedDevelopmentRun();
+  const bool headless = development == DevelopmentRun::kHeadlessJob;
   NoMeasurer measurer;
   std::unique_ptr<toolkit::WindowHostFactory> windows;
   if (!headless) {
@@ -73,13 +74,13 @@ int runInstaller(const PlatformStart& start) {
 
   DownloadImpl app;
   int exitCode = 0;
-  bool automated = false;
+  bool developmentStarted = false;
   bool ending = false;
   // What follows the loop, however the loop ends; once.
   auto orderlyEnd = [&] {
     if (ending) return;
     ending = true;
-    if (automated) app::finishWindowAutomation();
+    if (developmentStarted) exitCode = finishDevelopmentRun(development);
     app.shutdown();
     common::flushLog(2000);
   };
@@ -97,12 +98,9 @@ int runInstaller(const PlatformStart& start) {
     // Development builds: start the installed emulator at once, as the finish page's button
     // does (tests of the launch as the desktop user).
     if (utility::devOverride("TARNWICK_LAUNCH_AT_START")) DownloaderModel::instance().runPlayerWithPackage();
-    if (headless) app::startHeadlessJob();
-    // Development builds: a user for the window (automated runs, screenshots).
-    automated = !headless && app::windowAutomationRequested();
-    if (automated) app::startWindowAutomation();
+    startDevelopmentRun(development);
+    developmentStarted = true;
     utility::MainLoop::run();
-    if (headless) exitCode = app::headlessJobExitCode();
   }
   orderlyEnd();
   if (windows != nullptr && start.onSessionEnd) start.onSessionEnd({});

@@ -4,7 +4,6 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -231,7 +230,7 @@ void QuietJob::start() {
   if (!switches_.folder.empty()) {
     // A host path ("/home/...") is turned into the drive path that holds it.
     const std::wstring folder =
-        switches_.folder[0] == L'/' ? utility::fromHostPath(std::filesystem::path(switches_.folder)) : switches_.folder;
+        switches_.folder[0] == L'/' ? utility::fromHostPath(utility::HostPath::fromString(utility::wideToUtf8(switches_.folder))) : switches_.folder;
     model.setInstallPath(CMainFrame::completeInstallPath(CMainFrame::slashToBackslash(folder)));
   }
   // The install button's checks, with the licence accepted by the switch.

@@ -68,7 +68,7 @@ bool writeSide(const std::wstring& path, const SideFacts& facts) {
   writer.Key("time");
   writer.Int64(facts.savedAt);
   writer.EndObject();
-  const std::filesystem::path host = utility::toHostPath(path);
+  const utility::HostPath host = utility::toHostPath(path);
   return !host.empty() && utility::profile::replaceFile(host, std::string(buffer.GetString(), buffer.GetSize()));
 }
 

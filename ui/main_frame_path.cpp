@@ -115,7 +115,7 @@ void CMainFrame::openFolderDialog() {
       factory->chooseFolder(host(), langString("Label_choice_path"), utility::toHostPath(L"C:\\").string());
   if (!chosen) return;
   // A folder outside every drive stays a host path: not a valid installation path.
-  changePathClac(true, utility::fromHostPath(*chosen));
+  changePathClac(true, utility::fromHostPath(utility::HostPath::fromString(*chosen)));
 }
 
 void CMainFrame::changePathClac(bool checkSsd, const std::wstring& typedPath) {

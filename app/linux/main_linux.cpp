@@ -18,7 +18,7 @@ namespace {
 // The desktop's window system with the Cairo painter; null without a display. Development builds
 // say "first-frame" on standard output once the main window is painted (start-up benchmarks).
 std::unique_ptr<toolkit::WindowHostFactory> openWindowSystem(const toolkit::TextMeasurer& measurer) {
-  toolkit::useWindowPainting();
+  toolkit::useWindowDrawing();
   const bool sayFirstFrame = utility::devOverride("TARNWICK_FIRST_FRAME").has_value();
   auto paint = [sayFirstFrame, said = false](_cairo* context, toolkit::WindowImplBase& window,
                                              const toolkit::Rect& dirty) mutable {

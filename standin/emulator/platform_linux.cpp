@@ -61,7 +61,7 @@ std::filesystem::path programPath() {
 std::string pathText(const std::filesystem::path& path) { return path.string(); }
 
 std::filesystem::path hostPath(const std::wstring& windowsPath) {
-  const std::string host = utility::toHostPath(windowsPath);
+  const std::string host = utility::toHostPath(windowsPath).native();
   return host.empty() ? std::filesystem::path() : std::filesystem::path(host);
 }
 

@@ -39,7 +39,7 @@ TEST_F(DriveTableTest, WindowsTextsToHostPaths) {
       {L"relative\\part", "relative/part"},
       {L"Z:\\nowhere", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(utility::toHostPath(c.windows), c.host) << utility::wideToUtf8(c.windows);
+  for (const Case& c : cases) EXPECT_EQ(utility::toHostPath(c.windows).native(), c.host) << utility::wideToUtf8(c.windows);
 }
 
 // "." and ".." never lead out of the drive's root folder, whatever the separators.
@@ -63,10 +63,10 @@ TEST_F(DriveTableTest, DotSegmentsStayInsideTheDrive) {
       {L"D:\\..\\etc", "/etc"},
       {L"E:\\...\\a..b\\..c", "/mnt/data/.../a..b/..c"},
   };
-  for (const Case& c : cases) EXPECT_EQ(utility::toHostPath(c.windows), c.host) << utility::wideToUtf8(c.windows);
+  for (const Case& c : cases) EXPECT_EQ(utility::toHostPath(c.windows).native(), c.host) << utility::wideToUtf8(c.windows);
   // A NUL would cut the text the system sees ("C:\..<NUL>x" would open "<root>/..").
-  EXPECT_EQ(utility::toHostPath(std::wstring(L"C:\\..\0x", 7)), "");
-  EXPECT_EQ(utility::toHostPath(std::wstring(L"/tmp/a\0b", 8)), "");
+  EXPECT_EQ(utility::toHostPath(std::wstring(L"C:\\..\0x", 7)).native(), "");
+  EXPECT_EQ(utility::toHostPath(std::wstring(L"/tmp/a\0b", 8)).native(), "");
 }
 
 TEST_F(DriveTableTest, HostPathsToWindowsTextsDeepestRootWins) {
@@ -101,7 +101,7 @@ TEST_F(DriveTableTest, ReadersSurviveATableReplacedUnderThem) {
   for (int r = 0; r < 2; ++r) {
     readers.emplace_back([&] {
       while (!done.load()) {
-        const std::string host = utility::toHostPath(L"D:\\x");
+        const std::string host = utility::toHostPath(L"D:\\x").native();
         if (host != first[1].root + "/x" && host != second[1].root + "/x") ++wrong;
         const std::wstring text = utility::fromHostPath(second[0].root + "/y");
         if (text != L"C:\\y" && text != utility::utf8ToWide(second[0].root + "/y")) ++wrong;
@@ -207,6 +207,14 @@ TEST(DriveTableDetected, HomeIsDriveC) {
   const std::wstring moduleDir = utility::ufile::moduleDir();
   ASSERT_FALSE(moduleDir.empty());
   EXPECT_TRUE(moduleDir.back() == L'\\' || moduleDir.back() == L'/');
+}
+
+// Linux paths are bytes, not always UTF-8 (a folder the chooser returns, an old Latin-1 name):
+// as text they stay the same bytes.
+TEST(HostPathTextLinux, BytesThatAreNotUtf8StayAsTheyAre) {
+  const std::string bytes = "/media/\xff\xfe-caf\xe9/";
+  EXPECT_EQ(utility::HostPath::fromString(bytes).native(), bytes);
+  EXPECT_EQ(utility::HostPath(bytes).string(), bytes);
 }
 
 }  // namespace

@@ -216,7 +216,7 @@ TEST_F(UFileOnDisk, TemporaryNamesFitWheneverTheFinalNameFits) {
       const auto last = static_cast<uint32_t>(part[part.size() - std::wstring(L".download").size() - 1]);
       EXPECT_FALSE(last >= 0xD800 && last <= 0xDBFF);
       EXPECT_LE(utility::ufile::utf8Length(utility::ufile::fileName(part, true)), 255u);
-      EXPECT_LE(utility::toHostPath(part).filename().u8string().size(), 255u);
+      EXPECT_LE(fs::path(utility::toHostPath(part)).filename().u8string().size(), 255u);
       utility::FileHandle file;
       EXPECT_TRUE(file.open(part)) << "the temporary file cannot be made";
       file.close();

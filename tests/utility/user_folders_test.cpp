@@ -24,7 +24,7 @@ TEST(UserFolders, DataAndDesktopAreDriveTextsWithoutTrailingSeparator) {
     ASSERT_GE(folder.size(), 3u);
     EXPECT_TRUE(folder[1] == L':' && folder[2] == L'\\');
     EXPECT_NE(folder.back(), L'\\');
-    EXPECT_TRUE(utility::toHostPath(folder).is_absolute());
+    EXPECT_TRUE(fs::path(utility::toHostPath(folder)).is_absolute());
   }
 }
 

@@ -7,10 +7,11 @@
 // ("TARNWICK_DRIVES=C=/a;D=/b").
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "utility/system/host_path.h"
 
 namespace utility {
 
@@ -38,9 +39,9 @@ void setDriveTableForTesting(std::vector<Drive> drives);
 // text itself. Elsewhere "X:\a\b" -> "<root of X>/a/b", with "." and ".." resolved inside the
 // drive ("C:\..\x" is "<root of C>/x"); other texts with "\" turned into "/"; empty when the
 // drive letter is unknown.
-std::filesystem::path toHostPath(const std::wstring& path);
+HostPath toHostPath(const std::wstring& path);
 // The Windows text of a path of the system. On Windows the path itself. Elsewhere, under a
 // drive's root it becomes "X:\..." (the deepest root wins); otherwise the host path itself.
-std::wstring fromHostPath(const std::filesystem::path& hostPath);
+std::wstring fromHostPath(const HostPath& hostPath);
 
 }  // namespace utility

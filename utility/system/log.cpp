@@ -74,7 +74,7 @@ bool flushLog(unsigned timeoutMs) {
 
 LogWriter* LogWriter::current() { return gWriter.load(std::memory_order_acquire); }
 
-LogWriter::LogWriter(std::filesystem::path hostPath, LogLimits limits)
+LogWriter::LogWriter(utility::HostPath hostPath, LogLimits limits)
     : path_(std::move(hostPath)), limits_(limits) {
   pending_.reserve(std::min<size_t>(limits_.threshold * 2, size_t{1} << 20));
   thread_ = std::thread([this] { run(); });

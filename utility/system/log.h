@@ -6,12 +6,13 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+
+#include "utility/system/host_path.h"
 
 namespace common {
 
@@ -42,7 +43,7 @@ class LogFile;
 class LogWriter {
  public:
   // Writes to the file |hostPath| of this system.
-  explicit LogWriter(std::filesystem::path hostPath, LogLimits limits = {});
+  explicit LogWriter(utility::HostPath hostPath, LogLimits limits = {});
   ~LogWriter();  // stops the writer after writing what is pending (tests; the process one lives on)
   LogWriter(const LogWriter&) = delete;
   LogWriter& operator=(const LogWriter&) = delete;
@@ -65,7 +66,7 @@ class LogWriter {
   void run();
   void writeBatch(LogFile& file, const std::string& batch);
 
-  const std::filesystem::path path_;
+  const utility::HostPath path_;
   const LogLimits limits_;
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 
+#include "utility/system/host_path.h"
 #include "utility/system/platform_file.h"
 
 namespace common {
@@ -19,7 +19,7 @@ class LogFile {
 
   // Opens (or creates) the file |hostPath| of this system; false when it cannot be opened or is
   // not a regular file.
-  bool open(const std::filesystem::path& hostPath);
+  bool open(const utility::HostPath& hostPath);
   bool isOpen() const { return file_.valid(); }
   void close();
 

@@ -75,7 +75,7 @@ std::mutex gWriteMutex;
 
 bool write(const std::string& section, const std::string& key, const std::string& value, const std::wstring& file) {
   if (!isWritable(section, key, value)) return false;
-  const std::filesystem::path host = toHostPath(file);
+  const HostPath host = toHostPath(file);
   if (host.empty()) return false;
   std::lock_guard<std::mutex> lock(gWriteMutex);
   std::vector<uint8_t> bytes;

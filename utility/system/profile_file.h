@@ -5,10 +5,11 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "utility/system/host_path.h"
 
 namespace utility {
 namespace profile {
@@ -40,7 +41,7 @@ bool writeBytes(const std::string& section, const std::string& key, const std::s
 
 // The platform part: replaces the file |hostPath| of this system with |bytes| (a new file made
 // exclusively in the same folder, flushed to disk, put in the old one's place in one step).
-bool replaceFile(const std::filesystem::path& hostPath, const std::string& bytes);
+bool replaceFile(const HostPath& hostPath, const std::string& bytes);
 
 }  // namespace profile
 }  // namespace utility

@@ -2,12 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "utility/system/host_path.h"
 #include "utility/system/platform_file.h"
 
 namespace utility {
@@ -56,7 +56,7 @@ std::wstring appDataDir();
 std::wstring desktopDir();
 // Tests: the folder |hostPath| of this system answers for the desktop folder (empty restores
 // the user's).
-void setDesktopDirForTesting(const std::filesystem::path& hostPath);
+void setDesktopDirForTesting(const HostPath& hostPath);
 
 }  // namespace ufile
 

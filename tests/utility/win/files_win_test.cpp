@@ -302,7 +302,7 @@ TEST(WinDrives, FixedDrivesAreTheSystemsOwn) {
   }
   // Windows texts are the system's paths as they are.
   const std::wstring path = L"D:\\Tarnwick\\..\\T\u00e4rnwick9\\";
-  EXPECT_EQ(utility::toHostPath(path).wstring(), path);
+  EXPECT_EQ(utility::toHostPath(path).native(), path);
   EXPECT_EQ(utility::fromHostPath(fs::path(path)), path);
 }
 

@@ -66,7 +66,7 @@ class ShellLinks : public ::testing::Test {
  protected:
   void SetUp() override {
     desktop_ = temp_.path() / "Desktop";
-    utility::ufile::setDesktopDirForTesting(utility::wideToUtf8(desktop_.wstring()));
+    utility::ufile::setDesktopDirForTesting(desktop_);
     {
       std::lock_guard<std::mutex> lock(gLogMutex);
       gLog.clear();
@@ -159,7 +159,7 @@ TEST_F(ShellLinks, FailuresAreLoggedAndReported) {
       {"no target", desktop_, L"a", L"", L"install 3 of create shortcut failed!"},
   };
   for (const Case& c : cases) {
-    utility::ufile::setDesktopDirForTesting(utility::wideToUtf8(c.desktop.wstring()));
+    utility::ufile::setDesktopDirForTesting(c.desktop);
     {
       std::lock_guard<std::mutex> lock(gLogMutex);
       gLog.clear();
@@ -173,7 +173,7 @@ TEST_F(ShellLinks, FailuresAreLoggedAndReported) {
 TEST_F(ShellLinks, LongNamesAreCutToFitThePath) {
   const size_t depth = 240 - temp_.path().wstring().size() - 1;
   const fs::path deep = temp_.path() / std::string(depth, 'd');
-  utility::ufile::setDesktopDirForTesting(utility::wideToUtf8(deep.wstring()));
+  utility::ufile::setDesktopDirForTesting(deep);
   ASSERT_TRUE(helper::disk::createShortcut(std::wstring(100, L'n'), L"", L"", folder_ + L"corvide.exe", L""));
   const std::vector<fs::path> files = filesBelow(deep);
   ASSERT_EQ(files.size(), 1u);

@@ -17,7 +17,7 @@ void paintOn(OffscreenRenderer& renderer, _cairo* context, Control& root, double
 
 // The desktop host's paint hook (a CairoPaintHook): paints |window| onto |context|, whose
 // surface's device scale is the screen's; only |dirty| (layout pixels) is drawn. A window
-// without a drawing made by useWindowPainting is filled white.
+// without a drawing made by useWindowDrawing is filled white.
 void paintWindow(_cairo* context, WindowImplBase& window, const Rect& dirty);
 
 }  // namespace toolkit

@@ -2,7 +2,6 @@
 
 #include "toolkit/painting/linux/cairo_paint.h"
 #include "toolkit/painting/window_painting.h"
-#include "toolkit/headless/headless_host.h"
 
 namespace toolkit {
 namespace {
@@ -17,12 +16,9 @@ class PaintedWindowDrawing : public WindowDrawing {
 
 }  // namespace
 
-void useWindowPainting(ImageFileReader files) {
+void useWindowDrawing(ImageFileReader files) {
   setWindowDrawingMaker([files](WindowImplBase& window) -> std::unique_ptr<WindowDrawing> {
     return std::make_unique<PaintedWindowDrawing>(window.fonts(), files);
-  });
-  setHeadlessRenderer([](WindowImplBase& window, const std::string& pngPath) {
-    return writePng(renderWindow(window), pngPath);
   });
 }
 

@@ -38,7 +38,7 @@ std::string sysfsRoot() {
   return gSysfsRoot;
 }
 
-std::string hostRootOf(const std::wstring& root) { return utility::toHostPath(root); }
+std::string hostRootOf(const std::wstring& root) { return utility::toHostPath(root).native(); }
 
 struct MountEntry {
   std::string type;
@@ -193,7 +193,7 @@ bool freeBytes(const std::wstring& root, uint64_t& bytes) {
 }
 
 FolderState folderState(const std::wstring& path) {
-  std::string host = utility::toHostPath(path);
+  std::string host = utility::toHostPath(path).native();
   while (host.size() > 1 && host.back() == '/') host.pop_back();
   if (host.empty()) return FolderState::usable;
   // Up to the nearest part that exists: a folder to write in, or a file in the way.

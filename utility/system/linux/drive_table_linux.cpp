@@ -116,7 +116,7 @@ std::vector<Drive> detectDriveTable() {
   return drives;
 }
 
-std::filesystem::path toHostPath(const std::wstring& path) {
+HostPath toHostPath(const std::wstring& path) {
   // No file name holds a NUL; cut at one, a checked path would name another file.
   if (path.find(L'\0') != std::wstring::npos) return {};
   std::string host;
@@ -161,7 +161,7 @@ std::filesystem::path toHostPath(const std::wstring& path) {
   return host;
 }
 
-std::wstring fromHostPath(const std::filesystem::path& path) {
+std::wstring fromHostPath(const HostPath& path) {
   const std::string& hostPath = path.native();
   const std::vector<Drive> table = driveTable();
   const Drive* best = nullptr;

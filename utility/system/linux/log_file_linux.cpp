@@ -19,7 +19,7 @@ int fdOf(const utility::PlatformFile& file) { return static_cast<int>(file.get()
 
 }  // namespace
 
-bool LogFile::open(const std::filesystem::path& hostPath) {
+bool LogFile::open(const utility::HostPath& hostPath) {
   close();
   if (hostPath.empty()) return false;
   // A link planted at the log path must not redirect the writes.

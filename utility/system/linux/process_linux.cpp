@@ -71,7 +71,7 @@ struct Program {
 Program hostProgram(const std::wstring& file) {
   const bool isPath = file.find_first_of(L"\\/") != std::wstring::npos ||
                       (file.size() >= 2 && file[1] == L':');
-  if (isPath) return {utility::toHostPath(file), false};
+  if (isPath) return {utility::toHostPath(file).native(), false};
   return {utility::wideToUtf8(file), true};
 }
 

@@ -7,7 +7,7 @@
 
 namespace utility::profile {
 
-bool replaceFile(const std::filesystem::path& hostPath, const std::string& bytes) {
+bool replaceFile(const HostPath& hostPath, const std::string& bytes) {
   GError* error = nullptr;
   const bool ok = g_file_set_contents_full(
       hostPath.c_str(), bytes.data(), static_cast<gssize>(bytes.size()),

@@ -34,7 +34,7 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
     logFailure(__LINE__, L"install 1 of create shortcut failed!");
     return false;
   }
-  const std::string folder = utility::toHostPath(desktop);
+  const std::string folder = utility::toHostPath(desktop).native();
   struct stat st {};
   if (folder.empty() || !utility::ufile::makeDir(desktop) || ::stat(folder.c_str(), &st) != 0 ||
       !S_ISDIR(st.st_mode)) {
@@ -47,12 +47,12 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
   const std::string fileName = launcherFileName(linkName);
   LauncherEntry entry;
   entry.name = linkName;
-  entry.program = utility::toHostPath(targetFile);
+  entry.program = utility::toHostPath(targetFile).native();
   for (const std::wstring& argument : utility::splitCommandLine(arguments)) {
     entry.arguments.push_back(utility::wideToUtf8(argument));
   }
-  if (!workingFolder.empty()) entry.workingFolder = utility::toHostPath(workingFolder);
-  if (!iconFile.empty()) entry.icon = utility::toHostPath(iconFile);
+  if (!workingFolder.empty()) entry.workingFolder = utility::toHostPath(workingFolder).native();
+  if (!iconFile.empty()) entry.icon = utility::toHostPath(iconFile).native();
   std::string temp = folder + "/.tarnwick-launcher-XXXXXX";
   std::vector<char> tempName(temp.begin(), temp.end());
   tempName.push_back('\0');

@@ -93,14 +93,14 @@ int copyAcrossVolumes(const std::string& from, const std::string& to) {
 }  // namespace
 
 bool exists(const std::wstring& path) {
-  const std::string host = toHostPath(path);
+  const std::string host = toHostPath(path).native();
   struct stat st {};
   return !host.empty() && stat(host.c_str(), &st) == 0;
 }
 
 bool fileSize(const std::wstring& path, uint64_t& size) {
   // stat, not open: opening a FIFO would wait for a writer. Only regular files have a size.
-  const std::string host = toHostPath(path);
+  const std::string host = toHostPath(path).native();
   struct stat st {};
   if (host.empty() || stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   size = static_cast<uint64_t>(st.st_size);
@@ -109,7 +109,7 @@ bool fileSize(const std::wstring& path, uint64_t& size) {
 
 bool readFile(const std::wstring& path, uint64_t maxSize, std::vector<uint8_t>& bytes) {
   bytes.clear();
-  const std::string host = toHostPath(path);
+  const std::string host = toHostPath(path).native();
   if (host.empty()) return false;
   struct stat st {};
   const int fd = posix::openRegularFile(host, O_RDONLY, 0, &st);  // a FIFO never holds it up
@@ -133,7 +133,7 @@ bool readFile(const std::wstring& path, uint64_t maxSize, std::vector<uint8_t>& 
 }
 
 bool makeDir(const std::wstring& path) {
-  const int error = makeDirs(toHostPath(path));
+  const int error = makeDirs(toHostPath(path).native());
   if (error == 0) return true;
   common::logPrint("utility::ufile::makeDir", __LINE__, L"make dir failed! error = %d.", error);
   return false;
@@ -142,8 +142,8 @@ bool makeDir(const std::wstring& path) {
 void setAlwaysCopyOnMoveForTesting(bool always) { gAlwaysCopy.store(always); }
 
 bool moveFile(const std::wstring& from, const std::wstring& to, unsigned flags) {
-  const std::string source = toHostPath(from);
-  const std::string target = toHostPath(to);
+  const std::string source = toHostPath(from).native();
+  const std::string target = toHostPath(to).native();
   int error = 0;
   struct stat st {};
   if (source.empty() || target.empty()) {
@@ -165,7 +165,7 @@ bool moveFile(const std::wstring& from, const std::wstring& to, unsigned flags) 
 }
 
 bool removeFile(const std::wstring& path) {
-  const std::string host = toHostPath(path);
+  const std::string host = toHostPath(path).native();
   if (!host.empty() && ::unlink(host.c_str()) == 0) return true;
   common::logPrint("utility::ufile::removeFile", __LINE__, L"removeFile file from [ %s ] error = %d.",
                    path.c_str(), host.empty() ? ENOENT : errno);
@@ -173,7 +173,7 @@ bool removeFile(const std::wstring& path) {
 }
 
 bool setExecutable(const std::wstring& path) {
-  const std::string host = toHostPath(path);
+  const std::string host = toHostPath(path).native();
   struct stat st {};
   const int fd = host.empty() ? -1 : posix::openRegularFile(host, O_RDONLY | O_NOFOLLOW, 0, &st);
   int error = fd < 0 ? (host.empty() ? ENOENT : errno) : 0;
@@ -235,7 +235,7 @@ bool FileHandle::open(const std::wstring& path) {
 
 bool FileHandle::open(const std::wstring& path, int& error) {
   close();
-  const std::string host = toHostPath(path);
+  const std::string host = toHostPath(path).native();
   if (host.empty()) {
     error = kErrorPathNotFound;  // unknown drive
     return false;

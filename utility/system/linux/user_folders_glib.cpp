@@ -18,7 +18,7 @@ namespace ufile {
 namespace {
 
 std::mutex gDesktopMutex;
-std::filesystem::path gDesktopForTesting;  // guarded by gDesktopMutex
+HostPath gDesktopForTesting;  // guarded by gDesktopMutex
 
 std::wstring withoutTrailingSeparator(std::string folder) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
@@ -47,7 +47,7 @@ std::wstring desktopDir() {
   return withoutTrailingSeparator(std::move(folder));
 }
 
-void setDesktopDirForTesting(const std::filesystem::path& hostPath) {
+void setDesktopDirForTesting(const HostPath& hostPath) {
   std::lock_guard<std::mutex> lock(gDesktopMutex);
   gDesktopForTesting = hostPath;
 }

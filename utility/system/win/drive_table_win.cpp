@@ -20,12 +20,12 @@ std::vector<Drive> detectDriveTable() {
   return drives;
 }
 
-std::filesystem::path toHostPath(const std::wstring& path) {
+HostPath toHostPath(const std::wstring& path) {
   // No file name holds a NUL; cut at one, a checked path would name another file.
   if (path.find(L'\0') != std::wstring::npos) return {};
-  return std::filesystem::path(path);
+  return HostPath(path);
 }
 
-std::wstring fromHostPath(const std::filesystem::path& hostPath) { return hostPath.native(); }
+std::wstring fromHostPath(const HostPath& hostPath) { return hostPath.native(); }
 
 }  // namespace utility

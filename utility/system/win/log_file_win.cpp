@@ -15,7 +15,7 @@ HANDLE handleOf(const utility::PlatformFile& file) { return reinterpret_cast<HAN
 
 LogFile::~LogFile() { close(); }
 
-bool LogFile::open(const std::filesystem::path& hostPath) {
+bool LogFile::open(const utility::HostPath& hostPath) {
   close();
   if (hostPath.empty()) return false;
   // Others may read and write the log meanwhile; a link planted at its name must not redirect

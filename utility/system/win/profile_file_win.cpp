@@ -10,7 +10,7 @@
 
 namespace utility::profile {
 
-bool replaceFile(const std::filesystem::path& hostPath, const std::string& bytes) {
+bool replaceFile(const HostPath& hostPath, const std::string& bytes) {
   const std::wstring target = hostPath.native();
   if (target.empty()) return false;
   const std::wstring folder = win::folderOf(target);

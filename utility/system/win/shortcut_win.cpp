@@ -44,14 +44,16 @@ bool createShortcut(const std::wstring& linkName, const std::wstring& iconFile,
   const std::wstring fileName =
       desktop.size() < MAX_PATH - 1 ? shellLinkFileName(linkName, MAX_PATH - 1 - desktop.size()) : std::wstring();
   utility::com::ApartmentScope apartment;
+  // The class and interface ids from the headers (__uuidof), not from libuuid's large objects.
   utility::com::ComPtr<IShellLinkW> link;
   if (fileName.empty() || targetFile.empty() || !apartment.usable() ||
-      FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.receive()))) {
+      FAILED(::CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
+                                link.receive()))) {
     logFailure(__LINE__, L"install 3 of create shortcut failed!");
     return false;
   }
   utility::com::ComPtr<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, file.receive()))) {
+  if (FAILED(link->QueryInterface(__uuidof(IPersistFile), file.receive()))) {
     logFailure(__LINE__, L"install 4 of create shortcut failed!");
     return false;
   }

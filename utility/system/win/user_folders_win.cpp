@@ -1,5 +1,8 @@
 // The user's roaming application-data and desktop folders, as the shell knows them.
 #include <windows.h>
+// The folder ids are defined here (initguid.h), not taken from libuuid, whose objects bring
+// thousands of other ids (about 40 KB) into the program.
+#include <initguid.h>
 #include <knownfolders.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -14,7 +17,7 @@ namespace utility::ufile {
 namespace {
 
 std::mutex gDesktopMutex;
-std::filesystem::path gDesktopForTesting;  // guarded by gDesktopMutex
+HostPath gDesktopForTesting;  // guarded by gDesktopMutex
 
 std::wstring withoutTrailingSeparator(std::wstring folder) {
   while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
@@ -45,7 +48,7 @@ std::wstring desktopDir() {
   return knownFolder(FOLDERID_Desktop);
 }
 
-void setDesktopDirForTesting(const std::filesystem::path& hostPath) {
+void setDesktopDirForTesting(const HostPath& hostPath) {
   std::lock_guard<std::mutex> lock(gDesktopMutex);
   gDesktopForTesting = hostPath;
 }
