@@ -22,7 +22,7 @@ namespace {
 // The desktop's windows with the GDI painter; null when no window can be made. Development builds
 // say "first-frame" on standard output once the main window is painted (start-up benchmarks).
 std::unique_ptr<toolkit::WindowHostFactory> openWindowSystem(const toolkit::TextMeasurer& measurer) {
-  toolkit::useWindowPainting();
+  toolkit::useWindowDrawing();
   const bool sayFirstFrame = utility::devOverride("TARNWICK_FIRST_FRAME").has_value();
   auto paint = [sayFirstFrame, said = false](HDC dc, toolkit::WindowImplBase& window,
                                              const toolkit::Rect& dirty) mutable {

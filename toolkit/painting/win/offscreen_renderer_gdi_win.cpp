@@ -88,9 +88,4 @@ void paintOn(OffscreenRenderer& renderer, HDC dc, Control& root, double scale, c
   GdiFlush();
 }
 
-bool writePng(const OffscreenImage& image, const std::string& path) {
-  if (image.empty()) return false;
-  return wic::writePng(image.pixels.data(), image.width, image.height, path);
-}
-
 }  // namespace toolkit

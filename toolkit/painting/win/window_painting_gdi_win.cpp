@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <algorithm>
 
-#include "toolkit/headless/headless_host.h"
 #include "toolkit/painting/win/gdi_objects_win.h"
 #include "toolkit/painting/win/gdi_paint.h"
 #include "toolkit/painting/window_painting.h"
@@ -20,12 +19,9 @@ class PaintedWindowDrawing : public WindowDrawing {
 
 }  // namespace
 
-void useWindowPainting(ImageFileReader files) {
+void useWindowDrawing(ImageFileReader files) {
   setWindowDrawingMaker([files](WindowImplBase& window) -> std::unique_ptr<WindowDrawing> {
     return std::make_unique<PaintedWindowDrawing>(window.fonts(), files);
-  });
-  setHeadlessRenderer([](WindowImplBase& window, const std::string& pngPath) {
-    return writePng(renderWindow(window), pngPath);
   });
 }
 
