@@ -274,7 +274,7 @@ bool FileHandle::open(const std::wstring& path, int& error) {
 bool FileHandle::openToContinue(const std::wstring& path, uint64_t keep,
                                 const std::function<void(const char*, size_t)>& kept, int& error) {
   close();
-  const std::string host = toHostPath(path);
+  const std::string host = toHostPath(path).native();
   if (host.empty()) {
     error = kErrorPathNotFound;
     return false;
