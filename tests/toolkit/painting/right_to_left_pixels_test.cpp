@@ -81,7 +81,9 @@ TEST(RightToLeftPixelsTest, TextsTakeTheRightToLeftBaseDirection) {
       auto made = std::make_unique<Label>();
       made->setText(text);
       EXPECT_FALSE(made->setAttribute(L"align", align));
-      if (*fitting != 0) EXPECT_FALSE(made->setAttribute(fitting, L"true"));
+      if (*fitting != 0) {
+        EXPECT_FALSE(made->setAttribute(fitting, L"true"));
+      }
       return made;
     };
     const OffscreenImage rtl = render(*label(L"abc!", L"left"), true, Size{120, 24});

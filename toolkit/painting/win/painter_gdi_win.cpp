@@ -136,6 +136,23 @@ bool breakBefore(std::wstring_view text, size_t at) {
   return space(before) || wide(before) || wide(after);
 }
 
+// A copy of the 32-bit DIB section |bitmap| flipped left to right; null when it cannot be made.
+HBITMAP mirroredCopy(HBITMAP bitmap) {
+  DIBSECTION section{};
+  if (GetObjectW(bitmap, sizeof(section), &section) != sizeof(section) ||
+      section.dsBm.bmBitsPixel != 32 || section.dsBm.bmBits == nullptr) {
+    return nullptr;
+  }
+  const gdi::Pixels from{static_cast<uint8_t*>(section.dsBm.bmBits), section.dsBm.bmWidth,
+                         std::abs(section.dsBm.bmHeight), section.dsBm.bmWidthBytes};
+  gdi::Pixels to;
+  HBITMAP copy = gdi::createDib(from.width, from.height, &to);
+  if (copy == nullptr) return nullptr;
+  GdiFlush();
+  for (int y = 0; y < from.height; ++y) std::reverse_copy(from.row(y), from.row(y) + from.width, to.row(y));
+  return copy;
+}
+
 uint32_t premultiplied(Color color, uint32_t coverage) {
   const uint32_t a = ((color >> 24) * coverage + 127) / 255;
   const uint32_t r = (((color >> 16) & 0xFF) * a + 127) / 255;
@@ -422,9 +439,11 @@ struct GdiPainter::Impl {
 
   // Lays |text| out in lines no wider than |maxWidth| device pixels (0: no limit). |wrap| breaks
   // lines at spaces and beside CJK characters (inside a word that does not fit); |ellipsis| ends
-  // a line that does not fit, or the last of |maxLines| (0: any number), in an ellipsis.
+  // a line that does not fit, or the last of |maxLines| (0: any number), in an ellipsis. With
+  // |baseRightToLeft| every paragraph reads right to left, else each takes the direction of its
+  // first strong letter.
   TextLayout layoutText(std::wstring_view text, int id, const FontEntry& primary, int maxWidth,
-                        bool wrap, bool ellipsis, int maxLines) const {
+                        bool wrap, bool ellipsis, int maxLines, bool baseRightToLeft = false) const {
     TextLayout result;
     result.lineHeight = std::max(1, primary.height);
     result.advance.assign(text.size(), 0);
@@ -439,7 +458,7 @@ struct GdiPainter::Impl {
       const std::wstring_view body = text.substr(paragraph, shownEnd - paragraph);
       const FontEntry& entry = fontFor(id, primary, body);
       const int ellipsisWidth = ellipsis ? extent(std::wstring_view(&kEllipsis, 1), entry) : 0;
-      const bool rtl = rightToLeft(body);
+      const bool rtl = baseRightToLeft || rightToLeft(body);
       const std::vector<int> advance = advances(body, entry, rtl);
       std::copy(advance.begin(), advance.end(),
                 result.advance.begin() + static_cast<ptrdiff_t>(paragraph));
@@ -651,16 +670,27 @@ bool GdiPainter::drawImage(const Rect& rect, const ImageAttribute& image) {
 
   const Rect visible = intersect(device, impl_->clip());
   if (visible.width() <= 0 || visible.height() <= 0) return true;
-  gdi::Selection selected(impl_->sourceDc.get(), cached->bitmap);
+  // A flipped image is its mirrored copy drawn with every part reflected about the target's
+  // middle (AlphaBlend takes no negative extents).
+  gdi::Object<HBITMAP> mirrored;
+  if (image.mirror) {
+    mirrored.reset(mirroredCopy(cached->bitmap));
+    if (!mirrored) return true;
+  }
+  gdi::Selection selected(impl_->sourceDc.get(), image.mirror ? mirrored.get() : cached->bitmap);
   BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(std::min(image.fade, 255)), AC_SRC_ALPHA};
   for (int row = 0; row < 3; ++row) {
     const int sy = ys.source[row], sh = ys.source[row + 1] - sy;
     const int dy = ys.device[row], dh = ys.device[row + 1] - dy;
     if (sh <= 0 || dh <= 0) continue;
     for (int column = 0; column < 3; ++column) {
-      const int sx = xs.source[column], sw = xs.source[column + 1] - sx;
-      const int dx = xs.device[column], dw = xs.device[column + 1] - dx;
+      int sx = xs.source[column], dx = xs.device[column];
+      const int sw = xs.source[column + 1] - sx, dw = xs.device[column + 1] - dx;
       if (sw <= 0 || dw <= 0) continue;
+      if (image.mirror) {
+        sx = cached->width - sx - sw;
+        dx = device.left + device.right - dx - dw;
+      }
       // Each part samples only its own pixels, so stretching never bleeds a neighbour in.
       const Rect part = intersect(Rect{dx, dy, dx + dw, dy + dh}, visible);
       if (part.width() <= 0 || part.height() <= 0) continue;
@@ -683,8 +713,9 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
   const int maxLines = style.wordBreak && style.endEllipsis
                            ? std::max(1, box.height() / std::max(1, entry.height))
                            : 0;
-  const TextLayout layout = impl_->layoutText(source, style.font, entry, fitted ? box.width() : 0,
-                                              style.wordBreak, style.endEllipsis, maxLines);
+  const TextLayout layout =
+      impl_->layoutText(source, style.font, entry, fitted ? box.width() : 0, style.wordBreak,
+                        style.endEllipsis, maxLines, style.rightToLeft);
   if (layout.lines.empty()) return;
 
   const int blockHeight = static_cast<int>(layout.lines.size()) * layout.lineHeight;
