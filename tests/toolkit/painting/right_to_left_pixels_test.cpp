@@ -95,5 +95,21 @@ TEST(RightToLeftPixelsTest, TextsTakeTheRightToLeftBaseDirection) {
   }
 }
 
+// Broken into lines, each line of a right-to-left paragraph reads right to left at the same
+// edge: "abc def!" in two lines shows "abc" over "!def".
+TEST(RightToLeftPixelsTest, EachBrokenLineReadsRightToLeft) {
+  auto broken = [](const wchar_t* text, const wchar_t* align, bool rightToLeft) {
+    Label label;
+    label.setText(text);
+    EXPECT_FALSE(label.setAttribute(L"align", align));
+    EXPECT_FALSE(label.setAttribute(L"wordbreak", L"true"));
+    return render(label, rightToLeft, Size{34, 48});
+  };
+  const OffscreenImage rtl = broken(L"abc def!", L"left", true);
+  ASSERT_FALSE(rtl.empty());
+  EXPECT_EQ(rtl.pixels, broken(L"abc\n!def", L"right", false).pixels);
+  EXPECT_NE(rtl.pixels, broken(L"abc\ndef!", L"right", false).pixels);
+}
+
 }  // namespace
 }  // namespace toolkit
