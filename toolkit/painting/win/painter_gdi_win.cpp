@@ -149,7 +149,9 @@ HBITMAP mirroredCopy(HBITMAP bitmap) {
   HBITMAP copy = gdi::createDib(from.width, from.height, &to);
   if (copy == nullptr) return nullptr;
   GdiFlush();
-  for (int y = 0; y < from.height; ++y) std::reverse_copy(from.row(y), from.row(y) + from.width, to.row(y));
+  for (int y = 0; y < from.height; ++y) {
+    std::reverse_copy(from.row(y), from.row(y) + from.width, to.row(y));
+  }
   return copy;
 }
 
@@ -203,6 +205,13 @@ struct TextLine {
   int width = 0;       // device pixels
   bool rtl = false;
   const FontEntry* font = nullptr;  // the face the line is drawn in
+};
+
+// A stretch of one direction of a line: source characters from |start| to |end|.
+struct LinePiece {
+  size_t start = 0;
+  size_t end = 0;
+  bool rtl = false;
 };
 
 struct TextLayout {
@@ -443,7 +452,8 @@ struct GdiPainter::Impl {
   // |baseRightToLeft| every paragraph reads right to left, else each takes the direction of its
   // first strong letter.
   TextLayout layoutText(std::wstring_view text, int id, const FontEntry& primary, int maxWidth,
-                        bool wrap, bool ellipsis, int maxLines, bool baseRightToLeft = false) const {
+                        bool wrap, bool ellipsis, int maxLines,
+                        bool baseRightToLeft = false) const {
     TextLayout result;
     result.lineHeight = std::max(1, primary.height);
     result.advance.assign(text.size(), 0);
@@ -526,20 +536,70 @@ struct GdiPainter::Impl {
     return result;
   }
 
-  // Where text of the source from |from| to |to| stands on |line|, relative to its left edge.
-  std::pair<int, int> span(const TextLayout& layout, const TextLine& line, size_t from,
-                           size_t to) const {
-    const size_t first = std::max(from, line.start);
-    const size_t last = std::min(to, line.start + line.count);
-    if (last <= first) return {0, 0};
+  // The pieces of |line| as they stand from left to right: ranges of the source of one direction,
+  // ordered by the same rules ETO_RTLREADING draws the line with (one piece when they cannot be
+  // worked out).
+  std::vector<LinePiece> pieces(std::wstring_view source, const TextLine& line) const {
+    std::vector<LinePiece> result;
+    const std::wstring_view text = source.substr(line.start, line.count);
+    const int count = static_cast<int>(text.size());
+    std::vector<SCRIPT_ITEM> items(static_cast<size_t>(count) + 1);
+    SCRIPT_CONTROL control{};
+    SCRIPT_STATE state{};
+    state.uBidiLevel = line.rtl ? 1 : 0;
+    int itemCount = 0;
+    if (count > 0 &&
+        SUCCEEDED(ScriptItemize(text.data(), count, count, &control, &state, items.data(),
+                                &itemCount)) &&
+        itemCount > 0) {
+      std::vector<BYTE> levels(static_cast<size_t>(itemCount));
+      std::vector<int> order(static_cast<size_t>(itemCount));
+      for (size_t i = 0; i < levels.size(); ++i) {
+        levels[i] = static_cast<BYTE>(items[i].a.s.uBidiLevel);
+      }
+      if (SUCCEEDED(ScriptLayout(itemCount, levels.data(), order.data(), nullptr))) {
+        for (const int visual : order) {
+          if (visual < 0 || visual >= itemCount) break;
+          const auto i = static_cast<size_t>(visual);
+          result.push_back(LinePiece{line.start + static_cast<size_t>(items[i].iCharPos),
+                                     line.start + static_cast<size_t>(items[i + 1].iCharPos),
+                                     (levels[i] & 1) != 0});
+        }
+        if (result.size() == order.size()) return result;
+      }
+    }
+    return {LinePiece{line.start, line.start + line.count, line.rtl}};
+  }
+
+  // Where text of the source from |from| to |to| stands on |line| (laid out in |pieces|),
+  // relative to its left edge: one stretch per piece it touches.
+  std::vector<std::pair<int, int>> spans(const TextLayout& layout, const TextLine& line,
+                                         const std::vector<LinePiece>& pieces, size_t from,
+                                         size_t to) const {
+    std::vector<std::pair<int, int>> result;
     auto at = [&](size_t index) {  // width of the line's text before |index|
       if (index <= line.start) return 0;
-      return layout.advance[index - 1] - (line.start == 0 ? 0 : layout.advance[line.start - 1]);
+      // The advance table restarts with each paragraph; a line never crosses one.
+      return std::max(0, layout.advance[index - 1] -
+                             (line.start == 0 ? 0 : layout.advance[line.start - 1]));
     };
-    // The advance table restarts with each paragraph; a line never crosses one.
-    const int left = std::max(0, at(first)), right = std::max(left, at(last));
-    if (!line.rtl) return {left, right};
-    return {line.width - right, line.width - left};
+    // An ellipsis ends the line where it reads: at the left of a right-to-left one.
+    int x = line.rtl ? line.width - at(line.start + line.count) : 0;
+    for (const LinePiece& piece : pieces) {
+      const int width = std::max(0, at(piece.end) - at(piece.start));
+      const size_t first = std::max(from, piece.start), last = std::min(to, piece.end);
+      if (first < last) {
+        const int left = std::max(0, at(first) - at(piece.start));
+        const int right = std::max(left, at(last) - at(piece.start));
+        if (piece.rtl) {
+          result.emplace_back(x + width - right, x + width - left);
+        } else {
+          result.emplace_back(x + left, x + right);
+        }
+      }
+      x += width;
+    }
+    return result;
   }
 
   void ensureScratch(int width, int height) const {
@@ -758,15 +818,19 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
     impl_->use(textDc, *line.font, impl_->textFont);
     ExtTextOutW(textDc, x - visible.left, y - visible.top, line.rtl ? ETO_RTLREADING : 0, nullptr,
                 line.shown.data(), static_cast<UINT>(line.shown.size()), nullptr);
+    if (text.runs.empty()) continue;
+    const std::vector<LinePiece> pieces = impl_->pieces(source, line);
     for (const MarkupRun& run : text.runs) {
       if (run.start >= source.size()) break;
-      const auto [left, right] = impl_->span(layout, line, run.start, run.start + run.length);
-      if (right <= left) continue;
-      if (run.color) colours[i].push_back(Span{x + left, x + right, *run.color});
-      if (run.underline) {
-        RECT under{x + left - visible.left, y + underlineTop - visible.top,
-                   x + right - visible.left, y + underlineTop + underlineHeight - visible.top};
-        FillRect(textDc, &under, white);
+      for (const auto& [left, right] :
+           impl_->spans(layout, line, pieces, run.start, run.start + run.length)) {
+        if (right <= left) continue;
+        if (run.color) colours[i].push_back(Span{x + left, x + right, *run.color});
+        if (run.underline) {
+          RECT under{x + left - visible.left, y + underlineTop - visible.top,
+                     x + right - visible.left, y + underlineTop + underlineHeight - visible.top};
+          FillRect(textDc, &under, white);
+        }
       }
     }
   }
