@@ -8,6 +8,7 @@
 
 #include "toolkit/win/dpi_win.h"
 #include "toolkit/win/folder_chooser_win.h"
+#include "toolkit/win/text_scale_win.h"
 #include "toolkit/win/window_host_win.h"
 #include "utility/base/main_loop.h"
 #include "utility/base/strings.h"
@@ -47,6 +48,8 @@ WinDesktop::~WinDesktop() {
     if (own) UnregisterClassW(name.c_str(), GetModuleHandleW(nullptr));
   }
 }
+
+double WinDesktop::textScale() const { return desktopTextScale(); }
 
 const wchar_t* WinDesktop::windowClass(const std::wstring& name) {
   const std::wstring className = name.empty() ? std::wstring(L"TarnwickWindow") : name;

@@ -11,6 +11,7 @@
 #include "toolkit/win/dpi_win.h"
 #include "toolkit/win/ime_win.h"
 #include "toolkit/win/keys_win.h"
+#include "toolkit/win/text_scale_win.h"
 #include "toolkit/win/window_host_win.h"
 
 namespace toolkit::win {
@@ -95,6 +96,11 @@ LRESULT WinWindowHost::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DPICHANGED:
       dpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_SETTINGCHANGE:
+      // The text size is one of the accessibility settings; the system does not always name the
+      // area that changed, so any change reads it again (an unchanged scale costs nothing).
+      window_.setTextScale(desktopTextScale());
+      break;
 
     // ---- Pointer ----
     case WM_SETCURSOR:

@@ -122,6 +122,7 @@ class WinDesktop : public WindowHostFactory {
                                          const WindowStyle& style, Size clientSize) override;
   const TextMeasurer& measurer() const override { return measurer_; }
   LayoutFileReader layoutFiles() const override { return files_; }
+  double textScale() const override;
   // Pumps the thread's messages until |done|; a quit of the main loop ends it too (the quit
   // stays for the main loop).
   void runModalLoop(const std::function<bool()>& done) override;

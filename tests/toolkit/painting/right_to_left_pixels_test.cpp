@@ -81,7 +81,9 @@ TEST(RightToLeftPixelsTest, TextsTakeTheRightToLeftBaseDirection) {
       auto made = std::make_unique<Label>();
       made->setText(text);
       EXPECT_FALSE(made->setAttribute(L"align", align));
-      if (*fitting != 0) EXPECT_FALSE(made->setAttribute(fitting, L"true"));
+      if (*fitting != 0) {
+        EXPECT_FALSE(made->setAttribute(fitting, L"true"));
+      }
       return made;
     };
     const OffscreenImage rtl = render(*label(L"abc!", L"left"), true, Size{120, 24});
@@ -90,6 +92,59 @@ TEST(RightToLeftPixelsTest, TextsTakeTheRightToLeftBaseDirection) {
     EXPECT_EQ(rtl.pixels, ltr.pixels);
     // And not what a left-to-right "abc!" at that edge looks like.
     EXPECT_NE(render(*label(L"abc!", L"right"), false, Size{120, 24}).pixels, rtl.pixels);
+  }
+}
+
+// Broken into lines, each line of a right-to-left paragraph reads right to left at the same
+// edge: "abc def!" in two lines shows "abc" over "!def".
+TEST(RightToLeftPixelsTest, EachBrokenLineReadsRightToLeft) {
+  auto broken = [](const wchar_t* text, const wchar_t* align, bool rightToLeft) {
+    Label label;
+    label.setText(text);
+    EXPECT_FALSE(label.setAttribute(L"align", align));
+    EXPECT_FALSE(label.setAttribute(L"wordbreak", L"true"));
+    return render(label, rightToLeft, Size{34, 48});
+  };
+  const OffscreenImage rtl = broken(L"abc def!", L"left", true);
+  ASSERT_FALSE(rtl.empty());
+  EXPECT_EQ(rtl.pixels, broken(L"abc\n!def", L"right", false).pixels);
+  EXPECT_NE(rtl.pixels, broken(L"abc\ndef!", L"right", false).pixels);
+}
+
+// A coloured run stands over its own characters: a left-to-right word keeps its letters in order
+// inside a right-to-left paragraph, and its colour goes with them.
+TEST(RightToLeftPixelsTest, ColouredRunsGoWithTheirCharacters) {
+  const struct {
+    const wchar_t* text;
+    bool redAtTheRight;
+  } cases[] = {
+      {L"abc <c #FF0000>XYZ</c>", true},
+      {L"<c #FF0000>abc</c> XYZ", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text, c.text + std::wcslen(c.text)));
+    Label label;
+    ASSERT_FALSE(label.setAttribute(L"showhtml", L"true"));
+    ASSERT_FALSE(label.setAttribute(L"textcolor", L"#FF000000"));
+    label.setText(c.text);
+    const OffscreenImage image = render(label, true, Size{160, 24});
+    double redX = 0, inkX = 0;
+    int red = 0, ink = 0;
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) {
+        const uint32_t p = image.pixel(x, y);
+        if ((p >> 24) < 0x80) continue;
+        // Premultiplied: a red pixel has red and no green; the rest is black.
+        if (((p >> 16) & 0xFF) > 0x60 && ((p >> 8) & 0xFF) < 0x30) {
+          redX += x, ++red;
+        } else if (((p >> 16) & 0xFF) < 0x30) {
+          inkX += x, ++ink;
+        }
+      }
+    }
+    ASSERT_GT(red, 5);
+    ASSERT_GT(ink, 5);
+    EXPECT_EQ(redX / red > inkX / ink, c.redAtTheRight);
   }
 }
 

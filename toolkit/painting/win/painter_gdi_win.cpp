@@ -136,6 +136,25 @@ bool breakBefore(std::wstring_view text, size_t at) {
   return space(before) || wide(before) || wide(after);
 }
 
+// A copy of the 32-bit DIB section |bitmap| flipped left to right; null when it cannot be made.
+HBITMAP mirroredCopy(HBITMAP bitmap) {
+  DIBSECTION section{};
+  if (GetObjectW(bitmap, sizeof(section), &section) != sizeof(section) ||
+      section.dsBm.bmBitsPixel != 32 || section.dsBm.bmBits == nullptr) {
+    return nullptr;
+  }
+  const gdi::Pixels from{static_cast<uint8_t*>(section.dsBm.bmBits), section.dsBm.bmWidth,
+                         std::abs(section.dsBm.bmHeight), section.dsBm.bmWidthBytes};
+  gdi::Pixels to;
+  HBITMAP copy = gdi::createDib(from.width, from.height, &to);
+  if (copy == nullptr) return nullptr;
+  GdiFlush();
+  for (int y = 0; y < from.height; ++y) {
+    std::reverse_copy(from.row(y), from.row(y) + from.width, to.row(y));
+  }
+  return copy;
+}
+
 uint32_t premultiplied(Color color, uint32_t coverage) {
   const uint32_t a = ((color >> 24) * coverage + 127) / 255;
   const uint32_t r = (((color >> 16) & 0xFF) * a + 127) / 255;
@@ -186,6 +205,13 @@ struct TextLine {
   int width = 0;       // device pixels
   bool rtl = false;
   const FontEntry* font = nullptr;  // the face the line is drawn in
+};
+
+// A stretch of one direction of a line: source characters from |start| to |end|.
+struct LinePiece {
+  size_t start = 0;
+  size_t end = 0;
+  bool rtl = false;
 };
 
 struct TextLayout {
@@ -422,9 +448,12 @@ struct GdiPainter::Impl {
 
   // Lays |text| out in lines no wider than |maxWidth| device pixels (0: no limit). |wrap| breaks
   // lines at spaces and beside CJK characters (inside a word that does not fit); |ellipsis| ends
-  // a line that does not fit, or the last of |maxLines| (0: any number), in an ellipsis.
+  // a line that does not fit, or the last of |maxLines| (0: any number), in an ellipsis. With
+  // |baseRightToLeft| every paragraph reads right to left, else each takes the direction of its
+  // first strong letter.
   TextLayout layoutText(std::wstring_view text, int id, const FontEntry& primary, int maxWidth,
-                        bool wrap, bool ellipsis, int maxLines) const {
+                        bool wrap, bool ellipsis, int maxLines,
+                        bool baseRightToLeft = false) const {
     TextLayout result;
     result.lineHeight = std::max(1, primary.height);
     result.advance.assign(text.size(), 0);
@@ -439,7 +468,7 @@ struct GdiPainter::Impl {
       const std::wstring_view body = text.substr(paragraph, shownEnd - paragraph);
       const FontEntry& entry = fontFor(id, primary, body);
       const int ellipsisWidth = ellipsis ? extent(std::wstring_view(&kEllipsis, 1), entry) : 0;
-      const bool rtl = rightToLeft(body);
+      const bool rtl = baseRightToLeft || rightToLeft(body);
       const std::vector<int> advance = advances(body, entry, rtl);
       std::copy(advance.begin(), advance.end(),
                 result.advance.begin() + static_cast<ptrdiff_t>(paragraph));
@@ -507,20 +536,70 @@ struct GdiPainter::Impl {
     return result;
   }
 
-  // Where text of the source from |from| to |to| stands on |line|, relative to its left edge.
-  std::pair<int, int> span(const TextLayout& layout, const TextLine& line, size_t from,
-                           size_t to) const {
-    const size_t first = std::max(from, line.start);
-    const size_t last = std::min(to, line.start + line.count);
-    if (last <= first) return {0, 0};
+  // The pieces of |line| as they stand from left to right: ranges of the source of one direction,
+  // ordered by the same rules ETO_RTLREADING draws the line with (one piece when they cannot be
+  // worked out).
+  std::vector<LinePiece> pieces(std::wstring_view source, const TextLine& line) const {
+    std::vector<LinePiece> result;
+    const std::wstring_view text = source.substr(line.start, line.count);
+    const int count = static_cast<int>(text.size());
+    std::vector<SCRIPT_ITEM> items(static_cast<size_t>(count) + 1);
+    SCRIPT_CONTROL control{};
+    SCRIPT_STATE state{};
+    state.uBidiLevel = line.rtl ? 1 : 0;
+    int itemCount = 0;
+    if (count > 0 &&
+        SUCCEEDED(ScriptItemize(text.data(), count, count, &control, &state, items.data(),
+                                &itemCount)) &&
+        itemCount > 0) {
+      std::vector<BYTE> levels(static_cast<size_t>(itemCount));
+      std::vector<int> order(static_cast<size_t>(itemCount));
+      for (size_t i = 0; i < levels.size(); ++i) {
+        levels[i] = static_cast<BYTE>(items[i].a.s.uBidiLevel);
+      }
+      if (SUCCEEDED(ScriptLayout(itemCount, levels.data(), order.data(), nullptr))) {
+        for (const int visual : order) {
+          if (visual < 0 || visual >= itemCount) break;
+          const auto i = static_cast<size_t>(visual);
+          result.push_back(LinePiece{line.start + static_cast<size_t>(items[i].iCharPos),
+                                     line.start + static_cast<size_t>(items[i + 1].iCharPos),
+                                     (levels[i] & 1) != 0});
+        }
+        if (result.size() == order.size()) return result;
+      }
+    }
+    return {LinePiece{line.start, line.start + line.count, line.rtl}};
+  }
+
+  // Where text of the source from |from| to |to| stands on |line| (laid out in |pieces|),
+  // relative to its left edge: one stretch per piece it touches.
+  std::vector<std::pair<int, int>> spans(const TextLayout& layout, const TextLine& line,
+                                         const std::vector<LinePiece>& pieces, size_t from,
+                                         size_t to) const {
+    std::vector<std::pair<int, int>> result;
     auto at = [&](size_t index) {  // width of the line's text before |index|
       if (index <= line.start) return 0;
-      return layout.advance[index - 1] - (line.start == 0 ? 0 : layout.advance[line.start - 1]);
+      // The advance table restarts with each paragraph; a line never crosses one.
+      return std::max(0, layout.advance[index - 1] -
+                             (line.start == 0 ? 0 : layout.advance[line.start - 1]));
     };
-    // The advance table restarts with each paragraph; a line never crosses one.
-    const int left = std::max(0, at(first)), right = std::max(left, at(last));
-    if (!line.rtl) return {left, right};
-    return {line.width - right, line.width - left};
+    // An ellipsis ends the line where it reads: at the left of a right-to-left one.
+    int x = line.rtl ? line.width - at(line.start + line.count) : 0;
+    for (const LinePiece& piece : pieces) {
+      const int width = std::max(0, at(piece.end) - at(piece.start));
+      const size_t first = std::max(from, piece.start), last = std::min(to, piece.end);
+      if (first < last) {
+        const int left = std::max(0, at(first) - at(piece.start));
+        const int right = std::max(left, at(last) - at(piece.start));
+        if (piece.rtl) {
+          result.emplace_back(x + width - right, x + width - left);
+        } else {
+          result.emplace_back(x + left, x + right);
+        }
+      }
+      x += width;
+    }
+    return result;
   }
 
   void ensureScratch(int width, int height) const {
@@ -651,16 +730,27 @@ bool GdiPainter::drawImage(const Rect& rect, const ImageAttribute& image) {
 
   const Rect visible = intersect(device, impl_->clip());
   if (visible.width() <= 0 || visible.height() <= 0) return true;
-  gdi::Selection selected(impl_->sourceDc.get(), cached->bitmap);
+  // A flipped image is its mirrored copy drawn with every part reflected about the target's
+  // middle (AlphaBlend takes no negative extents).
+  gdi::Object<HBITMAP> mirrored;
+  if (image.mirror) {
+    mirrored.reset(mirroredCopy(cached->bitmap));
+    if (!mirrored) return true;
+  }
+  gdi::Selection selected(impl_->sourceDc.get(), image.mirror ? mirrored.get() : cached->bitmap);
   BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(std::min(image.fade, 255)), AC_SRC_ALPHA};
   for (int row = 0; row < 3; ++row) {
     const int sy = ys.source[row], sh = ys.source[row + 1] - sy;
     const int dy = ys.device[row], dh = ys.device[row + 1] - dy;
     if (sh <= 0 || dh <= 0) continue;
     for (int column = 0; column < 3; ++column) {
-      const int sx = xs.source[column], sw = xs.source[column + 1] - sx;
-      const int dx = xs.device[column], dw = xs.device[column + 1] - dx;
+      int sx = xs.source[column], dx = xs.device[column];
+      const int sw = xs.source[column + 1] - sx, dw = xs.device[column + 1] - dx;
       if (sw <= 0 || dw <= 0) continue;
+      if (image.mirror) {
+        sx = cached->width - sx - sw;
+        dx = device.left + device.right - dx - dw;
+      }
       // Each part samples only its own pixels, so stretching never bleeds a neighbour in.
       const Rect part = intersect(Rect{dx, dy, dx + dw, dy + dh}, visible);
       if (part.width() <= 0 || part.height() <= 0) continue;
@@ -683,8 +773,9 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
   const int maxLines = style.wordBreak && style.endEllipsis
                            ? std::max(1, box.height() / std::max(1, entry.height))
                            : 0;
-  const TextLayout layout = impl_->layoutText(source, style.font, entry, fitted ? box.width() : 0,
-                                              style.wordBreak, style.endEllipsis, maxLines);
+  const TextLayout layout =
+      impl_->layoutText(source, style.font, entry, fitted ? box.width() : 0, style.wordBreak,
+                        style.endEllipsis, maxLines, style.rightToLeft);
   if (layout.lines.empty()) return;
 
   const int blockHeight = static_cast<int>(layout.lines.size()) * layout.lineHeight;
@@ -727,15 +818,19 @@ void GdiPainter::drawText(const Rect& rect, const MarkupText& text, const TextSt
     impl_->use(textDc, *line.font, impl_->textFont);
     ExtTextOutW(textDc, x - visible.left, y - visible.top, line.rtl ? ETO_RTLREADING : 0, nullptr,
                 line.shown.data(), static_cast<UINT>(line.shown.size()), nullptr);
+    if (text.runs.empty()) continue;
+    const std::vector<LinePiece> pieces = impl_->pieces(source, line);
     for (const MarkupRun& run : text.runs) {
       if (run.start >= source.size()) break;
-      const auto [left, right] = impl_->span(layout, line, run.start, run.start + run.length);
-      if (right <= left) continue;
-      if (run.color) colours[i].push_back(Span{x + left, x + right, *run.color});
-      if (run.underline) {
-        RECT under{x + left - visible.left, y + underlineTop - visible.top,
-                   x + right - visible.left, y + underlineTop + underlineHeight - visible.top};
-        FillRect(textDc, &under, white);
+      for (const auto& [left, right] :
+           impl_->spans(layout, line, pieces, run.start, run.start + run.length)) {
+        if (right <= left) continue;
+        if (run.color) colours[i].push_back(Span{x + left, x + right, *run.color});
+        if (run.underline) {
+          RECT under{x + left - visible.left, y + underlineTop - visible.top,
+                     x + right - visible.left, y + underlineTop + underlineHeight - visible.top};
+          FillRect(textDc, &under, white);
+        }
       }
     }
   }
