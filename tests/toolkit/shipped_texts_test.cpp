@@ -1,6 +1,7 @@
 // The texts that ship inside the executable's skin archive.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,7 +37,17 @@ const std::vector<std::wstring> kKeys = {
     L"confirm", L"download_fail_connection", L"download_fail_refused", L"download_fail_disk",
     L"download_fail_folder", L"MsgBox_exit_installing", L"install_still_running", L"install_not_finished",
     L"path_error_no_drive", L"path_error_not_folder", L"path_error_not_writable", L"path_error_too_long",
+    L"download_rate_left", L"download_rate_B", L"download_rate_KB", L"download_rate_MB", L"download_rate_GB",
+    L"time_left_seconds", L"time_left_minutes", L"time_left_hours", L"time_left_hours_minutes",
+    L"number_decimal_point", L"number_digits",
     L"installprogress_name", L"apkprogress_name", L"language_select"};
+
+// How many "%s" places a text has (every other text has none).
+const std::map<std::wstring, size_t> kFormatCounts = {
+    {L"path_more", 1},          {L"path_ssd", 2},          {L"download_rate_left", 2},
+    {L"download_rate_B", 1},    {L"download_rate_KB", 1},  {L"download_rate_MB", 1},
+    {L"download_rate_GB", 1},   {L"time_left_seconds", 1}, {L"time_left_minutes", 1},
+    {L"time_left_hours", 1},    {L"time_left_hours_minutes", 2}};
 
 // Keys of the table that the string bundles do not carry.
 const std::set<std::wstring> kTableOnly = {
@@ -45,6 +56,9 @@ const std::set<std::wstring> kTableOnly = {
     L"confirm", L"download_fail_connection", L"download_fail_refused", L"download_fail_disk",
     L"download_fail_folder", L"MsgBox_exit_installing", L"install_still_running", L"install_not_finished",
     L"path_error_no_drive", L"path_error_not_folder", L"path_error_not_writable", L"path_error_too_long",
+    L"download_rate_left", L"download_rate_B", L"download_rate_KB", L"download_rate_MB", L"download_rate_GB",
+    L"time_left_seconds", L"time_left_minutes", L"time_left_hours", L"time_left_hours_minutes",
+    L"number_decimal_point", L"number_digits",
     L"installprogress_name", L"apkprogress_name", L"language_select"};
 
 const std::vector<std::pair<std::wstring, std::wstring>> kBundles = {
@@ -113,9 +127,10 @@ TEST_F(ShippedTextsTest, EveryLocaleHasEveryText) {
       ASSERT_NE(it, map.end()) << utility::wideToUtf8(locale + L" " + key);
       EXPECT_FALSE(it->second.empty()) << utility::wideToUtf8(locale + L" " + key);
       EXPECT_LE(it->second.size(), kMaxTableCellLength);
-      // Only the two path texts are format strings.
+      // Only the path texts and the download rate's words are format strings.
       const size_t formats = count(it->second, L"%");
-      const size_t expected = key == L"path_more" ? 1 : key == L"path_ssd" ? 2 : 0;
+      const auto format = kFormatCounts.find(key);
+      const size_t expected = format != kFormatCounts.end() ? format->second : 0;
       EXPECT_EQ(formats, expected) << utility::wideToUtf8(locale + L" " + key + L": " + it->second);
       EXPECT_EQ(count(it->second, L"%s"), expected) << utility::wideToUtf8(locale + L" " + key);
     }
