@@ -10,7 +10,6 @@
 
 #include "app/command_line.h"
 #include "app/installer_run.h"
-#include "app/win/start_warmup_win.h"
 #include "toolkit/painting/win/gdi_paint.h"
 #include "toolkit/painting/window_painting.h"
 #include "toolkit/win/desktop_host_win.h"
@@ -43,8 +42,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before the log or any other file is opened: where libraries may come from.
   const utility::usystem::ProcessStart prepared = utility::usystem::prepareProcessStart();
   if (!prepared.mayRun) return 1;
-  // Only after the library search is limited: the warm-up loads libraries by name.
-  app::StartWarmUp warmUp;
   app::PlatformStart start;
   start.commandLine = argumentsAfterProgramName(GetCommandLineW());
   start.logStart = [&prepared] {
