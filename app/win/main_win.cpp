@@ -29,6 +29,9 @@ std::unique_ptr<toolkit::WindowHostFactory> openWindowSystem(const toolkit::Text
     toolkit::paintWindow(dc, window, dirty);
     if (sayFirstFrame && !said && window.windowClassName() == L"cmainframe") {
       said = true;
+      // The start-up benchmark ends the program on this line and reads the log's first lines
+      // for where the start went: they are written first, not left to the writer's next round.
+      common::flushLog(500);
       std::fputs("first-frame\n", stdout);
       std::fflush(stdout);
     }
