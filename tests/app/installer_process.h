@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,6 +70,13 @@ class InstallerProcess : public ::testing::Test {
         // open and dup2 only: the parent has threads, the child may not allocate.
         const int out = ::open(stdoutFile_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         if (out < 0 || dup2(out, 1) < 0) _exit(126);
+      }
+      if (fileSizeLimit_) {
+        // Writes past the limit fail (EFBIG) as on a full disk; the ignored signal stays so
+        // across execve.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(*fileSizeLimit_), static_cast<rlim_t>(*fileSizeLimit_)};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
       }
       std::vector<char*> argv{const_cast<char*>(exe.c_str())};
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -135,5 +143,6 @@ class InstallerProcess : public ::testing::Test {
   fs::path world_;
   std::vector<std::string> extraEnv_;  // added to every started process's environment, replacing
   fs::path stdoutFile_;                // when set, started processes append their standard output here
+  std::optional<uint64_t> fileSizeLimit_;  // when set, no file a started process writes grows past it
   std::vector<pid_t> children_;
 };

@@ -92,6 +92,8 @@ struct OutcomeCase {
   std::optional<standin::Fault> fault{}; // on every full installer's path
   const char* installer = nullptr;     // TARNWICK_STANDIN_INSTALLER
   std::optional<standin::Fault> playerInfoFault{};  // on the player information
+  std::optional<uint64_t> fileSizeLimit{};  // for the installer's process: its writes fail past it
+  const char* folderAt = nullptr;  // a folder planted at this path under the install folder
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* out) { *out << c.name; }
@@ -104,6 +106,9 @@ TEST_P(QuietOutcome, EndsWithItsExitCode) {
     for (const std::string& path : standin::installerPaths()) services_.setFault(path, *c.fault);
   }
   if (c.playerInfoFault) services_.setFault("/player_files/en/morvane", *c.playerInfoFault);
+  fileSizeLimit_ = c.fileSizeLimit;
+  const fs::path installFolder = world_ / "home/Games/Tarnwick/Tarnwick9";
+  if (c.folderAt != nullptr) fs::create_directories(installFolder / c.folderAt);
   if (c.installer != nullptr) extraEnv_.push_back(std::string("TARNWICK_STANDIN_INSTALLER=") + c.installer);
   const std::string logCopy = (world_ / "copy of the log.txt").string();
   std::vector<std::string> args = {"/quiet", "/log=" + logCopy};
@@ -120,7 +125,13 @@ TEST_P(QuietOutcome, EndsWithItsExitCode) {
   EXPECT_NE(out.find("(exit code " + std::to_string(static_cast<int>(c.exit)) + ")\n"), std::string::npos) << out;
   EXPECT_EQ(roles(c.roles.size()), c.roles);
   const bool installed = c.exit == QuietExit::kInstalled;
-  EXPECT_EQ(fs::is_regular_file(world_ / "home/Games/Tarnwick/Tarnwick9/corvide.exe"), installed);
+  EXPECT_EQ(fs::is_regular_file(installFolder / "corvide.exe"), installed);
+  if (c.exit == QuietExit::kDownloadDiskFull) {
+    // Nothing of the download is left to hold the disk full.
+    EXPECT_FALSE(fs::exists(installFolder / "Tarnwick.exe.tmp"));
+    EXPECT_FALSE(fs::exists(installFolder / "Tarnwick.exe"));
+  }
+  if (c.folderAt != nullptr) EXPECT_TRUE(fs::is_directory(installFolder / c.folderAt)) << "left as it was";
   if (c.exit != QuietExit::kBadArguments) {
     // The log, copied whole once the run had ended.
     const std::string copy = read(logCopy);
@@ -155,6 +166,19 @@ INSTANTIATE_TEST_SUITE_P(
                     {"folder: cannot be used (no such drive)"}},
         OutcomeCase{"download refused by the server", kFolder, QuietExit::kDownloadRefused, {},
                     {"result: the download failed (exit code 12)"}, standin::Fault{.status = 500}},
+        // A reply the server calls whole that is no installer: neither stack knows what went wrong.
+        OutcomeCase{"download too small to be an installer", kFolder, QuietExit::kDownloadFailed, {},
+                    {"result: the download failed (exit code 10)"},
+                    standin::Fault{.replaceBody = true, .body = "<html><body>Please try again later</body></html>"}},
+        // A limit on file sizes fails the writes as a full disk does.
+        OutcomeCase{"download fills the disk", kFolder, QuietExit::kDownloadDiskFull, {},
+                    {"result: the download failed (exit code 13)"}, std::nullopt, nullptr, std::nullopt,
+                    uint64_t{512} << 10},
+        // The download's file cannot be created where a folder holds its name; the install folder
+        // passes its checks.
+        OutcomeCase{"download file cannot be created", kFolder, QuietExit::kDownloadFolderNotWritable, {},
+                    {"result: the download failed (exit code 14)"}, std::nullopt, nullptr, std::nullopt,
+                    std::nullopt, "Tarnwick.exe.tmp"},
         OutcomeCase{"download cut off every time", kFolder, QuietExit::kDownloadNoConnection, {},
                     {"result: the download failed (exit code 11)"}, standin::Fault{.dropAfterBytes = 65536}},
         OutcomeCase{"the installer is not the one announced", kFolder, QuietExit::kIntegrityCheckFailed, {},
