@@ -196,7 +196,15 @@ bool CHttpClient::sendAndReceive() {
       common::logPrint(label, __LINE__, L"redirect refused: %s", error.message().c_str());
     }
     const net::soup::Failure failure = net::soup::classify(error.get(), connection.connected, message.get());
-    common::logPrint(label, __LINE__, L"request failed at step %d: %s", failure.step, error.message().c_str());
+    // Our own abort (leaving, shutting down) is no failure of the request: say so plainly.
+    bool cancelledByUs = false;
+    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+      std::lock_guard<std::mutex> lock(handleMutex_);
+      cancelledByUs = aborted_;
+    }
+    common::logPrint(label, __LINE__,
+                     cancelledByUs ? L"request cancelled at step %d: %s" : L"request failed at step %d: %s",
+                     failure.step, error.message().c_str());
     reportError(failure.step, failure.code);
     return false;
   }

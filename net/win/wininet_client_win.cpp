@@ -278,7 +278,9 @@ bool CHttpClient::sendAndReceive() {
     }
   };
   const auto sendFailed = [&](DWORD error, bool connected) {
-    common::logPrint(kSendLabel, __LINE__, L"request failed at step %d: %s",
+    // Our own abort (leaving, shutting down) is no failure of the request: say so plainly.
+    common::logPrint(kSendLabel, __LINE__,
+                     isSet(cancelled) ? L"request cancelled at step %d: %s" : L"request failed at step %d: %s",
                      net::wininet::stepForSendError(error, connected), net::wininet::errorText(error).c_str());
     reportError(net::wininet::stepForSendError(error, connected), static_cast<int>(error));
     return false;

@@ -364,6 +364,9 @@ TEST_F(HttpDownloader, CancelEndsATransferWaitingForData) {
       EXPECT_TRUE(log_.containsPart(L"read failed: Operation was cancelled"));
     } else {
       EXPECT_TRUE(log_.contains(L"onHttpErro 6, 12017"));
+      // Our own cancel is said as such, not as a failed request.
+      EXPECT_TRUE(log_.containsPart(L"request cancelled at step 6"));
+      EXPECT_FALSE(log_.containsPart(L"request failed"));
     }
   }
 }
