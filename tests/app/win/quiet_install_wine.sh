@@ -27,41 +27,22 @@ check() {  # check <description> <command...>
     failures=$((failures + 1))
   fi
 }
-windows_path() { local p; p=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); echo "Z:${p//\//\\}"; }
-
-# ---- A prefix of the test's own: the build's prefix, files linked, registry copied ----
-"$root/scripts/windows/wine-prefix.sh" "$build" >/dev/null
+# ---- A world of the test's own: a copy of the build's prefix (users' folders copied, so no run
+# appends to another's log), a Wine session with no display, services serving the Windows stand-in ----
+# shellcheck source=scripts/windows/wine-world.sh
+. "$root/scripts/windows/wine-world.sh"
 world=$(mktemp -d "$build/quiet-install.XXXXXX")
-services_pid=""
 finish() {
-  if [[ -n $services_pid ]]; then kill "$services_pid" 2>/dev/null || true; wait "$services_pid" 2>/dev/null || true; fi
-  "$root/scripts/windows/wine-session.sh" stop "$world" || true
+  wine_world_end
   if ((failures == 0)); then rm -rf "$world"; else echo "left for inspection: $world"; fi
 }
 trap finish EXIT
-mkdir -p "$world/wine"
-# Wine saves its registry files by replacing them, and the test only adds files to C:, so linked
-# files stay the build prefix's own; the registry files are copied all the same.
-cp -al "$build/wine/prefix" "$world/wine/prefix"
-for reg in "$world"/wine/prefix/*.reg; do cp --remove-destination "$build/wine/prefix/$(basename "$reg")" "$reg"; done
-cp -a "$build/wine/home" "$world/wine/home"
-"$root/scripts/windows/wine-session.sh" start "$world"
-# shellcheck source=scripts/windows/wine-env.sh
-. "$root/scripts/windows/wine-env.sh" "$world"
-user_dir=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -1)
-
-# ---- The stand-in services on a port of the run's own, serving the Windows stand-in emulator ----
-"$services" --host 127.0.0.1 --port 0 --record "$world/posts.jsonl" --installer-file "$emulator" \
-  --installer-size $((2 << 20)) >"$world/services.out" 2>"$world/services.log" &
-services_pid=$!
-port=""
-for _ in $(seq 600); do
-  port=$(sed -n 's|^listening on https://[^:]*:\([0-9]*\)$|\1|p' "$world/services.out")
-  [[ -n $port ]] && break
-  kill -0 "$services_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[[ -n $port ]] || { echo "the stand-in services did not start:"; cat "$world/services.log"; exit 1; }
+unset DISPLAY
+wine_world_services "$world" "$services" --record "$world/posts.jsonl" --installer-file "$emulator" \
+  --installer-size $((2 << 20))
+port=$services_port
+wine_world_prefix "$build" "$world"
+user_dir=$wine_user_dir
 
 # ---- The runs: the installer as a user downloads it, named for its campaign ----
 mkdir -p "$user_dir/Downloads"
